@@ -1,0 +1,53 @@
+# Zirvak: the two commands a new user needs are `make run` and `make test`.
+# Each installs what is missing, configures, builds and runs.
+
+FILE ?= res/sample.mp2
+OUT ?= out/decoded.wav
+
+# Every Debian package the project needs, in one place.
+DEB_PACKAGES := cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
+                mpg123 lame sox
+
+SUDO := $(shell [ "$$(id -u)" = "0" ] || echo sudo)
+
+.PHONY: deps build run test test-release test-asan bench format clean
+
+deps:
+	@missing=""; for p in $(DEB_PACKAGES); do \
+	    dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "install ok installed" || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	    echo "installing:$$missing"; \
+	    $(SUDO) apt-get update -qq && DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq $$missing; \
+	fi
+
+build: deps
+	cmake --preset release
+	cmake --build --preset release
+
+run: build
+	@mkdir -p $(dir $(OUT))
+	./build/release/src/cli/zirvak-cli info "$(FILE)"
+	./build/release/src/cli/zirvak-cli decode "$(FILE)" "$(OUT)"
+	@echo "decoded to $(OUT)"
+
+test: deps test-release test-asan
+
+test-release:
+	cmake --preset release
+	cmake --build --preset release
+	ctest --preset release
+
+test-asan:
+	cmake --preset asan
+	cmake --build --preset asan
+	ctest --preset asan
+
+bench: build
+	./build/release/bench/zirvak_bench
+
+format:
+	find src tests bench tools -name '*.cpp' -o -name '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf build out

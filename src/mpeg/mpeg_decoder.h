@@ -1,0 +1,123 @@
+// Zirvak's MPEG audio decoder: MPEG-1, MPEG-2 and MPEG-2.5, Layers I, II and III.
+//
+// This is the only header the rest of the program includes. All mutable state lives in one
+// `Decoder` object that every routine takes explicitly, so two streams can be decoded at once
+// (the engine, a test, a benchmark each own their decoder). The constant tables behind it are
+// built once per process and never written again.
+//
+// Results follow one rule: routines return 1 for success and 0 for a refusal, and leave the
+// reason in the decoder's last error (`LastDecoderError`).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+namespace mpeg {
+
+// Last-error codes.
+enum DecoderErrorCode : int32_t {
+    kErrorNone = 0,
+    kErrorNoSync = 3,         // first byte not 0xFF, or the next byte's top nibble not 0xF/0xE
+    kErrorInvalidHeader = 4,  // reserved rate, bit-rate index 0 or 15, layer bits 0, bad Xing flags
+    kErrorTooFewBytes = 5,    // fewer bytes offered than needed, or no sync found
+    kErrorUnsupported = 6,    // a stream this decoder cannot set up (no allocation table, ...)
+};
+
+// The twelve fields of a frame header. It opens both StreamInfo and FrameJob, so a layer decoder
+// can take either.
+struct FrameHeader {
+    int32_t version = 0;  // 1 MPEG-1, 2 MPEG-2, 3 MPEG-2.5
+    int32_t layer = 0;    // 1, 2 or 3
+    int32_t crcPresent = 0;
+    int32_t bitrateIndex = 0;     // 1..14
+    int32_t sampleRateIndex = 0;  // 0..2
+    int32_t padding = 0;
+    int32_t privateBit = 0;
+    int32_t mode = 0;  // 0 stereo, 1 joint stereo, 2 dual channel, 3 single channel
+    int32_t modeExtension = 0;
+    int32_t copyrightFlag = 0;
+    int32_t originalFlag = 0;
+    int32_t emphasis = 0;
+};
+
+inline constexpr int32_t kModeStereo = 0;
+inline constexpr int32_t kModeJointStereo = 1;
+inline constexpr int32_t kModeDualChannel = 2;
+inline constexpr int32_t kModeSingleChannel = 3;
+
+// A frame header followed by what follows from it for the whole stream.
+struct StreamInfo : FrameHeader {
+    int32_t outputChannels = 0;  // channels of the PCM the decoder writes
+    int32_t outputBits = 0;      // 8 or 16
+    int32_t sampleRate = 0;      // output samples per second (after the down-sampling shift)
+    int32_t bitrate = 0;         // bit/s of this frame; 0 when it carries a Xing or VBRI header
+    int32_t totalFrames = 0;     // from a Xing or VBRI header, else 0
+    int32_t frameLength = 0;     // bytes of a frame carrying a VBR header; 0 for any other frame
+    int32_t totalBytes = 0;      // from a Xing or VBRI header, else 0
+    int32_t minFrameLength = 0;  // ordinary frame: its length without the padding slot
+    int32_t maxFrameLength = 0;  // ordinary frame: its length with the padding slot
+    int32_t outputBytesPerFrame = 0;
+};
+
+// One frame to decode: where it is, how much may be read, where its PCM goes.
+struct FrameJob : FrameHeader {
+    int32_t bitrate = 0;             // bit/s, set by DecodeFrame
+    const uint8_t* input = nullptr;  // the frame's first byte (its header)
+    int32_t inputLength = 0;         // in: bytes readable from `input`; out: the frame's length
+    uint8_t* output = nullptr;       // where the frame's PCM goes
+    int32_t outputLength = 0;        // in: room offered; out: bytes written
+};
+
+// The three options. Defaults: full rate, 16-bit, as many channels as the stream has, 24 kHz.
+struct DecoderOptions {
+    int32_t downSamplingShift = 0;  // 0 full rate, 1 half rate, 2 quarter rate
+    int32_t outputFlags = 0;        // bits 0-1: channel option; bit 3: 8-bit output
+    int32_t frequencyLimitHz = 24000;
+};
+
+// Channel options (bits 0-1 of the output flags).
+inline constexpr int32_t kChannelsBoth = 0;
+inline constexpr int32_t kChannelsMix = 1;
+inline constexpr int32_t kChannelsLeft = 2;
+inline constexpr int32_t kChannelsRight = 3;
+inline constexpr int32_t kOutputFlag8Bit = 8;
+
+// Longest frame any header can describe (Layer II at 384 kbit/s over an 8 kHz published rate).
+inline constexpr int32_t kMaxFrameBytes = 6913;
+
+struct Decoder;
+struct DecoderDeleter {
+    void operator()(Decoder* decoder) const;
+};
+using DecoderPtr = std::unique_ptr<Decoder, DecoderDeleter>;
+
+// The only allocation the decoder makes: its state object. Options start at their defaults.
+DecoderPtr CreateDecoder();
+
+// Resets the options to their defaults and makes sure the constant tables exist.
+void InitDecoderTables(Decoder& decoder);
+
+int32_t ParseHeader(Decoder& decoder, const uint8_t* bytes, FrameHeader& header);
+int32_t ParseFrameInfo(Decoder& decoder, const uint8_t* frame, int32_t available,
+                       StreamInfo& info, int32_t publish);
+int32_t SetUpStream(Decoder& decoder, const uint8_t* frame, int32_t available);
+int32_t DecodeFrame(Decoder& decoder, FrameJob& job);
+
+DecoderOptions& GetDecoderOptions(const Decoder& decoder, DecoderOptions& options);
+int32_t SetDecoderOptions(Decoder& decoder, const DecoderOptions& options);
+// Ten band gains in tenths of a decibel, or null to switch the equaliser off.
+int32_t SetEqualizer(Decoder& decoder, const int32_t* bands);
+int32_t LastDecoderError(const Decoder& decoder);
+int32_t FindSync(Decoder& decoder, const uint8_t* bytes, int32_t length, int32_t& offset);
+void DisableDecoding(Decoder& decoder);
+void SelectLayerDecoder(Decoder& decoder, const FrameHeader& header);
+
+inline uint32_t ReadU32BE(const uint8_t* p) {
+    return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
+}
+
+// Values published by the last ParseFrameInfo with publishing on, and by DecodeFrame.
+int32_t PublishedSampleRate(const Decoder& decoder);
+int32_t PublishedOutputBytesPerFrame(const Decoder& decoder);
+
+}  // namespace mpeg

@@ -1,0 +1,30 @@
+// Polyphase synthesis and PCM output, exposed for tests and benchmarks.
+#pragma once
+
+#include <cstdint>
+
+#include "decoder.h"
+
+namespace mpeg {
+
+// The routines a stream can be given, in selection order: full-rate mono, full-rate stereo,
+// half-rate mono, half-rate stereo, quarter-rate mono, quarter-rate stereo, all 16-bit, then
+// the same six for 8-bit output. Layers I and II share one table.
+struct SynthSelectionTables {
+    SynthFunction layer12[12];
+    SynthFunction layer3[12];
+    // Layer I/II routines for a two-channel stream reduced to one channel, by channel option
+    // 1 (mix), 2 (left), 3 (right), then 8-bit, then shift: [option - 1][w][shift].
+    SynthFunction layer12Single[3][2][3];
+};
+extern const SynthSelectionTables SynthSelection;
+
+// Unscaled DCT-II of n = 32, 16 or 8 values: y[k] = sum x[i]·cos((2i+1)·k·pi/(2n)). The
+// 16-point form ignores x[15].
+void FastDct(const float* x, float* y, int32_t n);
+
+// Converts one window sum: truncation toward zero, then clipping.
+int32_t ToPcm16(float v);
+uint8_t ToPcm8(int32_t pcm16);
+
+}  // namespace mpeg

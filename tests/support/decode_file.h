@@ -1,0 +1,29 @@
+// Decodes a whole MPEG file the way zirvak-cli does (ID3v2 skipped, first frame found, a
+// trailing "TAG" block left out, every frame walked), with any decoder options.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "mpeg_decoder.h"
+
+namespace zirvak::test {
+
+struct DecodedStream {
+    bool setUp = false;         // false: no frame found, or the decoder refused the stream
+    int32_t error = 0;          // the decoder's last error when not set up
+    mpeg::StreamInfo info{};    // of the first frame
+    int32_t frames = 0;         // frames walked
+    int32_t framesDecoded = 0;  // frames the decoder accepted
+    std::vector<uint8_t> pcm;   // one slot of outputBytesPerFrame per frame walked
+};
+
+DecodedStream DecodeBytes(std::span<const uint8_t> file, const mpeg::DecoderOptions& options = {});
+DecodedStream DecodeFile(const std::string& path, const mpeg::DecoderOptions& options = {});
+
+// The 16-bit samples of a decoded stream.
+std::vector<int16_t> AsSamples(const std::vector<uint8_t>& pcm);
+
+}  // namespace zirvak::test

@@ -1,0 +1,55 @@
+#include "support/fixtures.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace fs = std::filesystem;
+
+namespace zirvak::test {
+
+std::string ConformanceDir() {
+    if (const char* env = std::getenv("ZIRVAK_CONFORMANCE_DIR"); env && *env) {
+        return fs::is_directory(env) ? std::string(env) : std::string();
+    }
+    const fs::path beside = fs::path(ZIRVAK_SOURCE_DIR) / ".." / "shared" / "conformance";
+    return fs::is_directory(beside) ? beside.lexically_normal().string() : std::string();
+}
+
+bool ConformanceRequired() {
+    const char* env = std::getenv("ZIRVAK_REQUIRE_CONFORMANCE");
+    return env != nullptr && std::string(env) == "1";
+}
+
+std::string RepoPath(const std::string& relative) {
+    return (fs::path(ZIRVAK_SOURCE_DIR) / relative).string();
+}
+
+std::vector<uint8_t> ReadFileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+bool FileExists(const std::string& path) { return fs::is_regular_file(path); }
+
+std::vector<std::string> ListFiles(const std::string& dir, const std::string& suffix,
+                                   bool recursive) {
+    std::vector<std::string> files;
+    auto consider = [&](const fs::directory_entry& entry) {
+        const std::string name = entry.path().string();
+        if (entry.is_regular_file() && name.size() >= suffix.size() &&
+            name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)
+            files.push_back(name);
+    };
+    if (recursive) {
+        for (const auto& entry : fs::recursive_directory_iterator(dir)) consider(entry);
+    } else {
+        for (const auto& entry : fs::directory_iterator(dir)) consider(entry);
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+}  // namespace zirvak::test

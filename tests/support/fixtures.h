@@ -1,0 +1,40 @@
+// Where the tests find their input files.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace zirvak::test {
+
+// The conformance folder: $ZIRVAK_CONFORMANCE_DIR, else ../shared/conformance beside the
+// repository. Empty when neither exists.
+std::string ConformanceDir();
+
+// True when CI demands the conformance vectors (ZIRVAK_REQUIRE_CONFORMANCE=1).
+bool ConformanceRequired();
+
+// A file of the repository, by its path from the repository root.
+std::string RepoPath(const std::string& relative);
+
+std::vector<uint8_t> ReadFileBytes(const std::string& path);
+bool FileExists(const std::string& path);
+
+// Files of `dir` whose names end in `suffix`, sorted; with `recursive`, sub-folders too.
+std::vector<std::string> ListFiles(const std::string& dir, const std::string& suffix,
+                                   bool recursive = false);
+
+}  // namespace zirvak::test
+
+// Skips the current test when the conformance vectors are missing, or fails it when CI
+// requires them. Use at the top of a test body; `dir` receives the folder.
+#define ZIRVAK_REQUIRE_CONFORMANCE_DIR(dir)                                                   \
+    do {                                                                                      \
+        (dir) = ::zirvak::test::ConformanceDir();                                             \
+        if ((dir).empty()) {                                                                  \
+            if (::zirvak::test::ConformanceRequired())                                        \
+                FAIL() << "conformance vectors required but not found "                       \
+                          "(set ZIRVAK_CONFORMANCE_DIR or place ../shared/conformance)";      \
+            GTEST_SKIP() << "conformance vectors not found; set ZIRVAK_CONFORMANCE_DIR";      \
+        }                                                                                     \
+    } while (0)

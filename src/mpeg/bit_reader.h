@@ -2,9 +2,10 @@
 // whole and in batches (a refill stops once more than 24 bits are held), so the hot loops can
 // take several fields after one refill check.
 //
-// The reader checks no bounds: a refill may load up to four bytes past the last bit used, and
-// callers make sure that those bytes are readable (the frame front end pads short inputs; the
-// Layer III reservoir is larger than anything a frame can reach).
+// The reader checks no bounds: a refill may load up to four bytes past the last bit used (and
+// fetch three more that it does not keep), and callers make sure that those bytes are
+// readable (the frame front end pads short inputs; the Layer III reservoir keeps zeroed room
+// behind anything a frame can reach).
 #pragma once
 
 #include <cstdint>
@@ -28,11 +29,19 @@ inline void bitsInit(BitReader& r, const uint8_t* p) {
     r.validCount = 0;
 }
 
+// Loads whole bytes until more than 24 bits are held. The bytes are fetched with one 32-bit
+// read, of which only the needed ones are taken: the state afterwards is exactly that of
+// loading them one by one. The read may touch up to three bytes beyond the last one loaded,
+// within the read-ahead room every caller provides.
 inline void bitsRefill(BitReader& r) {
-    while (r.validCount <= 24) {
-        r.accumulator = (r.accumulator << 8) | *r.loadCursor++;
-        r.validCount += 8;
-    }
+    if (r.validCount > 24) return;
+    const int32_t bytes = (32 - r.validCount) >> 3;
+    const uint32_t next = (uint32_t{r.loadCursor[0]} << 24) | (uint32_t{r.loadCursor[1]} << 16) |
+                          (uint32_t{r.loadCursor[2]} << 8) | r.loadCursor[3];
+    const uint64_t merged = (uint64_t{r.accumulator} << (8 * bytes)) | (next >> (32 - 8 * bytes));
+    r.accumulator = uint32_t(merged);
+    r.loadCursor += bytes;
+    r.validCount += 8 * bytes;
 }
 
 // Takes n bits that are known to be loaded.

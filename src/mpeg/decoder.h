@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "bit_reader.h"
+#include "layer3_state.h"
 #include "mpeg_decoder.h"
 #include "tables.h"
 
@@ -48,6 +49,7 @@ struct Decoder {
 
     // The stream as set up by SetUpStream: 0 layer means nothing is set up.
     int32_t streamLayer = 0;
+    int32_t streamVersion = 0;
     int32_t streamChannels = 0;
     int32_t streamOutputBytesPerFrame = 0;
 
@@ -56,7 +58,9 @@ struct Decoder {
     SynthFunction synth = nullptr;
 
     // Polyphase synthesis: one ring of DCT outputs per channel and the slot position in it.
-    alignas(64) float synthHistory[2][512] = {};
+    // At rate shift s a ring holds R = 512 >> s values; each is stored twice, at i and i + R,
+    // so the window reads every run of values contiguously, without wrapping.
+    alignas(64) float synthHistory[2][1024] = {};
     int32_t synthPosition = 0;
     int32_t synthPositionRight = 0;
     int32_t equaliserOn = 0;
@@ -67,6 +71,8 @@ struct Decoder {
     bool layer1Ready = false;
     bool layer2Ready = false;
     LayerIIState layer12;
+
+    LayerIIIState layer3;
 
     // Layer III spectrum, 2 channels × 2 granule slots × 576 lines; Layers I and II use the
     // same memory as their sample buffer of 36 slots × 64 floats.
@@ -81,6 +87,12 @@ int32_t Layer1StreamSetup(Decoder& d, const StreamInfo& info);
 int32_t Layer2StreamSetup(Decoder& d, const StreamInfo& info);
 int32_t decodeLayer1Frame(Decoder& d, FrameJob& job, const uint8_t* frame, uint8_t* out);
 int32_t decodeLayer2Frame(Decoder& d, FrameJob& job, const uint8_t* frame, uint8_t* out);
+
+// Layer III entry and set-up (layer3_frame.cpp).
+int32_t LayerIIIStreamSetup(Decoder& d, const StreamInfo& info);
+int32_t decodeLayerIIIFrame(Decoder& d, FrameJob& job, const uint8_t* frame, uint8_t* out);
+// Empties the bit reservoir (fill, frame start, granule slot).
+void ResetReservoir(Decoder& d);
 
 // Subband limit shared by all layers: subbands below the frequency limit, capped by the rate.
 int32_t FrequencySubbandLimit(const Decoder& d);

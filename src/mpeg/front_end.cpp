@@ -17,12 +17,8 @@ int32_t Refuse(Decoder& d, int32_t error) {
 
 int32_t DoNothing(Decoder&, FrameJob&, const uint8_t*, uint8_t*) { return 1; }
 
-// Layer III arrives with its own decoder; until then such streams are refused at set-up.
-int32_t Layer3StreamSetup(Decoder&, const StreamInfo&) { return 0; }
-int32_t decodeLayer3Frame(Decoder&, FrameJob&, const uint8_t*, uint8_t*) { return 0; }
-
 constexpr LayerDecoder kLayerDecoders[3] = {decodeLayer1Frame, decodeLayer2Frame,
-                                           decodeLayer3Frame};
+                                           decodeLayerIIIFrame};
 
 int32_t SideInfoBytes(const FrameHeader& h) {
     if (h.layer != 3) return 0;
@@ -180,17 +176,19 @@ int32_t SetUpStream(Decoder& d, const uint8_t* frame, int32_t available) {
     ResetSynthesis(d);
     d.streamLayer = 0;
     d.layerDecoder = DoNothing;
+    d.layer1Ready = d.layer2Ready = d.layer3.ready = false;
     int32_t ready = 0;
     switch (info.layer) {
         case 1: ready = Layer1StreamSetup(d, info); break;
         case 2: ready = Layer2StreamSetup(d, info); break;
-        default: ready = Layer3StreamSetup(d, info); break;
+        default: ready = LayerIIIStreamSetup(d, info); break;
     }
     // A stream the layer cannot set up (a Layer II bit-rate and mode combination without an
     // allocation table, say) is refused rather than decoded with another stream's tables.
     if (!ready) return Refuse(d, kErrorUnsupported);
     d.layerDecoder = kLayerDecoders[info.layer - 1];
     d.streamLayer = info.layer;
+    d.streamVersion = info.version;
     d.streamChannels = info.mode == kModeSingleChannel ? 1 : 2;
     d.streamOutputBytesPerFrame = info.outputBytesPerFrame;
     return 1;
@@ -202,6 +200,11 @@ int32_t DecodeFrame(Decoder& d, FrameJob& job) {
     job.bitrate = kBitrateKbps[job.version - 1][job.layer - 1][job.bitrateIndex] * 1000;
     const int32_t rate = d.publishedSampleRate;
     if (rate <= 0 || d.streamLayer == 0) return Refuse(d, kErrorUnsupported);
+    // A frame of another layer, or a Layer III frame with another granule count, cannot be
+    // decoded into this stream's output format.
+    if (job.layer != d.streamLayer ||
+        (job.layer == 3 && (job.version == 1) != (d.streamVersion == 1)))
+        return Refuse(d, kErrorInvalidHeader);
     // The frame's length follows from the published rate, not the frame's own rate index.
     const int32_t length = UnpaddedLength(job, job.bitrate, rate) + job.padding * PaddingSlotBytes(job);
     d.currentFrameLength = length;
@@ -266,6 +269,7 @@ void DisableDecoding(Decoder& d) { d.layerDecoder = DoNothing; }
 
 void SelectLayerDecoder(Decoder& d, const FrameHeader& header) {
     if (header.layer < 1 || header.layer > 3) return;
+    if (header.layer == 3) ResetReservoir(d);
     d.layerDecoder = kLayerDecoders[header.layer - 1];
 }
 

@@ -78,7 +78,6 @@ int32_t Layer1StreamSetup(Decoder& d, const StreamInfo& info) {
     d.synth = SelectLayer12Synth(d, channels);
     std::memset(d.spectrum, 0, sizeof(float) * kSlots * 64);
     d.layer1Ready = true;
-    d.layer2Ready = false;
     return 1;
 }
 

@@ -211,7 +211,6 @@ int32_t Layer2StreamSetup(Decoder& d, const StreamInfo& info) {
     d.synth = SelectLayer12Synth(d, channels);
     std::memset(d.spectrum, 0, sizeof(float) * kSlots * 64);
     d.layer2Ready = true;
-    d.layer1Ready = false;
     return 1;
 }
 

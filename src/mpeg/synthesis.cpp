@@ -7,48 +7,67 @@ namespace mpeg {
 
 namespace {
 
-void DctButterflies(const float* in, float* out, int32_t count, int32_t size, const float* c) {
-    const int32_t half = size / 2;
-    for (int32_t b = 0; b < count; ++b, in += size, out += size) {
-        for (int32_t j = 0; j < half; ++j) {
-            out[j] = in[j] + in[size - 1 - j];
-            out[half + j] = (in[j] - in[size - 1 - j]) * c[j];
+// Stages of the radix-2 DCT, unrolled at compile time: the loops are tiny and their bounds
+// known, so the compiler turns each stage into straight-line (and vector) code.
+template <int32_t Count, int32_t Size>
+[[gnu::always_inline]] inline void DctButterflies(const float* in, float* out, const float* c) {
+    constexpr int32_t kHalf = Size / 2;
+    for (int32_t b = 0; b < Count; ++b) {
+        const float* i = in + b * Size;
+        float* o = out + b * Size;
+        for (int32_t j = 0; j < kHalf; ++j) {
+            o[j] = i[j] + i[Size - 1 - j];
+            o[kHalf + j] = (i[j] - i[Size - 1 - j]) * c[j];
         }
     }
 }
 
-void DctRecombine(const float* in, float* out, int32_t count, int32_t size) {
-    const int32_t half = size / 2;
-    for (int32_t b = 0; b < count; ++b, in += size, out += size) {
-        for (int32_t j = 0; j < half; ++j) out[2 * j] = in[j];
-        for (int32_t j = 0; j < half - 1; ++j) out[2 * j + 1] = in[half + j] + in[half + j + 1];
-        out[size - 1] = in[size - 1];
+template <int32_t Count, int32_t Size>
+[[gnu::always_inline]] inline void DctRecombine(const float* in, float* out) {
+    constexpr int32_t kHalf = Size / 2;
+    for (int32_t b = 0; b < Count; ++b) {
+        const float* i = in + b * Size;
+        float* o = out + b * Size;
+        for (int32_t j = 0; j < kHalf; ++j) o[2 * j] = i[j];
+        for (int32_t j = 0; j < kHalf - 1; ++j) o[2 * j + 1] = i[kHalf + j] + i[kHalf + j + 1];
+        o[Size - 1] = i[Size - 1];
     }
 }
 
 // Radix-2 DCT: one folding stage, butterflies down to pairs, then recombination back up.
 template <int32_t N>
 void Dct(const float* x, float* y) {
-    constexpr int32_t kFirstSection = N == 32 ? 0 : N == 16 ? 1 : 2;
-    const float* coefficients = Constants().dctCoefficients;
-    float a[N];
-    float b[N];
-    const float* c = coefficients + kDctSection[kFirstSection];
+    const float* c = Constants().dctCoefficients;
+    alignas(32) float a[N];
+    alignas(32) float b[N];
+    constexpr int32_t kFirst = N == 32 ? 0 : N == 16 ? 1 : 2;
+    const float* c0 = c + kDctSection[kFirst];
     for (int32_t q = 0; q < N / 2; ++q) {
         a[q] = x[q] + x[N - 1 - q];
-        a[N / 2 + q] = (x[q] - x[N - 1 - q]) * c[q];
+        a[N / 2 + q] = (x[q] - x[N - 1 - q]) * c0[q];
     }
-    float* in = a;
-    float* out = b;
-    for (int32_t size = N / 2, section = kFirstSection + 1; size >= 2; size /= 2, ++section) {
-        DctButterflies(in, out, N / size, size, coefficients + kDctSection[section]);
-        std::swap(in, out);
+    if constexpr (N == 32) {
+        DctButterflies<2, 16>(a, b, c + kDctSection[1]);
+        DctButterflies<4, 8>(b, a, c + kDctSection[2]);
+        DctButterflies<8, 4>(a, b, c + kDctSection[3]);
+        DctButterflies<16, 2>(b, a, c + kDctSection[4]);
+        DctRecombine<8, 4>(a, b);
+        DctRecombine<4, 8>(b, a);
+        DctRecombine<2, 16>(a, b);
+        DctRecombine<1, 32>(b, y);
+    } else if constexpr (N == 16) {
+        DctButterflies<2, 8>(a, b, c + kDctSection[2]);
+        DctButterflies<4, 4>(b, a, c + kDctSection[3]);
+        DctButterflies<8, 2>(a, b, c + kDctSection[4]);
+        DctRecombine<4, 4>(b, a);
+        DctRecombine<2, 8>(a, b);
+        DctRecombine<1, 16>(b, y);
+    } else {
+        DctButterflies<2, 4>(a, b, c + kDctSection[3]);
+        DctButterflies<4, 2>(b, a, c + kDctSection[4]);
+        DctRecombine<2, 4>(a, b);
+        DctRecombine<1, 8>(b, y);
     }
-    for (int32_t size = 4; size < N; size *= 2) {
-        DctRecombine(in, out, N / size, size);
-        std::swap(in, out);
-    }
-    DctRecombine(in, y, 1, N);
 }
 
 enum class Input { Contiguous, Left, Right, Mixed };
@@ -70,34 +89,67 @@ void LoadSubbands(Decoder& d, float* slot, float* x) {
     if constexpr (N == 16) x[15] = 0.0f;  // subband 15 is never decoded at half rate
 }
 
+// The synthesis window rearranged for one rate, so the window loop runs over outputs with
+// contiguous coefficients: outputs k < H take a[m][k] and b[m][k], outputs H + 1 + k take
+// c[m][k] and d[m][k], the middle output `middle[m]`.
+struct WindowLayout {
+    float a[8][16], b[8][16], c[8][16], d[8][16];
+    float middle[8];
+};
+
+template <int32_t Shift>
+const WindowLayout& LayoutFor() {
+    static const WindowLayout layout = [] {
+        constexpr int32_t N = 32 >> Shift, H = N / 2, G = 1 << Shift;
+        const float* w = synthesisWindow.data();
+        WindowLayout l{};
+        for (int32_t m = 0; m < 8; ++m) {
+            for (int32_t k = 0; k < H; ++k) {
+                l.a[m][k] = w[16 * (k * G) + 2 * m];
+                l.b[m][k] = w[16 * (k * G) + 2 * m + 1];
+            }
+            for (int32_t k = 0; k < H - 1; ++k) {
+                l.c[m][k] = w[16 * ((H - 1 - k) * G) + 15 - 2 * m];
+                l.d[m][k] = w[16 * ((H - 1 - k) * G) + 14 - 2 * m];
+            }
+            l.middle[m] = w[256 + m];
+        }
+        return l;
+    }();
+    return layout;
+}
+
 // Windows the ring at position p into N sums (ISO/IEC 11172-3 Annex A windowing and
-// summation, with the ring's symmetries folded into the index arithmetic).
+// summation, with the ring's symmetries folded into the index arithmetic). Each output is one
+// single-precision running sum, its terms added in a fixed order; the outputs are independent,
+// so the loops over them vectorise without changing any result.
 template <int32_t Shift>
 void SynthWindow(const float* ring, int32_t p, float* sums) {
-    constexpr int32_t N = 32 >> Shift, R = 16 * N, H = N / 2, T = 2 * N, G = 1 << Shift;
+    constexpr int32_t N = 32 >> Shift, R = 16 * N, H = N / 2, T = 2 * N;
     constexpr int32_t kMask = R - 1;
-    const float* w = synthesisWindow.data();
-    for (int32_t k = 0; k < H; ++k) {
-        const float* row = w + 16 * (k * G);
-        float sum = 0.0f;
-        for (int32_t m = 0; m < 8; ++m) {
-            sum = sum + row[2 * m] * ring[(p + H + k + T * m) & kMask];
-            sum = sum - row[2 * m + 1] * ring[(p + 3 * H - k + T * m) & kMask];
-        }
-        sums[k] = sum;
-    }
+    const WindowLayout& w = LayoutFor<Shift>();
+    float low[H] = {};
+    float high[H] = {};
     float middle = 0.0f;
-    for (int32_t m = 0; m < 8; ++m) middle = middle + w[256 + m] * ring[(p + N + T * m) & kMask];
-    sums[H] = middle;
-    for (int32_t k = 0; k < H - 1; ++k) {
-        const float* row = w + 16 * ((H - 1 - k) * G);
-        float sum = 0.0f;
-        for (int32_t m = 0; m < 8; ++m) {
-            sum = sum + row[15 - 2 * m] * ring[(p + N - 1 - k + T * m) & kMask];
-            sum = sum + row[14 - 2 * m] * ring[(p + N + 1 + k + T * m) & kMask];
+    for (int32_t m = 0; m < 8; ++m) {
+        const float* rising = ring + ((p + H + T * m) & kMask);           // rising[k]
+        const float* falling = ring + ((p + 2 * H + T * m) & kMask) + H;  // falling[-k]
+        for (int32_t k = 0; k < H; ++k) {
+            low[k] = low[k] + w.a[m][k] * rising[k];
+            low[k] = low[k] - w.b[m][k] * falling[-k];
         }
-        sums[H + 1 + k] = sum;
+        const int32_t centre = (p + N + T * m) & kMask;
+        middle = middle + w.middle[m] * ring[centre];
+        const float* below = ring + centre + R - 1;  // below[-k], from the mirrored copy
+        const float* above = ring + centre + 1;      // above[k]
+        for (int32_t k = 0; k < H - 1; ++k) {
+            high[k] = high[k] + w.c[m][k] * below[-k];
+            high[k] = high[k] + w.d[m][k] * above[k];
+        }
     }
+    for (int32_t k = 0; k < H; ++k) sums[k] = low[k];
+    sums[H] = middle;
+    for (int32_t k = 0; k < H - 1; ++k) sums[H + 1 + k] = high[k];
 }
 
 // Writes N converted samples, every `Step`-th sample position. The window sums come out with
@@ -105,8 +157,12 @@ void SynthWindow(const float* ring, int32_t p, float* sums) {
 // standard's output.
 template <int32_t N, bool Eight, int32_t Step>
 void StoreSamples(const float* sums, uint8_t* out) {
+    int32_t converted[N];
     for (int32_t k = 0; k < N; ++k) {
-        const int32_t pcm = ToPcm16(-sums[k]);
+        converted[k] = ToPcm16(-sums[k]);
+    }
+    for (int32_t k = 0; k < N; ++k) {
+        const int32_t pcm = converted[k];
         if constexpr (Eight) {
             out[k * Step] = ToPcm8(pcm);
         } else {
@@ -124,8 +180,9 @@ void StoreSamples(const float* sums, uint8_t* out) {
 // One channel of one slot: DCT into the ring, window, store.
 template <int32_t Shift, bool Eight, int32_t Step>
 void SynthChannel(const float* x, float* ring, int32_t position, uint8_t* out) {
-    constexpr int32_t N = 32 >> Shift;
+    constexpr int32_t N = 32 >> Shift, R = 16 * N;
     Dct<N>(x, ring + position);
+    std::memcpy(ring + position + R, ring + position, sizeof(float) * N);
     float sums[N];
     SynthWindow<Shift>(ring, position, sums);
     StoreSamples<N, Eight, Step>(sums, out);
@@ -224,6 +281,7 @@ const SynthSelectionTables SynthSelection = {
 };
 
 void FastDct(const float* x, float* y, int32_t n) {
+    // Callers may pass fewer than 32 values.
     float padded[32];
     std::memcpy(padded, x, sizeof(float) * n);
     if (n == 32) Dct<32>(padded, y);
@@ -232,13 +290,6 @@ void FastDct(const float* x, float* y, int32_t n) {
         Dct<16>(padded, y);
     }
     if (n == 8) Dct<8>(padded, y);
-}
-
-int32_t ToPcm16(float v) {
-    if (v >= 32767.0f) return 32767;
-    if (v <= -32768.0f) return -32768;
-    if (v != v) return 0;  // NaN: cannot come from valid data; never let it reach the cast
-    return int32_t(v);
 }
 
 uint8_t ToPcm8(int32_t pcm16) { return uint8_t(((pcm16 >> 8) & 0xFF) ^ 0x80); }

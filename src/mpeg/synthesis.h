@@ -23,8 +23,15 @@ extern const SynthSelectionTables SynthSelection;
 // 16-point form ignores x[15].
 void FastDct(const float* x, float* y, int32_t n);
 
-// Converts one window sum: truncation toward zero, then clipping.
-int32_t ToPcm16(float v);
+// Converts one output value to 16 bits: clipped to -32768..32767, then truncated toward zero.
+// Written without branches so conversion loops vectorise; a NaN (which no valid stream
+// produces) becomes 0 rather than reaching the conversion.
+inline int32_t ToPcm16(float v) {
+    v = v == v ? v : 0.0f;
+    v = v > -32768.0f ? v : -32768.0f;
+    v = v < 32767.0f ? v : 32767.0f;
+    return int32_t(v);
+}
 uint8_t ToPcm8(int32_t pcm16);
 
 }  // namespace mpeg

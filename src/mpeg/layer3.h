@@ -1,0 +1,68 @@
+// Layer III stages, in the order the granule driver runs them. Private to the decoder.
+#pragma once
+
+#include <cstdint>
+
+#include "decoder.h"
+
+namespace mpeg {
+
+// --- Scale-factor bands (layer3_bands.cpp) ---
+
+struct BandTable {
+    int16_t longBoundaries[23];   // 0 ... 576
+    int16_t shortBoundaries[14];  // 0 ... 192, lines per window
+};
+// The band table of a stream: version 1, 2 or 3 and its sample-rate index 0..2.
+const BandTable& BandTableFor(int32_t version, int32_t sampleRateIndex);
+
+// --- Side information and scale factors (layer3_side_info.cpp) ---
+
+// Both granules of an MPEG-1 frame; returns the side information's length in bytes.
+int32_t ReadSideInfoMpeg1(Decoder& d, const FrameHeader& header);
+// The one granule of an MPEG-2 or MPEG-2.5 frame, into `slot`; returns the length in bytes.
+int32_t ReadSideInfoLsf(Decoder& d, const FrameHeader& header, int32_t slot);
+void ReadScaleFactorsMpeg1(Decoder& d, int32_t slot, int32_t channel);
+void ReadScaleFactorsLsf(Decoder& d, int32_t slot, int32_t channel);
+
+// --- Huffman decoding (layer3_huffman.cpp) ---
+
+// Decodes lines / 2 pairs with table `tableSelect` into dest (as whole-number floats).
+void DecodeBigValues(Decoder& d, float* dest, int32_t lines, int32_t tableSelect);
+// Decodes quadruples within `linesAvailable` lines and `bitBudget` bits; returns the lines up to
+// the last nonzero value.
+int32_t DecodeCount1(Decoder& d, float* dest, int32_t linesAvailable, int32_t bitBudget,
+                     int32_t count1TableSelect);
+
+// --- Requantisation (layer3_requantise.cpp) ---
+
+void Requantise(Decoder& d, float* spectrum, int32_t slot, int32_t channel);
+
+// --- Stereo and alias reduction (layer3_stereo.cpp) ---
+
+// Mid/side, intensity stereo and alias reduction of one granule slot, as the frame asks.
+void ProcessStereoAndAliasing(Decoder& d, int32_t slot);
+
+void MidSide(float* left, float* right, int32_t lines);
+void AliasReduce(float* x, int32_t boundaries);
+
+// --- Hybrid filterbank (layer3_hybrid.cpp) ---
+
+// By channel option: HybridLeft, HybridBoth, HybridMix, HybridLeft, HybridRight; index 0 for a
+// one-channel stream, 1 + the channel option otherwise.
+extern const HybridRoutine kHybridRoutines[5];
+
+void Imdct18(float* x);
+void Imdct6x3(float* x);
+// `normalSubbands` of the lowest subbands take the normal window whatever the block type: the
+// two lowest of any window-switched granule with mixed_block_flag set.
+int32_t ImdctGranule(const Decoder& d, float* spec, const float* overlap, float (*samples)[32],
+                     int32_t blockType, int32_t longLines, int32_t lines, int32_t previousLines,
+                     int32_t normalSubbands = 0);
+int32_t ImdctAccumulate(const Decoder& d, float* spec, float* overlapOut, float (*samples)[32],
+                        int32_t blockType, int32_t longLines, int32_t lines,
+                        int32_t normalSubbands = 0);
+void InvertOddSubbands(float (*samples)[32], int32_t lines);
+void AddSpectrum(float* a, const float* b, int32_t n);
+
+}  // namespace mpeg

@@ -5,8 +5,8 @@ FILE ?= res/sample.mp2
 OUT ?= out/decoded.wav
 
 # Every Debian package the project needs, in one place.
-DEB_PACKAGES := cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
-                mpg123 lame sox
+DEB_PACKAGES := cmake ninja-build g++ pkg-config python3 libgtest-dev libgmock-dev \
+                libbenchmark-dev mpg123 lame sox twolame
 
 SUDO := $(shell [ "$$(id -u)" = "0" ] || echo sudo)
 

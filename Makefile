@@ -44,7 +44,9 @@ test-asan:
 	ctest --preset asan
 
 bench: build
+	./bench/make_bench_files.sh build/bench-files
 	./build/release/bench/zirvak_bench
+	python3 bench/compare_with_mpg123.py
 
 format:
 	find src tests bench tools -name '*.cpp' -o -name '*.h' | xargs clang-format -i

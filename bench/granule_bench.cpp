@@ -1,0 +1,54 @@
+// One Layer III granule's hybrid filterbank (IMDCT, windows, overlap) and polyphase synthesis,
+// on the spectrum of a real granule.
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+#include <vector>
+
+#include "bench_files.h"
+#include "layer3.h"
+#include "mpeg_source.h"
+
+namespace zirvak::bench {
+namespace {
+
+void BM_GranuleHybridAndSynthesis(benchmark::State& state) {
+    const std::vector<uint8_t> file = ReadAll(SourcePath("build/bench-files/bench-128.mp3"));
+    mpeg::DecoderPtr decoder = mpeg::CreateDecoder();
+    MpegAudioBounds bounds;
+    if (file.empty() || !LocateMpegAudio(*decoder, file, bounds)) {
+        state.SkipWithError("missing input (run bench/make_bench_files.sh)");
+        return;
+    }
+    MpegFrameWalk walk(*decoder, file.data() + bounds.firstFrame,
+                       file.data() + bounds.audioStart + bounds.audioBytes);
+    if (!walk.SetUp()) {
+        state.SkipWithError("decoder refused the stream");
+        return;
+    }
+    std::vector<uint8_t> out(size_t(walk.info().outputBytesPerFrame));
+    for (int i = 0; i < 200 && !walk.AtEnd(); ++i) walk.DecodeNext(out.data());
+
+    // Replay the hybrid stage of granule slot 1 from the same spectrum every time.
+    mpeg::Decoder& d = *decoder;
+    std::vector<float> spectrum(sizeof d.spectrum / sizeof(float));
+    std::memcpy(spectrum.data(), d.spectrum, sizeof d.spectrum);
+    int32_t counts[2][2];
+    std::memcpy(counts, d.layer3.nonzeroCount, sizeof counts);
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::memcpy(d.spectrum, spectrum.data(), sizeof d.spectrum);
+        std::memcpy(d.layer3.nonzeroCount, counts, sizeof counts);
+        state.ResumeTiming();
+        d.layer3.hybrid(d, out.data(), 1);
+        benchmark::DoNotOptimize(out.data());
+    }
+    // A granule is 576 samples per channel.
+    state.counters["x_realtime"] = benchmark::Counter(
+        576.0 / walk.info().sampleRate, benchmark::Counter::kIsIterationInvariantRate);
+}
+
+BENCHMARK(BM_GranuleHybridAndSynthesis);
+
+}  // namespace
+}  // namespace zirvak::bench

@@ -7,5 +7,7 @@ namespace zirvak::cli {
 
 int RunInfo(const std::string& path);
 int RunDecode(const std::string& path, const std::string& outPath);
+int RunRender(const std::string& path, const std::string& outPath);
+int RunPlay(const std::string& path);
 
 }  // namespace zirvak::cli

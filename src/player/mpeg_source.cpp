@@ -50,6 +50,15 @@ bool MpegFrameWalk::SetUp(bool keepOptions) {
 
 int32_t MpegFrameWalk::ParseAtCursor() {
     const ptrdiff_t remaining = end_ - cursor_;
+    // The parser wants 156 bytes whatever the frame's length. A short frame near the end is
+    // parsed from a zero-padded copy, so that its own header gives its length and the walk
+    // does not step on by the previous frame's.
+    constexpr ptrdiff_t kParseBytes = 156;
+    if (remaining < kParseBytes) {
+        uint8_t tail[kParseBytes] = {};
+        std::memcpy(tail, cursor_, size_t(remaining));
+        return mpeg::ParseFrameInfo(decoder_, tail, int32_t(kParseBytes), info_, 1);
+    }
     const int32_t available = remaining > INT32_MAX ? INT32_MAX : int32_t(remaining);
     return mpeg::ParseFrameInfo(decoder_, cursor_, available, info_, 1);
 }

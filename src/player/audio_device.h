@@ -1,0 +1,49 @@
+// The sound output the engine plays through, and exactly what the engine relies on.
+//
+// - Open(format, listener): prepares the device for interleaved signed 16-bit little-endian
+//   PCM at format.sampleRateHz with format.channels (1 or 2). Returns false when no device
+//   can be opened; nothing is then open.
+// - Write(data, length, tag): queues `length` bytes. Queued buffers play in the order written,
+//   without gaps while at least one is queued. The bytes must stay valid and unchanged until
+//   the buffer is reported done. A buffer of length 0 is legal and is still reported done.
+// - Each written buffer is reported done exactly once, by listener->OnBufferDone(tag), when it
+//   has been played (or discarded by Reset). Completions never run inside a call the engine
+//   makes into the device (Open, Write, Pause, Resume, Close): they come from a thread the
+//   device owns, or, for the offline and test devices, from the call their owner makes to
+//   deliver them. From a completion the listener may call Write, Pause and Resume.
+// - Pause() holds playback where it is; Resume() continues from there. Queued buffers stay.
+// - Reset() stops at once and reports every queued buffer done; when it returns, the device
+//   holds no buffer, reads none of their bytes again, and no completion is still running.
+//   It must not be called from a completion.
+// - Close() resets, then releases the device. Open may be called again afterwards.
+#pragma once
+
+#include <cstdint>
+
+namespace zirvak {
+
+struct AudioFormat {
+    int32_t sampleRateHz = 0;
+    int32_t channels = 0;
+};
+
+class AudioDeviceListener {
+public:
+    virtual void OnBufferDone(int32_t tag) = 0;
+
+protected:
+    ~AudioDeviceListener() = default;
+};
+
+class AudioDevice {
+public:
+    virtual ~AudioDevice() = default;
+    virtual bool Open(const AudioFormat& format, AudioDeviceListener* listener) = 0;
+    virtual void Write(const uint8_t* data, uint32_t length, int32_t tag) = 0;
+    virtual void Pause() = 0;
+    virtual void Resume() = 0;
+    virtual void Reset() = 0;
+    virtual void Close() = 0;
+};
+
+}  // namespace zirvak

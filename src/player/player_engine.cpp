@@ -1,0 +1,363 @@
+#include "player_engine.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+namespace zirvak {
+
+namespace {
+
+std::unique_ptr<uint8_t[]> AllocateZeroed(size_t bytes) {
+    std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[bytes]);
+    if (buffer) std::memset(buffer.get(), 0, bytes);
+    return buffer;
+}
+
+}  // namespace
+
+PlayerEngine::PlayerEngine(AudioDevice& device) : device_(device) {}
+
+PlayerEngine::~PlayerEngine() {
+    if (state_.load() != NoFile) Close();
+}
+
+uint32_t PlayerEngine::ReadBeatMarkers(int32_t buffer, BeatMarker* out) const {
+    const auto& list = beatMarkers_[size_t(buffer & 1)];
+    const uint32_t count = std::min(beatCount_[size_t(buffer & 1)].load(std::memory_order_relaxed),
+                                    kMaxBeatMarkers);
+    for (uint32_t i = 0; i < count; ++i) {
+        out[i].value = list[i][0].load(std::memory_order_relaxed);
+        out[i].width = list[i][1].load(std::memory_order_relaxed);
+        out[i].timeMs = list[i][2].load(std::memory_order_relaxed);
+    }
+    return count;
+}
+
+uint32_t PlayerEngine::clipLengthMs() const {
+    if (isWave_) {
+        const uint64_t frames = wav_.totalFrames();
+        return sampleRate_ ? uint32_t(frames * 1000 / sampleRate_) : 0;
+    }
+    return clip_.endMs - clip_.startMs;
+}
+
+int32_t PlayerEngine::Open(const std::string& path, uint32_t startMs, uint32_t endMs) {
+    Close();
+    std::lock_guard lock(mutex_);
+    if (!file_.Open(path)) return kOpenFileFailed;
+    state_ = Stopped;
+    startMs_ = startMs;
+    endMs_ = endMs;
+    isWave_ = LooksLikeWav(file_.bytes());
+    const int32_t result = SetUpRun();
+    if (result == kOpenFileFailed) {
+        ReleaseFile();
+        return result;
+    }
+    if (result != kOpenStarted) return result;  // no buffer memory: the file stays open
+    return StartRun();
+}
+
+int32_t PlayerEngine::Restart() {
+    {
+        std::lock_guard lock(mutex_);
+        if (state_ == NoFile) return 0;
+        state_ = Stopped;
+    }
+    // The last buffer of the previous run may still be queued: take it back before the buffers
+    // it points into are replaced.
+    device_.Reset();
+    std::lock_guard lock(mutex_);
+    const int32_t result = SetUpRun();
+    if (result != kOpenStarted) return result;
+    return StartRun();
+}
+
+int32_t PlayerEngine::Stop() {
+    {
+        std::lock_guard lock(mutex_);
+        if (state_ == Stopped || state_ == NoFile) return 0;
+        // Changed before the reset: the completions it produces find the engine not playing.
+        state_ = Stopped;
+        endReached_ = true;
+    }
+    device_.Reset();
+    return 0;
+}
+
+void PlayerEngine::Close() {
+    {
+        std::lock_guard lock(mutex_);
+        if (state_ == NoFile) return;
+        if (state_ == Playing || state_ == Paused) {
+            state_ = Stopped;
+            endReached_ = true;
+        }
+    }
+    // A stopped engine may still have its last buffer queued; the reset takes it back, so
+    // nothing reads the buffers or the mapping once they are released below.
+    if (deviceOpen_) {
+        device_.Reset();
+        device_.Close();
+    }
+    std::lock_guard lock(mutex_);
+    ReleaseFile();
+}
+
+void PlayerEngine::ReleaseFile() {
+    deviceOpen_ = false;
+    walk_.reset();
+    decoder_.reset();
+    outputBuffers_[0].reset();
+    outputBuffers_[1].reset();
+    outputBufferBytes_ = 0;
+    file_.Close();
+    headers_ = {};
+    ResetRunFields();
+    isWave_ = false;
+    framesPerBuffer_ = kFramesPerBuffer;
+    audioBytes_ = lastBufferIndex_ = startMs_ = endMs_ = 0;
+    sampleRate_ = 0;
+    channels_ = 0;
+    outputBytesPerFrame_ = 0;
+    clip_ = {};
+    wav_ = {};
+    format_ = {};
+    state_ = NoFile;
+}
+
+int32_t PlayerEngine::TogglePause() {
+    std::lock_guard lock(mutex_);
+    if (state_ == Playing) {
+        device_.Pause();
+        state_ = Paused;
+    } else if (state_ == Paused) {
+        device_.Resume();
+        state_ = Playing;
+    }
+    return 0;
+}
+
+void PlayerEngine::OnBufferDone(int32_t) {
+    std::lock_guard lock(mutex_);
+    if (state_ == Playing) Refill();
+}
+
+void PlayerEngine::ResetRunFields() {
+    currentBuffer_ = 0;
+    buffersQueued_ = 0;
+    readOffset_ = 0;
+    samplesAnalysed_ = 0;
+    endReached_ = false;
+}
+
+int32_t PlayerEngine::SetUpRun() {
+    ResetRunFields();
+    return isWave_ ? SetUpWave() : SetUpMpeg();
+}
+
+int32_t PlayerEngine::StartRun() {
+    format_ = {int32_t(sampleRate_), channels_};
+    if (!deviceOpen_) {
+        if (!device_.Open(format_, this)) {
+            state_ = Stopped;
+            return kOpenNoDevice;
+        }
+        deviceOpen_ = true;
+    }
+    QueueCurrent();
+    Refill();
+    state_ = Playing;
+    return kOpenStarted;
+}
+
+// Marks the beats of the current buffer, then queues it.
+void PlayerEngine::QueueCurrent() {
+    const uint8_t current = currentBuffer_;
+    const WaveHeader& h = headers_[current];
+    BeatMarker found[kMaxBeatMarkers];
+    const uint32_t count =
+        MarkBeats(h.data, h.length, channels_, sampleRate_, samplesAnalysed_, found);
+    auto& list = beatMarkers_[current];
+    for (uint32_t i = 0; i < kMaxBeatMarkers; ++i) {
+        list[i][0].store(found[i].value, std::memory_order_relaxed);
+        list[i][1].store(found[i].width, std::memory_order_relaxed);
+        list[i][2].store(found[i].timeMs, std::memory_order_relaxed);
+    }
+    beatCount_[current].store(count, std::memory_order_relaxed);
+    samplesAnalysed_ += h.length / (uint32_t(channels_) * 2);
+    device_.Write(h.data, h.length, current);
+}
+
+int32_t PlayerEngine::Refill() { return isWave_ ? RefillWave() : RefillMpeg(); }
+
+// --- WAV ---
+
+int32_t PlayerEngine::SetUpWave() {
+    if (!ReadWavHeader(file_.bytes(), wav_)) return kOpenFileFailed;
+    channels_ = wav_.channels;
+    sampleRate_ = wav_.sampleRateHz;
+    audioBytes_ = wav_.pcm16Bytes();
+    lastBufferIndex_ = audioBytes_ / kWavChunkBytes;
+    // Samples in another format than 16-bit PCM are converted chunk by chunk into buffers of
+    // our own; 16-bit samples play straight from the mapping.
+    if (wav_.format != WavSampleFormat::kPcm16 && !outputBuffers_[0]) {
+        outputBuffers_[0] = AllocateZeroed(kWavChunkBytes);
+        outputBuffers_[1] = AllocateZeroed(kWavChunkBytes);
+        if (!outputBuffers_[0] || !outputBuffers_[1]) return kOpenNoBufferMemory;
+        outputBufferBytes_ = kWavChunkBytes;
+    }
+    FillWaveChunk(0, lastBufferIndex_ == 0 ? audioBytes_ : kWavChunkBytes);
+    return kOpenStarted;
+}
+
+void PlayerEngine::FillWaveChunk(uint32_t chunk, uint32_t length) {
+    WaveHeader& h = headers_[currentBuffer_];
+    const uint64_t pcmOffset = uint64_t(chunk) * kWavChunkBytes;
+    if (wav_.format == WavSampleFormat::kPcm16) {
+        h.data = file_.data() + wav_.dataOffset + pcmOffset;
+    } else {
+        const uint32_t pcmFrameBytes = uint32_t(channels_) * 2;
+        const uint64_t firstFrame = pcmOffset / pcmFrameBytes;
+        uint8_t* out = outputBuffers_[currentBuffer_].get();
+        ConvertToPcm16(wav_, file_.data() + wav_.dataOffset + firstFrame * wav_.frameBytes(),
+                       length / pcmFrameBytes, out);
+        h.data = out;
+    }
+    h.length = length;
+}
+
+int32_t PlayerEngine::RefillWave() {
+    const uint32_t k = buffersQueued_;
+    if (k == lastBufferIndex_) {
+        state_ = Stopped;
+        endReached_ = true;
+        return 0;
+    }
+    if (k > lastBufferIndex_) return 0;
+    currentBuffer_ = currentBuffer_ ^ 1;
+    buffersQueued_ = k + 1;
+    readOffset_ += kWavChunkBytes;
+    uint32_t length = kWavChunkBytes;
+    if (k + 1 == lastBufferIndex_) {
+        length = audioBytes_ - readOffset_;
+        endReached_ = true;
+    }
+    FillWaveChunk(k + 1, length);
+    QueueCurrent();
+    return 0;
+}
+
+// --- MPEG ---
+
+int32_t PlayerEngine::SetUpMpeg() {
+    if (!decoder_) {
+        decoder_ = mpeg::CreateDecoder();
+        if (!decoder_) return kOpenNoBufferMemory;
+        if (!LocateMpegAudio(*decoder_, file_.bytes(), mpegBounds_)) return kOpenFileFailed;
+        const uint8_t* view = file_.data();
+        walk_.emplace(*decoder_, view + mpegBounds_.firstFrame,
+                      view + mpegBounds_.audioStart + mpegBounds_.audioBytes);
+        audioBytes_ = uint32_t(std::min<size_t>(mpegBounds_.audioBytes, UINT32_MAX));
+    }
+    // Everything about the stream comes from the decoder's reading of the first frame.
+    if (!walk_->SetUp()) return kOpenFileFailed;
+    const mpeg::StreamInfo& info = walk_->info();
+    sampleRate_ = uint32_t(info.sampleRate);
+    channels_ = info.outputChannels;
+    outputBytesPerFrame_ = uint32_t(info.outputBytesPerFrame);
+    const uint32_t samplesPerFrame = outputBytesPerFrame_ / (uint32_t(channels_) * 2);
+
+    outputBuffers_[0].reset();
+    outputBuffers_[1].reset();
+    outputBufferBytes_ = kFramesPerBuffer * outputBytesPerFrame_;
+    outputBuffers_[0] = AllocateZeroed(outputBufferBytes_);
+    outputBuffers_[1] = AllocateZeroed(outputBufferBytes_);
+    if (!outputBuffers_[0] || !outputBuffers_[1]) return kOpenNoBufferMemory;
+
+    ClipInput in;
+    in.audioBytes = audioBytes_;
+    in.bitrateKbps = uint32_t(info.bitrate / 1000);
+    in.vbrFrames = uint32_t(info.totalFrames);
+    in.nominalFrameLength = uint32_t(info.minFrameLength);
+    in.frameMs = float(double(samplesPerFrame) * 1000.0 / double(sampleRate_));
+    in.startMs = startMs_;
+    in.endMs = endMs_;
+    clip_ = PlanClip(in);
+    framesPerBuffer_ = clip_.framesPerBuffer;
+    lastBufferIndex_ = clip_.lastBufferIndex;
+
+    // Position at the start frame; the nine frames before it prime the decoder.
+    uint8_t* buffer = outputBuffers_[0].get();
+    uint32_t priming = clip_.startFrame;
+    if (priming > 9) {
+        for (uint32_t i = 0; i < clip_.startFrame - 9; ++i) walk_->SkipNext();
+        priming = 9;
+    }
+    DecodeFrames(buffer, priming);
+    const uint32_t decoded = DecodeFrames(buffer, framesPerBuffer_);
+
+    // The clip may begin inside a frame: start the first buffer there, on a sample frame.
+    const uint32_t blockAlign = uint32_t(channels_) * 2;
+    const uint64_t startByte = BytePosition(clip_.startMs, sampleRate_, channels_);
+    const uint64_t framesBefore = uint64_t(clip_.startFrame) * outputBytesPerFrame_;
+    uint32_t offset = startByte > framesBefore ? uint32_t(startByte - framesBefore) : 0;
+    offset = std::min(offset, decoded * outputBytesPerFrame_);
+    offset -= offset % blockAlign;
+    headers_[0] = {buffer + offset, decoded * outputBytesPerFrame_ - offset};
+    return kOpenStarted;
+}
+
+// Decodes up to `count` frames into the slots of `buffer`. A frame that yields no sound (a
+// refused frame, or one whose bit reservoir is not complete yet) leaves its slot silent.
+uint32_t PlayerEngine::DecodeFrames(uint8_t* buffer, uint32_t count) {
+    for (uint32_t j = 0; j < count; ++j) {
+        uint8_t* slot = buffer + size_t(j) * outputBytesPerFrame_;
+        std::memset(slot, 0, outputBytesPerFrame_);
+        if (!walk_->AtEnd()) walk_->DecodeNext(slot);
+    }
+    return count;
+}
+
+int32_t PlayerEngine::RefillMpeg() {
+    const uint32_t k = buffersQueued_;
+    if (k + 1 == lastBufferIndex_) {
+        // The last buffer: the frames that remain, and the bytes up to the end of the clip.
+        currentBuffer_ = currentBuffer_ ^ 1;
+        buffersQueued_ = k + 1;
+        uint8_t* buffer = outputBuffers_[currentBuffer_].get();
+        std::memset(buffer, 0, outputBufferBytes_);
+        const int64_t remaining =
+            int64_t(clip_.endFrame) - clip_.startFrame - int64_t(framesPerBuffer_) * (k + 1) + 1;
+        const uint32_t frames =
+            uint32_t(std::clamp<int64_t>(remaining, 0, int64_t(framesPerBuffer_)));
+        DecodeFrames(buffer, frames);
+        const int64_t played = int64_t(framesPerBuffer_) * (k + 1) * outputBytesPerFrame_;
+        int64_t length = int64_t(BytePosition(clip_.endMs, sampleRate_, channels_)) -
+                         int64_t(BytePosition(clip_.startMs, sampleRate_, channels_)) - played;
+        // Within the bytes decoded into it, on whole sample frames.
+        length = std::clamp<int64_t>(length, 0, int64_t(frames) * outputBytesPerFrame_);
+        length -= length % (int64_t(channels_) * 2);
+        headers_[currentBuffer_] = {buffer, uint32_t(length)};
+        endReached_ = true;
+        QueueCurrent();
+        return 0;
+    }
+    if (k >= lastBufferIndex_) {
+        if (k == lastBufferIndex_) {
+            endReached_ = true;
+            state_ = Stopped;
+        }
+        return 0;
+    }
+    currentBuffer_ = currentBuffer_ ^ 1;
+    buffersQueued_ = k + 1;
+    uint8_t* buffer = outputBuffers_[currentBuffer_].get();
+    DecodeFrames(buffer, framesPerBuffer_);
+    headers_[currentBuffer_] = {buffer, framesPerBuffer_ * outputBytesPerFrame_};
+    QueueCurrent();
+    return 0;
+}
+
+}  // namespace zirvak

@@ -1,0 +1,136 @@
+// The player engine: plays one file (WAV or MPEG audio) through an audio device, two output
+// buffers in flight, each refilled when the device hands it back, every buffer scanned for
+// beats before it is queued.
+//
+// Threads: the owner (the window or the command line) calls the transport operations; the
+// device's completion thread runs every later refill. One mutex covers a whole refill and the
+// state change of each transport operation; device resets and closes happen outside it,
+// because a reset hands buffers back through completions. The user interface reads state,
+// endReached, currentBuffer and the beat markers without waiting (they are atomics).
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "audio_device.h"
+#include "beat_markers.h"
+#include "mapped_file.h"
+#include "mpeg_clip.h"
+#include "mpeg_decoder.h"
+#include "mpeg_source.h"
+#include "wav_file.h"
+
+namespace zirvak {
+
+enum PlayerState : int32_t { NoFile = 0, Stopped = 1, Playing = 2, Paused = 3 };
+
+// Results of Open and Restart.
+inline constexpr int32_t kOpenStarted = 0;
+inline constexpr int32_t kOpenFileFailed = 1;     // unreadable, unmappable, or not playable
+inline constexpr int32_t kOpenNoDevice = 2;       // no audio device could be opened
+inline constexpr int32_t kOpenNoBufferMemory = 3;
+
+// What the transport commands pass as the end of a clip: 100 minutes.
+inline constexpr uint32_t kDefaultEndMs = 6000000;
+
+// One queued buffer.
+struct WaveHeader {
+    const uint8_t* data = nullptr;
+    uint32_t length = 0;
+};
+
+class PlayerEngine final : private AudioDeviceListener {
+public:
+    explicit PlayerEngine(AudioDevice& device);
+    ~PlayerEngine();
+    PlayerEngine(const PlayerEngine&) = delete;
+    PlayerEngine& operator=(const PlayerEngine&) = delete;
+
+    // Closes what is open, opens `path` and starts playing the clip [startMs, endMs].
+    int32_t Open(const std::string& path, uint32_t startMs, uint32_t endMs);
+    // Plays the open file again from the start of its clip.
+    int32_t Restart();
+    int32_t Stop();
+    void Close();
+    int32_t TogglePause();
+
+    // Read by the user interface, never waiting.
+    PlayerState state() const { return state_.load(); }
+    bool endReached() const { return endReached_.load(); }
+    void ClearEndReached() { endReached_.store(false); }
+    uint8_t currentBuffer() const { return currentBuffer_.load(); }
+    // Copies the marker list of output buffer `buffer` (0 or 1); returns its count.
+    uint32_t ReadBeatMarkers(int32_t buffer, BeatMarker* out) const;
+
+    // What is playing (valid from a successful Open until Close).
+    bool isWave() const { return isWave_; }
+    uint32_t sampleRate() const { return sampleRate_; }
+    int32_t channels() const { return channels_; }
+    uint32_t clipLengthMs() const;
+    // Sample frames handed to the device since the run began.
+    uint32_t samplesAnalysed() const { return samplesAnalysed_.load(); }
+
+    // The pipeline, for tests.
+    uint32_t buffersQueued() const { return buffersQueued_; }
+    uint32_t lastBufferIndex() const { return lastBufferIndex_; }
+    uint32_t framesPerBuffer() const { return framesPerBuffer_; }
+    const WaveHeader& header(int32_t i) const { return headers_[size_t(i)]; }
+    const ClipPlan& clip() const { return clip_; }
+
+private:
+    void OnBufferDone(int32_t tag) override;
+
+    // All of the following run under mutex_.
+    int32_t SetUpRun();  // reads the header or sets the stream up and fills the first buffer
+    int32_t SetUpWave();
+    int32_t SetUpMpeg();
+    int32_t StartRun();  // opens (on Open) the device, queues buffers 0 and 1, enters Playing
+    int32_t Refill();
+    int32_t RefillWave();
+    int32_t RefillMpeg();
+    void QueueCurrent();
+    void FillWaveChunk(uint32_t chunk, uint32_t length);
+    uint32_t DecodeFrames(uint8_t* buffer, uint32_t count);
+    void ResetRunFields();
+    void ReleaseFile();
+
+    AudioDevice& device_;
+    std::mutex mutex_;
+    bool deviceOpen_ = false;
+
+    std::array<std::array<std::array<std::atomic<int32_t>, 3>, kMaxBeatMarkers>, 2> beatMarkers_{};
+    std::array<std::atomic<uint32_t>, 2> beatCount_{};
+    std::atomic<uint8_t> currentBuffer_{0};
+    std::atomic<PlayerState> state_{NoFile};
+    std::atomic<bool> endReached_{false};
+    uint32_t buffersQueued_ = 0;
+    uint32_t readOffset_ = 0;  // WAV: start of the current chunk in 16-bit bytes
+    std::atomic<uint32_t> samplesAnalysed_{0};
+    bool isWave_ = false;
+    uint32_t framesPerBuffer_ = kFramesPerBuffer;
+
+    MappedFile file_;
+    mpeg::DecoderPtr decoder_;
+    std::optional<MpegFrameWalk> walk_;
+    MpegAudioBounds mpegBounds_;
+    WavInfo wav_;
+    AudioFormat format_;
+    std::array<WaveHeader, 2> headers_{};
+    std::array<std::unique_ptr<uint8_t[]>, 2> outputBuffers_;
+    uint32_t outputBufferBytes_ = 0;
+    uint32_t audioBytes_ = 0;
+    uint32_t lastBufferIndex_ = 0;
+    uint32_t startMs_ = 0;
+    uint32_t endMs_ = 0;
+    ClipPlan clip_;
+    uint32_t sampleRate_ = 0;
+    int32_t channels_ = 0;
+    uint32_t outputBytesPerFrame_ = 0;
+};
+
+}  // namespace zirvak

@@ -6,11 +6,11 @@ OUT ?= out/decoded.wav
 
 # Every Debian package the project needs, in one place.
 DEB_PACKAGES := cmake ninja-build g++ pkg-config python3 libgtest-dev libgmock-dev \
-                libbenchmark-dev mpg123 lame sox twolame
+                libbenchmark-dev libsdl2-dev mpg123 lame sox twolame
 
 SUDO := $(shell [ "$$(id -u)" = "0" ] || echo sudo)
 
-.PHONY: deps build run test test-release test-asan bench format clean
+.PHONY: deps build run test test-release test-asan test-tsan bench format clean
 
 deps:
 	@missing=""; for p in $(DEB_PACKAGES); do \
@@ -31,7 +31,7 @@ run: build
 	./build/release/src/cli/zirvak-cli decode "$(FILE)" "$(OUT)"
 	@echo "decoded to $(OUT)"
 
-test: deps test-release test-asan
+test: deps test-release test-asan test-tsan
 
 test-release:
 	cmake --preset release
@@ -42,6 +42,11 @@ test-asan:
 	cmake --preset asan
 	cmake --build --preset asan
 	ctest --preset asan
+
+test-tsan:
+	cmake --preset tsan
+	cmake --build --preset tsan
+	ctest --preset tsan
 
 bench: build
 	./bench/make_bench_files.sh build/bench-files

@@ -1,0 +1,94 @@
+// A test audio device stepped by hand: the test completes the oldest queued buffer, or all of
+// them, when it wants, and can make Open fail. It records every buffer written, with a copy of
+// its bytes taken at write time.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <vector>
+
+#include "audio_device.h"
+
+namespace zirvak::test {
+
+class SteppedAudioDevice final : public AudioDevice {
+public:
+    struct Written {
+        int32_t tag;
+        const uint8_t* data;
+        std::vector<uint8_t> bytes;
+    };
+
+    bool failOpen = false;
+
+    bool Open(const AudioFormat& format, AudioDeviceListener* listener) override {
+        std::lock_guard lock(mutex_);
+        ++opens;
+        if (failOpen) return false;
+        this->format = format;
+        listener_ = listener;
+        open = true;
+        return true;
+    }
+    void Write(const uint8_t* data, uint32_t length, int32_t tag) override {
+        std::lock_guard lock(mutex_);
+        queued_.push_back(tag);
+        written.push_back({tag, data, std::vector<uint8_t>(data, data + length)});
+    }
+    void Pause() override { paused = true; }
+    void Resume() override { paused = false; }
+    void Reset() override {
+        ++resets;
+        CompleteAll();
+    }
+    void Close() override {
+        if (!open) return;
+        Reset();
+        open = false;
+        ++closes;
+    }
+
+    // Completes the oldest queued buffer; false when none is queued.
+    bool CompleteOldest() {
+        int32_t tag;
+        AudioDeviceListener* listener;
+        {
+            std::lock_guard lock(mutex_);
+            if (queued_.empty()) return false;
+            tag = queued_.front();
+            queued_.pop_front();
+            listener = listener_;
+        }
+        listener->OnBufferDone(tag);
+        return true;
+    }
+    void CompleteAll() {
+        while (CompleteOldest()) {
+        }
+    }
+    size_t queuedCount() {
+        std::lock_guard lock(mutex_);
+        return queued_.size();
+    }
+    std::vector<uint8_t> AllBytes() const {
+        std::vector<uint8_t> all;
+        for (const Written& w : written) all.insert(all.end(), w.bytes.begin(), w.bytes.end());
+        return all;
+    }
+
+    AudioFormat format;
+    bool open = false;
+    bool paused = false;
+    int opens = 0;
+    int closes = 0;
+    int resets = 0;
+    std::vector<Written> written;
+
+private:
+    std::mutex mutex_;
+    std::deque<int32_t> queued_;
+    AudioDeviceListener* listener_ = nullptr;
+};
+
+}  // namespace zirvak::test

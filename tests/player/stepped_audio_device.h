@@ -22,11 +22,11 @@ public:
 
     bool failOpen = false;
 
-    bool Open(const AudioFormat& format, AudioDeviceListener* listener) override {
+    bool Open(const AudioFormat& openFormat, AudioDeviceListener* listener) override {
         std::lock_guard lock(mutex_);
         ++opens;
         if (failOpen) return false;
-        this->format = format;
+        format = openFormat;
         listener_ = listener;
         open = true;
         return true;

@@ -98,10 +98,10 @@ TEST_F(MainDialogTest, TicksMoveTheButterflyOnceAFilePlays) {
     window.commands().OpenFile(song);
     int ticks = 0;
     QObject::connect(&window, &MainDialog::ticked, [&] { ++ticks; });
-    while (ticks < 20) QTest::qWait(20);
+    while (ticks < 10) QTest::qWait(10);
     EXPECT_EQ(int(window.animation().butterfly().flightState), int(FlightState::TakeOff));
-    while (ticks < 40) QTest::qWait(20);
-    EXPECT_NE(int(window.animation().butterfly().flightState), int(FlightState::TakeOff));
+    while (ticks < 20) QTest::qWait(10);
+    EXPECT_EQ(int(window.animation().butterfly().flightState), int(FlightState::Flying));
 }
 
 // Closes the About box that is about to open, in the way `close` says, and reports whether one

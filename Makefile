@@ -1,12 +1,12 @@
 # Zirvak: the two commands a new user needs are `make run` and `make test`.
 # Each installs what is missing, configures, builds and runs.
 
-FILE ?= res/sample.mp2
-OUT ?= out/decoded.wav
+FILE ?= res/demo.mp3
 
 # Every Debian package the project needs, in one place.
 DEB_PACKAGES := cmake ninja-build g++ pkg-config python3 libgtest-dev libgmock-dev \
-                libbenchmark-dev libsdl2-dev mpg123 lame sox twolame
+                libbenchmark-dev libsdl2-dev qt6-base-dev qt6-base-dev-tools libgl-dev \
+                mpg123 lame sox twolame python3-pil fonts-dejavu-core
 
 SUDO := $(shell [ "$$(id -u)" = "0" ] || echo sudo)
 
@@ -25,11 +25,14 @@ build: deps
 	cmake --preset release
 	cmake --build --preset release
 
+# The player on FILE; on a machine without a display, the terminal player instead.
 run: build
-	@mkdir -p $(dir $(OUT))
-	./build/release/src/cli/zirvak-cli info "$(FILE)"
-	./build/release/src/cli/zirvak-cli decode "$(FILE)" "$(OUT)"
-	@echo "decoded to $(OUT)"
+	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
+	    ./build/release/src/app/zirvak "$(FILE)"; \
+	else \
+	    echo "no display: playing in the terminal"; \
+	    ./build/release/src/cli/zirvak-cli play "$(FILE)"; \
+	fi
 
 test: deps test-release test-asan test-tsan
 

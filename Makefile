@@ -6,11 +6,11 @@ FILE ?= res/demo.mp3
 # Every Debian package the project needs, in one place.
 DEB_PACKAGES := cmake ninja-build g++ pkg-config python3 libgtest-dev libgmock-dev \
                 libbenchmark-dev libsdl2-dev qt6-base-dev qt6-base-dev-tools libgl-dev \
-                mpg123 lame sox twolame python3-pil fonts-dejavu-core
+                clang libfuzzer-14-dev mpg123 lame sox twolame python3-pil fonts-dejavu-core
 
 SUDO := $(shell [ "$$(id -u)" = "0" ] || echo sudo)
 
-.PHONY: deps build run test test-release test-asan test-tsan bench format clean
+.PHONY: deps build run test test-release test-asan test-tsan fuzz bench format clean
 
 deps:
 	@missing=""; for p in $(DEB_PACKAGES); do \
@@ -35,6 +35,7 @@ run: build
 	fi
 
 test: deps test-release test-asan test-tsan
+	$(MAKE) fuzz SECONDS=30
 
 test-release:
 	cmake --preset release
@@ -50,6 +51,23 @@ test-tsan:
 	cmake --preset tsan
 	cmake --build --preset tsan
 	ctest --preset tsan
+
+# Each libFuzzer target for SECONDS seconds, starting from the checked-in corpus (new inputs
+# go to build/fuzz-corpus, so the repository's corpus stays as it is).
+SECONDS ?= 60
+FUZZ_TARGETS := decoder engine beat_markers
+fuzz: deps
+	cmake --preset fuzz
+	cmake --build --preset fuzz
+	@for t in $(FUZZ_TARGETS); do \
+	    mkdir -p build/fuzz-corpus/$$t; \
+	    echo "fuzzing $$t for $(SECONDS) s"; \
+	    ./build/fuzz/fuzz/fuzz_$$t -max_total_time=$(SECONDS) -max_len=65536 -rss_limit_mb=2048 \
+	        -print_final_stats=1 build/fuzz-corpus/$$t fuzz/corpus/$$t 2>build/fuzz-$$t.log \
+	        || { tail -n 60 build/fuzz-$$t.log; exit 1; }; \
+	    grep -E "stat::number_of_executed_units|stat::peak_rss_mb" build/fuzz-$$t.log; \
+	    grep -E "^#[0-9]+.*DONE" build/fuzz-$$t.log | tail -n 1; \
+	done
 
 bench: build
 	./bench/make_bench_files.sh build/bench-files

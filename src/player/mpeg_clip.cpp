@@ -1,14 +1,30 @@
 #include "mpeg_clip.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace zirvak {
 
+namespace {
+
+uint32_t ClampToU32(double v) { return v <= 0 ? 0 : v >= 4294967295.0 ? 0xFFFFFFFFu : uint32_t(v); }
+
+// Stream length in ms. A VBR header's frame count is believed only as far as the bytes could
+// hold that many frames even at the lowest bit rate: a corrupt count must not turn into
+// minutes of silence.
+uint32_t StreamLengthMs(const ClipInput& in) {
+    if (in.bitrateKbps != 0) return ClampToU32(double(in.audioBytes / in.bitrateKbps) * 8);
+    double frames = in.vbrFrames;
+    if (in.nominalFrameLength != 0)
+        frames = std::min(frames, double(in.audioBytes / in.nominalFrameLength + 1));
+    return ClampToU32(frames * double(in.frameMs));
+}
+
+}  // namespace
+
 ClipPlan PlanClip(const ClipInput& in) {
     ClipPlan plan;
-    uint32_t d = 0;
-    if (in.bitrateKbps != 0) d = in.audioBytes / in.bitrateKbps * 8;
-    else d = uint32_t(double(in.vbrFrames) * double(in.frameMs));
+    const uint32_t d = StreamLengthMs(in);
     plan.lengthMs = d;
 
     uint32_t startMs = in.startMs;
@@ -20,7 +36,8 @@ ClipPlan PlanClip(const ClipInput& in) {
     if (startMs == 0 && endMs == 0) {
         // No bounds: the whole frames the stream holds.
         if (in.nominalFrameLength != 0 && in.bitrateKbps != 0)
-            endMs = in.audioBytes / in.nominalFrameLength * in.nominalFrameLength / in.bitrateKbps * 8;
+            endMs = ClampToU32(double(in.audioBytes / in.nominalFrameLength *
+                                      in.nominalFrameLength / in.bitrateKbps) * 8);
         else
             endMs = d;
     }
@@ -30,10 +47,10 @@ ClipPlan PlanClip(const ClipInput& in) {
     plan.endMs = endMs;
 
     if (in.frameMs > 0) {
-        plan.startFrame = uint32_t(float(startMs) / in.frameMs);
-        plan.endFrame = uint32_t(float(endMs) / in.frameMs);
+        plan.startFrame = ClampToU32(float(startMs) / in.frameMs);
+        plan.endFrame = ClampToU32(float(endMs) / in.frameMs);
     }
-    const uint32_t total = plan.endFrame - plan.startFrame + 1;
+    const uint32_t total = std::max(plan.endFrame - plan.startFrame + 1, 1u);
     plan.framesPerBuffer = total < kFramesPerBuffer ? total : kFramesPerBuffer;
     plan.lastBufferIndex = total / plan.framesPerBuffer;
     if (total % plan.framesPerBuffer == 0) plan.lastBufferIndex -= 1;

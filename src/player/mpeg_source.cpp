@@ -27,6 +27,11 @@ bool LocateMpegAudio(mpeg::Decoder& decoder, std::span<const uint8_t> file,
             bounds = {start, audioBytes, start + r};
             return true;
         }
+        // A header that is sound but for its bit-rate index 0 opens a free-format stream, which
+        // the decoder does not play; searching on would only lock onto a false sync inside it.
+        const uint8_t b1 = bytes[start + r + 1], b2 = bytes[start + r + 2];
+        if ((b1 & 0xE0) == 0xE0 && (b1 & 0x06) != 0 && (b2 >> 4) == 0 && ((b2 >> 2) & 3) != 3)
+            return false;
     }
     return false;
 }
@@ -50,6 +55,15 @@ bool MpegFrameWalk::SetUp(bool keepOptions) {
 
 int32_t MpegFrameWalk::ParseAtCursor() {
     const ptrdiff_t remaining = end_ - cursor_;
+    // The parser wants 156 bytes whatever the frame's length. A short frame near the end is
+    // parsed from a zero-padded copy, so that its own header gives its length and the walk
+    // does not step on by the previous frame's.
+    constexpr ptrdiff_t kParseBytes = 156;
+    if (remaining < kParseBytes) {
+        uint8_t tail[kParseBytes] = {};
+        std::memcpy(tail, cursor_, size_t(remaining));
+        return mpeg::ParseFrameInfo(decoder_, tail, int32_t(kParseBytes), info_, 1);
+    }
     const int32_t available = remaining > INT32_MAX ? INT32_MAX : int32_t(remaining);
     return mpeg::ParseFrameInfo(decoder_, cursor_, available, info_, 1);
 }

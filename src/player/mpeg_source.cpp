@@ -27,6 +27,11 @@ bool LocateMpegAudio(mpeg::Decoder& decoder, std::span<const uint8_t> file,
             bounds = {start, audioBytes, start + r};
             return true;
         }
+        // A header that is sound but for its bit-rate index 0 opens a free-format stream, which
+        // the decoder does not play; searching on would only lock onto a false sync inside it.
+        const uint8_t b1 = bytes[start + r + 1], b2 = bytes[start + r + 2];
+        if ((b1 & 0xE0) == 0xE0 && (b1 & 0x06) != 0 && (b2 >> 4) == 0 && ((b2 >> 2) & 3) != 3)
+            return false;
     }
     return false;
 }

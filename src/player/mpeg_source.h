@@ -17,8 +17,8 @@ struct MpegAudioBounds {
 };
 
 // Skips an ID3v2 tag, leaves out a trailing 128-byte "TAG" block and finds the first position
-// whose four bytes are a valid frame header. False when the tag runs past the end of the file
-// or no frame header is found.
+// whose four bytes are a valid frame header. False when the tag runs past the end of the file,
+// no frame header is found, or the first one is a free-format header (bit-rate index 0).
 bool LocateMpegAudio(mpeg::Decoder& decoder, std::span<const uint8_t> file,
                      MpegAudioBounds& bounds);
 

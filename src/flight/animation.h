@@ -1,0 +1,78 @@
+// The animation tick: every tickInterval ms while a file plays it follows the beats, fades the
+// lights and moves the butterfly one step through its flight, drawing the scene while the
+// butterfly is shown.
+//
+// The flight: a take-off at its resting point, then figure-of-eight loops of nine waypoints,
+// each waypoint shifted by a random offset, three times as far on ticks with a beat; when
+// playback ends, home at four times the speed, the landing frames, and rest.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+
+#include "animation_clock.h"
+#include "beat_follower.h"
+#include "butterfly.h"
+#include "crt_rand.h"
+#include "light_colour.h"
+#include "loops.h"
+#include "scene.h"
+
+namespace zirvak {
+
+// The loop after a completed one: the same direction or a neighbour, cyclically in 1..4.
+// directionBase is two directions away from the current one; r is the random pick.
+int32_t DirectionBaseFor(int32_t loopDirection);
+int32_t NextLoopDirection(int32_t directionBase, int32_t r);
+
+class Animation {
+public:
+    // Tick period in ms, and how far ahead a beat is looked for.
+    static constexpr uint32_t tickInterval = 75;
+
+    Animation(int32_t pictureWidth, int32_t pictureHeight);
+
+    // What Open and Play do once playback has (re)started: the clock starts again and the
+    // butterfly takes off from wherever it is. Starting the tick timer is the caller's part.
+    void RestartFlight(uint32_t tickCount, Scene& scene);
+
+    // Called on pausing and again on resuming, so playing time leaves the pause out.
+    void TogglePause(uint32_t tickCount) { clock_.TogglePause(tickCount); }
+
+    // One tick at `tickCount` (system ms). `soundingMarkers` are the beat markers of the buffer
+    // now sounding. Returns the areas to repaint when a scene was drawn.
+    std::optional<RepaintAreas> Tick(uint32_t tickCount, bool endReached,
+                                     std::span<const BeatMark> soundingMarkers, Scene& scene);
+
+    // The scene to show after the window was resized: the butterfly at the start of its current
+    // leg, no lights, no frame advance. The next tick puts it back on its path.
+    void RecomposeAtLegStart(Scene& scene);
+
+    // New random offsets for the next waypoint, within about ±1 grid unit (pictureWidth / 22
+    // across, pictureHeight / 17 down).
+    void PickJitter();
+
+    Butterfly& butterfly() { return butterfly_; }
+    const Butterfly& butterfly() const { return butterfly_; }
+    const BeatState& beat() const { return beat_; }
+    const ColourFade& fade() const { return fade_; }
+    const AnimationClock& clock() const { return clock_; }
+    const ScaledLoops& loops() const { return loops_; }
+
+private:
+    std::optional<RepaintAreas> RunFlightMachine(bool endReached, int32_t seconds, Scene& scene);
+    RepaintAreas Draw(bool endReached, Scene& scene);
+    void ChooseLoopDirection(int32_t seconds);
+
+    int32_t pictureWidth_;
+    int32_t pictureHeight_;
+    ScaledLoops loops_;
+    Butterfly butterfly_;
+    BeatState beat_;
+    ColourFade fade_;
+    AnimationClock clock_;
+    CrtRand rand_;
+};
+
+}  // namespace zirvak

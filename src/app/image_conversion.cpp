@@ -20,7 +20,7 @@ QImage ToQImage(const Image& image) {
         const uint32_t* row = image.Row(y);
         auto* line = reinterpret_cast<QRgb*>(out.scanLine(y));
         for (int x = 0; x < image.width; ++x)
-            line[x] = qRgb(int(RedOf(row[x])), int(GreenOf(row[x])), int(BlueOf(row[x])));
+            line[x] = qRgb(int(row[x] & 0xFF), int(row[x] >> 8 & 0xFF), int(row[x] >> 16 & 0xFF));
     }
     return out;
 }

@@ -24,8 +24,8 @@ PlayerEngine::~PlayerEngine() {
 
 uint32_t PlayerEngine::ReadBeatMarkers(int32_t buffer, BeatMarker* out) const {
     const auto& list = beatMarkers_[size_t(buffer & 1)];
-    const uint32_t count = std::min(beatCount_[size_t(buffer & 1)].load(std::memory_order_relaxed),
-                                    kMaxBeatMarkers);
+    const uint32_t count =
+        std::min(beatCount_[size_t(buffer & 1)].load(std::memory_order_relaxed), kMaxBeatMarkers);
     for (uint32_t i = 0; i < count; ++i) {
         out[i].value = list[i][0].load(std::memory_order_relaxed);
         out[i].width = list[i][1].load(std::memory_order_relaxed);
@@ -67,7 +67,7 @@ int32_t PlayerEngine::Restart() {
     }
     // The last buffer of the previous run may still be queued: take it back before the buffers
     // it points into are replaced.
-    device_.Reset();
+    if (deviceOpen_) device_.Reset();
     std::lock_guard lock(mutex_);
     const int32_t result = SetUpRun();
     if (result != kOpenStarted) return result;
@@ -107,6 +107,7 @@ void PlayerEngine::Close() {
 
 void PlayerEngine::ReleaseFile() {
     deviceOpen_ = false;
+    devicePaused_ = false;
     walk_.reset();
     decoder_.reset();
     outputBuffers_[0].reset();
@@ -131,9 +132,11 @@ int32_t PlayerEngine::TogglePause() {
     std::lock_guard lock(mutex_);
     if (state_ == Playing) {
         device_.Pause();
+        devicePaused_ = true;
         state_ = Paused;
     } else if (state_ == Paused) {
         device_.Resume();
+        devicePaused_ = false;
         state_ = Playing;
     }
     return 0;
@@ -168,6 +171,11 @@ int32_t PlayerEngine::StartRun() {
     }
     QueueCurrent();
     Refill();
+    // A reset does not lift a pause: a run restarted after Pause (and Stop) would stay silent.
+    if (devicePaused_) {
+        device_.Resume();
+        devicePaused_ = false;
+    }
     state_ = Playing;
     return kOpenStarted;
 }
@@ -190,7 +198,9 @@ void PlayerEngine::QueueCurrent() {
     device_.Write(h.data, h.length, current);
 }
 
-int32_t PlayerEngine::Refill() { return isWave_ ? RefillWave() : RefillMpeg(); }
+int32_t PlayerEngine::Refill() {
+    return isWave_ ? RefillWave() : RefillMpeg();
+}
 
 // --- WAV ---
 

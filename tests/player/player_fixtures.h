@@ -1,0 +1,93 @@
+// Files and helpers the engine tests share: a temporary folder, WAV files written byte by byte
+// in each header layout, MPEG streams cut or wrapped at frame boundaries, and runs played to
+// their end on the stepped device.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "player_engine.h"
+#include "stepped_audio_device.h"
+
+namespace zirvak::test {
+
+using Bytes = std::vector<uint8_t>;
+
+// A fresh folder under the system's temporary folder, removed with its contents.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    std::string Path(const std::string& name) const { return dir_ + "/" + name; }
+
+private:
+    std::string dir_;
+};
+
+void WriteBytes(const std::string& path, std::span<const uint8_t> bytes);
+
+// Where the samples of each header layout start.
+enum class WavLayout : uint32_t { kPlain = 44, kFact16 = 56, kFact18 = 58 };
+
+struct WavSpec {
+    WavLayout layout = WavLayout::kPlain;
+    uint16_t formatTag = 1;  // 1 PCM, 3 float
+    uint16_t channels = 2;
+    uint32_t sampleRate = 44100;
+    uint16_t bits = 16;
+    std::optional<uint32_t> declaredBytes;  // the data size field; the sample count by default
+};
+
+Bytes MakeWav(const WavSpec& spec, std::span<const uint8_t> samples);
+
+// `frames` frames of interleaved 16-bit PCM in a pattern that does not repeat within a chunk,
+// so that bytes from a wrong offset never match.
+Bytes Pcm16Pattern(uint32_t frames, int channels);
+
+Bytes Concat(std::initializer_list<std::span<const uint8_t>> parts);
+
+// Byte offsets of the frames of an MPEG file, followed by the end of the last frame.
+std::vector<size_t> FrameOffsets(std::span<const uint8_t> file);
+// The first `n` frames of an MPEG file.
+Bytes FirstFrames(std::span<const uint8_t> file, size_t n);
+
+Bytes Sample();  // res/sample.mp2: MPEG-1 Layer II, 44100 Hz stereo, 154 frames
+
+// Encodes `wav` with lame (extra arguments such as "-b 128") into an MP3 file.
+std::string EncodeMp3(const TempDir& dir, const std::string& name, std::span<const uint8_t> wav,
+                      const std::string& lameArgs);
+
+// Stereo 16-bit PCM of a tone with a beat every half second.
+Bytes TonePcm(uint32_t frames, uint32_t sampleRate);
+
+// Delivers completions until nothing is queued: the rest of the run, as the device heard it.
+void PlayOut(SteppedAudioDevice& device);
+
+// The sample bytes of a WAV file written by zirvak-cli (after its 44-byte header).
+Bytes WavData(const std::string& path);
+
+// zirvak-cli render and decode, to WAV files in `dir`; the sample bytes they wrote.
+Bytes Render(const TempDir& dir, const std::string& path);
+Bytes Decode(const TempDir& dir, const std::string& path);
+
+// Files made once per test program and shared by its cases.
+struct CommonFiles {
+    CommonFiles();
+    TempDir dir;
+    std::string wav;       // 16-bit stereo 44100 Hz, 2.5 chunks: buffers 0 to 2
+    std::string wavShort;  // 16-bit stereo, less than one chunk
+    std::string mp2;       // res/sample.mp2: buffers 0 to 2
+    std::string mp2Short;  // its first 40 frames: one buffer
+    std::string mp3;       // 3 s of MPEG-1 Layer III from lame, 128 kbit/s
+    std::string missing;   // no such file
+    std::string empty;     // 0 bytes
+    std::string junk;      // bytes with no frame in them
+};
+const CommonFiles& Files();
+
+}  // namespace zirvak::test

@@ -96,6 +96,7 @@ private:
     void QueueCurrent();
     void FillWaveChunk(uint32_t chunk, uint32_t length);
     uint32_t DecodeFrames(uint8_t* buffer, uint32_t count);
+    uint32_t BytesToClipEnd(uint64_t streamByte, uint32_t available) const;
     void ResetRunFields();
     void ReleaseFile();
 

@@ -54,7 +54,9 @@ uint32_t MarkBeats(const uint8_t* pcm, uint32_t byteLength, int32_t channels,
         }
         const int32_t s = sample(i);
         if (s <= level) continue;
-        if (float(s) <= float(level) * kRiseRatio) {
+        // After a quiet window the level can sit below the floor; a rise that stays at or
+        // under the floor is still no beat, it only raises the level.
+        if (s <= kLevelFloor || float(s) <= float(level) * kRiseRatio) {
             level = s;
             continue;
         }

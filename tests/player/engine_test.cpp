@@ -18,13 +18,13 @@ const char* Name(Command c) {
 // Brings a fresh engine into `state` with the three-buffer WAV file.
 void Enter(PlayerEngine& engine, PlayerState state) {
     if (state == NoFile) return;
-    ASSERT_EQ(engine.Open(Files().wav, 0, kDefaultEndMs), kOpenStarted);
+    ASSERT_EQ(engine.Open(Files().wav(), 0, kDefaultEndMs), kOpenStarted);
     if (state == Stopped) engine.Stop();
     if (state == Paused) engine.TogglePause();
     ASSERT_EQ(engine.state(), state);
 }
 
-int32_t Apply(PlayerEngine& engine, Command c, const std::string& path = Files().wav) {
+int32_t Apply(PlayerEngine& engine, Command c, const std::string& path = Files().wav()) {
     switch (c) {
         case Command::kOpen:
             return engine.Open(path, 0, kDefaultEndMs);
@@ -92,7 +92,8 @@ TEST(EngineStates, EveryCommandInEveryState) {
 }
 
 TEST(EngineStates, OpenFailsWithOneAndLeavesNoFile) {
-    const std::string files[] = {Files().missing, Files().empty, Files().junk};
+    const std::string files[] = {Files().missing(), Files().empty(), Files().junk(),
+                                 Files().badTag()};
     for (const std::string& path : files) {
         for (PlayerState from : {NoFile, Playing}) {
             SCOPED_TRACE(path + " from state " + std::to_string(from));
@@ -114,7 +115,7 @@ TEST(EngineStates, OpenFailsWithTwoWithoutDeviceAndRestartRetries) {
     SteppedAudioDevice device;
     device.failOpen = true;
     PlayerEngine engine(device);
-    EXPECT_EQ(engine.Open(Files().wav, 0, kDefaultEndMs), kOpenNoDevice);
+    EXPECT_EQ(engine.Open(Files().wav(), 0, kDefaultEndMs), kOpenNoDevice);
     EXPECT_EQ(engine.state(), Stopped);
     EXPECT_EQ(device.log, "O");
     EXPECT_EQ(engine.Restart(), kOpenNoDevice);
@@ -161,8 +162,8 @@ TEST(EnginePipeline, BuffersAlternateAndTheRunEndsOnTheLastButOne) {
         uint32_t lastBufferIndex;
     };
     const Case cases[] = {
-        {Files().wav, 2},      {Files().wavShort, 0}, {Files().mp2, 2},
-        {Files().mp2Short, 0}, {Files().mp3, 1},
+        {Files().wav(), 2},      {Files().wavShort(), 0}, {Files().mp2(), 2},
+        {Files().mp2Short(), 0}, {Files().mp3(), 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);
@@ -171,7 +172,7 @@ TEST(EnginePipeline, BuffersAlternateAndTheRunEndsOnTheLastButOne) {
 }
 
 TEST(EnginePipeline, NothingIsQueuedAfterStop) {
-    for (const std::string& path : {Files().wav, Files().mp2}) {
+    for (const std::string& path : {Files().wav(), Files().mp2()}) {
         SCOPED_TRACE(path);
         SteppedAudioDevice device;
         PlayerEngine engine(device);
@@ -186,7 +187,7 @@ TEST(EnginePipeline, NothingIsQueuedAfterStop) {
 }
 
 TEST(EnginePipeline, RestartPlaysTheSameBytesFromTheStart) {
-    for (const std::string& path : {Files().wav, Files().mp2, Files().mp3}) {
+    for (const std::string& path : {Files().wav(), Files().mp2(), Files().mp3()}) {
         SCOPED_TRACE(path);
         SteppedAudioDevice device;
         PlayerEngine engine(device);
@@ -215,9 +216,9 @@ TEST(EnginePipeline, RestartPlaysTheSameBytesFromTheStart) {
 TEST(EnginePipeline, OpenWhilePlayingClosesTheOldFileFirst) {
     SteppedAudioDevice device;
     PlayerEngine engine(device);
-    ASSERT_EQ(engine.Open(Files().mp2, 0, kDefaultEndMs), kOpenStarted);
+    ASSERT_EQ(engine.Open(Files().mp2(), 0, kDefaultEndMs), kOpenStarted);
     device.CompleteOldest();
-    ASSERT_EQ(engine.Open(Files().wav, 0, kDefaultEndMs), kOpenStarted);
+    ASSERT_EQ(engine.Open(Files().wav(), 0, kDefaultEndMs), kOpenStarted);
     EXPECT_EQ(device.log, "OWWWXCOWW");
     EXPECT_EQ(device.opens, 2);
     EXPECT_EQ(device.closes, 1);

@@ -131,6 +131,7 @@ struct EngineRun {
     uint32_t framesPerBuffer = 0;
     uint32_t lastBufferIndex = 0;
     size_t buffers = 0;
+    AudioFormat format;
 };
 
 EngineRun PlayFile(const std::string& path, uint32_t startMs = 0, uint32_t endMs = kDefaultEndMs) {
@@ -144,6 +145,9 @@ EngineRun PlayFile(const std::string& path, uint32_t startMs = 0, uint32_t endMs
     PlayOut(device);
     run.pcm = device.AllBytes();
     run.buffers = device.written.size();
+    run.format = device.format;
+    for (const SteppedAudioDevice::Written& w : device.written)
+        EXPECT_EQ(w.bytes.size() % size_t(2 * run.format.channels), 0u) << "part of a sample frame";
     return run;
 }
 
@@ -154,27 +158,38 @@ bool PlaysAsDecoded(const Bytes& played, const Bytes& decoded) {
 }
 
 TEST(MpegPlayback, RenderIsTheDecodedStream) {
-    const std::string paths[] = {Files().mp2, Files().mp3, Files().mp2Short};
-    for (const std::string& path : paths) {
+    struct Case {
+        std::string path;
+        int32_t rate, channels;
+    };
+    const Case cases[] = {
+        {Files().mp2(), 44100, 2},    {Files().mp2Short(), 44100, 2}, {Files().mp3(), 44100, 2},
+        {Files().mp3Vbr(), 44100, 2}, {Files().mp3Low(), 8000, 1},
+    };
+    for (const Case& c : cases) {
+        const std::string& path = c.path;
         SCOPED_TRACE(path);
         const Bytes rendered = Render(Files().dir, path);
         const Bytes decoded = Decode(Files().dir, path);
         EXPECT_TRUE(PlaysAsDecoded(rendered, decoded));
         // Short of the decoded stream by less than two frames.
         EXPECT_GT(rendered.size() + 2 * 1152 * 4, decoded.size());
-        EXPECT_TRUE(PlayFile(path).pcm == rendered);
+        const EngineRun run = PlayFile(path);
+        EXPECT_TRUE(run.pcm == rendered);
+        EXPECT_EQ(run.format.sampleRateHz, c.rate);
+        EXPECT_EQ(run.format.channels, c.channels);
     }
 }
 
 TEST(MpegPlayback, ClipOfFewerThan64FramesIsOneBuffer) {
     // 40 frames: D = 1040 ms, so frames 0 to 39 in one buffer, cut at P(1040).
-    const EngineRun run = PlayFile(Files().mp2Short);
+    const EngineRun run = PlayFile(Files().mp2Short());
     EXPECT_EQ(run.clip.endMs, 1040u);
     EXPECT_EQ(run.framesPerBuffer, 40u);
     EXPECT_EQ(run.lastBufferIndex, 0u);
     EXPECT_EQ(run.buffers, 1u);
     EXPECT_EQ(run.pcm.size(), BytePosition(1040, 44100, 2));
-    EXPECT_TRUE(PlaysAsDecoded(run.pcm, Decode(Files().dir, Files().mp2Short)));
+    EXPECT_TRUE(PlaysAsDecoded(run.pcm, Decode(Files().dir, Files().mp2Short())));
 }
 
 TEST(MpegPlayback, TagsDoNotChangeWhatPlaysAndJunkLengthensTheClip) {
@@ -182,7 +197,7 @@ TEST(MpegPlayback, TagsDoNotChangeWhatPlaysAndJunkLengthensTheClip) {
     TempDir dir;
     WriteBytes(dir.Path("tagged.mp2"), Concat({Id3v2(0x85), sample, Id3v1()}));
     WriteBytes(dir.Path("junk.mp2"), Concat({Junk(), sample}));
-    const EngineRun plain = PlayFile(Files().mp2);
+    const EngineRun plain = PlayFile(Files().mp2());
     const EngineRun tagged = PlayFile(dir.Path("tagged.mp2"));
     EXPECT_EQ(tagged.clip.lengthMs, plain.clip.lengthMs);
     EXPECT_TRUE(tagged.pcm == plain.pcm);
@@ -196,21 +211,21 @@ TEST(MpegPlayback, TagsDoNotChangeWhatPlaysAndJunkLengthensTheClip) {
 TEST(MpegPlayback, EndMsCutsTheClip) {
     // The first 1000 ms or 3000 ms of the stream, in one buffer or in two.
     for (uint32_t endMs : {1000u, 3000u}) {
-        const EngineRun run = PlayFile(Files().mp2, 0, endMs);
+        const EngineRun run = PlayFile(Files().mp2(), 0, endMs);
         EXPECT_EQ(run.lastBufferIndex, endMs / 1700);
         EXPECT_EQ(run.pcm.size(), BytePosition(endMs, 44100, 2));
-        EXPECT_TRUE(PlaysAsDecoded(run.pcm, Decode(Files().dir, Files().mp2)));
+        EXPECT_TRUE(PlaysAsDecoded(run.pcm, Decode(Files().dir, Files().mp2())));
     }
 }
 
 TEST(MpegPlayback, ClipStartingInsideTheStreamPlaysFromItsStartToItsEnd) {
-    const Bytes decoded = Decode(Files().dir, Files().mp2);
+    const Bytes decoded = Decode(Files().dir, Files().mp2());
     struct Case {
         uint32_t startMs, endMs;
     };
     for (const Case c : {Case{500, 3500}, Case{1000, 1600}, Case{200, 4000}}) {
         SCOPED_TRACE(std::to_string(c.startMs) + " to " + std::to_string(c.endMs));
-        const EngineRun run = PlayFile(Files().mp2, c.startMs, c.endMs);
+        const EngineRun run = PlayFile(Files().mp2(), c.startMs, c.endMs);
         const uint32_t begin = BytePosition(c.startMs, 44100, 2) / 4 * 4;
         // The end is P(endMs), or the end of the clip's last frame when that comes first.
         const uint32_t end =

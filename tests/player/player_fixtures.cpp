@@ -162,19 +162,72 @@ Bytes Decode(const TempDir& dir, const std::string& path) {
     return WavData(out);
 }
 
-CommonFiles::CommonFiles() {
-    auto make = [this](const std::string& name, std::span<const uint8_t> bytes) {
-        WriteBytes(dir.Path(name), bytes);
-        return dir.Path(name);
-    };
-    wav = make("stereo.wav", MakeWav({}, Pcm16Pattern(kWavChunkBytes * 5 / 2 / 4, 2)));
-    wavShort = make("short.wav", MakeWav({}, Pcm16Pattern(10000, 2)));
-    mp2 = RepoPath("res/sample.mp2");
-    mp2Short = make("short.mp2", FirstFrames(Sample(), 40));
-    mp3 = EncodeMp3(dir, "tone", MakeWav({}, TonePcm(3 * 44100, 44100)), "-b 128");
-    missing = dir.Path("missing.wav");
-    empty = make("empty.mp3", Bytes{});
-    junk = make("junk.mp3", Bytes(5000, 0x55));
+const std::string& CommonFiles::Make(const std::string& name, Bytes (*contents)()) const {
+    auto it = made_.find(name);
+    if (it == made_.end()) {
+        WriteBytes(dir.Path(name), contents());
+        it = made_.emplace(name, dir.Path(name)).first;
+    }
+    return it->second;
+}
+
+namespace {
+
+Bytes ToneWav() {
+    return MakeWav({}, TonePcm(3 * 44100, 44100));
+}
+
+Bytes Mp3(const char* lameArgs, Bytes wav) {
+    TempDir work;
+    return ReadFileBytes(EncodeMp3(work, "file", wav, lameArgs));
+}
+
+}  // namespace
+
+const std::string& CommonFiles::wav() const {
+    return Make("stereo.wav",
+                [] { return MakeWav({}, Pcm16Pattern(kWavChunkBytes * 5 / 2 / 4, 2)); });
+}
+const std::string& CommonFiles::wavShort() const {
+    return Make("short.wav", [] { return MakeWav({}, Pcm16Pattern(10000, 2)); });
+}
+const std::string& CommonFiles::mp2() const {
+    static const std::string path = RepoPath("res/sample.mp2");
+    return path;
+}
+const std::string& CommonFiles::mp2Short() const {
+    return Make("short.mp2", [] { return FirstFrames(Sample(), 40); });
+}
+const std::string& CommonFiles::mp3() const {
+    return Make("tone.mp3", [] { return Mp3("-b 128", ToneWav()); });
+}
+const std::string& CommonFiles::mp3Vbr() const {
+    return Make("vbr.mp3", [] { return Mp3("-V 4", ToneWav()); });
+}
+const std::string& CommonFiles::mp3Low() const {
+    return Make("low.mp3", [] {
+        WavSpec mono;
+        mono.channels = 1;
+        mono.sampleRate = 8000;
+        // The stereo tone's bytes taken as 12 s of mono.
+        return Mp3("-b 8 --resample 8 -m m", MakeWav(mono, TonePcm(8000 * 12 / 2, 8000)));
+    });
+}
+const std::string& CommonFiles::badTag() const {
+    return Make("bad-tag.mp2", [] {
+        const Bytes overlongTag = {'I', 'D', '3', 3, 0, 0, 0, 0x7F, 0, 0};  // 2 MB
+        return Concat({overlongTag, Sample()});
+    });
+}
+const std::string& CommonFiles::missing() const {
+    static const std::string path = dir.Path("missing.wav");
+    return path;
+}
+const std::string& CommonFiles::empty() const {
+    return Make("empty.mp3", [] { return Bytes{}; });
+}
+const std::string& CommonFiles::junk() const {
+    return Make("junk.mp3", [] { return Bytes(5000, 0x55); });
 }
 
 const CommonFiles& Files() {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <span>
 #include <string>
@@ -75,18 +76,25 @@ Bytes WavData(const std::string& path);
 Bytes Render(const TempDir& dir, const std::string& path);
 Bytes Decode(const TempDir& dir, const std::string& path);
 
-// Files made once per test program and shared by its cases.
-struct CommonFiles {
-    CommonFiles();
-    TempDir dir;
-    std::string wav;       // 16-bit stereo 44100 Hz, 2.5 chunks: buffers 0 to 2
-    std::string wavShort;  // 16-bit stereo, less than one chunk
-    std::string mp2;       // res/sample.mp2: buffers 0 to 2
-    std::string mp2Short;  // its first 40 frames: one buffer
-    std::string mp3;       // 3 s of MPEG-1 Layer III from lame, 128 kbit/s
-    std::string missing;   // no such file
-    std::string empty;     // 0 bytes
-    std::string junk;      // bytes with no frame in them
+// Files made when first asked for, once per test program, and shared by its cases.
+class CommonFiles {
+public:
+    const TempDir dir;
+    const std::string& wav() const;       // 16-bit stereo 44100 Hz, 2.5 chunks: buffers 0 to 2
+    const std::string& wavShort() const;  // 16-bit stereo, less than one chunk
+    const std::string& mp2() const;       // res/sample.mp2: buffers 0 to 2
+    const std::string& mp2Short() const;  // its first 40 frames: one buffer
+    const std::string& mp3() const;       // 3 s of MPEG-1 Layer III from lame, 128 kbit/s
+    const std::string& mp3Vbr() const;    // the same at variable bit rate, with a Xing header
+    const std::string& mp3Low() const;    // 12 s of MPEG-2.5 Layer III, 8000 Hz mono: 3 buffers
+    const std::string& badTag() const;    // an ID3v2 tag whose size runs past the end of the file
+    const std::string& missing() const;   // no such file
+    const std::string& empty() const;     // 0 bytes
+    const std::string& junk() const;      // bytes with no frame in them
+
+private:
+    const std::string& Make(const std::string& name, Bytes (*contents)()) const;
+    mutable std::map<std::string, std::string> made_;
 };
 const CommonFiles& Files();
 

@@ -68,7 +68,7 @@ TEST(WavPlayback, EachLayoutPlaysExactlyItsSamples) {
 TEST(WavPlayback, OneChunkRunEndsOnItsOwnReturn) {
     SteppedAudioDevice device;
     PlayerEngine engine(device);
-    ASSERT_EQ(engine.Open(Files().wavShort, 0, kDefaultEndMs), kOpenStarted);
+    ASSERT_EQ(engine.Open(Files().wavShort(), 0, kDefaultEndMs), kOpenStarted);
     // The Refill inside Open already found the end; Open still ends in Playing.
     EXPECT_EQ(engine.state(), Playing);
     EXPECT_TRUE(engine.endReached());
@@ -93,7 +93,7 @@ TEST(WavPlayback, ExactMultipleOfAChunkQueuesAnEmptyLastChunk) {
 
 TEST(WavPlayback, RenderWritesTheSamplesOfTheFile) {
     const Bytes samples = Pcm16Pattern(kWavChunkBytes * 5 / 2 / 4, 2);
-    EXPECT_TRUE(Render(Files().dir, Files().wav) == samples);
+    EXPECT_TRUE(Render(Files().dir, Files().wav()) == samples);
 }
 
 TEST(WavPlayback, SampleRateKeepsAllItsBits) {

@@ -142,7 +142,7 @@ EngineRun PlayFile(const std::string& path, uint32_t startMs = 0, uint32_t endMs
     run.clip = engine.clip();
     run.framesPerBuffer = engine.framesPerBuffer();
     run.lastBufferIndex = engine.lastBufferIndex();
-    PlayOut(device);
+    device.CompleteAll();
     run.pcm = device.AllBytes();
     run.buffers = device.written.size();
     run.format = device.format;

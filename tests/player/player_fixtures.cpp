@@ -139,10 +139,6 @@ Bytes TonePcm(uint32_t frames, uint32_t sampleRate) {
     return pcm;
 }
 
-void PlayOut(SteppedAudioDevice& device) {
-    device.CompleteAll();
-}
-
 Bytes WavData(const std::string& path) {
     Bytes file = ReadFileBytes(path);
     EXPECT_GE(file.size(), 44u) << path;

@@ -66,9 +66,6 @@ std::string EncodeMp3(const TempDir& dir, const std::string& name, std::span<con
 // Stereo 16-bit PCM of a tone with a beat every half second.
 Bytes TonePcm(uint32_t frames, uint32_t sampleRate);
 
-// Delivers completions until nothing is queued: the rest of the run, as the device heard it.
-void PlayOut(SteppedAudioDevice& device);
-
 // The sample bytes of a WAV file written by zirvak-cli (after its 44-byte header).
 Bytes WavData(const std::string& path);
 

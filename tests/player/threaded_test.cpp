@@ -143,14 +143,18 @@ private:
 };
 
 TEST(EngineThreads, RandomCommandsWhileBuffersComplete) {
+    // Mostly small files, so that thousands of commands fit in the time even under the
+    // sanitizers; a WAV and an MPEG stream of three buffers each keep the refills busy.
     TempDir dir;
     WavSpec mono8;
     mono8.channels = 1;
     mono8.bits = 8;
     mono8.sampleRate = 8000;
     WriteBytes(dir.Path("mono8.wav"), MakeWav(mono8, Bytes(20000, 0x90)));
-    const std::string paths[] = {Files().wav(), dir.Path("mono8.wav"), Files().mp2Short(),
+    WriteBytes(dir.Path("tiny.mp2"), FirstFrames(Sample(), 4));
+    const std::string paths[] = {dir.Path("mono8.wav"), dir.Path("tiny.mp2"), Files().wav(),
                                  Files().mp3Low(), Files().missing()};
+    std::discrete_distribution<size_t> pickFile({35, 25, 15, 10, 15});
 
     std::mt19937 rng(Seed());
     RacingDevice device;
@@ -165,7 +169,7 @@ TEST(EngineThreads, RandomCommandsWhileBuffersComplete) {
         }
     });
 
-    const auto deadline = Clock::now() + std::chrono::seconds(4);
+    const auto deadline = Clock::now() + std::chrono::seconds(8);
     int ops = 0;
     std::optional<uint64_t> writesAfterStop;  // set by Stop until the next command
     for (; ops < 20000 && Clock::now() < deadline; ++ops) {
@@ -174,23 +178,23 @@ TEST(EngineThreads, RandomCommandsWhileBuffersComplete) {
             EXPECT_EQ(device.writes(), *writesAfterStop) << "a buffer was queued after Stop";
             writesAfterStop.reset();
         }
-        if (pick < 8) {
-            const std::string& path = paths[rng() % std::size(paths)];
+        if (pick < 6) {
+            const std::string& path = paths[pickFile(rng)];
             const int32_t result = engine.Open(path, 0, kDefaultEndMs);
             EXPECT_EQ(result, path == Files().missing() ? kOpenFileFailed : kOpenStarted);
-        } else if (pick < 25) {
+        } else if (pick < 16) {
             EXPECT_EQ(engine.Restart(), kOpenStarted);
-        } else if (pick < 40) {
+        } else if (pick < 31) {
             engine.Stop();
             writesAfterStop = device.writes();
             // Only the last buffer of a run that has already ended may still be sounding.
             EXPECT_TRUE(device.queued() == 0 || engine.endReached());
-        } else if (pick < 43) {
+        } else if (pick < 34) {
             engine.Close();
             EXPECT_EQ(engine.state(), NoFile);
             EXPECT_FALSE(device.isOpen());
             EXPECT_EQ(device.queued(), 0u);
-        } else if (pick < 70) {
+        } else if (pick < 60) {
             engine.TogglePause();
         } else {
             // What the window reads on every tick, without waiting.
@@ -209,7 +213,7 @@ TEST(EngineThreads, RandomCommandsWhileBuffersComplete) {
     std::printf("%d commands, %llu completions\n", ops,
                 static_cast<unsigned long long>(completions.load()));
     EXPECT_GT(ops, 500);
-    EXPECT_GT(completions.load(), 100u);
+    EXPECT_GT(completions.load(), 50u);
 }
 
 // Plays `path` to its end through SDL's disk driver and returns what reached the disk file.

@@ -172,7 +172,7 @@ TEST(EngineThreads, RandomCommandsWhileBuffersComplete) {
     const auto deadline = Clock::now() + std::chrono::seconds(8);
     int ops = 0;
     std::optional<uint64_t> writesAfterStop;  // set by Stop until the next command
-    for (; ops < 20000 && Clock::now() < deadline; ++ops) {
+    for (; ops < 10000 && Clock::now() < deadline; ++ops) {
         const uint32_t pick = rng() % 100;
         if (writesAfterStop) {
             EXPECT_EQ(device.writes(), *writesAfterStop) << "a buffer was queued after Stop";
@@ -223,7 +223,9 @@ Bytes PlayThroughSdl(const TempDir& dir, const std::string& path, size_t expecte
     // environment: set the disk driver again for every run.
     setenv("SDL_AUDIODRIVER", "disk", 1);
     setenv("SDL_DISKAUDIOFILE", disk.c_str(), 1);
-    setenv("SDL_DISKAUDIODELAY", "10", 1);  // ms per 2048 sample frames: about 4 × real time
+    // 15 ms per period of 2048 sample frames: about three times real time, and still time
+    // enough to decode the next buffer under the sanitizers.
+    setenv("SDL_DISKAUDIODELAY", "15", 1);
     SdlAudioDevice device;
     PlayerEngine engine(device);
     EXPECT_EQ(engine.Open(path, 0, kDefaultEndMs), kOpenStarted);
@@ -248,9 +250,12 @@ size_t FirstNonZero(const Bytes& b) {
 TEST(EngineThreads, SdlPlaysWhatRenderWrites) {
     TempDir dir;
     WriteBytes(dir.Path("short.wav"), MakeWav({}, TonePcm(kWavChunkBytes * 5 / 2 / 4, 44100)));
+    WavSpec at48k;
+    at48k.sampleRate = 48000;
     const std::string paths[] = {
         dir.Path("short.wav"),
-        EncodeMp3(dir, "short", MakeWav({}, TonePcm(44100 * 5 / 2, 44100)), "-b 96"),
+        // 3.2 s at 48000 Hz: three buffers, so the device's thread decodes one.
+        EncodeMp3(dir, "short", MakeWav(at48k, TonePcm(48000 * 16 / 5, 48000)), "-b 96"),
     };
     for (const std::string& path : paths) {
         SCOPED_TRACE(path);

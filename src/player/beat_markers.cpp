@@ -13,8 +13,8 @@ constexpr float kRiseRatio = 1.06f;       // a sample this far above the level i
 
 }  // namespace
 
-uint32_t MarkBeats(const uint8_t* pcm, uint32_t byteLength, int32_t channels,
-                   uint32_t sampleRateHz, uint32_t samplesAnalysed, BeatMarker* markers) {
+uint32_t MarkBeats(const uint8_t* pcm, uint32_t byteLength, int32_t channels, uint32_t sampleRateHz,
+                   uint32_t samplesAnalysed, BeatMarker* markers) {
     for (uint32_t i = 0; i < kMaxBeatMarkers; ++i) markers[i] = BeatMarker{};
     if (channels <= 0 || sampleRateHz == 0) return 0;
     const uint32_t n = byteLength / (uint32_t(channels) * 2);
@@ -54,7 +54,9 @@ uint32_t MarkBeats(const uint8_t* pcm, uint32_t byteLength, int32_t channels,
         }
         const int32_t s = sample(i);
         if (s <= level) continue;
-        if (float(s) <= float(level) * kRiseRatio) {
+        // After a quiet window the level can sit below the floor; a rise that stays at or
+        // under the floor is still no beat, it only raises the level.
+        if (s <= kLevelFloor || float(s) <= float(level) * kRiseRatio) {
             level = s;
             continue;
         }

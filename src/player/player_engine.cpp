@@ -24,8 +24,8 @@ PlayerEngine::~PlayerEngine() {
 
 uint32_t PlayerEngine::ReadBeatMarkers(int32_t buffer, BeatMarker* out) const {
     const auto& list = beatMarkers_[size_t(buffer & 1)];
-    const uint32_t count = std::min(beatCount_[size_t(buffer & 1)].load(std::memory_order_relaxed),
-                                    kMaxBeatMarkers);
+    const uint32_t count =
+        std::min(beatCount_[size_t(buffer & 1)].load(std::memory_order_relaxed), kMaxBeatMarkers);
     for (uint32_t i = 0; i < count; ++i) {
         out[i].value = list[i][0].load(std::memory_order_relaxed);
         out[i].width = list[i][1].load(std::memory_order_relaxed);
@@ -67,7 +67,7 @@ int32_t PlayerEngine::Restart() {
     }
     // The last buffer of the previous run may still be queued: take it back before the buffers
     // it points into are replaced.
-    device_.Reset();
+    if (deviceOpen_) device_.Reset();
     std::lock_guard lock(mutex_);
     const int32_t result = SetUpRun();
     if (result != kOpenStarted) return result;
@@ -107,6 +107,7 @@ void PlayerEngine::Close() {
 
 void PlayerEngine::ReleaseFile() {
     deviceOpen_ = false;
+    devicePaused_ = false;
     walk_.reset();
     decoder_.reset();
     outputBuffers_[0].reset();
@@ -131,9 +132,11 @@ int32_t PlayerEngine::TogglePause() {
     std::lock_guard lock(mutex_);
     if (state_ == Playing) {
         device_.Pause();
+        devicePaused_ = true;
         state_ = Paused;
     } else if (state_ == Paused) {
         device_.Resume();
+        devicePaused_ = false;
         state_ = Playing;
     }
     return 0;
@@ -168,6 +171,11 @@ int32_t PlayerEngine::StartRun() {
     }
     QueueCurrent();
     Refill();
+    // A reset does not lift a pause: a run restarted after Pause (and Stop) would stay silent.
+    if (devicePaused_) {
+        device_.Resume();
+        devicePaused_ = false;
+    }
     state_ = Playing;
     return kOpenStarted;
 }
@@ -190,7 +198,9 @@ void PlayerEngine::QueueCurrent() {
     device_.Write(h.data, h.length, current);
 }
 
-int32_t PlayerEngine::Refill() { return isWave_ ? RefillWave() : RefillMpeg(); }
+int32_t PlayerEngine::Refill() {
+    return isWave_ ? RefillWave() : RefillMpeg();
+}
 
 // --- WAV ---
 
@@ -305,8 +315,20 @@ int32_t PlayerEngine::SetUpMpeg() {
     uint32_t offset = startByte > framesBefore ? uint32_t(startByte - framesBefore) : 0;
     offset = std::min(offset, decoded * outputBytesPerFrame_);
     offset -= offset % blockAlign;
-    headers_[0] = {buffer + offset, decoded * outputBytesPerFrame_ - offset};
+    uint32_t length = decoded * outputBytesPerFrame_ - offset;
+    // A clip of one buffer ends where the clip ends, as any last buffer does.
+    if (lastBufferIndex_ == 0) length = BytesToClipEnd(framesBefore + offset, length);
+    headers_[0] = {buffer + offset, length};
     return kOpenStarted;
+}
+
+// Bytes from `streamByte` (a position in the stream's PCM from its first frame) to the end of
+// the clip, at most `available`, in whole sample frames.
+uint32_t PlayerEngine::BytesToClipEnd(uint64_t streamByte, uint32_t available) const {
+    const int64_t end = BytePosition(clip_.endMs, sampleRate_, channels_);
+    int64_t length = std::clamp<int64_t>(end - int64_t(streamByte), 0, available);
+    length -= length % (int64_t(channels_) * 2);
+    return uint32_t(length);
 }
 
 // Decodes up to `count` frames into the slots of `buffer`. A frame that yields no sound (a
@@ -333,13 +355,10 @@ int32_t PlayerEngine::RefillMpeg() {
         const uint32_t frames =
             uint32_t(std::clamp<int64_t>(remaining, 0, int64_t(framesPerBuffer_)));
         DecodeFrames(buffer, frames);
-        const int64_t played = int64_t(framesPerBuffer_) * (k + 1) * outputBytesPerFrame_;
-        int64_t length = int64_t(BytePosition(clip_.endMs, sampleRate_, channels_)) -
-                         int64_t(BytePosition(clip_.startMs, sampleRate_, channels_)) - played;
-        // Within the bytes decoded into it, on whole sample frames.
-        length = std::clamp<int64_t>(length, 0, int64_t(frames) * outputBytesPerFrame_);
-        length -= length % (int64_t(channels_) * 2);
-        headers_[currentBuffer_] = {buffer, uint32_t(length)};
+        // Its first slot holds frame startFrame + framesPerBuffer × (k + 1) of the stream.
+        const uint64_t firstFrame = clip_.startFrame + uint64_t(framesPerBuffer_) * (k + 1);
+        headers_[currentBuffer_] = {buffer, BytesToClipEnd(firstFrame * outputBytesPerFrame_,
+                                                           frames * outputBytesPerFrame_)};
         endReached_ = true;
         QueueCurrent();
         return 0;

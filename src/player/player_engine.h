@@ -31,8 +31,8 @@ enum PlayerState : int32_t { NoFile = 0, Stopped = 1, Playing = 2, Paused = 3 };
 
 // Results of Open and Restart.
 inline constexpr int32_t kOpenStarted = 0;
-inline constexpr int32_t kOpenFileFailed = 1;     // unreadable, unmappable, or not playable
-inline constexpr int32_t kOpenNoDevice = 2;       // no audio device could be opened
+inline constexpr int32_t kOpenFileFailed = 1;  // unreadable, unmappable, or not playable
+inline constexpr int32_t kOpenNoDevice = 2;    // no audio device could be opened
 inline constexpr int32_t kOpenNoBufferMemory = 3;
 
 // What the transport commands pass as the end of a clip: 100 minutes.
@@ -96,12 +96,14 @@ private:
     void QueueCurrent();
     void FillWaveChunk(uint32_t chunk, uint32_t length);
     uint32_t DecodeFrames(uint8_t* buffer, uint32_t count);
+    uint32_t BytesToClipEnd(uint64_t streamByte, uint32_t available) const;
     void ResetRunFields();
     void ReleaseFile();
 
     AudioDevice& device_;
     std::mutex mutex_;
     bool deviceOpen_ = false;
+    bool devicePaused_ = false;  // the device holds a pause that no Resume has lifted yet
 
     std::array<std::array<std::array<std::atomic<int32_t>, 3>, kMaxBeatMarkers>, 2> beatMarkers_{};
     std::array<std::atomic<uint32_t>, 2> beatCount_{};

@@ -2,9 +2,9 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <algorithm>
 #include <cstring>
 
 namespace zirvak {
@@ -64,7 +64,8 @@ void SdlAudioDevice::Write(const uint8_t* data, uint32_t length, int32_t tag) {
     SDL_LockAudioDevice(device_);
     queue_.push_back({data, length, 0, tag});
     SDL_UnlockAudioDevice(device_);
-    // Playback starts with the first buffer, so nothing but the music reaches the output.
+    // Playback starts with the first buffer. Until then SDL keeps the device paused and sends
+    // it whole periods of silence of its own; none of ours comes before the music.
     if (!started_ && !paused_) {
         started_ = true;
         SDL_PauseAudioDevice(device_, 0);

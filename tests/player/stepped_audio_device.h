@@ -1,11 +1,13 @@
 // A test audio device stepped by hand: the test completes the oldest queued buffer, or all of
 // them, when it wants, and can make Open fail. It records every buffer written, with a copy of
-// its bytes taken at write time.
+// its bytes taken at write time, and every call in `log`, one letter each: O open, W write,
+// P pause, R resume, X reset, C close.
 #pragma once
 
 #include <cstdint>
 #include <deque>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "audio_device.h"
@@ -22,29 +24,40 @@ public:
 
     bool failOpen = false;
 
-    bool Open(const AudioFormat& openFormat, AudioDeviceListener* listener) override {
+    bool Open(const AudioFormat& requested, AudioDeviceListener* listener) override {
         std::lock_guard lock(mutex_);
+        log += 'O';
         ++opens;
         if (failOpen) return false;
-        format = openFormat;
+        format = requested;
+        paused = false;
         listener_ = listener;
         open = true;
         return true;
     }
     void Write(const uint8_t* data, uint32_t length, int32_t tag) override {
         std::lock_guard lock(mutex_);
+        log += 'W';
         queued_.push_back(tag);
         written.push_back({tag, data, std::vector<uint8_t>(data, data + length)});
     }
-    void Pause() override { paused = true; }
-    void Resume() override { paused = false; }
+    void Pause() override {
+        log += 'P';
+        paused = true;
+    }
+    void Resume() override {
+        log += 'R';
+        paused = false;
+    }
     void Reset() override {
+        log += 'X';
         ++resets;
         CompleteAll();
     }
     void Close() override {
+        log += 'C';
         if (!open) return;
-        Reset();
+        CompleteAll();
         open = false;
         ++closes;
     }
@@ -84,6 +97,7 @@ public:
     int closes = 0;
     int resets = 0;
     std::vector<Written> written;
+    std::string log;
 
 private:
     std::mutex mutex_;

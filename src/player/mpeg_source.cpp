@@ -4,6 +4,44 @@
 
 namespace zirvak {
 
+namespace {
+
+// Parses the frame at `frame` (of `available` bytes) as the frame walk does: a frame close to
+// the end is parsed from a zero-padded copy, since the parser wants 156 bytes.
+int32_t ParseFrame(mpeg::Decoder& decoder, const uint8_t* frame, size_t available,
+                   mpeg::StreamInfo& info) {
+    constexpr size_t kParseBytes = 156;
+    if (available < kParseBytes) {
+        uint8_t padded[kParseBytes] = {};
+        std::memcpy(padded, frame, available);
+        return mpeg::ParseFrameInfo(decoder, padded, int32_t(kParseBytes), info, 0);
+    }
+    const int32_t offered = available > INT32_MAX ? INT32_MAX : int32_t(available);
+    return mpeg::ParseFrameInfo(decoder, frame, offered, info, 0);
+}
+
+int32_t LengthOf(const mpeg::StreamInfo& info) {
+    if (info.frameLength != 0) return info.frameLength;
+    return info.padding ? info.maxFrameLength : info.minFrameLength;
+}
+
+// A stream starts where a valid header is followed, one frame length on, by another valid
+// header of the same layer, version and rate, or by the end of the audio. A lone sync-like
+// pattern in junk, or inside a free-format stream (which is not played), does not start one.
+bool IsFirstFrame(mpeg::Decoder& decoder, const uint8_t* frame, size_t available) {
+    mpeg::StreamInfo first;
+    if (!ParseFrame(decoder, frame, available, first)) return false;
+    const size_t length = size_t(LengthOf(first));
+    if (length == 0) return false;
+    if (length + 4 > available) return length >= available || available - length < 4;
+    mpeg::FrameHeader next;
+    if (!mpeg::ParseHeader(decoder, frame + length, next)) return false;
+    return next.layer == first.layer && next.version == first.version &&
+           next.sampleRateIndex == first.sampleRateIndex;
+}
+
+}  // namespace
+
 bool LocateMpegAudio(mpeg::Decoder& decoder, std::span<const uint8_t> file,
                      MpegAudioBounds& bounds) {
     const size_t size = file.size();
@@ -20,18 +58,12 @@ bool LocateMpegAudio(mpeg::Decoder& decoder, std::span<const uint8_t> file,
     if (size >= 128 && std::memcmp(bytes + size - 128, "TAG", 3) == 0)
         audioBytes = audioBytes >= 128 ? audioBytes - 128 : 0;
 
-    mpeg::FrameHeader header;
     for (size_t r = 0; r + 4 <= audioBytes; ++r) {
         if (bytes[start + r] != 0xFF) continue;
-        if (mpeg::ParseHeader(decoder, bytes + start + r, header)) {
+        if (IsFirstFrame(decoder, bytes + start + r, audioBytes - r)) {
             bounds = {start, audioBytes, start + r};
             return true;
         }
-        // A header that is sound but for its bit-rate index 0 opens a free-format stream, which
-        // the decoder does not play; searching on would only lock onto a false sync inside it.
-        const uint8_t b1 = bytes[start + r + 1], b2 = bytes[start + r + 2];
-        if ((b1 & 0xE0) == 0xE0 && (b1 & 0x06) != 0 && (b2 >> 4) == 0 && ((b2 >> 2) & 3) != 3)
-            return false;
     }
     return false;
 }

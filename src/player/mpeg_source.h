@@ -16,9 +16,10 @@ struct MpegAudioBounds {
     size_t firstFrame = 0;   // offset of the first frame from the start of the file
 };
 
-// Skips an ID3v2 tag, leaves out a trailing 128-byte "TAG" block and finds the first position
-// whose four bytes are a valid frame header. False when the tag runs past the end of the file,
-// no frame header is found, or the first one is a free-format header (bit-rate index 0).
+// Skips an ID3v2 tag, leaves out a trailing 128-byte "TAG" block and finds the first frame: a
+// valid header followed, one frame on, by another valid header of the same stream (or by the
+// end of the audio). False when the tag runs past the end of the file or no frame is found;
+// free-format streams (bit-rate index 0), which are not played, have none.
 bool LocateMpegAudio(mpeg::Decoder& decoder, std::span<const uint8_t> file,
                      MpegAudioBounds& bounds);
 

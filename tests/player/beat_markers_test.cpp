@@ -147,11 +147,11 @@ TEST(BeatMarkers, EngineTimesMarkersFromTheStartOfTheRun) {
     s[chunkFrames + 4000] = 20000;
     Bytes pcm(s.size() * 2);
     std::memcpy(pcm.data(), s.data(), pcm.size());
-    WavSpec spec;
-    spec.channels = 1;
-    spec.sampleRate = 1000;
+    WavParams params;
+    params.channels = 1;
+    params.sampleRate = 1000;
     TempDir dir;
-    WriteBytes(dir.Path("clicks.wav"), MakeWav(spec, pcm));
+    WriteBytes(dir.Path("clicks.wav"), MakeWav(params, pcm));
 
     SteppedAudioDevice device;
     PlayerEngine engine(device);

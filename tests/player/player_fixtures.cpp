@@ -50,30 +50,30 @@ void WriteBytes(const std::string& path, std::span<const uint8_t> bytes) {
     out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
 
-Bytes MakeWav(const WavSpec& spec, std::span<const uint8_t> samples) {
-    const uint32_t start = uint32_t(spec.layout);
+Bytes MakeWav(const WavParams& params, std::span<const uint8_t> samples) {
+    const uint32_t start = uint32_t(params.layout);
     Bytes file(start, 0);
     uint8_t* h = file.data();
-    const uint32_t blockAlign = uint32_t(spec.channels) * spec.bits / 8;
+    const uint32_t blockAlign = uint32_t(params.channels) * params.bits / 8;
     std::memcpy(h, "RIFF", 4);
     Put32(h + 4, uint32_t(start - 8 + samples.size()));
     std::memcpy(h + 8, "WAVEfmt ", 8);
-    Put32(h + 16, spec.layout == WavLayout::kFact18 ? 18 : 16);
-    Put16(h + 20, spec.formatTag);
-    Put16(h + 22, spec.channels);
-    Put32(h + 24, spec.sampleRate);
-    Put32(h + 28, spec.sampleRate * blockAlign);
+    Put32(h + 16, params.layout == WavLayout::kFact18 ? 18 : 16);
+    Put16(h + 20, params.formatTag);
+    Put16(h + 22, params.channels);
+    Put32(h + 24, params.sampleRate);
+    Put32(h + 28, params.sampleRate * blockAlign);
     Put16(h + 32, blockAlign);
-    Put16(h + 34, spec.bits);
-    if (spec.layout != WavLayout::kPlain) {
+    Put16(h + 34, params.bits);
+    if (params.layout != WavLayout::kPlain) {
         // cbSize 0 (18-byte format only), then a "fact" chunk with the frame count.
-        const uint32_t fact = spec.layout == WavLayout::kFact18 ? 38 : 36;
+        const uint32_t fact = params.layout == WavLayout::kFact18 ? 38 : 36;
         std::memcpy(h + fact, "fact", 4);
         Put32(h + fact + 4, 4);
         Put32(h + fact + 8, uint32_t(samples.size() / blockAlign));
     }
     std::memcpy(h + start - 8, "data", 4);
-    Put32(h + start - 4, spec.declaredBytes.value_or(uint32_t(samples.size())));
+    Put32(h + start - 4, params.declaredBytes.value_or(uint32_t(samples.size())));
     file.insert(file.end(), samples.begin(), samples.end());
     return file;
 }
@@ -202,7 +202,7 @@ const std::string& CommonFiles::mp3Vbr() const {
 }
 const std::string& CommonFiles::mp3Low() const {
     return Make("low.mp3", [] {
-        WavSpec mono;
+        WavParams mono;
         mono.channels = 1;
         mono.sampleRate = 8000;
         // The stereo tone's bytes taken as 12 s of mono.

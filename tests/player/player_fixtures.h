@@ -35,7 +35,7 @@ void WriteBytes(const std::string& path, std::span<const uint8_t> bytes);
 // Where the samples of each header layout start.
 enum class WavLayout : uint32_t { kPlain = 44, kFact16 = 56, kFact18 = 58 };
 
-struct WavSpec {
+struct WavParams {
     WavLayout layout = WavLayout::kPlain;
     uint16_t formatTag = 1;  // 1 PCM, 3 float
     uint16_t channels = 2;
@@ -44,7 +44,7 @@ struct WavSpec {
     std::optional<uint32_t> declaredBytes;  // the data size field; the sample count by default
 };
 
-Bytes MakeWav(const WavSpec& spec, std::span<const uint8_t> samples);
+Bytes MakeWav(const WavParams& params, std::span<const uint8_t> samples);
 
 // `frames` frames of interleaved 16-bit PCM in a pattern that does not repeat within a chunk,
 // so that bytes from a wrong offset never match.

@@ -146,7 +146,7 @@ TEST(EngineThreads, RandomCommandsWhileBuffersComplete) {
     // Mostly small files, so that thousands of commands fit in the time even under the
     // sanitizers; a WAV and an MPEG stream of three buffers each keep the refills busy.
     TempDir dir;
-    WavSpec mono8;
+    WavParams mono8;
     mono8.channels = 1;
     mono8.bits = 8;
     mono8.sampleRate = 8000;
@@ -250,7 +250,7 @@ size_t FirstNonZero(const Bytes& b) {
 TEST(EngineThreads, SdlPlaysWhatRenderWrites) {
     TempDir dir;
     WriteBytes(dir.Path("short.wav"), MakeWav({}, TonePcm(kWavChunkBytes * 5 / 2 / 4, 44100)));
-    WavSpec at48k;
+    WavParams at48k;
     at48k.sampleRate = 48000;
     const std::string paths[] = {
         dir.Path("short.wav"),

@@ -47,12 +47,12 @@ TEST(WavPlayback, EachLayoutPlaysExactlyItsSamples) {
         SCOPED_TRACE("samples at " + std::to_string(uint32_t(c.layout)) + ", " +
                      std::to_string(c.channels) + " channels");
         const Bytes samples = Pcm16Pattern(c.frames, c.channels);
-        WavSpec spec;
-        spec.layout = c.layout;
-        spec.channels = c.channels;
-        spec.sampleRate = c.rate;
+        WavParams params;
+        params.layout = c.layout;
+        params.channels = c.channels;
+        params.sampleRate = c.rate;
         Played p;
-        PlayWav(MakeWav(spec, samples), p);
+        PlayWav(MakeWav(params, samples), p);
         ASSERT_EQ(p.result, kOpenStarted);
         EXPECT_EQ(p.device.format.channels, c.channels);
         EXPECT_EQ(p.device.format.sampleRateHz, int32_t(c.rate));
@@ -141,12 +141,12 @@ TEST(WavPlayback, OtherSampleFormatsAreConvertedTo16Bit) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        WavSpec spec;
-        spec.channels = 1;
-        spec.formatTag = c.formatTag;
-        spec.bits = c.bits;
+        WavParams params;
+        params.channels = 1;
+        params.formatTag = c.formatTag;
+        params.bits = c.bits;
         Played p;
-        PlayWav(MakeWav(spec, c.samples), p);
+        PlayWav(MakeWav(params, c.samples), p);
         ASSERT_EQ(p.result, kOpenStarted);
         const Bytes got = p.device.AllBytes();
         std::vector<int16_t> samples(got.size() / 2);
@@ -162,10 +162,10 @@ TEST(WavPlayback, ConversionFollowsTheChunks) {
     Bytes pcm24;
     for (size_t i = 0; i < pcm16.size(); i += 2)
         pcm24.insert(pcm24.end(), {0x5A, pcm16[i], pcm16[i + 1]});
-    WavSpec spec;
-    spec.bits = 24;
+    WavParams params;
+    params.bits = 24;
     Played p;
-    PlayWav(MakeWav(spec, pcm24), p);
+    PlayWav(MakeWav(params, pcm24), p);
     ASSERT_EQ(p.result, kOpenStarted);
     ASSERT_EQ(p.device.written.size(), 3u);
     EXPECT_TRUE(p.device.AllBytes() == pcm16);
@@ -199,9 +199,9 @@ TEST(WavPlayback, MalformedFilesAreRefusedAndOverlongDataClamped) {
         EXPECT_EQ(p.device.opens, 0);
     }
     // A data size past the end plays what is there, in whole sample frames.
-    WavSpec spec;
-    spec.declaredBytes = 0xFFFFFFF0;
-    Bytes file = MakeWav(spec, samples);
+    WavParams params;
+    params.declaredBytes = 0xFFFFFFF0;
+    Bytes file = MakeWav(params, samples);
     file.push_back(0x77);  // half a sample frame
     Played p;
     PlayWav(file, p);

@@ -46,7 +46,9 @@ void DecodeWholeFile(benchmark::State& state, const std::string& path) {
 void BM_DecodeLayerI(benchmark::State& state) {
     DecodeWholeFile(state, SourcePath("../shared/conformance/l1-fl2.bit"));
 }
-void BM_DecodeLayerII(benchmark::State& state) { DecodeWholeFile(state, SourcePath("res/sample.mp2")); }
+void BM_DecodeLayerII(benchmark::State& state) {
+    DecodeWholeFile(state, SourcePath("res/sample.mp2"));
+}
 void BM_DecodeLayerIII_128k(benchmark::State& state) {
     DecodeWholeFile(state, SourcePath("build/bench-files/bench-128.mp3"));
 }

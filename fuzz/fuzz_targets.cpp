@@ -99,9 +99,15 @@ void PlayFile(const uint8_t* data, size_t size) {
         for (int step = 0; step < 400 && engine.state() != NoFile; ++step) {
             const uint8_t op = data[1 + step % (kScript - 1)] >> ((step / 7) % 5);
             switch (op % 16) {
-                case 0: engine.Stop(); break;
-                case 1: engine.Restart(); break;
-                case 2: engine.TogglePause(); break;
+                case 0:
+                    engine.Stop();
+                    break;
+                case 1:
+                    engine.Restart();
+                    break;
+                case 2:
+                    engine.TogglePause();
+                    break;
                 default:
                     if (engine.state() == Paused) engine.TogglePause();
                     if (!device.CompleteOldest() && engine.state() != Playing) step += 50;

@@ -25,7 +25,8 @@ int main(int argc, char** argv) {
                                    QStringLiteral("n"), QStringLiteral("60"));
     parser.addOption(screenshot);
     parser.addOption(ticks);
-    parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("MP3 or WAV file to play."));
+    parser.addPositionalArgument(QStringLiteral("file"),
+                                 QStringLiteral("MP3 or WAV file to play."));
     parser.process(app);
 
     zirvak::SdlAudioDevice device;
@@ -47,8 +48,8 @@ int main(int argc, char** argv) {
         int seen = 0;
         QObject::connect(&window, &zirvak::MainDialog::ticked, &app, [&] {
             if (++seen < wanted) return;
-            if (!window.grab().save(out)) std::fprintf(stderr, "zirvak: cannot write %s\n",
-                                                        out.toLocal8Bit().constData());
+            if (!window.grab().save(out))
+                std::fprintf(stderr, "zirvak: cannot write %s\n", out.toLocal8Bit().constData());
             window.close();
         });
     }

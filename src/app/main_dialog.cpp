@@ -21,13 +21,17 @@
 
 // The pictures are compiled into this library; a static library's resources must be
 // registered by hand.
-static void RegisterResources() { Q_INIT_RESOURCE(zirvak); }
+static void RegisterResources() {
+    Q_INIT_RESOURCE(zirvak);
+}
 
 namespace zirvak {
 
 namespace {
 
-Image LoadPicture(const char* resource) { return ToImage(QImage(QString::fromLatin1(resource))); }
+Image LoadPicture(const char* resource) {
+    return ToImage(QImage(QString::fromLatin1(resource)));
+}
 
 QRegion RegionOfRuns(std::span<const LightRun> runs) {
     std::vector<QRect> rects;
@@ -158,9 +162,9 @@ void MainDialog::ShowComposedScene(const QRegion& changed) {
 
 std::optional<std::string> MainDialog::ChooseFile() {
     if (chooser_) return chooser_();
-    const QString path = QFileDialog::getOpenFileName(
-        this, QStringLiteral("Open a File"), QString(),
-        QStringLiteral("MP3 File (*.mp3);;WAV File (*.wav)"));
+    const QString path =
+        QFileDialog::getOpenFileName(this, QStringLiteral("Open a File"), QString(),
+                                     QStringLiteral("MP3 File (*.mp3);;WAV File (*.wav)"));
     if (path.isEmpty()) return std::nullopt;
     return path.toStdString();
 }
@@ -170,9 +174,13 @@ uint32_t MainDialog::TickCount() {
     return uint32_t(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
-void MainDialog::StartTimer(uint32_t intervalMs) { timer_.start(int(intervalMs)); }
+void MainDialog::StartTimer(uint32_t intervalMs) {
+    timer_.start(int(intervalMs));
+}
 
-void MainDialog::StopTimer() { timer_.stop(); }
+void MainDialog::StopTimer() {
+    timer_.stop();
+}
 
 void MainDialog::SetCaption(const std::string& caption) {
     setWindowTitle(QString::fromStdString(caption));

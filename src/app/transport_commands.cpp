@@ -9,12 +9,23 @@ std::string FileTitle(const std::string& path) {
 
 void TransportCommands::Run(int32_t commandId) {
     switch (commandId) {
-        case kCommandOpen: Open(); break;
-        case kCommandPlay: Play(); break;
-        case kCommandPause: Pause(); break;
-        case kCommandStop: Stop(); break;
-        case kCommandClose: Close(); break;
-        default: break;
+        case kCommandOpen:
+            Open();
+            break;
+        case kCommandPlay:
+            Play();
+            break;
+        case kCommandPause:
+            Pause();
+            break;
+        case kCommandStop:
+            Stop();
+            break;
+        case kCommandClose:
+            Close();
+            break;
+        default:
+            break;
     }
 }
 
@@ -40,10 +51,16 @@ void TransportCommands::RestartFlight() {
 
 void TransportCommands::Play() {
     switch (engine_.state()) {
-        case Playing: return;
-        case Paused: Pause(); break;  // resumes
-        case NoFile: Open(); break;
-        case Stopped: break;
+        case Playing:
+            return;
+        case Paused:
+            Pause();
+            break;  // resumes
+        case NoFile:
+            Open();
+            break;
+        case Stopped:
+            break;
     }
     // A stopped file, one that played to its end, or one just opened without buffer memory.
     if (engine_.state() == Stopped) {
@@ -57,8 +74,10 @@ void TransportCommands::Pause() {
     const PlayerState state = engine_.state();
     if (state != Playing && state != Paused) return;
     animation_.TogglePause(host_.TickCount());
-    if (state == Paused) host_.StartTimer(Animation::tickInterval);
-    else host_.StopTimer();
+    if (state == Paused)
+        host_.StartTimer(Animation::tickInterval);
+    else
+        host_.StopTimer();
     engine_.TogglePause();
 }
 
@@ -72,6 +91,8 @@ void TransportCommands::Close() {
     host_.Quit();
 }
 
-void TransportCommands::WindowClosing() { engine_.Close(); }
+void TransportCommands::WindowClosing() {
+    engine_.Close();
+}
 
 }  // namespace zirvak

@@ -19,8 +19,7 @@ int RunDecode(const std::string& path, const std::string& outPath) {
     PcmFileWriter writer;
     if (!writer.Open(outPath, HasWavExtension(outPath), info.sampleRate, info.outputChannels,
                      info.outputBits, &error)) {
-        std::fprintf(stderr, "zirvak-cli: cannot write %s: %s\n", outPath.c_str(),
-                     error.c_str());
+        std::fprintf(stderr, "zirvak-cli: cannot write %s: %s\n", outPath.c_str(), error.c_str());
         return 1;
     }
     // Every frame takes one slot of the stream's size; a frame that produces no samples

@@ -11,14 +11,20 @@ const char* VersionName(int32_t version) {
     return version == 1 ? "MPEG-1" : version == 2 ? "MPEG-2" : "MPEG-2.5";
 }
 
-const char* LayerName(int32_t layer) { return layer == 1 ? "I" : layer == 2 ? "II" : "III"; }
+const char* LayerName(int32_t layer) {
+    return layer == 1 ? "I" : layer == 2 ? "II" : "III";
+}
 
 const char* ModeName(int32_t mode) {
     switch (mode) {
-        case mpeg::kModeStereo: return "stereo";
-        case mpeg::kModeJointStereo: return "joint stereo";
-        case mpeg::kModeDualChannel: return "dual channel";
-        default: return "single channel";
+        case mpeg::kModeStereo:
+            return "stereo";
+        case mpeg::kModeJointStereo:
+            return "joint stereo";
+        case mpeg::kModeDualChannel:
+            return "dual channel";
+        default:
+            return "single channel";
     }
 }
 

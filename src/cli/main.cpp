@@ -7,12 +7,13 @@
 namespace {
 
 int Usage() {
-    std::fprintf(stderr,
-                 "usage: zirvak-cli info FILE\n"
-                 "       zirvak-cli decode FILE OUT   (OUT ending in .wav gets a WAV header,\n"
-                 "                                     anything else raw 16-bit PCM)\n"
-                 "       zirvak-cli play FILE         (space pause/resume, s stop, p play, q quit)\n"
-                 "       zirvak-cli render FILE OUT.wav\n");
+    std::fprintf(
+        stderr,
+        "usage: zirvak-cli info FILE\n"
+        "       zirvak-cli decode FILE OUT   (OUT ending in .wav gets a WAV header,\n"
+        "                                     anything else raw 16-bit PCM)\n"
+        "       zirvak-cli play FILE         (space pause/resume, s stop, p play, q quit)\n"
+        "       zirvak-cli render FILE OUT.wav\n");
     return 2;
 }
 

@@ -4,11 +4,16 @@ namespace zirvak::cli {
 
 const char* DecoderErrorText(int32_t code) {
     switch (code) {
-        case mpeg::kErrorNoSync: return "no frame sync";
-        case mpeg::kErrorInvalidHeader: return "invalid frame header";
-        case mpeg::kErrorTooFewBytes: return "the stream is too short";
-        case mpeg::kErrorUnsupported: return "unsupported stream";
-        default: return "refused by the decoder";
+        case mpeg::kErrorNoSync:
+            return "no frame sync";
+        case mpeg::kErrorInvalidHeader:
+            return "invalid frame header";
+        case mpeg::kErrorTooFewBytes:
+            return "the stream is too short";
+        case mpeg::kErrorUnsupported:
+            return "unsupported stream";
+        default:
+            return "refused by the decoder";
     }
 }
 

@@ -50,10 +50,14 @@ private:
 
 const char* StateName(PlayerState s) {
     switch (s) {
-        case Playing: return "playing";
-        case Paused: return "paused ";
-        case Stopped: return "stopped";
-        default: return "no file";
+        case Playing:
+            return "playing";
+        case Paused:
+            return "paused ";
+        case Stopped:
+            return "stopped";
+        default:
+            return "no file";
     }
 }
 
@@ -119,11 +123,15 @@ int RunPlay(const std::string& path) {
     while (!ended) {
         switch (terminal.ReadKey()) {
             case ' ':
-                if (engine.state() == Playing) clock.Pause();
-                else if (engine.state() == Paused) clock.Resume();
+                if (engine.state() == Playing)
+                    clock.Pause();
+                else if (engine.state() == Paused)
+                    clock.Resume();
                 engine.TogglePause();
                 break;
-            case 's': engine.Stop(); break;
+            case 's':
+                engine.Stop();
+                break;
             case 'p':
                 if (engine.state() == Paused) {
                     clock.Resume();
@@ -134,8 +142,11 @@ int RunPlay(const std::string& path) {
                     clock.Start();
                 }
                 break;
-            case 'q': ended = true; break;
-            default: break;
+            case 'q':
+                ended = true;
+                break;
+            default:
+                break;
         }
         const PlayerState state = engine.state();
         uint32_t elapsed = std::min(clock.ElapsedMs(state == Paused), engine.clipLengthMs());

@@ -20,7 +20,9 @@ struct BitReader {
     int32_t validCount = 0;               // valid bits in the accumulator, 0..32
 };
 
-inline uint32_t LowBitMask(int32_t count) { return uint32_t((uint64_t{1} << count) - 1); }
+inline uint32_t LowBitMask(int32_t count) {
+    return uint32_t((uint64_t{1} << count) - 1);
+}
 
 inline void bitsInit(BitReader& r, const uint8_t* p) {
     r.loadCursor = p;
@@ -52,7 +54,9 @@ inline uint32_t bitsTake(BitReader& r, int32_t n) {
     return value;
 }
 
-inline uint32_t bitsTake1(BitReader& r) { return bitsTake(r, 1); }
+inline uint32_t bitsTake1(BitReader& r) {
+    return bitsTake(r, 1);
+}
 
 inline uint32_t bitsLook(const BitReader& r, int32_t n) {
     return r.accumulator >> (r.validCount - n);
@@ -99,9 +103,13 @@ inline uint32_t bitsPeek(BitReader& r, int32_t n) {
     return bitsLook(r, n);
 }
 
-inline void bitsSetEnd(BitReader& r, const uint8_t* p) { r.limit = p; }
+inline void bitsSetEnd(BitReader& r, const uint8_t* p) {
+    r.limit = p;
+}
 
-inline bool bitsPastEnd(const BitReader& r) { return r.limit < r.loadCursor; }
+inline bool bitsPastEnd(const BitReader& r) {
+    return r.limit < r.loadCursor;
+}
 
 inline int32_t bitsPosition(const BitReader& r) {
     return int32_t(r.loadCursor - r.start) * 8 - r.validCount;

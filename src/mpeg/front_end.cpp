@@ -15,10 +15,12 @@ int32_t Refuse(Decoder& d, int32_t error) {
     return 0;
 }
 
-int32_t DoNothing(Decoder&, FrameJob&, const uint8_t*, uint8_t*) { return 1; }
+int32_t DoNothing(Decoder&, FrameJob&, const uint8_t*, uint8_t*) {
+    return 1;
+}
 
 constexpr LayerDecoder kLayerDecoders[3] = {decodeLayer1Frame, decodeLayer2Frame,
-                                           decodeLayerIIIFrame};
+                                            decodeLayerIIIFrame};
 
 int32_t SideInfoBytes(const FrameHeader& h) {
     if (h.layer != 3) return 0;
@@ -30,19 +32,27 @@ int32_t SideInfoBytes(const FrameHeader& h) {
 // Frame length in bytes at `bitrate` bit/s and `rate` Hz, without the padding slot.
 int32_t UnpaddedLength(const FrameHeader& h, int64_t bitrate, int64_t rate) {
     switch (h.layer) {
-        case 1: return int32_t(bitrate * 12 / rate * 4);
-        case 2: return int32_t(bitrate * 144 / rate);
-        default: return int32_t(bitrate * 144 / rate / (h.version == 1 ? 1 : 2));
+        case 1:
+            return int32_t(bitrate * 12 / rate * 4);
+        case 2:
+            return int32_t(bitrate * 144 / rate);
+        default:
+            return int32_t(bitrate * 144 / rate / (h.version == 1 ? 1 : 2));
     }
 }
 
-int32_t PaddingSlotBytes(const FrameHeader& h) { return h.layer == 1 ? 4 : 1; }
+int32_t PaddingSlotBytes(const FrameHeader& h) {
+    return h.layer == 1 ? 4 : 1;
+}
 
 int32_t SamplesPerFrame(const FrameHeader& h, int32_t shift) {
     switch (h.layer) {
-        case 1: return 384 >> shift;
-        case 2: return 1152 >> shift;
-        default: return (1152 >> shift) / (h.version == 1 ? 1 : 2);
+        case 1:
+            return 384 >> shift;
+        case 2:
+            return 1152 >> shift;
+        default:
+            return (1152 >> shift) / (h.version == 1 ? 1 : 2);
     }
 }
 
@@ -52,7 +62,9 @@ bool OptionsInRange(const DecoderOptions& o) {
 
 }  // namespace
 
-void DecoderDeleter::operator()(Decoder* decoder) const { delete decoder; }
+void DecoderDeleter::operator()(Decoder* decoder) const {
+    delete decoder;
+}
 
 DecoderPtr CreateDecoder() {
     DecoderPtr decoder(new (std::nothrow) Decoder);
@@ -84,9 +96,12 @@ int32_t ParseHeader(Decoder& d, const uint8_t* b, FrameHeader& h) {
 
     if (b[0] != 0xFF) return Refuse(d, kErrorNoSync);
     const int32_t top = b[1] >> 4;
-    if (top == 0xF) h.version = versionBit ? 1 : 2;
-    else if (top == 0xE) h.version = 3;  // MPEG-2.5, whatever the version bit says
-    else return Refuse(d, kErrorNoSync);
+    if (top == 0xF)
+        h.version = versionBit ? 1 : 2;
+    else if (top == 0xE)
+        h.version = 3;  // MPEG-2.5, whatever the version bit says
+    else
+        return Refuse(d, kErrorNoSync);
 
     if (h.sampleRateIndex >= 3 || h.bitrateIndex == 0 || h.bitrateIndex >= 15 || layerBits == 0)
         return Refuse(d, kErrorInvalidHeader);
@@ -163,7 +178,9 @@ int32_t FrequencySubbandLimit(const Decoder& d) {
     const int64_t rate = d.publishedSampleRate;
     if (rate <= 0) return 0;
     int64_t limit = (int64_t(d.options.frequencyLimitHz) * 64 + rate / 2) / rate;
-    const int32_t cap = d.options.downSamplingShift == 0 ? 32 : d.options.downSamplingShift == 1 ? 15 : 8;
+    const int32_t cap = d.options.downSamplingShift == 0   ? 32
+                        : d.options.downSamplingShift == 1 ? 15
+                                                           : 8;
     if (limit > cap) limit = cap;
     if (limit < 0) limit = 0;
     return int32_t(limit);
@@ -179,9 +196,15 @@ int32_t SetUpStream(Decoder& d, const uint8_t* frame, int32_t available) {
     d.layer1Ready = d.layer2Ready = d.layer3.ready = false;
     int32_t ready = 0;
     switch (info.layer) {
-        case 1: ready = Layer1StreamSetup(d, info); break;
-        case 2: ready = Layer2StreamSetup(d, info); break;
-        default: ready = LayerIIIStreamSetup(d, info); break;
+        case 1:
+            ready = Layer1StreamSetup(d, info);
+            break;
+        case 2:
+            ready = Layer2StreamSetup(d, info);
+            break;
+        default:
+            ready = LayerIIIStreamSetup(d, info);
+            break;
     }
     // A stream the layer cannot set up (a Layer II bit-rate and mode combination without an
     // allocation table, say) is refused rather than decoded with another stream's tables.
@@ -206,7 +229,8 @@ int32_t DecodeFrame(Decoder& d, FrameJob& job) {
         (job.layer == 3 && (job.version == 1) != (d.streamVersion == 1)))
         return Refuse(d, kErrorInvalidHeader);
     // The frame's length follows from the published rate, not the frame's own rate index.
-    const int32_t length = UnpaddedLength(job, job.bitrate, rate) + job.padding * PaddingSlotBytes(job);
+    const int32_t length =
+        UnpaddedLength(job, job.bitrate, rate) + job.padding * PaddingSlotBytes(job);
     d.currentFrameLength = length;
     if (job.inputLength < length) return Refuse(d, kErrorTooFewBytes);
     if (job.outputLength < d.streamOutputBytesPerFrame) return Refuse(d, kErrorTooFewBytes);
@@ -250,7 +274,9 @@ int32_t SetEqualizer(Decoder& d, const int32_t* bands) {
     return 1;
 }
 
-int32_t LastDecoderError(const Decoder& d) { return d.lastError; }
+int32_t LastDecoderError(const Decoder& d) {
+    return d.lastError;
+}
 
 int32_t FindSync(Decoder& d, const uint8_t* bytes, int32_t length, int32_t& offset) {
     offset = 0;
@@ -265,7 +291,9 @@ int32_t FindSync(Decoder& d, const uint8_t* bytes, int32_t length, int32_t& offs
     return Refuse(d, kErrorTooFewBytes);
 }
 
-void DisableDecoding(Decoder& d) { d.layerDecoder = DoNothing; }
+void DisableDecoding(Decoder& d) {
+    d.layerDecoder = DoNothing;
+}
 
 void SelectLayerDecoder(Decoder& d, const FrameHeader& header) {
     if (header.layer < 1 || header.layer > 3) return;
@@ -273,7 +301,11 @@ void SelectLayerDecoder(Decoder& d, const FrameHeader& header) {
     d.layerDecoder = kLayerDecoders[header.layer - 1];
 }
 
-int32_t PublishedSampleRate(const Decoder& d) { return d.publishedSampleRate; }
-int32_t PublishedOutputBytesPerFrame(const Decoder& d) { return d.publishedOutputBytesPerFrame; }
+int32_t PublishedSampleRate(const Decoder& d) {
+    return d.publishedSampleRate;
+}
+int32_t PublishedOutputBytesPerFrame(const Decoder& d) {
+    return d.publishedOutputBytesPerFrame;
+}
 
 }  // namespace mpeg

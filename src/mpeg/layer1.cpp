@@ -15,7 +15,9 @@ constexpr uint8_t kEndSlot = 30;
 constexpr uint8_t kSkipAndEnd = 31;
 constexpr int32_t kSlots = 12;
 
-int32_t SampleBits(int32_t allocation) { return allocation == 0 ? 0 : allocation + 1; }
+int32_t SampleBits(int32_t allocation) {
+    return allocation == 0 ? 0 : allocation + 1;
+}
 
 // Bits one slot's samples take, following the codes exactly as the sample loop does.
 int32_t SlotBits(const LayerIIState& s, int32_t skipTotal) {

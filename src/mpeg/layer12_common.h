@@ -10,9 +10,12 @@ namespace mpeg {
 // Joint-stereo bound in entries (two per subband): subbands below it are coded per channel.
 inline int32_t JointStereoBoundEntries(const FrameHeader& header) {
     switch (header.mode) {
-        case kModeJointStereo: return 8 * (header.modeExtension + 1);
-        case kModeSingleChannel: return 32;
-        default: return 64;
+        case kModeJointStereo:
+            return 8 * (header.modeExtension + 1);
+        case kModeSingleChannel:
+            return 32;
+        default:
+            return 64;
     }
 }
 

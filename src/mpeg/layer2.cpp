@@ -63,7 +63,9 @@ int32_t ChooseTable(const FrameHeader& h) {
     return row[h.sampleRateIndex][h.bitrateIndex];
 }
 
-int32_t SampleBitsOfClass(int32_t q) { return q == 3 ? 3 : q - 1; }
+int32_t SampleBitsOfClass(int32_t q) {
+    return q == 3 ? 3 : q - 1;
+}
 
 int32_t SlotGroupBits(const LayerIIState& s, int32_t skipTotal) {
     int32_t bits = 0;
@@ -102,7 +104,8 @@ void ReadGroup(BitReader& r, const DecoderConstants& c, int32_t q, float v[3]) {
             v[0] = g[0], v[1] = g[1], v[2] = g[2];
             return;
         }
-        default: break;
+        default:
+            break;
     }
     const int32_t b = SampleBitsOfClass(q);
     const int32_t offset = (1 << (b - 1)) - 1;
@@ -147,7 +150,8 @@ void ReadScaleFactors(Decoder& d, BitReader& r) {
                 scale[0] = step * c.scaleFactorTable[bitsTake(r, 6)];
                 scale[1] = scale[2] = step * c.scaleFactorTable[bitsTake(r, 6)];
                 break;
-            default: break;  // no allocation, no scale factors
+            default:
+                break;  // no allocation, no scale factors
         }
     }
 }

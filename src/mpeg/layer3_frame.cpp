@@ -13,7 +13,9 @@ namespace {
 // within its 8192 bytes.
 constexpr int32_t kCompactAbove = 6692;
 
-int32_t HeaderBytes(const FrameHeader& h) { return h.crcPresent ? 6 : 4; }
+int32_t HeaderBytes(const FrameHeader& h) {
+    return h.crcPresent ? 6 : 4;
+}
 
 // Appends the frame's main data; sets the frame start (negative when the frame reaches back
 // past what the reservoir holds).
@@ -54,14 +56,17 @@ void DecodeChannel(Decoder& d, int32_t slot, int32_t channel) {
     // The limit lies 39 bits past the channel's data: a refill may load four bytes ahead.
     bitsSetEnd(r, res.buffer + (res.bitCursor + 39) / 8);
 
-    if (s.streamVersion == 1) ReadScaleFactorsMpeg1(d, slot, channel);
-    else ReadScaleFactorsLsf(d, slot, channel);
+    if (s.streamVersion == 1)
+        ReadScaleFactorsMpeg1(d, slot, channel);
+    else
+        ReadScaleFactorsLsf(d, slot, channel);
 
     const int32_t bigEnd = std::min(2 * g.big_values, s.lineLimit);
     const int32_t region1 = std::min<int32_t>(s.longBandEnd[g.region0_count], bigEnd);
     // Region counts past the last band (corrupt side information) mean the end of the spectrum.
     const int32_t region2Band = g.region0_count + g.region1_count + 1;
-    const int32_t region2 = region2Band < 22 ? std::min(s.longBandEnd[region2Band], bigEnd) : bigEnd;
+    const int32_t region2 =
+        region2Band < 22 ? std::min(s.longBandEnd[region2Band], bigEnd) : bigEnd;
     DecodeBigValues(d, x, region1, g.table_select[0]);
     DecodeBigValues(d, x + region1, region2 - region1, g.table_select[1]);
     DecodeBigValues(d, x + region2, bigEnd - region2, g.table_select[2]);
@@ -90,8 +95,10 @@ void decodeGranule(Decoder& d, uint8_t* out, int32_t slot) {
     LayerIIIState& s = d.layer3;
     const int32_t decoded = std::min(s.channels, s.frameChannels);
     for (int32_t ch = 0; ch < s.frameChannels; ++ch) {
-        if (ch < decoded) DecodeChannel(d, slot, ch);
-        else s.reservoir.bitCursor += s.granules[slot][ch].part2_3_length;  // not played
+        if (ch < decoded)
+            DecodeChannel(d, slot, ch);
+        else
+            s.reservoir.bitCursor += s.granules[slot][ch].part2_3_length;  // not played
     }
     for (int32_t ch = 0; ch < decoded; ++ch) Requantise(d, d.spectrum[ch][slot], slot, ch);
     if (decoded < s.channels) CopyLeftToRight(d, slot);

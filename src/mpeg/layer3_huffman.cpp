@@ -12,11 +12,21 @@ namespace {
 
 enum TableKind : int32_t { kZeroRegion = 0, kSingleLevel = 1, kMultiLevel = 2, kWithLinbits = 3 };
 
-inline int32_t WidthOf(const uint32_t* header) { return int32_t(header[0] & 0xFF); }
-inline bool IsLink(uint32_t entry) { return (entry >> 24) == 0; }
-inline int32_t LeafLength(uint32_t entry) { return int32_t(entry >> 24); }
-inline int32_t LeafX(uint32_t entry) { return int32_t((entry >> 8) & 0xFF); }
-inline int32_t LeafY(uint32_t entry) { return int32_t((entry >> 16) & 0xFF); }
+inline int32_t WidthOf(const uint32_t* header) {
+    return int32_t(header[0] & 0xFF);
+}
+inline bool IsLink(uint32_t entry) {
+    return (entry >> 24) == 0;
+}
+inline int32_t LeafLength(uint32_t entry) {
+    return int32_t(entry >> 24);
+}
+inline int32_t LeafX(uint32_t entry) {
+    return int32_t((entry >> 8) & 0xFF);
+}
+inline int32_t LeafY(uint32_t entry) {
+    return int32_t((entry >> 16) & 0xFF);
+}
 
 // A value with its sign bit, which follows only nonzero values. Branch-free: the sign is a
 // take of one bit or of none.

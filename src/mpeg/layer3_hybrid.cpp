@@ -102,7 +102,8 @@ void AddSpectrum(float* a, const float* b, int32_t n) {
 void InvertOddSubbands(Samples samples, int32_t lines) {
     const int32_t subbands = (lines + 17) / 18;
     for (int32_t t = 1; t < 18; t += 2)
-        for (int32_t sb = 1; sb < subbands + 1 && sb < 32; sb += 2) samples[t][sb] = -samples[t][sb];
+        for (int32_t sb = 1; sb < subbands + 1 && sb < 32; sb += 2)
+            samples[t][sb] = -samples[t][sb];
 }
 
 }  // namespace mpeg

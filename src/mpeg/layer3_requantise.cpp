@@ -71,7 +71,8 @@ void Requantise(Decoder& d, float* x, int32_t slot, int32_t channel) {
 
     // Short part: window-major in the stream, frequency-major (windows interleaved) after.
     float windowGain[3];
-    for (int32_t w = 0; w < 3; ++w) windowGain[w] = gain * c.subblockGainPowers[g.subblock_gain[w] & 7];
+    for (int32_t w = 0; w < 3; ++w)
+        windowGain[w] = gain * c.subblockGainPowers[g.subblock_gain[w] & 7];
     int32_t top[3] = {firstShort, firstShort, firstShort};
     const int32_t shortStart = line;
     float* scratch = s.reorderScratch;

@@ -6,7 +6,9 @@ namespace mpeg {
 
 namespace {
 
-int32_t ChannelsOf(const FrameHeader& h) { return h.mode == kModeSingleChannel ? 1 : 2; }
+int32_t ChannelsOf(const FrameHeader& h) {
+    return h.mode == kModeSingleChannel ? 1 : 2;
+}
 
 // The part of a granule's side information after scalefac_compress, alike in both versions
 // apart from the fixed region counts.
@@ -46,9 +48,9 @@ constexpr uint8_t kSlen[16][2] = {{0, 0}, {0, 1}, {0, 2}, {0, 3}, {3, 0}, {1, 1}
 // Bands per scale-factor partition, by row and block kind (long, short, mixed). Short counts
 // are bands of three windows; the mixed rows keep the first six long bands apart.
 constexpr uint8_t kPartitionBands[6][3][4] = {
-    {{6, 5, 5, 5}, {3, 3, 3, 3}, {6, 3, 3, 3}},  {{6, 5, 7, 3}, {3, 3, 4, 2}, {6, 3, 4, 2}},
+    {{6, 5, 5, 5}, {3, 3, 3, 3}, {6, 3, 3, 3}},   {{6, 5, 7, 3}, {3, 3, 4, 2}, {6, 3, 4, 2}},
     {{11, 10, 0, 0}, {6, 6, 0, 0}, {6, 3, 6, 0}}, {{7, 7, 7, 0}, {4, 4, 4, 0}, {6, 5, 4, 0}},
-    {{6, 6, 6, 3}, {4, 3, 3, 2}, {6, 4, 3, 2}},  {{8, 8, 5, 0}, {5, 4, 3, 0}, {6, 6, 3, 0}},
+    {{6, 6, 6, 3}, {4, 3, 3, 2}, {6, 4, 3, 2}},   {{8, 8, 5, 0}, {5, 4, 3, 0}, {6, 6, 3, 0}},
 };
 
 void ReadShortBands(BitReader& r, int32_t* sf, int32_t first, int32_t last, int32_t slen) {

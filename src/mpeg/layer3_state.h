@@ -30,8 +30,8 @@ struct GranuleInfo {
 
 // What the requantiser found out about a granule's spectrum, for stereo and alias reduction.
 struct BandInfo {
-    int32_t hasShortPart;    // 1 when the block has short bands
-    int32_t topBand;         // highest band holding a nonzero line
+    int32_t hasShortPart;  // 1 when the block has short bands
+    int32_t topBand;       // highest band holding a nonzero line
     int32_t blockType;
     int32_t firstShortBand;  // 12 long block, 0 pure short, 3 mixed
     int32_t longBandCount;   // 22 long block, 0 pure short, 8 or 6 mixed
@@ -59,10 +59,10 @@ inline constexpr int32_t kReservoirBytes = 8192;
 inline constexpr int32_t kReservoirSlack = 4096;
 struct MainDataReservoir {
     uint8_t buffer[kReservoirBytes + kReservoirSlack];
-    int32_t fill;        // bytes held
-    int32_t frameStart;  // where the current frame's first granule begins; < 0: not held
-    int32_t bitCursor;   // where the next granule/channel's data begins, in bits
-    int32_t granuleSlot; // MPEG-2/2.5: slot of the next frame's granule
+    int32_t fill;         // bytes held
+    int32_t frameStart;   // where the current frame's first granule begins; < 0: not held
+    int32_t bitCursor;    // where the next granule/channel's data begins, in bits
+    int32_t granuleSlot;  // MPEG-2/2.5: slot of the next frame's granule
 };
 
 struct LayerIIIState {
@@ -87,11 +87,11 @@ struct LayerIIIState {
     bool intensityStereo = false;
     int32_t frameChannels = 0;  // channels this frame's side information describes
 
-    GranuleInfo granules[2][2] = {};         // [slot][channel]
-    int32_t scaleFactors[2][2][62] = {};     // [slot][channel]
+    GranuleInfo granules[2][2] = {};      // [slot][channel]
+    int32_t scaleFactors[2][2][62] = {};  // [slot][channel]
     LsfIntensityRecord lsfIntensity = {};
-    int32_t nonzeroCount[2][2] = {};         // [slot][channel]
-    BandInfo bandInfo[2][2] = {};            // [slot][channel]
+    int32_t nonzeroCount[2][2] = {};  // [slot][channel]
+    BandInfo bandInfo[2][2] = {};     // [slot][channel]
 
     MainDataReservoir reservoir = {};
     float reorderScratch[576] = {};

@@ -59,7 +59,8 @@ void PartitionOffsets(const LsfIntensityRecord& rec, int32_t firstBand, bool mix
     for (; band < firstBand; ++band) offsets[band] = 0;
     for (int32_t part = mixed ? 1 : 0; part < 3; ++part) {
         const int32_t offset = (1 << rec.slen[part]) - 1;
-        for (int32_t i = 0; i < rec.partitionBands[part] && band < 22; ++i) offsets[band++] = offset;
+        for (int32_t i = 0; i < rec.partitionBands[part] && band < 22; ++i)
+            offsets[band++] = offset;
     }
     for (; band < 22; ++band) offsets[band] = 0;
 }
@@ -147,8 +148,10 @@ void ProcessStereoAndAliasing(Decoder& d, int32_t slot) {
         MidSide(d.spectrum[0][slot], d.spectrum[1][slot], bound);
     }
     if (intensity) {
-        if (d.layer3.streamVersion == 1) IntensityMpeg1(d, slot);
-        else IntensityLsf(d, slot);
+        if (d.layer3.streamVersion == 1)
+            IntensityMpeg1(d, slot);
+        else
+            IntensityLsf(d, slot);
     }
     if (ms || intensity) nonzero[0] = nonzero[1] = std::max(nonzero[0], nonzero[1]);
 

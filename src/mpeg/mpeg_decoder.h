@@ -98,8 +98,8 @@ DecoderPtr CreateDecoder();
 void InitDecoderTables(Decoder& decoder);
 
 int32_t ParseHeader(Decoder& decoder, const uint8_t* bytes, FrameHeader& header);
-int32_t ParseFrameInfo(Decoder& decoder, const uint8_t* frame, int32_t available,
-                       StreamInfo& info, int32_t publish);
+int32_t ParseFrameInfo(Decoder& decoder, const uint8_t* frame, int32_t available, StreamInfo& info,
+                       int32_t publish);
 int32_t SetUpStream(Decoder& decoder, const uint8_t* frame, int32_t available);
 int32_t DecodeFrame(Decoder& decoder, FrameJob& job);
 

@@ -80,11 +80,14 @@ void LoadSubbands(Decoder& d, float* slot, float* x) {
     constexpr int32_t kOffset = In == Input::Right ? 1 : 0;
     if constexpr (Equalise && In != Input::Mixed) {
         if (d.equaliserOn)
-            for (int32_t sb = 0; sb < 32; ++sb) slot[kStride * sb + kOffset] *= d.equaliserFactors[sb];
+            for (int32_t sb = 0; sb < 32; ++sb)
+                slot[kStride * sb + kOffset] *= d.equaliserFactors[sb];
     }
     for (int32_t n = 0; n < N; ++n) {
-        if constexpr (In == Input::Mixed) x[n] = (slot[2 * n] + slot[2 * n + 1]) * 0.5f;
-        else x[n] = slot[kStride * n + kOffset];
+        if constexpr (In == Input::Mixed)
+            x[n] = (slot[2 * n] + slot[2 * n + 1]) * 0.5f;
+        else
+            x[n] = slot[kStride * n + kOffset];
     }
     if constexpr (N == 16) x[15] = 0.0f;  // subband 15 is never decoded at half rate
 }
@@ -257,18 +260,32 @@ constexpr SynthFunction kLayer12Single[3][3] = {
 
 const SynthSelectionTables SynthSelection = {
     {
-        SynthLayer12Mono<0, false, Input::Contiguous>, SynthLayer12Stereo<0, false>,
-        SynthLayer12Mono<1, false, Input::Contiguous>, SynthLayer12Stereo<1, false>,
-        SynthLayer12Mono<2, false, Input::Contiguous>, SynthLayer12Stereo<2, false>,
-        SynthLayer12Mono<0, true, Input::Contiguous>,  SynthLayer12Stereo<0, true>,
-        SynthLayer12Mono<1, true, Input::Contiguous>,  SynthLayer12Stereo<1, true>,
-        SynthLayer12Mono<2, true, Input::Contiguous>,  SynthLayer12Stereo<2, true>,
+        SynthLayer12Mono<0, false, Input::Contiguous>,
+        SynthLayer12Stereo<0, false>,
+        SynthLayer12Mono<1, false, Input::Contiguous>,
+        SynthLayer12Stereo<1, false>,
+        SynthLayer12Mono<2, false, Input::Contiguous>,
+        SynthLayer12Stereo<2, false>,
+        SynthLayer12Mono<0, true, Input::Contiguous>,
+        SynthLayer12Stereo<0, true>,
+        SynthLayer12Mono<1, true, Input::Contiguous>,
+        SynthLayer12Stereo<1, true>,
+        SynthLayer12Mono<2, true, Input::Contiguous>,
+        SynthLayer12Stereo<2, true>,
     },
     {
-        SynthLayer3<0, false, false>, SynthLayer3<0, false, true>, SynthLayer3<1, false, false>,
-        SynthLayer3<1, false, true>,  SynthLayer3<2, false, false>, SynthLayer3<2, false, true>,
-        SynthLayer3<0, true, false>,  SynthLayer3<0, true, true>,  SynthLayer3<1, true, false>,
-        SynthLayer3<1, true, true>,   SynthLayer3<2, true, false>, SynthLayer3<2, true, true>,
+        SynthLayer3<0, false, false>,
+        SynthLayer3<0, false, true>,
+        SynthLayer3<1, false, false>,
+        SynthLayer3<1, false, true>,
+        SynthLayer3<2, false, false>,
+        SynthLayer3<2, false, true>,
+        SynthLayer3<0, true, false>,
+        SynthLayer3<0, true, true>,
+        SynthLayer3<1, true, false>,
+        SynthLayer3<1, true, true>,
+        SynthLayer3<2, true, false>,
+        SynthLayer3<2, true, true>,
     },
     {
         {{kLayer12Single<false>[0][0], kLayer12Single<false>[0][1], kLayer12Single<false>[0][2]},
@@ -292,7 +309,9 @@ void FastDct(const float* x, float* y, int32_t n) {
     if (n == 8) Dct<8>(padded, y);
 }
 
-uint8_t ToPcm8(int32_t pcm16) { return uint8_t(((pcm16 >> 8) & 0xFF) ^ 0x80); }
+uint8_t ToPcm8(int32_t pcm16) {
+    return uint8_t(((pcm16 >> 8) & 0xFF) ^ 0x80);
+}
 
 void ResetSynthesis(Decoder& d) {
     std::memset(d.synthHistory, 0, sizeof d.synthHistory);

@@ -9,11 +9,11 @@ namespace {
 const double kPi = 4.0 * std::atan(1.0);
 
 // Alias-reduction coefficients c_i of ISO/IEC 11172-3 Table B.9.
-constexpr float kAliasCi[8] = {-0.6f, -0.535f, -0.33f, -0.185f, -0.095f, -0.041f, -0.0142f,
-                               -0.0037f};
+constexpr float kAliasCi[8] = {-0.6f,   -0.535f, -0.33f,   -0.185f,
+                               -0.095f, -0.041f, -0.0142f, -0.0037f};
 
 // Levels of the Layer II quantisation classes 1..17.
-constexpr int kLayer2Levels[18] = {0,   3,    5,    7,    9,    15,    31,    63,    127,
+constexpr int kLayer2Levels[18] = {0,   3,   5,    7,    9,    15,   31,    63,    127,
                                    255, 511, 1023, 2047, 4095, 8191, 16383, 32767, 65535};
 
 void BuildRequantisationTables(DecoderConstants& c) {
@@ -99,17 +99,23 @@ void BuildImdctTables(DecoderConstants& c) {
         c.imdctWindows[0][i] = float(longWindow(i));
 
         double start = 0;
-        if (i < 18) start = longWindow(i);
-        else if (i < 24) start = 1;
-        else if (i < 30) start = shortWindow(i - 18);
+        if (i < 18)
+            start = longWindow(i);
+        else if (i < 24)
+            start = 1;
+        else if (i < 30)
+            start = shortWindow(i - 18);
         c.imdctWindows[1][i] = float(start);
 
         c.imdctWindows[2][i] = i < 12 ? float(shortWindow(i)) : 0.0f;
 
         double stop = 0;
-        if (i >= 6 && i < 12) stop = shortWindow(i - 6);
-        else if (i >= 12 && i < 18) stop = 1;
-        else if (i >= 18) stop = longWindow(i);
+        if (i >= 6 && i < 12)
+            stop = shortWindow(i - 6);
+        else if (i >= 12 && i < 18)
+            stop = 1;
+        else if (i >= 18)
+            stop = longWindow(i);
         c.imdctWindows[3][i] = float(stop);
     }
     // The IMDCT cores leave some outputs with inverted sign; the windows carry the correction.

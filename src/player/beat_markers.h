@@ -17,7 +17,7 @@ inline constexpr uint32_t kMaxBeatMarkers = 50;
 // Scans the first channel of interleaved signed 16-bit PCM (`byteLength` bytes, `channels`
 // per frame) for beats. `samplesAnalysed` (sample frames of the run before this buffer) times
 // them. Fills `markers` with at most kMaxBeatMarkers and returns how many.
-uint32_t MarkBeats(const uint8_t* pcm, uint32_t byteLength, int32_t channels,
-                   uint32_t sampleRateHz, uint32_t samplesAnalysed, BeatMarker* markers);
+uint32_t MarkBeats(const uint8_t* pcm, uint32_t byteLength, int32_t channels, uint32_t sampleRateHz,
+                   uint32_t samplesAnalysed, BeatMarker* markers);
 
 }  // namespace zirvak

@@ -7,7 +7,9 @@ namespace zirvak {
 
 namespace {
 
-uint32_t ClampToU32(double v) { return v <= 0 ? 0 : v >= 4294967295.0 ? 0xFFFFFFFFu : uint32_t(v); }
+uint32_t ClampToU32(double v) {
+    return v <= 0 ? 0 : v >= 4294967295.0 ? 0xFFFFFFFFu : uint32_t(v);
+}
 
 // Stream length in ms. A VBR header's frame count is believed only as far as the bytes could
 // hold that many frames even at the lowest bit rate: a corrupt count must not turn into
@@ -37,7 +39,8 @@ ClipPlan PlanClip(const ClipInput& in) {
         // No bounds: the whole frames the stream holds.
         if (in.nominalFrameLength != 0 && in.bitrateKbps != 0)
             endMs = ClampToU32(double(in.audioBytes / in.nominalFrameLength *
-                                      in.nominalFrameLength / in.bitrateKbps) * 8);
+                                      in.nominalFrameLength / in.bitrateKbps) *
+                               8);
         else
             endMs = d;
     }

@@ -104,8 +104,10 @@ void MpegFrameWalk::Advance() {
     int32_t length = info_.frameLength;
     if (length == 0) length = info_.padding ? info_.maxFrameLength : info_.minFrameLength;
     // A length that cannot move forward would walk in place for ever: end the walk instead.
-    if (length <= 0 || length > end_ - cursor_) cursor_ = end_;
-    else cursor_ += length;
+    if (length <= 0 || length > end_ - cursor_)
+        cursor_ = end_;
+    else
+        cursor_ += length;
 }
 
 bool MpegFrameWalk::DecodeNext(uint8_t* out) {

@@ -11,9 +11,9 @@
 namespace zirvak {
 
 struct MpegAudioBounds {
-    size_t audioStart = 0;   // first byte after an ID3v2 tag (where the frame search began)
-    size_t audioBytes = 0;   // bytes from audioStart to the end, less a trailing "TAG" block
-    size_t firstFrame = 0;   // offset of the first frame from the start of the file
+    size_t audioStart = 0;  // first byte after an ID3v2 tag (where the frame search began)
+    size_t audioBytes = 0;  // bytes from audioStart to the end, less a trailing "TAG" block
+    size_t firstFrame = 0;  // offset of the first frame from the start of the file
 };
 
 // Skips an ID3v2 tag, leaves out a trailing 128-byte "TAG" block and finds the first frame: a

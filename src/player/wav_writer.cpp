@@ -1,7 +1,7 @@
 #include "wav_writer.h"
 
-#include <cerrno>
 #include <cctype>
+#include <cerrno>
 #include <cstring>
 
 namespace zirvak {
@@ -22,10 +22,12 @@ constexpr size_t kHeaderBytes = 44;
 
 }  // namespace
 
-PcmFileWriter::~PcmFileWriter() { Close(); }
+PcmFileWriter::~PcmFileWriter() {
+    Close();
+}
 
-bool PcmFileWriter::Open(const std::string& path, bool wav, int32_t sampleRateHz,
-                         int32_t channels, int32_t bitsPerSample, std::string* error) {
+bool PcmFileWriter::Open(const std::string& path, bool wav, int32_t sampleRateHz, int32_t channels,
+                         int32_t bitsPerSample, std::string* error) {
     Close();
     file_ = std::fopen(path.c_str(), "wb");
     if (file_ == nullptr) {
@@ -70,7 +72,8 @@ bool PcmFileWriter::Close() {
         PutU32(size, data + 36);
         if (std::fseek(file_, 4, SEEK_SET) != 0 || std::fwrite(size, 1, 4, file_) != 4) ok_ = false;
         PutU32(size, data);
-        if (std::fseek(file_, 40, SEEK_SET) != 0 || std::fwrite(size, 1, 4, file_) != 4) ok_ = false;
+        if (std::fseek(file_, 40, SEEK_SET) != 0 || std::fwrite(size, 1, 4, file_) != 4)
+            ok_ = false;
     }
     if (std::fclose(file_) != 0) ok_ = false;
     file_ = nullptr;

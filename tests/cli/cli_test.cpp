@@ -213,10 +213,9 @@ TEST_F(CliTest, FilesItCannotPlayFailWithOneLine) {
 
 TEST_F(CliTest, BadUsageExitsWithStatusTwo) {
     const std::string mp3 = Quote(Fixture("mpeg2_16000_mono_cbr32.mp3"));
-    for (const std::string& args :
-         {std::string(), std::string("info"), "decode " + mp3, "info " + mp3 + " extra",
-          std::string("play"), "render " + mp3, "frobnicate " + mp3,
-          "decode " + mp3 + " a.wav b.wav"}) {
+    for (const std::string& args : {std::string(), std::string("info"), "decode " + mp3,
+                                    "info " + mp3 + " extra", std::string("play"), "render " + mp3,
+                                    "frobnicate " + mp3, "decode " + mp3 + " a.wav b.wav"}) {
         SCOPED_TRACE(args);
         const Result r = Run(args);
         EXPECT_EQ(r.status, 2);

@@ -26,9 +26,15 @@ void RunAll(const std::string& target, void (*body)(const uint8_t*, size_t)) {
     EXPECT_GT(inputs, 0) << "no inputs for " << target;
 }
 
-TEST(FuzzRegressions, Decoder) { RunAll("decoder", fuzz::DecodeMpeg); }
-TEST(FuzzRegressions, Engine) { RunAll("engine", fuzz::PlayFile); }
-TEST(FuzzRegressions, BeatMarkers) { RunAll("beat_markers", fuzz::MarkBeatsOf); }
+TEST(FuzzRegressions, Decoder) {
+    RunAll("decoder", fuzz::DecodeMpeg);
+}
+TEST(FuzzRegressions, Engine) {
+    RunAll("engine", fuzz::PlayFile);
+}
+TEST(FuzzRegressions, BeatMarkers) {
+    RunAll("beat_markers", fuzz::MarkBeatsOf);
+}
 
 }  // namespace
 }  // namespace zirvak::test

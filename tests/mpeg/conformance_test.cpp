@@ -15,10 +15,30 @@ namespace zirvak::test {
 namespace {
 
 const char* const kReferenceVectors[] = {
-    "l1-fl1",  "l1-fl2",  "l1-fl3",  "l1-fl4",  "l1-fl5",  "l1-fl6",  "l1-fl8",
-    "l2-fl10", "l2-fl11", "l2-fl12", "l2-fl13", "l2-fl14", "l2-fl15", "l2-test32",
-    "l3-compl", "l3-he_32khz", "l3-he_44khz", "l3-hecommon", "l3-si", "l3-si_block",
-    "M2L3_compl24", "M2L3_bitrate_16_all", "M2L3_bitrate_22_all", "M2L3_bitrate_24_all",
+    "l1-fl1",
+    "l1-fl2",
+    "l1-fl3",
+    "l1-fl4",
+    "l1-fl5",
+    "l1-fl6",
+    "l1-fl8",
+    "l2-fl10",
+    "l2-fl11",
+    "l2-fl12",
+    "l2-fl13",
+    "l2-fl14",
+    "l2-fl15",
+    "l2-test32",
+    "l3-compl",
+    "l3-he_32khz",
+    "l3-he_44khz",
+    "l3-hecommon",
+    "l3-si",
+    "l3-si_block",
+    "M2L3_compl24",
+    "M2L3_bitrate_16_all",
+    "M2L3_bitrate_22_all",
+    "M2L3_bitrate_24_all",
 };
 
 struct Comparison {

@@ -59,8 +59,8 @@ std::vector<std::string> LegalVectors(const std::string& dir) {
     for (const std::string& f : ListFiles(dir, ".bit")) {
         const std::string name = f.substr(f.rfind('/') + 1);
         if (name.rfind("l1-", 0) == 0 || name.rfind("l2-fl", 0) == 0 ||
-            name.rfind("l2-test", 0) == 0 || name.rfind("M2L3", 0) == 0 ||
-            name == "l3-compl.bit" || name == "l3-si.bit" || name == "l3-hecommon.bit")
+            name.rfind("l2-test", 0) == 0 || name.rfind("M2L3", 0) == 0 || name == "l3-compl.bit" ||
+            name == "l3-si.bit" || name == "l3-hecommon.bit")
             files.push_back(f);
     }
     return files;
@@ -122,7 +122,8 @@ TEST(Robustness, BitFlippedStreamsDecodeOrRefuse) {
         for (int round = 0; round < 6; ++round) {
             std::vector<uint8_t> bytes = original;
             const int flips = 1 + int(rng() % 64);
-            for (int i = 0; i < flips; ++i) bytes[rng() % bytes.size()] ^= uint8_t(1u << (rng() % 8));
+            for (int i = 0; i < flips; ++i)
+                bytes[rng() % bytes.size()] ^= uint8_t(1u << (rng() % 8));
             const mpeg::DecoderOptions options = OptionVariants()[size_t(round) % 5];
             DecodeBytes(bytes, options);
         }

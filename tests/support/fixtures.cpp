@@ -32,7 +32,9 @@ std::vector<uint8_t> ReadFileBytes(const std::string& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-bool FileExists(const std::string& path) { return fs::is_regular_file(path); }
+bool FileExists(const std::string& path) {
+    return fs::is_regular_file(path);
+}
 
 std::vector<std::string> ListFiles(const std::string& dir, const std::string& suffix,
                                    bool recursive) {

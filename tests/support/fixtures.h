@@ -28,13 +28,13 @@ std::vector<std::string> ListFiles(const std::string& dir, const std::string& su
 
 // Skips the current test when the conformance vectors are missing, or fails it when CI
 // requires them. Use at the top of a test body; `dir` receives the folder.
-#define ZIRVAK_REQUIRE_CONFORMANCE_DIR(dir)                                                   \
-    do {                                                                                      \
-        (dir) = ::zirvak::test::ConformanceDir();                                             \
-        if ((dir).empty()) {                                                                  \
-            if (::zirvak::test::ConformanceRequired())                                        \
-                FAIL() << "conformance vectors required but not found "                       \
-                          "(set ZIRVAK_CONFORMANCE_DIR or place ../shared/conformance)";      \
-            GTEST_SKIP() << "conformance vectors not found; set ZIRVAK_CONFORMANCE_DIR";      \
-        }                                                                                     \
+#define ZIRVAK_REQUIRE_CONFORMANCE_DIR(dir)                                              \
+    do {                                                                                 \
+        (dir) = ::zirvak::test::ConformanceDir();                                        \
+        if ((dir).empty()) {                                                             \
+            if (::zirvak::test::ConformanceRequired())                                   \
+                FAIL() << "conformance vectors required but not found "                  \
+                          "(set ZIRVAK_CONFORMANCE_DIR or place ../shared/conformance)"; \
+            GTEST_SKIP() << "conformance vectors not found; set ZIRVAK_CONFORMANCE_DIR"; \
+        }                                                                                \
     } while (0)

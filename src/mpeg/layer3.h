@@ -56,10 +56,10 @@ void Imdct18(float* x);
 void Imdct6x3(float* x);
 // `normalSubbands` of the lowest subbands take the normal window whatever the block type: the
 // two lowest of any window-switched granule with mixed_block_flag set.
-int32_t ImdctGranule(const Decoder& d, float* spec, const float* overlap, float (*samples)[32],
+int32_t ImdctGranule(const Decoder& d, float* spectrum, const float* overlap, float (*samples)[32],
                      int32_t blockType, int32_t longLines, int32_t lines, int32_t previousLines,
                      int32_t normalSubbands = 0);
-int32_t ImdctAccumulate(const Decoder& d, float* spec, float* overlapOut, float (*samples)[32],
+int32_t ImdctAccumulate(const Decoder& d, float* spectrum, float* overlapOut, float (*samples)[32],
                         int32_t blockType, int32_t longLines, int32_t lines,
                         int32_t normalSubbands = 0);
 void InvertOddSubbands(float (*samples)[32], int32_t lines);

@@ -164,24 +164,42 @@ void UnfoldShort(float* x, const float* o, float (*samples)[32], int32_t i, cons
     }
 }
 
-}  // namespace
-
-int32_t ImdctGranule(const Decoder& d, float* spec, const float* overlap, float (*samples)[32],
-                     int32_t blockType, int32_t longLines, int32_t lines, int32_t previousLines,
-                     int32_t normalSubbands) {
-    const DecoderConstants& c = *d.constants;
+// Transforms the long and the short subbands of one channel. Alone, each output is the
+// overlap of the previous granule plus the windowed transform, and the spectrum is left holding
+// the new overlap; accumulating, the transform is added to the outputs and its overlap to
+// `overlapOut`. Returns the subbands transformed.
+template <bool Accumulate>
+int32_t TransformSubbands(const DecoderConstants& c, float* spectrum, const float* overlap,
+                          float* overlapOut, float (*samples)[32], int32_t blockType,
+                          int32_t longLines, int32_t lines, int32_t normalSubbands) {
     const float* W = c.imdctWindows[blockType == 2 ? 0 : blockType];
     const float* S = c.imdctWindows[2];
     int32_t i = 0;
     for (const int32_t end = (longLines + 17) / 18; i < end; ++i) {
-        Imdct18(spec + 18 * i);
+        float* x = spectrum + 18 * i;
+        Imdct18(x);
         const float* window = i < normalSubbands ? c.imdctWindows[0] : W;
-        UnfoldLong<false>(spec + 18 * i, overlap + 18 * i, samples, i, window);
+        UnfoldLong<Accumulate>(x, Accumulate ? nullptr : overlap + 18 * i, samples, i, window);
+        if constexpr (Accumulate)
+            for (int32_t t = 0; t < 18; ++t) overlapOut[18 * i + t] += x[t];
     }
     for (const int32_t end = (lines + 17) / 18; i < end; ++i) {
-        Imdct6x3(spec + 18 * i);
-        UnfoldShort<false>(spec + 18 * i, overlap + 18 * i, samples, i, S);
+        float* x = spectrum + 18 * i;
+        Imdct6x3(x);
+        UnfoldShort<Accumulate>(x, Accumulate ? nullptr : overlap + 18 * i, samples, i, S);
+        if constexpr (Accumulate)
+            for (int32_t t = 0; t < 12; ++t) overlapOut[18 * i + t] += x[t];
     }
+    return i;
+}
+
+}  // namespace
+
+int32_t ImdctGranule(const Decoder& d, float* spectrum, const float* overlap, float (*samples)[32],
+                     int32_t blockType, int32_t longLines, int32_t lines, int32_t previousLines,
+                     int32_t normalSubbands) {
+    int32_t i = TransformSubbands<false>(*d.constants, spectrum, overlap, nullptr, samples,
+                                         blockType, longLines, lines, normalSubbands);
     // The previous granule reached further: its overlap still has to be played out.
     for (const int32_t end = (previousLines + 17) / 18; i < end && i < 32; ++i)
         for (int32_t t = 0; t < 18; ++t) samples[t][i] = overlap[18 * i + t];
@@ -191,25 +209,11 @@ int32_t ImdctGranule(const Decoder& d, float* spec, const float* overlap, float 
     return produced;
 }
 
-int32_t ImdctAccumulate(const Decoder& d, float* spec, float* overlapOut, float (*samples)[32],
+int32_t ImdctAccumulate(const Decoder& d, float* spectrum, float* overlapOut, float (*samples)[32],
                         int32_t blockType, int32_t longLines, int32_t lines,
                         int32_t normalSubbands) {
-    const DecoderConstants& c = *d.constants;
-    const float* W = c.imdctWindows[blockType == 2 ? 0 : blockType];
-    const float* S = c.imdctWindows[2];
-    int32_t i = 0;
-    for (const int32_t end = (longLines + 17) / 18; i < end; ++i) {
-        Imdct18(spec + 18 * i);
-        const float* window = i < normalSubbands ? c.imdctWindows[0] : W;
-        UnfoldLong<true>(spec + 18 * i, nullptr, samples, i, window);
-        for (int32_t t = 0; t < 18; ++t) overlapOut[18 * i + t] += spec[18 * i + t];
-    }
-    for (const int32_t end = (lines + 17) / 18; i < end; ++i) {
-        Imdct6x3(spec + 18 * i);
-        UnfoldShort<true>(spec + 18 * i, nullptr, samples, i, S);
-        for (int32_t t = 0; t < 12; ++t) overlapOut[18 * i + t] += spec[18 * i + t];
-    }
-    return 18 * i;
+    return 18 * TransformSubbands<true>(*d.constants, spectrum, nullptr, overlapOut, samples,
+                                        blockType, longLines, lines, normalSubbands);
 }
 
 }  // namespace mpeg

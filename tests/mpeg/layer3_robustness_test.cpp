@@ -18,13 +18,6 @@
 namespace zirvak::test {
 namespace {
 
-uint32_t Seed() {
-    const char* env = std::getenv("ZIRVAK_SEED");
-    const uint32_t seed = env ? uint32_t(std::strtoul(env, nullptr, 10)) : 20261207u;
-    std::printf("SEED=%u (set ZIRVAK_SEED to repeat or vary)\n", seed);
-    return seed;
-}
-
 std::vector<std::string> Fixtures() {
     return ListFiles(RepoPath("tests/fixtures/mp3"), ".mp3");
 }
@@ -64,7 +57,7 @@ TEST(Layer3Robustness, TruncatedFixturesDecodeOrRefuse) {
 }
 
 TEST(Layer3Robustness, BitFlippedFixturesDecodeOrRefuse) {
-    std::mt19937 rng(Seed());
+    std::mt19937 rng(TestSeed());
     const std::vector<mpeg::DecoderOptions> options = AllOptions();
     for (const std::string& path : Fixtures()) {
         SCOPED_TRACE(path);

@@ -15,13 +15,6 @@
 namespace zirvak::test {
 namespace {
 
-uint32_t Seed() {
-    const char* env = std::getenv("ZIRVAK_SEED");
-    const uint32_t seed = env ? uint32_t(std::strtoul(env, nullptr, 10)) : 20261206u;
-    std::printf("SEED=%u (set ZIRVAK_SEED to repeat or vary)\n", seed);
-    return seed;
-}
-
 // Option sets that reach every synthesis variant: rates, channel handling, 8-bit output.
 std::vector<mpeg::DecoderOptions> OptionVariants() {
     return {
@@ -115,7 +108,7 @@ TEST(Robustness, TruncatedStreamsDecodeOrRefuse) {
 TEST(Robustness, BitFlippedStreamsDecodeOrRefuse) {
     std::string dir;
     ZIRVAK_REQUIRE_CONFORMANCE_DIR(dir);
-    std::mt19937 rng(Seed());
+    std::mt19937 rng(TestSeed());
     for (const std::string& path : LegalVectors(dir)) {
         SCOPED_TRACE(path);
         const std::vector<uint8_t> original = ReadFileBytes(path);
@@ -131,7 +124,7 @@ TEST(Robustness, BitFlippedStreamsDecodeOrRefuse) {
 }
 
 TEST(Robustness, RandomBytesBehindValidHeadersDecodeOrRefuse) {
-    std::mt19937 rng(Seed());
+    std::mt19937 rng(TestSeed());
     for (int round = 0; round < 400; ++round) {
         std::vector<uint8_t> bytes(size_t(rng() % 6000));
         for (uint8_t& b : bytes) b = uint8_t(rng());

@@ -26,13 +26,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-uint32_t Seed() {
-    const char* env = std::getenv("ZIRVAK_SEED");
-    const uint32_t seed = env ? uint32_t(std::strtoul(env, nullptr, 10)) : 20261207u;
-    std::printf("SEED=%u (set ZIRVAK_SEED to repeat or vary)\n", seed);
-    return seed;
-}
-
 // A device whose buffers are completed by another thread, one at a time, when that thread
 // chooses. Completing a buffer reads all its bytes, as playing it would. Reset hands back what
 // is queued and waits for a completion already under way, as the device contract requires.
@@ -156,7 +149,7 @@ TEST(EngineThreads, RandomCommandsWhileBuffersComplete) {
                                  Files().mp3Low(), Files().missing()};
     std::discrete_distribution<size_t> pickFile({35, 25, 15, 10, 15});
 
-    std::mt19937 rng(Seed());
+    std::mt19937 rng(TestSeed());
     RacingDevice device;
     PlayerEngine engine(device);
     std::atomic<bool> done{false};

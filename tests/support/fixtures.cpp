@@ -1,6 +1,7 @@
 #include "support/fixtures.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -52,6 +53,17 @@ std::vector<std::string> ListFiles(const std::string& dir, const std::string& su
     }
     std::sort(files.begin(), files.end());
     return files;
+}
+
+}  // namespace zirvak::test
+
+namespace zirvak::test {
+
+uint32_t TestSeed() {
+    const char* env = std::getenv("ZIRVAK_SEED");
+    const uint32_t seed = env ? uint32_t(std::strtoul(env, nullptr, 10)) : 20261206u;
+    std::printf("SEED=%u (set ZIRVAK_SEED to repeat or vary)\n", seed);
+    return seed;
 }
 
 }  // namespace zirvak::test

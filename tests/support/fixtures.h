@@ -20,6 +20,10 @@ std::string RepoPath(const std::string& relative);
 std::vector<uint8_t> ReadFileBytes(const std::string& path);
 bool FileExists(const std::string& path);
 
+// The seed of a randomised test: $ZIRVAK_SEED, or a fixed default. Printed as SEED=, so a
+// failing run can be repeated.
+uint32_t TestSeed();
+
 // Files of `dir` whose names end in `suffix`, sorted; with `recursive`, sub-folders too.
 std::vector<std::string> ListFiles(const std::string& dir, const std::string& suffix,
                                    bool recursive = false);

@@ -72,6 +72,7 @@ fuzz: deps
 bench: build
 	./bench/make_bench_files.sh build/bench-files
 	./build/release/bench/zirvak_bench
+	./build/release/bench/zirvak_scene_bench
 	python3 bench/compare_with_mpg123.py
 
 format:

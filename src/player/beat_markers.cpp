@@ -61,8 +61,11 @@ uint32_t MarkBeats(const uint8_t* pcm, uint32_t byteLength, int32_t channels, ui
             continue;
         }
         // A beat: time it, then measure the peak that follows to the end of its half-wave.
-        const auto timeMs = int32_t(
-            uint32_t((double(samplesAnalysed) + double(i)) * 1000.0 / double(sampleRateHz)));
+        // Milliseconds since the run began; past 2^32 ms (or at an absurdly low rate) the count
+        // wraps, as the tick count it is compared with does.
+        const auto ms =
+            uint64_t((double(samplesAnalysed) + double(i)) * 1000.0 / double(sampleRateHz));
+        const auto timeMs = int32_t(uint32_t(ms));
         int32_t best = s;
         uint32_t bestPos = i;
         uint32_t k = i;

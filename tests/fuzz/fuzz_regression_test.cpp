@@ -38,5 +38,28 @@ TEST(FuzzRegressions, BeatMarkers) {
     RunAll("beat_markers", fuzz::MarkBeatsOf);
 }
 
+// The illegal, nonstandard and cut-off streams of the conformance set, each played by the
+// engine from its start to its end (every buffer completed).
+TEST(FuzzRegressions, UnusualConformanceStreamsPlayThroughTheEngine) {
+    std::string dir;
+    ZIRVAK_REQUIRE_CONFORMANCE_DIR(dir);
+    std::vector<std::string> files = ListFiles(dir + "/fuzz", "", true);
+    for (const std::string& f : ListFiles(dir, ".bit")) {
+        const std::string name = f.substr(f.rfind('/') + 1);
+        if (name.rfind("ILL", 0) == 0 || name.find("nonstandard") != std::string::npos ||
+            name.find("free") != std::string::npos || name.rfind("l3-he_mode", 0) == 0)
+            files.push_back(f);
+    }
+    ASSERT_FALSE(files.empty());
+    for (const std::string& path : files) {
+        SCOPED_TRACE(path);
+        // A script that only ever completes buffers, then the file.
+        std::vector<uint8_t> input = {1, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+        const std::vector<uint8_t> bytes = ReadFileBytes(path);
+        input.insert(input.end(), bytes.begin(), bytes.end());
+        fuzz::PlayFile(input.data(), input.size());
+    }
+}
+
 }  // namespace
 }  // namespace zirvak::test

@@ -38,12 +38,6 @@ std::vector<int16_t> PeerDecode(const std::string& path) {
     return samples;
 }
 
-int MaxDiff(const int16_t* a, const int16_t* b, size_t n) {
-    int worst = 0;
-    for (size_t i = 0; i < n; ++i) worst = std::max(worst, std::abs(int(a[i]) - int(b[i])));
-    return worst;
-}
-
 // True when the first frame holds a "Xing" or "Info" tag where it goes: after the header, the
 // CRC and the Layer III side information.
 bool StartsWithTagFrame(const std::vector<uint8_t>& file, const mpeg::StreamInfo& first) {
@@ -81,11 +75,12 @@ TEST(PeerComparison, FixturesMatchMpg123WithinOneLsb) {
         const int peerFrames = int(peer.size() / frameSamples);
 
         // The frame offset that lines the two up best, among the few it could be.
-        int offset = 0;
-        int best = INT32_MAX;
+        int offset = 0, best = INT32_MAX;
         for (int k = 0; k <= 2 && k < ours.frames; ++k) {
             const size_t n = std::min(samples.size() - size_t(k) * frameSamples, peer.size());
-            const int diff = MaxDiff(samples.data() + size_t(k) * frameSamples, peer.data(), n);
+            int diff = 0;
+            for (size_t i = 0; i < n; ++i)
+                diff = std::max(diff, std::abs(samples[size_t(k) * frameSamples + i] - peer[i]));
             if (diff < best) best = diff, offset = k;
         }
         std::printf("%-40s %6d %6d %6d %9d\n", name.c_str(), ours.frames, peerFrames, offset, best);

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -19,205 +18,134 @@
 namespace zirvak::test {
 namespace {
 
-namespace fs = std::filesystem;
+const std::string kDir =
+    (std::filesystem::temp_directory_path() / ("zirvak_cli_test_" + std::to_string(getpid())))
+        .string();
 
-// A scratch folder of this process, removed at the end.
-class CliTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("zirvak_cli_test_" + std::to_string(getpid()));
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
+const struct Cleanup {
+    ~Cleanup() { std::filesystem::remove_all(kDir); }
+} kCleanup;
 
-    std::string Scratch(const std::string& name) const { return (dir_ / name).string(); }
+std::string Quote(std::string s) {
+    s.insert(s.begin(), '\'');
+    s.push_back('\'');
+    return s;
+}
 
-    struct Result {
-        int status = -1;
-        std::string out, err;
-    };
-
-    // Runs zirvak-cli with the given (already quoted) arguments.
-    Result Run(const std::string& args) const {
-        const std::string out = Scratch("stdout"), err = Scratch("stderr");
-        const std::string command =
-            std::string("'") + ZIRVAK_CLI + "' " + args + " >'" + out + "' 2>'" + err + "'";
-        const int raw = std::system(command.c_str());
-        Result r;
-        r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        r.out = Text(out);
-        r.err = Text(err);
-        return r;
-    }
-
-    static std::string Text(const std::string& path) {
-        const std::vector<uint8_t> bytes = ReadFileBytes(path);
-        return {bytes.begin(), bytes.end()};
-    }
-
-    fs::path dir_;
-};
-
-std::string Quote(const std::string& s) {
-    return "'" + s + "'";
+std::string Scratch(const std::string& name) {
+    std::filesystem::create_directories(kDir);
+    return Quote(kDir + "/" + name);
 }
 
 std::string Fixture(const std::string& name) {
-    return RepoPath("tests/fixtures/mp3/" + name);
+    return Quote(RepoPath("tests/fixtures/mp3/" + name));
 }
 
-uint32_t Le32(const std::vector<uint8_t>& b, size_t at) {
-    return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 |
-           uint32_t(b[at + 3]) << 24;
-}
-uint32_t Le16(const std::vector<uint8_t>& b, size_t at) {
-    return b[at] | uint32_t(b[at + 1]) << 8;
+std::string Text(const std::string& quoted) {
+    const std::vector<uint8_t> bytes = ReadFileBytes(quoted.substr(1, quoted.size() - 2));
+    return {bytes.begin(), bytes.end()};
 }
 
-// The "N frames, M bytes" that a Xing header at the start of `file` announces.
-std::string XingCounts(const std::string& path) {
-    const std::vector<uint8_t> file = ReadFileBytes(path);
-    const char tag[] = "Xing";
-    const auto end = file.begin() + std::ptrdiff_t(std::min<size_t>(file.size(), 200));
-    const auto at = std::search(file.begin(), end, tag, tag + 4);
-    if (at == end || end - at < 16) {
-        ADD_FAILURE() << "no Xing header in " << path;
-        return "(no Xing header)";
-    }
-    const size_t p = size_t(at - file.begin());
-    auto be32 = [&](size_t i) {
-        return uint32_t(file[i]) << 24 | uint32_t(file[i + 1]) << 16 | uint32_t(file[i + 2]) << 8 |
-               file[i + 3];
-    };
-    return std::to_string(be32(p + 8)) + " frames, " + std::to_string(be32(p + 12)) + " bytes";
+struct Result {
+    int status = -1;
+    std::string out, err;
+};
+
+// Runs zirvak-cli with the given (quoted) arguments.
+Result Cli(const std::string& args) {
+    const std::string out = Scratch("stdout"), err = Scratch("stderr");
+    const int raw = std::system(
+        (std::string("'") + ZIRVAK_CLI + "' " + args + " >" + out + " 2>" + err).c_str());
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Text(out), Text(err)};
 }
 
-TEST_F(CliTest, InfoDescribesTheStream) {
-    struct Case {
+uint32_t Le(const std::vector<uint8_t>& b, size_t at, int bytes = 4) {
+    uint32_t v = 0;
+    for (int i = bytes - 1; i >= 0; --i) v = v << 8 | b[at + size_t(i)];
+    return v;
+}
+
+TEST(ZirvakCli, InfoDescribesTheStream) {
+    const struct {
         const char* fixture;
         std::vector<std::string> lines;  // each must appear in the output
-        bool vbr;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"mpeg1_44100_joint_vbr.mp3",
-         {"MPEG-1 Layer III", "44100 Hz", "2 (joint stereo)", "variable"},
-         true},
-        {"mpeg2_24000_joint_vbr.mp3", {"MPEG-2 Layer III", "24000 Hz", "variable"}, true},
-        // lame's "Info" header of a constant-rate file does not make it variable.
-        {"mpeg1_48000_joint_cbr160.mp3", {"MPEG-1 Layer III", "48000 Hz", "160 kbit/s"}, false},
-        {"mpeg1_44100_joint_cbr96_id3v2.mp3", {"44100 Hz", "96 kbit/s"}, false},
-        {"mpeg25_8000_mono_cbr16.mp3",
-         {"MPEG-2.5 Layer III", "8000 Hz", "1 (single channel)", "16 kbit/s"},
-         false},
+         {"MPEG-1 Layer III", "44100 Hz", "variable", "32 frames, 10592 bytes"}},
+        {"mpeg1_48000_joint_cbr160.mp3", {"MPEG-1 Layer III", "48000 Hz", "160 kbit/s"}},
+        {"mpeg25_8000_mono_cbr16.mp3", {"MPEG-2.5 Layer III", "1 (single channel)", "16 kbit/s"}},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.fixture);
-        const std::string path = Fixture(c.fixture);
-        const Result r = Run("info " + Quote(path));
+        const Result r = Cli("info " + Fixture(c.fixture));
         EXPECT_EQ(r.status, 0);
         EXPECT_EQ(r.err, "");
-        std::vector<std::string> wanted = c.lines;
-        if (c.vbr)
-            wanted.push_back(XingCounts(path));
-        else
-            EXPECT_EQ(r.out.find("variable"), std::string::npos);
-        wanted.push_back("frames:      " + std::to_string(DecodeFile(path).frames) + "\n");
-        for (const std::string& w : wanted) EXPECT_NE(r.out.find(w), std::string::npos) << w;
+        for (const std::string& w : c.lines) EXPECT_NE(r.out.find(w), std::string::npos) << w;
     }
 }
 
-TEST_F(CliTest, DecodeWritesAWavFileAndTheSameSamplesRaw) {
-    for (const char* name : {"mpeg1_44100_stereo_cbr128.mp3", "mpeg1_48000_mono_vbr.mp3",
-                             "mpeg25_12000_stereo_vbr.mp3"}) {
+TEST(ZirvakCli, DecodeWritesAWavFileAndTheSameSamplesRaw) {
+    for (const char* name : {"mpeg1_44100_stereo_cbr128.mp3", "mpeg1_48000_mono_vbr.mp3"}) {
         SCOPED_TRACE(name);
-        const DecodedStream expected = DecodeFile(Fixture(name));
-        const std::string wavPath = Scratch("out.wav"), rawPath = Scratch("out.pcm");
-        ASSERT_EQ(Run("decode " + Quote(Fixture(name)) + " " + Quote(wavPath)).status, 0);
-        ASSERT_EQ(Run("decode " + Quote(Fixture(name)) + " " + Quote(rawPath)).status, 0);
-        const std::vector<uint8_t> wav = ReadFileBytes(wavPath);
-        const std::vector<uint8_t> raw = ReadFileBytes(rawPath);
-        EXPECT_EQ(raw, expected.pcm);
-
+        const DecodedStream expected =
+            DecodeFile(RepoPath(std::string("tests/fixtures/mp3/") + name));
+        ASSERT_EQ(Cli("decode " + Fixture(name) + " " + Scratch("out.wav")).status, 0);
+        ASSERT_EQ(Cli("decode " + Fixture(name) + " " + Scratch("out.pcm")).status, 0);
+        const std::string wavText = Text(Scratch("out.wav"));
+        const std::vector<uint8_t> wav(wavText.begin(), wavText.end());
+        const std::string raw = Text(Scratch("out.pcm"));
+        EXPECT_TRUE(std::vector<uint8_t>(raw.begin(), raw.end()) == expected.pcm);
         ASSERT_GE(wav.size(), 44u);
-        EXPECT_EQ(std::string(wav.begin(), wav.begin() + 4), "RIFF");
-        EXPECT_EQ(Le32(wav, 4), wav.size() - 8);
-        EXPECT_EQ(std::string(wav.begin() + 8, wav.begin() + 12), "WAVE");
-        // Walk the chunks: "fmt " must come before "data", and "data" must end the file.
-        size_t at = 12;
-        bool sawFormat = false;
-        while (at + 8 <= wav.size()) {
-            const std::string id(wav.begin() + std::ptrdiff_t(at),
-                                 wav.begin() + std::ptrdiff_t(at) + 4);
-            const uint32_t size = Le32(wav, at + 4);
-            if (id == "fmt ") {
-                const uint32_t channels = Le16(wav, at + 10), rate = Le32(wav, at + 12);
-                EXPECT_EQ(Le16(wav, at + 8), 1u);  // PCM
-                EXPECT_EQ(channels, uint32_t(expected.info.outputChannels));
-                EXPECT_EQ(rate, uint32_t(expected.info.sampleRate));
-                EXPECT_EQ(Le32(wav, at + 16), rate * channels * 2);  // bytes per second
-                EXPECT_EQ(Le16(wav, at + 20), channels * 2);         // block align
-                EXPECT_EQ(Le16(wav, at + 22), 16u);
-                sawFormat = true;
-            } else if (id == "data") {
-                EXPECT_TRUE(sawFormat);
-                EXPECT_EQ(size, wav.size() - at - 8);
-                EXPECT_TRUE(std::equal(raw.begin(), raw.end(), wav.begin() + std::ptrdiff_t(at) + 8,
-                                       wav.end()));
-                break;
-            }
-            at += 8 + size + (size & 1);
-        }
-        EXPECT_LT(at, wav.size()) << "no data chunk";
+        const uint32_t channels = uint32_t(expected.info.outputChannels);
+        const uint32_t rate = uint32_t(expected.info.sampleRate);
+        EXPECT_EQ(wavText.substr(0, 4) + wavText.substr(8, 8) + wavText.substr(36, 4),
+                  "RIFFWAVEfmt data");
+        const std::vector<uint32_t> fields = {Le(wav, 4),     Le(wav, 16),    Le(wav, 20, 2),
+                                              Le(wav, 22, 2), Le(wav, 24),    Le(wav, 28),
+                                              Le(wav, 32, 2), Le(wav, 34, 2), Le(wav, 40)};
+        const std::vector<uint32_t> want = {
+            uint32_t(wav.size() - 8), 16, 1, channels, rate, rate * channels * 2, channels * 2, 16,
+            uint32_t(raw.size())};
+        EXPECT_EQ(fields, want);
+        EXPECT_EQ(wavText.substr(44), raw);
     }
 }
 
-TEST_F(CliTest, FilesItCannotPlayFailWithOneLine) {
-    const std::string empty = Scratch("empty.mp3");
-    std::ofstream(empty).close();
-    const std::string text = Scratch("notes.mp3");
-    std::ofstream(text) << std::string(40, '-')
-                        << "\nThese are notes, not audio. Nothing here syncs.\n";
+TEST(ZirvakCli, FilesItCannotPlayFailWithOneLine) {
+    std::ofstream(kDir + "/empty.mp3").close();
+    std::ofstream(kDir + "/notes.mp3") << "These are notes, not audio. Nothing here syncs.\n";
     // A free-format stream: a fixture with the bit-rate index of every header cleared.
-    const std::string freeFormat = Scratch("free_format.mp3");
-    {
-        std::vector<uint8_t> bytes = ReadFileBytes(Fixture("mpeg1_44100_stereo_cbr128.mp3"));
-        const DecodedStream d = DecodeBytes(bytes);
-        ASSERT_TRUE(d.setUp);
-        for (size_t at = 0; at + 4 <= bytes.size();) {
-            ASSERT_EQ(bytes[at], 0xFF);
-            const size_t length = d.info.minFrameLength + ((bytes[at + 2] >> 1) & 1);
-            bytes[at + 2] &= 0x0F;
-            at += length;
-        }
-        std::ofstream(freeFormat, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    std::vector<uint8_t> bytes =
+        ReadFileBytes(RepoPath("tests/fixtures/mp3/mpeg1_44100_stereo_cbr128.mp3"));
+    const DecodedStream d = DecodeBytes(bytes);
+    ASSERT_TRUE(d.setUp);
+    for (size_t at = 0; at + 4 <= bytes.size();) {
+        ASSERT_EQ(bytes[at], 0xFF);
+        const size_t length = d.info.minFrameLength + ((bytes[at + 2] >> 1) & 1);
+        bytes[at + 2] &= 0x0F;
+        at += length;
     }
-    const std::string cases[] = {Scratch("missing.mp3"), empty, text, freeFormat};
-    for (const std::string& path : cases) {
+    std::ofstream(kDir + "/free.mp3", std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    for (const char* name : {"missing.mp3", "empty.mp3", "notes.mp3", "free.mp3"}) {
         for (const std::string& command :
-             {"info " + Quote(path), "decode " + Quote(path) + " " + Quote(Scratch("o.wav"))}) {
+             {"info " + Scratch(name), "decode " + Scratch(name) + " " + Scratch("o.wav")}) {
             SCOPED_TRACE(command);
-            const Result r = Run(command);
+            const Result r = Cli(command);
             EXPECT_EQ(r.status, 1);
             EXPECT_EQ(r.out, "");
             EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
             EXPECT_TRUE(!r.err.empty() && r.err.back() == '\n');
         }
     }
-    // An output that cannot be created fails the same way.
-    const Result r = Run("decode " + Quote(Fixture("mpeg2_16000_mono_cbr32.mp3")) + " " +
-                         Quote(Scratch("no/such/folder/out.wav")));
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
 }
 
-TEST_F(CliTest, BadUsageExitsWithStatusTwo) {
-    const std::string mp3 = Quote(Fixture("mpeg2_16000_mono_cbr32.mp3"));
-    for (const std::string& args : {std::string(), std::string("info"), "decode " + mp3,
-                                    "info " + mp3 + " extra", std::string("play"), "render " + mp3,
-                                    "frobnicate " + mp3, "decode " + mp3 + " a.wav b.wav"}) {
+TEST(ZirvakCli, BadUsageExitsWithStatusTwo) {
+    const std::string mp3 = Fixture("mpeg2_16000_mono_cbr32.mp3");
+    for (const std::string& args : {std::string(), "decode " + mp3, "info " + mp3 + " extra",
+                                    std::string("play"), "render " + mp3, "frobnicate " + mp3}) {
         SCOPED_TRACE(args);
-        const Result r = Run(args);
+        const Result r = Cli(args);
         EXPECT_EQ(r.status, 2);
         EXPECT_NE(r.err.find("usage"), std::string::npos);
     }

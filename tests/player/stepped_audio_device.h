@@ -1,7 +1,6 @@
-// A test audio device stepped by hand: the test completes the oldest queued buffer, or all of
-// them, when it wants, and can make Open fail. It records every buffer written, with a copy of
-// its bytes taken at write time, and every call in `log`, one letter each: O open, W write,
-// P pause, R resume, X reset, C close.
+// A test audio device stepped by hand: the test completes the oldest queued buffer when it
+// wants, and can make Open fail. It records each buffer written (with a copy of its bytes) and
+// each call in `log`, one letter each: O open, W write, P pause, R resume, X reset, C close.
 #pragma once
 
 #include <cstdint>
@@ -22,17 +21,15 @@ public:
         std::vector<uint8_t> bytes;
     };
 
-    bool failOpen = false;
-
     bool Open(const AudioFormat& requested, AudioDeviceListener* listener) override {
         std::lock_guard lock(mutex_);
         log += 'O';
         ++opens;
         if (failOpen) return false;
         format = requested;
-        paused = false;
         listener_ = listener;
         open = true;
+        paused = false;
         return true;
     }
     void Write(const uint8_t* data, uint32_t length, int32_t tag) override {
@@ -41,19 +38,9 @@ public:
         queued_.push_back(tag);
         written.push_back({tag, data, std::vector<uint8_t>(data, data + length)});
     }
-    void Pause() override {
-        log += 'P';
-        paused = true;
-    }
-    void Resume() override {
-        log += 'R';
-        paused = false;
-    }
-    void Reset() override {
-        log += 'X';
-        ++resets;
-        CompleteAll();
-    }
+    void Pause() override { log += 'P', paused = true; }
+    void Resume() override { log += 'R', paused = false; }
+    void Reset() override { log += 'X', CompleteAll(); }
     void Close() override {
         log += 'C';
         if (!open) return;
@@ -65,15 +52,13 @@ public:
     // Completes the oldest queued buffer; false when none is queued.
     bool CompleteOldest() {
         int32_t tag;
-        AudioDeviceListener* listener;
         {
             std::lock_guard lock(mutex_);
             if (queued_.empty()) return false;
             tag = queued_.front();
             queued_.pop_front();
-            listener = listener_;
         }
-        listener->OnBufferDone(tag);
+        listener_->OnBufferDone(tag);
         return true;
     }
     void CompleteAll() {
@@ -90,12 +75,10 @@ public:
         return all;
     }
 
+    bool failOpen = false;
     AudioFormat format;
-    bool open = false;
-    bool paused = false;
-    int opens = 0;
-    int closes = 0;
-    int resets = 0;
+    bool open = false, paused = false;
+    int opens = 0, closes = 0;
     std::vector<Written> written;
     std::string log;
 

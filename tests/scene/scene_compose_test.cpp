@@ -74,29 +74,12 @@ TEST(SceneCompose, DrawSceneLightsOnlyWhilePlayingAndReportsWhatToRepaint) {
         bool beatFound = false;
         const RepaintAreas areas = scene.DrawScene(endReached, beatFound, true, {{80, 60}, 1});
         EXPECT_EQ(areas.spriteSurroundings, (Rect{20, 0, 190, 170}));
+        EXPECT_EQ(scene.lightRegion().pixelCount, 4);
+        EXPECT_EQ(scene.lightRegion().runs,
+                  (std::vector<LightRun>{{10, 0, 3}, {20, kWidth - 1, kWidth}}));
         EXPECT_EQ(areas.lightRuns.size(), 2u);
         // The end of playback advances the frame like a beat.
         EXPECT_EQ(scene.backBuffer(), Expected(!endReached, {80, 60}, endReached ? 1 : 0, 1));
-    }
-}
-
-TEST(SceneFrame, AdvancesOnBeatsAndWrapsOnlyBeforeLanding) {
-    const struct {
-        int32_t sheetX;
-        bool endReached, beatFound, beforeLanding;
-        int32_t sheetXAfter;
-    } cases[] = {
-        {300, false, false, true, 300}, {300, false, true, true, 400},
-        {1400, false, true, true, 0},   {1400, false, true, false, 1500},
-        {1400, true, false, true, 0},   {-100, true, false, false, 0},
-    };
-    for (const auto& c : cases) {
-        Scene scene = MakeScene();
-        scene.sheetX = c.sheetX;
-        bool beatFound = c.beatFound;
-        scene.AdvanceFrame(c.endReached, beatFound, c.beforeLanding);
-        EXPECT_EQ(scene.sheetX, c.sheetXAfter) << c.sheetX;
-        EXPECT_EQ(beatFound, c.beatFound || c.endReached) << c.sheetX;
     }
 }
 

@@ -145,7 +145,9 @@ void SynthWindow(const float* ring, int32_t p, float* sums) {
         middle = middle + w.middle[m] * ring[centre];
         const float* below = ring + centre + R - 1;  // below[-k], from the mirrored copy
         const float* above = ring + centre + 1;      // above[k]
-        for (int32_t k = 0; k < H - 1; ++k) {
+        // H lanes, one more than there are outputs: the last has zero coefficients, and the
+        // loop runs in whole vectors.
+        for (int32_t k = 0; k < H; ++k) {
             high[k] = high[k] + w.c[m][k] * below[-k];
             high[k] = high[k] + w.d[m][k] * above[k];
         }

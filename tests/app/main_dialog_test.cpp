@@ -11,9 +11,12 @@
 #include <QTimer>
 #include <cstdlib>
 
+#include "image_conversion.h"
+#include "light_region.h"
 #include "main_dialog.h"
 #include "player_fixtures.h"
 #include "scene_view.h"
+#include "support/fixtures.h"
 
 namespace zirvak::test {
 namespace {
@@ -112,6 +115,24 @@ TEST_F(MainDialogTest, AboutClosesByItsButtonEnterAndEscape) {
         window.commandAction(kCommandAbout)->trigger();  // returns when the box has closed
         EXPECT_TRUE(seen);
     }
+}
+
+}  // namespace
+}  // namespace zirvak::test
+
+namespace zirvak::test {
+namespace {
+
+// Our own picture's lights, as recorded when it was drawn: a change to the picture or to the
+// light test shows here.
+TEST(PictureLights, TheBackgroundHasItsRecordedFairyLights) {
+    const QImage picture(QString::fromStdString(RepoPath("res/background.png")));
+    ASSERT_EQ(picture.size(), QSize(405, 308));
+    const LightRegion lights = BuildLightRegion(ToImage(picture));
+    EXPECT_EQ(lights.pixelCount, 2828);
+    EXPECT_EQ(lights.runs.size(), 2042u);
+    EXPECT_EQ(lights.runs.front().y, 61);
+    EXPECT_EQ(lights.runs.back().y, 307);
 }
 
 }  // namespace

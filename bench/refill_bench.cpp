@@ -3,50 +3,18 @@
 // with the share of that playing time it takes (share_of_playback, in percent).
 #include <benchmark/benchmark.h>
 
-#include <deque>
 #include <string>
 
 #include "bench_files.h"
+#include "manual_audio_device.h"
 #include "player_engine.h"
 
 namespace zirvak::bench {
 namespace {
 
-// Takes buffers and hands them back when asked, on the calling thread.
-class BenchDevice final : public AudioDevice {
-public:
-    bool Open(const AudioFormat&, AudioDeviceListener* listener) override {
-        listener_ = listener;
-        return true;
-    }
-    void Write(const uint8_t*, uint32_t length, int32_t tag) override {
-        queued_.push_back(tag);
-        bytes_ += length;
-    }
-    void Pause() override {}
-    void Resume() override {}
-    void Reset() override {
-        while (CompleteOldest()) {
-        }
-    }
-    void Close() override { Reset(); }
-    bool CompleteOldest() {
-        if (queued_.empty()) return false;
-        const int32_t tag = queued_.front();
-        queued_.pop_front();
-        listener_->OnBufferDone(tag);
-        return true;
-    }
-
-private:
-    AudioDeviceListener* listener_ = nullptr;
-    std::deque<int32_t> queued_;
-    uint64_t bytes_ = 0;
-};
-
 void BM_MpegRefill320k(benchmark::State& state) {
     const std::string path = SourcePath("build/bench-files/bench-320.mp3");
-    BenchDevice device;
+    ManualAudioDevice device;
     PlayerEngine engine(device);
     if (engine.Open(path, 0, kDefaultEndMs) != kOpenStarted) {
         state.SkipWithError("missing input (run bench/make_bench_files.sh)");

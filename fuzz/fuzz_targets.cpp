@@ -4,52 +4,17 @@
 
 #include <cstdio>
 #include <cstring>
-#include <deque>
 #include <string>
 #include <vector>
 
 #include "beat_markers.h"
+#include "manual_audio_device.h"
 #include "mpeg_source.h"
 #include "player_engine.h"
 
 namespace zirvak::fuzz {
 
 namespace {
-
-// Completes buffers only when told to; everything on the calling thread.
-class ManualDevice final : public AudioDevice {
-public:
-    bool Open(const AudioFormat&, AudioDeviceListener* listener) override {
-        listener_ = listener;
-        return true;
-    }
-    void Write(const uint8_t* data, uint32_t length, int32_t tag) override {
-        // Touch every byte, as a sound card would read them.
-        uint32_t sum = 0;
-        for (uint32_t i = 0; i < length; ++i) sum += data[i];
-        checksum_ += sum;
-        queued_.push_back(tag);
-    }
-    void Pause() override {}
-    void Resume() override {}
-    void Reset() override {
-        while (CompleteOldest()) {
-        }
-    }
-    void Close() override { Reset(); }
-    bool CompleteOldest() {
-        if (queued_.empty()) return false;
-        const int32_t tag = queued_.front();
-        queued_.pop_front();
-        listener_->OnBufferDone(tag);
-        return true;
-    }
-
-private:
-    AudioDeviceListener* listener_ = nullptr;
-    std::deque<int32_t> queued_;
-    uint32_t checksum_ = 0;
-};
 
 std::string ScratchPath() {
     static const std::string path = [] {
@@ -90,7 +55,7 @@ void PlayFile(const uint8_t* data, size_t size) {
         std::fwrite(data + kScript, 1, size - kScript, f);
         std::fclose(f);
     }
-    ManualDevice device;
+    ManualAudioDevice device;
     {
         PlayerEngine engine(device);
         const uint32_t endMs = data[0] & 1 ? kDefaultEndMs : uint32_t(data[0]) * 100;

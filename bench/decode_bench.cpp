@@ -13,17 +13,16 @@ namespace {
 void DecodeWholeFile(benchmark::State& state, const std::string& path) {
     const std::vector<uint8_t> file = ReadAll(path);
     mpeg::DecoderPtr decoder = mpeg::CreateDecoder();
-    MpegAudioBounds bounds;
-    if (file.empty() || !LocateMpegAudio(*decoder, file, bounds)) {
+    MemorySource source(file);
+    MpegStream stream;
+    if (file.empty() || OpenMpegStream(*decoder, source, stream) != FileProblem::kNone) {
         state.SkipWithError(("missing input " + path + " (run bench/make_bench_files.sh)").c_str());
         return;
     }
-    const uint8_t* begin = file.data() + bounds.firstFrame;
-    const uint8_t* end = file.data() + bounds.audioStart + bounds.audioBytes;
     std::vector<uint8_t> out;
     double audioSeconds = 0;
     for (auto _ : state) {
-        MpegFrameWalk walk(*decoder, begin, end);
+        MpegFrameWalk& walk = *stream.walk;
         if (!walk.SetUp()) {
             state.SkipWithError("decoder refused the stream");
             return;

@@ -15,17 +15,13 @@ namespace {
 void BM_GranuleHybridAndSynthesis(benchmark::State& state) {
     const std::vector<uint8_t> file = ReadAll(SourcePath("build/bench-files/bench-128.mp3"));
     mpeg::DecoderPtr decoder = mpeg::CreateDecoder();
-    MpegAudioBounds bounds;
-    if (file.empty() || !LocateMpegAudio(*decoder, file, bounds)) {
+    MemorySource source(file);
+    MpegStream stream;
+    if (file.empty() || OpenMpegStream(*decoder, source, stream) != FileProblem::kNone) {
         state.SkipWithError("missing input (run bench/make_bench_files.sh)");
         return;
     }
-    MpegFrameWalk walk(*decoder, file.data() + bounds.firstFrame,
-                       file.data() + bounds.audioStart + bounds.audioBytes);
-    if (!walk.SetUp()) {
-        state.SkipWithError("decoder refused the stream");
-        return;
-    }
+    MpegFrameWalk& walk = *stream.walk;
     std::vector<uint8_t> out(size_t(walk.info().outputBytesPerFrame));
     for (int i = 0; i < 200 && !walk.AtEnd(); ++i) walk.DecodeNext(out.data());
 

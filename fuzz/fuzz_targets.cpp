@@ -37,12 +37,13 @@ void DecodeMpeg(const uint8_t* data, size_t size) {
     const std::vector<uint8_t> file(data + 2, data + size);
 
     mpeg::DecoderPtr decoder = mpeg::CreateDecoder();
-    MpegAudioBounds bounds;
-    if (!LocateMpegAudio(*decoder, file, bounds)) return;
-    MpegFrameWalk walk(*decoder, file.data() + bounds.firstFrame,
-                       file.data() + bounds.audioStart + bounds.audioBytes);
     mpeg::SetDecoderOptions(*decoder, options);
-    if (!walk.SetUp(/*keepOptions=*/true)) return;
+    MemorySource source(file);
+    MpegStream stream;
+    if (OpenMpegStream(*decoder, source, stream, nullptr, /*keepOptions=*/true) !=
+        FileProblem::kNone)
+        return;
+    MpegFrameWalk& walk = *stream.walk;
     std::vector<uint8_t> out(size_t(walk.info().outputBytesPerFrame));
     while (!walk.AtEnd()) walk.DecodeNext(out.data());
 }

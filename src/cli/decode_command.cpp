@@ -1,40 +1,72 @@
-#include <cstdio>
 #include <cstring>
 #include <vector>
 
 #include "commands.h"
-#include "mpeg_file.h"
+#include "input.h"
+#include "output_file.h"
 #include "wav_writer.h"
 
 namespace zirvak::cli {
 
-int RunDecode(const std::string& path, const std::string& outPath) {
-    MpegFile mp;
-    std::string error;
-    if (!OpenMpegFile(path, mp, error)) {
-        std::fprintf(stderr, "zirvak-cli: %s\n", error.c_str());
-        return 1;
-    }
-    const mpeg::StreamInfo& info = mp.walk->info();
-    PcmFileWriter writer;
-    if (!writer.Open(outPath, HasWavExtension(outPath), info.sampleRate, info.outputChannels,
-                     info.outputBits, &error)) {
-        std::fprintf(stderr, "zirvak-cli: cannot write %s: %s\n", outPath.c_str(), error.c_str());
-        return 1;
-    }
-    // Every frame takes one slot of the stream's size; a frame that produces no samples
-    // leaves its slot silent, so the output stays aligned on frames.
+namespace {
+
+// Every frame takes one slot of the stream's size; a frame that produces no samples leaves its
+// slot silent, so the output stays aligned on frames. The slots are those playback plays.
+bool WriteMpeg(Input& in, PcmFileWriter& writer) {
+    MpegFrameWalk& walk = *in.mpeg.walk;
+    const mpeg::StreamInfo& info = walk.info();
     std::vector<uint8_t> frame(size_t(info.outputBytesPerFrame));
     const uint8_t silence = info.outputBits == 8 ? 0x80 : 0x00;
-    while (!mp.walk->AtEnd()) {
+    const uint64_t slots = in.mpeg.playableSlots();
+    for (uint64_t i = 0; i < slots && !walk.AtEnd(); ++i) {
         std::memset(frame.data(), silence, frame.size());
-        mp.walk->DecodeNext(frame.data());
+        walk.DecodeNext(frame.data());
         writer.Write(frame.data(), frame.size());
     }
-    if (!writer.Close()) {
-        std::fprintf(stderr, "zirvak-cli: cannot write %s\n", outPath.c_str());
-        return 1;
+    return !walk.sourceCameShort();
+}
+
+// The samples as playback sends them to the sound card: 16-bit PCM, chunk by chunk.
+bool WriteWav(Input& in, PcmFileWriter& writer) {
+    const WavInfo& wav = in.wav;
+    const uint32_t chunkFrames = kWavChunkBytes / (uint32_t(wav.channels) * 2);
+    std::vector<uint8_t> pcm(kWavChunkBytes), raw(size_t(chunkFrames) * wav.frameBytes());
+    for (uint64_t first = 0; first < wav.totalFrames(); first += chunkFrames) {
+        const uint32_t frames =
+            uint32_t(std::min<uint64_t>(chunkFrames, wav.totalFrames() - first));
+        const uint32_t bytes = ReadWavPcm16(in.file, wav, first, frames, pcm.data(), raw.data());
+        writer.Write(pcm.data(), bytes);
+        if (bytes < frames * uint32_t(wav.channels) * 2) return false;
     }
+    return true;
+}
+
+}  // namespace
+
+int RunDecode(const std::string& path, const std::string& outPath) {
+    Input in;
+    std::string error;
+    if (!OpenInput(path, in, error)) return Fail(error);
+    OutputFile out;
+    if (!out.Prepare(outPath, path, error)) return Fail(error);
+
+    int32_t rate = 0, channels = 0, bits = 16;
+    if (in.isWave) {
+        rate = int32_t(in.wav.sampleRateHz);
+        channels = in.wav.channels;
+    } else {
+        const mpeg::StreamInfo& info = in.mpeg.walk->info();
+        rate = info.sampleRate;
+        channels = info.outputChannels;
+        bits = info.outputBits;
+    }
+    PcmFileWriter writer;
+    if (!writer.Open(out.writePath(), HasWavExtension(outPath), rate, channels, bits, &error))
+        return Fail("cannot write " + outPath + " (" + error + ")");
+    const bool whole = in.isWave ? WriteWav(in, writer) : WriteMpeg(in, writer);
+    if (!writer.Close()) return Fail("cannot write " + outPath);
+    if (!whole || in.file.Changed()) return Fail(DescribeFileProblem(path, FileProblem::kChanged));
+    if (!out.Commit(error)) return Fail(error);
     return 0;
 }
 

@@ -1,7 +1,7 @@
 #include <cstdio>
 
 #include "commands.h"
-#include "mpeg_file.h"
+#include "input.h"
 
 namespace zirvak::cli {
 
@@ -28,38 +28,63 @@ const char* ModeName(int32_t mode) {
     }
 }
 
-}  // namespace
-
-int RunInfo(const std::string& path) {
-    MpegFile mp;
-    std::string error;
-    if (!OpenMpegFile(path, mp, error)) {
-        std::fprintf(stderr, "zirvak-cli: %s\n", error.c_str());
-        return 1;
+const char* SampleFormatName(WavSampleFormat format) {
+    switch (format) {
+        case WavSampleFormat::kPcm8:
+            return "8-bit PCM";
+        case WavSampleFormat::kPcm24:
+            return "24-bit PCM";
+        case WavSampleFormat::kPcm32:
+            return "32-bit PCM";
+        case WavSampleFormat::kFloat32:
+            return "32-bit float";
+        default:
+            return "16-bit PCM";
     }
-    const mpeg::StreamInfo first = mp.walk->info();
-    long frames = 0;
-    while (!mp.walk->AtEnd()) {
-        mp.walk->SkipNext();
-        ++frames;
-    }
-    const int32_t samplesPerFrame =
-        first.outputBytesPerFrame / (first.outputChannels * first.outputBits / 8);
-    const double seconds = double(frames) * samplesPerFrame / first.sampleRate;
+}
 
-    std::printf("file:        %s\n", path.c_str());
+void PrintWav(const WavInfo& wav) {
+    std::printf("format:      WAV, %s\n", SampleFormatName(wav.format));
+    std::printf("sample rate: %u Hz\n", wav.sampleRateHz);
+    std::printf("channels:    %d\n", wav.channels);
+    std::printf("frames:      %u\n", wav.totalFrames());
+    std::printf("duration:    %s\n",
+                FormatDuration(double(wav.totalFrames()) / wav.sampleRateHz).c_str());
+}
+
+void PrintMpeg(const MpegStream& stream) {
+    const mpeg::StreamInfo& first = stream.walk->info();
+    const uint64_t frames = stream.audioFrames();
     std::printf("format:      %s Layer %s\n", VersionName(first.version), LayerName(first.layer));
     std::printf("sample rate: %d Hz\n", first.sampleRate);
     std::printf("channels:    %d (%s)\n", first.mode == mpeg::kModeSingleChannel ? 1 : 2,
                 ModeName(first.mode));
-    if (first.totalFrames != 0 || first.totalBytes != 0 || first.frameLength != 0) {
+    if (stream.hasVbrHeader()) {
         std::printf("bit rate:    variable (VBR header: %u frames, %u bytes)\n",
                     uint32_t(first.totalFrames), uint32_t(first.totalBytes));
+    } else if (stream.scan.bitrateVaries) {
+        const double ms = double(stream.scan.frames) * stream.frameMs();
+        std::printf("bit rate:    variable (no VBR header; %.0f kbit/s on average)\n",
+                    ms > 0 ? double(stream.scan.frameBytes) * 8 / ms : 0.0);
     } else {
         std::printf("bit rate:    %d kbit/s\n", first.bitrate / 1000);
     }
-    std::printf("frames:      %ld\n", frames);
-    std::printf("duration:    %d:%06.3f\n", int(seconds / 60), seconds - 60 * int(seconds / 60));
+    std::printf("frames:      %llu\n", static_cast<unsigned long long>(frames));
+    std::printf("duration:    %s\n",
+                FormatDuration(double(frames) * stream.frameMs() / 1000).c_str());
+}
+
+}  // namespace
+
+int RunInfo(const std::string& path) {
+    Input in;
+    std::string error;
+    if (!OpenInput(path, in, error)) return Fail(error);
+    std::printf("file:        %s\n", path.c_str());
+    if (in.isWave)
+        PrintWav(in.wav);
+    else
+        PrintMpeg(in.mpeg);
     return 0;
 }
 

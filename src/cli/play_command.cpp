@@ -1,16 +1,16 @@
 // zirvak-cli play: plays a file through the sound card with a progress line that updates in
-// place. Keys: space pauses and resumes, s stops, p plays, q quits.
+// place. Keys, handled as they arrive: space pauses and resumes, s stops, p plays, q quits.
 #include <poll.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <string>
-#include <thread>
 
 #include "commands.h"
-#include "open_errors.h"
+#include "input.h"
 #include "player_engine.h"
 #include "sdl_audio_device.h"
 
@@ -19,6 +19,8 @@ namespace zirvak::cli {
 namespace {
 
 constexpr std::chrono::milliseconds kTick{75};
+
+using Clock = std::chrono::steady_clock;
 
 // Puts the terminal into single-key mode while it lives (when stdin is a terminal).
 class RawTerminal {
@@ -34,12 +36,18 @@ public:
     ~RawTerminal() {
         if (active_) tcsetattr(STDIN_FILENO, TCSANOW, &saved_);
     }
-    // The key pressed since the last call, or 0.
-    int ReadKey() const {
-        if (!active_) return 0;
+    // Waits until `deadline` for a key; returns it at once when one comes, or 0.
+    int WaitForKey(Clock::time_point deadline) const {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        const int timeout = int(std::max<int64_t>(left.count(), 0));
+        if (!active_) {
+            poll(nullptr, 0, timeout);
+            return 0;
+        }
         pollfd p{STDIN_FILENO, POLLIN, 0};
         unsigned char c = 0;
-        if (poll(&p, 1, 0) > 0 && read(STDIN_FILENO, &c, 1) == 1) return c;
+        if (poll(&p, 1, timeout) > 0 && read(STDIN_FILENO, &c, 1) == 1) return c;
         return 0;
     }
 
@@ -61,34 +69,39 @@ const char* StateName(PlayerState s) {
     }
 }
 
-std::string Clock(uint32_t ms) {
+std::string Minutes(uint32_t ms) {
     char text[16];
     std::snprintf(text, sizeof text, "%u:%02u", ms / 60000, ms / 1000 % 60);
     return text;
 }
 
-// The playing time as the window keeps it: wall time since the run began, less pauses.
+// The playing time as the window keeps it: wall time since the run began, less pauses; held
+// while paused or stopped by the user.
 class PlayClock {
 public:
     void Start() {
-        start_ = Now();
-        paused_ = 0;
-        pausedAt_ = 0;
+        start_ = Clock::now();
+        held_ = false;
+        heldMs_ = 0;
     }
-    void Pause() { pausedAt_ = Now(); }
-    void Resume() { paused_ += Now() - pausedAt_; }
-    uint32_t ElapsedMs(bool isPaused) const {
-        return uint32_t((isPaused ? pausedAt_ : Now()) - start_ - paused_);
+    void Hold() {
+        if (!held_) heldMs_ = ElapsedMs();
+        held_ = true;
+    }
+    void Resume() {
+        if (held_) start_ = Clock::now() - std::chrono::milliseconds(heldMs_);
+        held_ = false;
+    }
+    uint32_t ElapsedMs() const {
+        if (held_) return heldMs_;
+        return uint32_t(
+            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start_).count());
     }
 
 private:
-    static int64_t Now() {
-        using namespace std::chrono;
-        return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-    }
-    int64_t start_ = 0;
-    int64_t paused_ = 0;
-    int64_t pausedAt_ = 0;
+    Clock::time_point start_{};
+    bool held_ = false;
+    uint32_t heldMs_ = 0;
 };
 
 // True when the list of the sounding buffer has a beat in the next tick.
@@ -109,60 +122,73 @@ int RunPlay(const std::string& path) {
     SdlAudioDevice device;
     PlayerEngine engine(device);
     const int32_t result = engine.Open(path, 0, kDefaultEndMs);
-    if (result != kOpenStarted) {
-        std::fprintf(stderr, "zirvak-cli: %s: %s\n", path.c_str(), OpenErrorText(result));
-        return 1;
-    }
+    if (result != kOpenStarted) return Fail(OpenFailureText(engine, path, result));
     const bool colour = isatty(STDOUT_FILENO) != 0;
     RawTerminal terminal;
     PlayClock clock;
     clock.Start();
-    const std::string total = Clock(engine.clipLengthMs());
+    const std::string total = Minutes(engine.clipLengthMs());
     int beatShown = 0;
-    bool ended = false;
-    while (!ended) {
-        switch (terminal.ReadKey()) {
+    bool quit = false;
+    bool stoppedByUser = false;
+    auto nextTick = Clock::now();
+    while (!quit) {
+        switch (terminal.WaitForKey(nextTick)) {
             case ' ':
                 if (engine.state() == Playing)
-                    clock.Pause();
+                    clock.Hold();
                 else if (engine.state() == Paused)
                     clock.Resume();
                 engine.TogglePause();
                 break;
             case 's':
+                if (engine.state() == Playing || engine.state() == Paused) clock.Hold();
                 engine.Stop();
+                stoppedByUser = true;
                 break;
             case 'p':
                 if (engine.state() == Paused) {
                     clock.Resume();
                     engine.TogglePause();
-                } else if (engine.state() == Stopped) {
-                    engine.Restart();
+                } else if (engine.state() == Stopped && engine.Restart() == kOpenStarted) {
                     engine.ClearEndReached();
                     clock.Start();
+                    stoppedByUser = false;
                 }
                 break;
             case 'q':
-                ended = true;
+                quit = true;
+                continue;
+            case 0:
                 break;
             default:
-                break;
+                continue;  // another key: wait on for the tick
         }
+        if (Clock::now() < nextTick) continue;
+        nextTick += kTick;
+
         const PlayerState state = engine.state();
-        uint32_t elapsed = std::min(clock.ElapsedMs(state == Paused), engine.clipLengthMs());
+        // What has been handed to the sound card bounds the clock: a run that ended early
+        // (the file changed) ends there.
+        const uint32_t handedMs =
+            uint32_t(uint64_t(engine.samplesAnalysed()) * 1000 / std::max(engine.sampleRate(), 1u));
+        const uint32_t elapsed = std::min({clock.ElapsedMs(), engine.clipLengthMs(), handedMs});
         if (state == Playing && BeatInNextTick(engine, elapsed)) beatShown = 3;
         const char* beat = beatShown > 0 ? (colour ? "\x1b[1;33m*\x1b[0m" : "*") : " ";
-        std::printf("\r%s / %s  %s  %s ", Clock(elapsed).c_str(), total.c_str(), StateName(state),
+        std::printf("\r%s / %s  %s  %s ", Minutes(elapsed).c_str(), total.c_str(), StateName(state),
                     beat);
         std::fflush(stdout);
         if (beatShown > 0) --beatShown;
         // The run is over once the engine has stopped on its own at the end and the last
         // buffer has had time to sound.
-        if (state == Stopped && engine.endReached() && elapsed >= engine.clipLengthMs()) break;
-        std::this_thread::sleep_for(kTick);
+        if (state == Stopped && !stoppedByUser && engine.endReached() &&
+            clock.ElapsedMs() >= handedMs)
+            break;
     }
     std::printf("\n");
+    const bool changed = engine.fileChanged();
     engine.Close();
+    if (changed) return Fail(DescribeFileProblem(path, FileProblem::kChanged));
     return 0;
 }
 

@@ -1,27 +1,27 @@
-#include <cstdio>
-
 #include "commands.h"
+#include "input.h"
 #include "offline_audio_device.h"
-#include "open_errors.h"
+#include "output_file.h"
 #include "player_engine.h"
 
 namespace zirvak::cli {
 
 int RunRender(const std::string& path, const std::string& outPath) {
-    OfflineAudioDevice device(outPath);
+    OutputFile out;
+    std::string error;
+    if (!out.Prepare(outPath, path, error)) return Fail(error);
+    OfflineAudioDevice device(out.writePath());
     PlayerEngine engine(device);
     const int32_t result = engine.Open(path, 0, kDefaultEndMs);
-    if (result != kOpenStarted) {
-        std::fprintf(stderr, "zirvak-cli: %s: %s\n", path.c_str(), OpenErrorText(result));
-        return 1;
-    }
+    if (result == kOpenNoDevice) return Fail("cannot write " + outPath);
+    if (result != kOpenStarted) return Fail(OpenFailureText(engine, path, result));
     // Each delivered completion refills and queues the next buffer, until the run ends.
     device.DeliverCompletions();
+    const bool changed = engine.fileChanged();
     engine.Close();
-    if (!device.ok()) {
-        std::fprintf(stderr, "zirvak-cli: cannot write %s\n", outPath.c_str());
-        return 1;
-    }
+    if (!device.ok()) return Fail("cannot write " + outPath);
+    if (changed) return Fail(DescribeFileProblem(path, FileProblem::kChanged));
+    if (!out.Commit(error)) return Fail(error);
     return 0;
 }
 

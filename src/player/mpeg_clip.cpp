@@ -11,22 +11,11 @@ uint32_t ClampToU32(double v) {
     return v <= 0 ? 0 : v >= 4294967295.0 ? 0xFFFFFFFFu : uint32_t(v);
 }
 
-// Stream length in ms. A VBR header's frame count is believed only as far as the bytes could
-// hold that many frames even at the lowest bit rate: a corrupt count must not turn into
-// minutes of silence.
-uint32_t StreamLengthMs(const ClipInput& in) {
-    if (in.bitrateKbps != 0) return ClampToU32(double(in.audioBytes / in.bitrateKbps) * 8);
-    double frames = in.vbrFrames;
-    if (in.nominalFrameLength != 0)
-        frames = std::min(frames, double(in.audioBytes / in.nominalFrameLength + 1));
-    return ClampToU32(frames * double(in.frameMs));
-}
-
 }  // namespace
 
 ClipPlan PlanClip(const ClipInput& in) {
     ClipPlan plan;
-    const uint32_t d = StreamLengthMs(in);
+    const uint32_t d = ClampToU32(double(in.audioFrames) * double(in.frameMs));
     plan.lengthMs = d;
 
     uint32_t startMs = in.startMs;
@@ -35,24 +24,19 @@ ClipPlan PlanClip(const ClipInput& in) {
         startMs = 0;
         endMs = d;
     }
-    if (startMs == 0 && endMs == 0) {
-        // No bounds: the whole frames the stream holds.
-        if (in.nominalFrameLength != 0 && in.bitrateKbps != 0)
-            endMs = ClampToU32(double(in.audioBytes / in.nominalFrameLength *
-                                      in.nominalFrameLength / in.bitrateKbps) *
-                               8);
-        else
-            endMs = d;
-    }
+    if (startMs == 0 && endMs == 0) endMs = d;  // no bounds: the whole stream
     if (d < startMs) startMs = 0;
     if (d < endMs) endMs = d;
     plan.startMs = startMs;
     plan.endMs = endMs;
+    plan.toStreamEnd = endMs == d;
 
+    const uint32_t lastSlot = ClampToU32(double(in.slotCount) - 1);
     if (in.frameMs > 0) {
-        plan.startFrame = ClampToU32(float(startMs) / in.frameMs);
-        plan.endFrame = ClampToU32(float(endMs) / in.frameMs);
+        plan.startFrame = std::min(ClampToU32(float(startMs) / in.frameMs), lastSlot);
+        plan.endFrame = std::min(ClampToU32(float(endMs) / in.frameMs), lastSlot);
     }
+    if (plan.toStreamEnd) plan.endFrame = lastSlot;
     const uint32_t total = std::max(plan.endFrame - plan.startFrame + 1, 1u);
     plan.framesPerBuffer = total < kFramesPerBuffer ? total : kFramesPerBuffer;
     plan.lastBufferIndex = total / plan.framesPerBuffer;

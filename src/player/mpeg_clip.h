@@ -9,11 +9,9 @@ namespace zirvak {
 inline constexpr uint32_t kFramesPerBuffer = 64;
 
 struct ClipInput {
-    uint32_t audioBytes = 0;          // from the frame search start, less a trailing tag
-    uint32_t bitrateKbps = 0;         // of the first frame; 0 when it carries a VBR header
-    uint32_t vbrFrames = 0;           // frame count of a VBR header, else 0
-    uint32_t nominalFrameLength = 0;  // bytes of a first-frame-sized frame, without padding
-    float frameMs = 0;                // duration of one frame
+    uint64_t slotCount = 0;    // frames the walk yields, a VBR header's own frame included
+    uint64_t audioFrames = 0;  // frames of sound among them
+    float frameMs = 0;         // duration of one frame
     uint32_t startMs = 0;
     uint32_t endMs = 0;
 };
@@ -26,11 +24,13 @@ struct ClipPlan {
     uint32_t endFrame = 0;
     uint32_t framesPerBuffer = kFramesPerBuffer;
     uint32_t lastBufferIndex = 0;  // buffers 0 .. lastBufferIndex are played
+    // The clip runs to the end of the stream: its last buffer ends with the last frame rather
+    // than at the byte position of endMs.
+    bool toStreamEnd = false;
 };
 
-// Stream length D (ms): audioBytes / bitrateKbps × 8 for a constant bit rate (junk before
-// the first frame counts); the VBR header's frame count times the frame duration otherwise.
-// Then the bounds are clamped to D and turned into frames and buffers of 64 frames.
+// Stream length D (ms): the frames of sound times the frame duration. Then the bounds are
+// clamped to D and turned into frames and buffers of 64 frames.
 ClipPlan PlanClip(const ClipInput& in);
 
 // Byte position of time t (ms) in 16-bit PCM of `sampleRateHz` × `channels`, in the rounding

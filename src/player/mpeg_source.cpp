@@ -1,133 +1,366 @@
 #include "mpeg_source.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace zirvak {
 
 namespace {
 
-// Parses the frame at `frame` (of `available` bytes) as the frame walk does: a frame close to
-// the end is parsed from a zero-padded copy, since the parser wants 156 bytes.
-int32_t ParseFrame(mpeg::Decoder& decoder, const uint8_t* frame, size_t available,
-                   mpeg::StreamInfo& info) {
-    constexpr size_t kParseBytes = 156;
-    if (available < kParseBytes) {
-        uint8_t padded[kParseBytes] = {};
-        std::memcpy(padded, frame, available);
-        return mpeg::ParseFrameInfo(decoder, padded, int32_t(kParseBytes), info, 0);
-    }
-    const int32_t offered = available > INT32_MAX ? INT32_MAX : int32_t(available);
-    return mpeg::ParseFrameInfo(decoder, frame, offered, info, 0);
-}
+// The frame parser wants this many bytes whatever the frame's length.
+constexpr size_t kParseBytes = 156;
+// Bytes looked at from a frame: the longest frame, the next frame's header, and the room the
+// decoder reads ahead, so frames decode straight from the window.
+constexpr size_t kFrameView = size_t(mpeg::kMaxFrameBytes) + 4 + 512;
 
 int32_t LengthOf(const mpeg::StreamInfo& info) {
     if (info.frameLength != 0) return info.frameLength;
     return info.padding ? info.maxFrameLength : info.minFrameLength;
 }
 
-// A stream starts where a valid header is followed, one frame length on, by another valid
-// header of the same layer, version and rate, or by the end of the audio. A lone sync-like
-// pattern in junk, or inside a free-format stream (which is not played), does not start one.
-bool IsFirstFrame(mpeg::Decoder& decoder, const uint8_t* frame, size_t available) {
-    mpeg::StreamInfo first;
-    if (!ParseFrame(decoder, frame, available, first)) return false;
-    const size_t length = size_t(LengthOf(first));
-    if (length == 0) return false;
-    if (length + 4 > available) return length >= available || available - length < 4;
+int32_t ClampToInt(size_t n) {
+    return n > size_t(INT32_MAX) ? INT32_MAX : int32_t(n);
+}
+
+// Parses the frame at the start of `bytes`; a short tail is parsed from a zero-padded copy.
+bool ParseFrame(mpeg::Decoder& decoder, std::span<const uint8_t> bytes, mpeg::StreamInfo& info,
+                int32_t publish) {
+    if (bytes.size() < 4) return false;
+    if (bytes.size() < kParseBytes) {
+        uint8_t padded[kParseBytes] = {};
+        std::memcpy(padded, bytes.data(), bytes.size());
+        return mpeg::ParseFrameInfo(decoder, padded, int32_t(kParseBytes), info, publish) == 1;
+    }
+    return mpeg::ParseFrameInfo(decoder, bytes.data(), ClampToInt(bytes.size()), info, publish) ==
+           1;
+}
+
+// What makes frames one stream: the same version, layer, sample rate and channel count.
+bool SameStream(const mpeg::FrameHeader& a, const mpeg::FrameHeader& b) {
+    return a.version == b.version && a.layer == b.layer && a.sampleRateIndex == b.sampleRateIndex &&
+           (a.mode == mpeg::kModeSingleChannel) == (b.mode == mpeg::kModeSingleChannel);
+}
+
+bool HeaderOfStream(mpeg::Decoder& decoder, const uint8_t* bytes, const mpeg::FrameHeader& stream) {
     mpeg::FrameHeader next;
-    if (!mpeg::ParseHeader(decoder, frame + length, next)) return false;
-    return next.layer == first.layer && next.version == first.version &&
-           next.sampleRateIndex == first.sampleRateIndex;
+    return mpeg::ParseHeader(decoder, bytes, next) == 1 && SameStream(next, stream);
+}
+
+// True when `view` (the bytes from a position to at least kFrameView on, or to the end of the
+// audio) starts a stream: a frame that fits, followed by another header of its stream or by
+// the end. With `stream`, only a frame of that stream counts. `sawHeader` is set when the
+// position holds a valid header at all.
+bool StartsStream(mpeg::Decoder& decoder, std::span<const uint8_t> view,
+                  const mpeg::FrameHeader* stream, bool& sawHeader) {
+    mpeg::StreamInfo info;
+    if (!ParseFrame(decoder, view, info, 0)) return false;
+    sawHeader = true;
+    if (stream && !SameStream(info, *stream)) return false;
+    const size_t length = size_t(std::max(LengthOf(info), 0));
+    if (length == 0 || length > view.size()) return false;
+    // A frame with nothing after it starts a stream only when it ends exactly at the end.
+    if (view.size() - length < 4) return view.size() == length;
+    return HeaderOfStream(decoder, view.data() + length, info);
+}
+
+// The first position at or after `from` that starts a stream (of `stream`, when given), or the
+// window's end when there is none. Runs of bytes without a single 0xFF are passed over whole,
+// and holes of a sparse file are not read at all.
+uint64_t FindStreamStart(mpeg::Decoder& decoder, ByteWindow& window, uint64_t from,
+                         const mpeg::FrameHeader* stream, bool& sawHeader) {
+    uint64_t pos = from;
+    for (;;) {
+        const std::span<const uint8_t> view = window.At(pos, kFrameView);
+        if (view.size() < 4) return window.end();
+        const bool reachesEnd = pos + view.size() >= window.end();
+        // Positions whose frame view lies wholly inside this one.
+        const size_t usable = reachesEnd ? view.size() : view.size() - kFrameView + 1;
+        bool sawSync = false;
+        for (size_t i = 0; i < usable; ++i) {
+            const void* hit = std::memchr(view.data() + i, 0xFF, usable - i);
+            if (hit == nullptr) break;
+            i = size_t(static_cast<const uint8_t*>(hit) - view.data());
+            sawSync = true;
+            if (StartsStream(decoder, view.subspan(i), stream, sawHeader)) return pos + i;
+        }
+        if (reachesEnd) return window.end();
+        pos += usable;
+        if (!sawSync) pos = std::max(pos, window.source().NextDataOffset(pos));
+    }
+}
+
+uint32_t ReadU32LE(const uint8_t* p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+// The end of the audio before trailing tags: a 128-byte ID3v1 "TAG" block last, and an APE
+// tag (its footer "APETAGEX", with or without a header) before it or last.
+uint64_t EndBeforeTrailingTags(ByteSource& source, uint64_t start) {
+    uint64_t end = source.size();
+    uint8_t tag[32];
+    if (end - start >= 128 && source.ReadAt(end - 128, tag, 3) == 3 &&
+        std::memcmp(tag, "TAG", 3) == 0)
+        end -= 128;
+    if (end - start >= 32 && source.ReadAt(end - 32, tag, 32) == 32 &&
+        std::memcmp(tag, "APETAGEX", 8) == 0) {
+        uint64_t bytes = ReadU32LE(tag + 12);                // items and footer
+        if (ReadU32LE(tag + 20) & 0x80000000u) bytes += 32;  // and a header
+        if (bytes <= end - start) end -= bytes;
+    }
+    return end;
 }
 
 }  // namespace
 
-bool LocateMpegAudio(mpeg::Decoder& decoder, std::span<const uint8_t> file,
-                     MpegAudioBounds& bounds) {
-    const size_t size = file.size();
-    const uint8_t* bytes = file.data();
-
-    size_t start = 0;
-    if (size >= 10 && std::memcmp(bytes, "ID3", 3) == 0) {
-        // Sizes are read as the tag stores them, each byte whole.
-        start = (size_t(bytes[6]) << 21) + (size_t(bytes[7]) << 14) + (size_t(bytes[8]) << 7) +
-                size_t(bytes[9]) + 10;
-        if (start >= size) return false;
+const char* DecoderErrorText(int32_t code) {
+    switch (code) {
+        case mpeg::kErrorNoSync:
+            return "no frame sync";
+        case mpeg::kErrorInvalidHeader:
+            return "invalid frame header";
+        case mpeg::kErrorTooFewBytes:
+            return "the stream is too short";
+        case mpeg::kErrorUnsupported:
+            return "unsupported stream";
+        default:
+            return "refused by the decoder";
     }
-    size_t audioBytes = size - start;
-    if (size >= 128 && std::memcmp(bytes + size - 128, "TAG", 3) == 0)
-        audioBytes = audioBytes >= 128 ? audioBytes - 128 : 0;
-
-    for (size_t r = 0; r + 4 <= audioBytes; ++r) {
-        if (bytes[start + r] != 0xFF) continue;
-        if (IsFirstFrame(decoder, bytes + start + r, audioBytes - r)) {
-            bounds = {start, audioBytes, start + r};
-            return true;
-        }
-    }
-    return false;
 }
 
-MpegFrameWalk::MpegFrameWalk(mpeg::Decoder& decoder, const uint8_t* begin, const uint8_t* end)
-    : decoder_(decoder), begin_(begin), end_(end), cursor_(begin) {}
+FileProblem LocateMpegAudio(mpeg::Decoder& decoder, ByteSource& source, MpegAudioBounds& bounds,
+                            int32_t* decoderError) {
+    auto fail = [&](FileProblem problem, int32_t error) {
+        if (decoderError) *decoderError = error;
+        return problem;
+    };
+    const uint64_t size = source.size();
+    uint64_t start = 0;
+    uint8_t head[10];
+    if (source.ReadAt(0, head, 10) == 10 && std::memcmp(head, "ID3", 3) == 0) {
+        // Sizes are read as the tag stores them, each byte whole.
+        start = (uint64_t(head[6]) << 21) + (uint64_t(head[7]) << 14) + (uint64_t(head[8]) << 7) +
+                uint64_t(head[9]) + 10;
+        if (start >= size) return fail(FileProblem::kNotPlayable, mpeg::kErrorTooFewBytes);
+    }
+    const uint64_t end = EndBeforeTrailingTags(source, start);
+    ByteWindow window(source, end);
+    bool sawHeader = false;
+    const uint64_t first = FindStreamStart(decoder, window, start, nullptr, sawHeader);
+    if (first >= window.end()) {
+        return sawHeader ? fail(FileProblem::kNoAudio, mpeg::LastDecoderError(decoder))
+                         : fail(FileProblem::kNotPlayable, mpeg::kErrorNoSync);
+    }
+    bounds = {start, window.end(), first};
+    return FileProblem::kNone;
+}
+
+MpegFrameWalk::MpegFrameWalk(mpeg::Decoder& decoder, ByteSource& source, uint64_t begin,
+                             uint64_t end)
+    : decoder_(decoder), window_(source, end), begin_(begin), cursor_(begin) {}
+
+bool MpegFrameWalk::Begin() {
+    cursor_ = begin_;
+    next_ = {};
+    lostPending_ = 0;
+    resetReservoir_ = false;
+    slots_ = frames_ = frameBytes_ = 0;
+    lastFrameEnd_ = begin_;
+    lowestBitrate_ = highestBitrate_ = 0;
+    first_ = {};
+    return ParseFrame(decoder_, window_.At(begin_, kFrameView), first_, 0);
+}
 
 bool MpegFrameWalk::SetUp(bool keepOptions) {
-    cursor_ = begin_;
-    info_ = {};
     mpeg::DecoderOptions options;
     mpeg::GetDecoderOptions(decoder_, options);
     mpeg::InitDecoderTables(decoder_);
     if (keepOptions) mpeg::SetDecoderOptions(decoder_, options);
-    const int32_t available = int32_t(end_ - begin_);
-    if (!mpeg::ParseFrameInfo(decoder_, begin_, available, info_, 1)) return false;
-    if (!mpeg::SetUpStream(decoder_, begin_, available)) return false;
-    outputBytesPerFrame_ = info_.outputBytesPerFrame;
-    return true;
-}
-
-int32_t MpegFrameWalk::ParseAtCursor() {
-    const ptrdiff_t remaining = end_ - cursor_;
-    // The parser wants 156 bytes whatever the frame's length. A short frame near the end is
-    // parsed from a zero-padded copy, so that its own header gives its length and the walk
-    // does not step on by the previous frame's.
-    constexpr ptrdiff_t kParseBytes = 156;
-    if (remaining < kParseBytes) {
-        uint8_t tail[kParseBytes] = {};
-        std::memcpy(tail, cursor_, size_t(remaining));
-        return mpeg::ParseFrameInfo(decoder_, tail, int32_t(kParseBytes), info_, 1);
+    if (!Begin()) return false;
+    const std::span<const uint8_t> view = window_.At(begin_, kFrameView);
+    uint8_t padded[kParseBytes] = {};
+    const uint8_t* frame = view.data();
+    int32_t available = ClampToInt(view.size());
+    if (view.size() < kParseBytes) {
+        std::memcpy(padded, view.data(), view.size());
+        frame = padded;
+        available = int32_t(kParseBytes);
     }
-    const int32_t available = remaining > INT32_MAX ? INT32_MAX : int32_t(remaining);
-    return mpeg::ParseFrameInfo(decoder_, cursor_, available, info_, 1);
+    if (!mpeg::ParseFrameInfo(decoder_, frame, available, first_, 1)) return false;
+    return mpeg::SetUpStream(decoder_, frame, available) == 1;
 }
 
-void MpegFrameWalk::Advance() {
-    int32_t length = info_.frameLength;
-    if (length == 0) length = info_.padding ? info_.maxFrameLength : info_.minFrameLength;
-    // A length that cannot move forward would walk in place for ever: end the walk instead.
-    if (length <= 0 || length > end_ - cursor_)
-        cursor_ = end_;
-    else
-        cursor_ += length;
+bool MpegFrameWalk::AboutOneFrame(uint64_t bytes) const {
+    const uint64_t average = frames_ ? frameBytes_ / frames_ : uint64_t(LengthOf(first_));
+    return 2 * bytes >= average && 2 * bytes < 3 * average;
+}
+
+// Works out the next slot, once: the frame at the cursor when the next header follows it as
+// it should; otherwise where the stream goes on, and what was lost on the way.
+void MpegFrameWalk::Prepare() {
+    if (next_.kind != Kind::kUnknown) return;
+    if (lostPending_ > 0) {
+        next_.kind = Kind::kLost;
+        return;
+    }
+    for (;;) {
+        if (cursor_ >= window_.end()) {
+            next_.kind = Kind::kEnd;
+            return;
+        }
+        const std::span<const uint8_t> view = window_.At(cursor_, kFrameView);
+        mpeg::StreamInfo info;
+        const bool isFrame =
+            ParseFrame(decoder_, view, info, 0) && SameStream(info, first_) && LengthOf(info) > 0;
+        const size_t length = isFrame ? size_t(LengthOf(info)) : 0;
+        Slot frame{Kind::kFrame, cursor_, int32_t(length), info.bitrateIndex, cursor_ + length};
+        // A frame that reaches the end of the audio is its last, even when cut short.
+        if (isFrame &&
+            (view.size() < length + 4 || HeaderOfStream(decoder_, view.data() + length, first_))) {
+            next_ = frame;
+            return;
+        }
+        // Damage. Find where the stream goes on.
+        bool sawHeader = false;
+        const uint64_t resume = FindStreamStart(decoder_, window_, cursor_ + 1, &first_, sawHeader);
+        const bool resumes = resume < window_.end();
+        if (isFrame && resume >= cursor_ + length) {
+            // The frame is whole; after it lie junk or lost frames. One frame's worth of bytes
+            // is a frame whose header was destroyed: it keeps its place as silence.
+            frame.resumeAt = resume;
+            frame.skipsBytes = resume > cursor_ + length;
+            frame.lostAfter = resumes && AboutOneFrame(resume - (cursor_ + length));
+            next_ = frame;
+            return;
+        }
+        // The frame runs into the next good one (bytes were lost inside it), or there is no
+        // frame here at all. Main data before the gap is no use to the frames after it.
+        const uint64_t gap = resume - cursor_;
+        cursor_ = resume;
+        resetReservoir_ = true;
+        if (resumes && (isFrame || AboutOneFrame(gap))) {
+            next_.kind = Kind::kLost;
+            return;
+        }
+    }
+}
+
+void MpegFrameWalk::Consume() {
+    switch (next_.kind) {
+        case Kind::kFrame:
+            cursor_ = next_.resumeAt;
+            lastFrameEnd_ = std::min(next_.offset + uint64_t(next_.length), window_.end());
+            if (next_.lostAfter) ++lostPending_;
+            if (next_.skipsBytes) resetReservoir_ = true;
+            if (frames_ == 0 || next_.bitrateIndex < lowestBitrate_)
+                lowestBitrate_ = next_.bitrateIndex;
+            if (frames_ == 0 || next_.bitrateIndex > highestBitrate_)
+                highestBitrate_ = next_.bitrateIndex;
+            ++frames_;
+            frameBytes_ += uint64_t(next_.length);
+            ++slots_;
+            break;
+        case Kind::kLost:
+            if (lostPending_ > 0) --lostPending_;
+            ++slots_;
+            break;
+        default:
+            break;
+    }
+    next_ = {};
+}
+
+bool MpegFrameWalk::AtEnd() {
+    Prepare();
+    return next_.kind == Kind::kEnd;
 }
 
 bool MpegFrameWalk::DecodeNext(uint8_t* out) {
-    ParseAtCursor();
-    mpeg::FrameJob job;
-    static_cast<mpeg::FrameHeader&>(job) = info_;
-    job.bitrate = info_.bitrate;
-    job.input = cursor_;
-    const ptrdiff_t remaining = end_ - cursor_;
-    job.inputLength = remaining > INT32_MAX ? INT32_MAX : int32_t(remaining);
-    job.output = out;
-    job.outputLength = outputBytesPerFrame_;
-    const bool decoded = mpeg::DecodeFrame(decoder_, job) == 1;
-    Advance();
+    Prepare();
+    bool decoded = false;
+    if (next_.kind == Kind::kFrame) {
+        if (resetReservoir_) {
+            // Frames after a gap must not borrow main data from before it.
+            mpeg::SelectLayerDecoder(decoder_, first_);
+            resetReservoir_ = false;
+        }
+        const std::span<const uint8_t> view = window_.At(next_.offset, kFrameView);
+        ParseFrame(decoder_, view, info_, 1);
+        mpeg::FrameJob job;
+        static_cast<mpeg::FrameHeader&>(job) = info_;
+        job.bitrate = info_.bitrate;
+        job.input = view.data();
+        job.inputLength = ClampToInt(view.size());
+        job.output = out;
+        job.outputLength = first_.outputBytesPerFrame;
+        decoded = mpeg::DecodeFrame(decoder_, job) == 1;
+    }
+    Consume();
     return decoded;
 }
 
 void MpegFrameWalk::SkipNext() {
-    ParseAtCursor();
-    Advance();
+    Prepare();
+    Consume();
+}
+
+MpegScan ScanMpegStream(mpeg::Decoder& decoder, ByteSource& source, const MpegAudioBounds& bounds) {
+    MpegFrameWalk walk(decoder, source, bounds.firstFrame, bounds.audioEnd);
+    MpegScan scan;
+    if (!walk.Begin()) return scan;
+    while (!walk.AtEnd()) walk.SkipNext();
+    scan.slotCount = walk.slotsWalked();
+    scan.audioEnd = walk.lastFrameEnd();
+    scan.frames = walk.framesWalked();
+    scan.frameBytes = walk.frameBytesWalked();
+    scan.bitrateVaries = walk.bitrateVaried();
+    return scan;
+}
+
+bool MpegStream::hasVbrHeader() const {
+    return walk && walk->info().frameLength != 0;
+}
+
+uint64_t MpegStream::playableSlots() const {
+    if (!hasVbrHeader()) return scan.slotCount;
+    return std::min<uint64_t>(scan.slotCount, uint64_t(uint32_t(walk->info().totalFrames)) + 1);
+}
+
+uint64_t MpegStream::audioFrames() const {
+    const uint64_t slots = playableSlots();
+    return hasVbrHeader() && slots > 0 ? slots - 1 : slots;
+}
+
+uint32_t MpegStream::samplesPerFrame() const {
+    if (!walk) return 0;
+    const mpeg::StreamInfo& info = walk->info();
+    const int32_t sampleBytes = info.outputChannels * info.outputBits / 8;
+    return sampleBytes > 0 ? uint32_t(info.outputBytesPerFrame / sampleBytes) : 0;
+}
+
+double MpegStream::frameMs() const {
+    const int32_t rate = walk ? walk->info().sampleRate : 0;
+    return rate > 0 ? double(samplesPerFrame()) * 1000.0 / rate : 0.0;
+}
+
+FileProblem OpenMpegStream(mpeg::Decoder& decoder, ByteSource& source, MpegStream& stream,
+                           std::string* reason, bool keepOptions) {
+    auto fail = [&](FileProblem problem, int32_t error) {
+        if (reason) *reason = DecoderErrorText(error);
+        return problem;
+    };
+    if (source.size() == 0) {
+        if (reason) *reason = "empty file";
+        return FileProblem::kNotPlayable;
+    }
+    int32_t error = 0;
+    const FileProblem located = LocateMpegAudio(decoder, source, stream.bounds, &error);
+    if (located != FileProblem::kNone) return fail(located, error);
+    stream.scan = ScanMpegStream(decoder, source, stream.bounds);
+    stream.walk.emplace(decoder, source, stream.bounds.firstFrame, stream.scan.audioEnd);
+    if (!stream.walk->SetUp(keepOptions))
+        return fail(FileProblem::kNotPlayable, mpeg::LastDecoderError(decoder));
+    if (stream.audioFrames() == 0) return fail(FileProblem::kNoAudio, mpeg::kErrorNone);
+    return FileProblem::kNone;
 }
 
 }  // namespace zirvak

@@ -1,62 +1,142 @@
 // Where the audio of an MPEG file lies, and the walk over its frames that playback and the
 // command-line decoder share.
+//
+// A stream is a run of frames of one version, layer, sample rate and channel count: its first
+// frame is a header followed, one frame on, by another header of the same stream (or by the end
+// of the audio). The walk follows the frames from there. Where the next header is missing or
+// belongs to another stream (damage: bytes lost, inserted or changed), it searches forward for
+// the next position that starts the stream by the same rule and goes on from there, so the
+// frames lost are the damaged ones and never the rest of the file.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <span>
+#include <optional>
+#include <string>
 
+#include "byte_source.h"
+#include "byte_window.h"
+#include "input_file.h"
 #include "mpeg_decoder.h"
 
 namespace zirvak {
 
 struct MpegAudioBounds {
-    size_t audioStart = 0;  // first byte after an ID3v2 tag (where the frame search began)
-    size_t audioBytes = 0;  // bytes from audioStart to the end, less a trailing "TAG" block
-    size_t firstFrame = 0;  // offset of the first frame from the start of the file
+    uint64_t audioStart = 0;  // first byte after an ID3v2 tag (where the frame search began)
+    uint64_t audioEnd = 0;    // end of the audio: before trailing ID3v1 and APE tags
+    uint64_t firstFrame = 0;  // the stream's first frame
 };
 
-// Skips an ID3v2 tag, leaves out a trailing 128-byte "TAG" block and finds the first frame: a
-// valid header followed, one frame on, by another valid header of the same stream (or by the
-// end of the audio). False when the tag runs past the end of the file or no frame is found;
-// free-format streams (bit-rate index 0), which are not played, have none.
-bool LocateMpegAudio(mpeg::Decoder& decoder, std::span<const uint8_t> file,
-                     MpegAudioBounds& bounds);
+// Skips an ID3v2 tag, leaves out a trailing 128-byte "TAG" block and an APE tag, and finds the
+// first frame. kNotPlayable when no header of any stream is found (or a tag runs past the end),
+// kNoAudio when headers are found but no frame of a stream; `decoderError` then holds the
+// decoder's reason. Free-format streams (bit-rate index 0), which are not played, have no frame.
+FileProblem LocateMpegAudio(mpeg::Decoder& decoder, ByteSource& source, MpegAudioBounds& bounds,
+                            int32_t* decoderError = nullptr);
 
-// Steps through the frames of a stream one at a time: each frame is parsed (publishing its
-// rate and output size), then decoded, and the walk advances by the frame's length as the
-// stream information gives it. A frame that fails to parse advances by the previous frame's
-// length; one that fails to decode leaves its output untouched.
+// Steps through a stream one slot at a time. A slot is a frame, parsed (publishing its rate
+// and output size) and decoded, or the silence of a frame lost to damage: a frame whose header
+// was destroyed between two good ones, or one whose bytes run into the next good frame.
 class MpegFrameWalk {
 public:
-    // [begin, end) is the audio: begin at the first frame, end before any trailing tag.
-    MpegFrameWalk(mpeg::Decoder& decoder, const uint8_t* begin, const uint8_t* end);
+    // [begin, end) of `source` is the audio, begin at the stream's first frame.
+    MpegFrameWalk(mpeg::Decoder& decoder, ByteSource& source, uint64_t begin, uint64_t end);
 
-    // Sets the decoder up for the stream at `begin`, with the default options unless
+    // Goes back to the first frame and reads the stream it starts. False when it does not parse.
+    bool Begin();
+    // Begin, then sets the decoder up for the stream, with the default options unless
     // `keepOptions` asks to keep those the decoder holds. False when the decoder refuses the
     // stream (see mpeg::LastDecoderError).
     bool SetUp(bool keepOptions = false);
 
-    const mpeg::StreamInfo& info() const { return info_; }
-    size_t offset() const { return size_t(cursor_ - begin_); }
-    bool AtEnd() const { return end_ - cursor_ < 4; }
+    // The stream's first frame, as parsed by Begin.
+    const mpeg::StreamInfo& info() const { return first_; }
+    bool AtEnd();
 
-    // Decodes the frame at the cursor into `out` (room for outputBytesPerFrame of the first
-    // frame) and advances. Returns false when the decoder refused the frame.
+    // Fills the next slot: decodes its frame into `out` (room for outputBytesPerFrame). False
+    // when nothing was written: the decoder refused the frame, or the slot is a lost frame's.
     bool DecodeNext(uint8_t* out);
-    // Advances over one frame by its header alone.
+    // Steps over the next slot by headers alone.
     void SkipNext();
 
+    // Where the walk stands in the source: the next frame, or where its search goes on.
+    uint64_t offset() const { return cursor_; }
+    uint64_t slotsWalked() const { return slots_; }
+    // The end of the last frame walked.
+    uint64_t lastFrameEnd() const { return lastFrameEnd_; }
+    // Frames walked (not counting lost ones), their bytes, and whether their bit rate varied.
+    uint64_t framesWalked() const { return frames_; }
+    uint64_t frameBytesWalked() const { return frameBytes_; }
+    bool bitrateVaried() const { return lowestBitrate_ != highestBitrate_; }
+    // True once a read came back short: the file shrank while it was walked.
+    bool sourceCameShort() const { return window_.cameShort(); }
+
 private:
-    int32_t ParseAtCursor();
-    void Advance();
+    enum class Kind { kUnknown, kFrame, kLost, kEnd };
+    struct Slot {
+        Kind kind = Kind::kUnknown;
+        uint64_t offset = 0;  // kFrame: where the frame lies, and its length
+        int32_t length = 0;
+        int32_t bitrateIndex = 0;
+        uint64_t resumeAt = 0;    // where the walk goes on after this frame
+        bool lostAfter = false;   // one frame was lost between this frame and resumeAt
+        bool skipsBytes = false;  // resumeAt lies beyond this frame's end
+    };
+
+    void Prepare();
+    void Consume();
+    bool AboutOneFrame(uint64_t bytes) const;
 
     mpeg::Decoder& decoder_;
-    const uint8_t* begin_;
-    const uint8_t* end_;
-    const uint8_t* cursor_;
+    ByteWindow window_;
+    uint64_t begin_;
+    uint64_t cursor_;
+    mpeg::StreamInfo first_{};
     mpeg::StreamInfo info_{};
-    int32_t outputBytesPerFrame_ = 0;
+    Slot next_;
+    uint32_t lostPending_ = 0;     // lost frames still to be given their silent slots
+    bool resetReservoir_ = false;  // bytes were skipped: earlier main data no longer fits
+    uint64_t slots_ = 0;
+    uint64_t frames_ = 0;
+    uint64_t frameBytes_ = 0;
+    uint64_t lastFrameEnd_ = 0;
+    int32_t lowestBitrate_ = 0;
+    int32_t highestBitrate_ = 0;
 };
+
+// What a header-only walk over the whole stream finds.
+struct MpegScan {
+    uint64_t slotCount = 0;  // slots the walk yields: frames and lost frames' silence
+    uint64_t audioEnd = 0;   // the end of the last frame: trailing zeros and tags are not audio
+    uint64_t frames = 0;     // frames found, and their bytes
+    uint64_t frameBytes = 0;
+    bool bitrateVaries = false;
+};
+MpegScan ScanMpegStream(mpeg::Decoder& decoder, ByteSource& source, const MpegAudioBounds& bounds);
+
+// An MPEG stream located, scanned and set up for decoding.
+struct MpegStream {
+    MpegAudioBounds bounds;
+    MpegScan scan;
+    std::optional<MpegFrameWalk> walk;
+
+    // True when the first frame carries a Xing or VBRI header (it plays as a silent frame).
+    bool hasVbrHeader() const;
+    // The slots to play: those scanned, no more than a VBR header announces (plus its own).
+    uint64_t playableSlots() const;
+    // Frames of sound among them: the playable slots less a VBR header's frame.
+    uint64_t audioFrames() const;
+    // Output samples (per channel) of one frame, and its duration.
+    uint32_t samplesPerFrame() const;
+    double frameMs() const;
+};
+
+// Locates, scans and sets the stream of `source` up on `decoder` (with the options it holds
+// when `keepOptions`). On failure returns the problem with the decoder's reason in `reason`.
+FileProblem OpenMpegStream(mpeg::Decoder& decoder, ByteSource& source, MpegStream& stream,
+                           std::string* reason = nullptr, bool keepOptions = false);
+
+// The decoder's reason for a last-error code, in a few words.
+const char* DecoderErrorText(int32_t code);
 
 }  // namespace zirvak

@@ -45,13 +45,17 @@ uint32_t PlayerEngine::clipLengthMs() const {
 int32_t PlayerEngine::Open(const std::string& path, uint32_t startMs, uint32_t endMs) {
     Close();
     std::lock_guard lock(mutex_);
-    if (!file_.Open(path)) return kOpenFileFailed;
+    failure_ = FileProblem::kNone;
+    failureDetail_.clear();
+    std::string detail;
+    const FileProblem problem = file_.Open(path, &detail);
+    if (problem != FileProblem::kNone) return Refuse(problem, detail);
     state_ = Stopped;
     startMs_ = startMs;
     endMs_ = endMs;
-    isWave_ = LooksLikeWav(file_.bytes());
+    isWave_ = LooksLikeWav(file_);
     const int32_t result = SetUpRun();
-    if (result == kOpenFileFailed) {
+    if (result == kOpenFileFailed || result == kOpenNoAudio) {
         ReleaseFile();
         return result;
     }
@@ -59,10 +63,20 @@ int32_t PlayerEngine::Open(const std::string& path, uint32_t startMs, uint32_t e
     return StartRun();
 }
 
+int32_t PlayerEngine::Refuse(FileProblem problem, const std::string& detail) {
+    failure_ = problem;
+    failureDetail_ = detail;
+    return problem == FileProblem::kNoAudio ? kOpenNoAudio : kOpenFileFailed;
+}
+
 int32_t PlayerEngine::Restart() {
     {
         std::lock_guard lock(mutex_);
         if (state_ == NoFile) return 0;
+        if (file_.Changed()) {
+            fileChanged_ = true;
+            return Refuse(FileProblem::kChanged, {});
+        }
         state_ = Stopped;
     }
     // The last buffer of the previous run may still be queued: take it back before the buffers
@@ -108,8 +122,11 @@ void PlayerEngine::Close() {
 void PlayerEngine::ReleaseFile() {
     deviceOpen_ = false;
     devicePaused_ = false;
-    walk_.reset();
+    mpeg_.walk.reset();
+    mpeg_.bounds = {};
+    mpeg_.scan = {};
     decoder_.reset();
+    wavScratch_.reset();
     outputBuffers_[0].reset();
     outputBuffers_[1].reset();
     outputBufferBytes_ = 0;
@@ -153,6 +170,22 @@ void PlayerEngine::ResetRunFields() {
     readOffset_ = 0;
     samplesAnalysed_ = 0;
     endReached_ = false;
+    fileChanged_ = false;
+    sourceEnded_ = false;
+}
+
+// Ends the run here, the buffer queued last still sounding: nothing more is queued.
+void PlayerEngine::EndRun() {
+    lastBufferIndex_ = buffersQueued_;
+    state_ = Stopped;
+    endReached_ = true;
+}
+
+// True when this run may read no more of the file: it changed on disk, or a read came short.
+bool PlayerEngine::SourceEnded() {
+    if (!sourceEnded_ && file_.Changed()) sourceEnded_ = true;
+    if (sourceEnded_) fileChanged_ = true;
+    return sourceEnded_;
 }
 
 int32_t PlayerEngine::SetUpRun() {
@@ -205,56 +238,70 @@ int32_t PlayerEngine::Refill() {
 // --- WAV ---
 
 int32_t PlayerEngine::SetUpWave() {
-    if (!ReadWavHeader(file_.bytes(), wav_)) return kOpenFileFailed;
-    channels_ = wav_.channels;
-    sampleRate_ = wav_.sampleRateHz;
-    audioBytes_ = wav_.pcm16Bytes();
-    lastBufferIndex_ = audioBytes_ / kWavChunkBytes;
-    // Samples in another format than 16-bit PCM are converted chunk by chunk into buffers of
-    // our own; 16-bit samples play straight from the mapping.
-    if (wav_.format != WavSampleFormat::kPcm16 && !outputBuffers_[0]) {
+    if (!outputBuffers_[0]) {
+        std::string reason;
+        const FileProblem problem = ReadWavHeader(file_, wav_, &reason);
+        if (problem != FileProblem::kNone) return Refuse(problem, reason);
+        channels_ = wav_.channels;
+        sampleRate_ = wav_.sampleRateHz;
+        audioBytes_ = wav_.pcm16Bytes();
+        // Each chunk is read (and converted to 16-bit PCM) into a buffer of our own.
         outputBuffers_[0] = AllocateZeroed(kWavChunkBytes);
         outputBuffers_[1] = AllocateZeroed(kWavChunkBytes);
-        if (!outputBuffers_[0] || !outputBuffers_[1]) return kOpenNoBufferMemory;
+        if (wav_.format != WavSampleFormat::kPcm16)
+            wavScratch_ = AllocateZeroed(kWavChunkBytes / 2 * size_t(wav_.bytesPerSample));
+        if (!outputBuffers_[0] || !outputBuffers_[1] ||
+            (wav_.format != WavSampleFormat::kPcm16 && !wavScratch_))
+            return kOpenNoBufferMemory;
         outputBufferBytes_ = kWavChunkBytes;
     }
-    FillWaveChunk(0, lastBufferIndex_ == 0 ? audioBytes_ : kWavChunkBytes);
+    lastBufferIndex_ = audioBytes_ / kWavChunkBytes;
+    const uint32_t length = lastBufferIndex_ == 0 ? audioBytes_ : kWavChunkBytes;
+    const uint32_t got = FillWaveChunk(0, 0, length);
+    if (got < length) lastBufferIndex_ = 0;
     return kOpenStarted;
 }
 
-void PlayerEngine::FillWaveChunk(uint32_t chunk, uint32_t length) {
-    WaveHeader& h = headers_[currentBuffer_];
-    const uint64_t pcmOffset = uint64_t(chunk) * kWavChunkBytes;
-    if (wav_.format == WavSampleFormat::kPcm16) {
-        h.data = file_.data() + wav_.dataOffset + pcmOffset;
-    } else {
-        const uint32_t pcmFrameBytes = uint32_t(channels_) * 2;
-        const uint64_t firstFrame = pcmOffset / pcmFrameBytes;
-        uint8_t* out = outputBuffers_[currentBuffer_].get();
-        ConvertToPcm16(wav_, file_.data() + wav_.dataOffset + firstFrame * wav_.frameBytes(),
-                       length / pcmFrameBytes, out);
-        h.data = out;
+// Reads chunk `chunk` (`length` bytes of 16-bit PCM) into output buffer `buffer` and points
+// its header there. Returns the bytes read: fewer when the file ended or changed.
+uint32_t PlayerEngine::FillWaveChunk(uint8_t buffer, uint32_t chunk, uint32_t length) {
+    WaveHeader& h = headers_[buffer];
+    uint8_t* out = outputBuffers_[buffer].get();
+    const uint32_t pcmFrameBytes = uint32_t(channels_) * 2;
+    uint32_t got = 0;
+    if (!SourceEnded()) {
+        const uint64_t firstFrame = uint64_t(chunk) * kWavChunkBytes / pcmFrameBytes;
+        got = ReadWavPcm16(file_, wav_, firstFrame, length / pcmFrameBytes, out, wavScratch_.get());
+        if (got < length - length % pcmFrameBytes) sourceEnded_ = fileChanged_ = true;
     }
-    h.length = length;
+    h = {out, got};
+    return got;
 }
 
 int32_t PlayerEngine::RefillWave() {
     const uint32_t k = buffersQueued_;
     if (k == lastBufferIndex_) {
-        state_ = Stopped;
-        endReached_ = true;
+        EndRun();
         return 0;
     }
     if (k > lastBufferIndex_) return 0;
-    currentBuffer_ = currentBuffer_ ^ 1;
+    const uint32_t length =
+        k + 1 == lastBufferIndex_ ? audioBytes_ - (k + 1) * kWavChunkBytes : kWavChunkBytes;
+    const uint8_t next = currentBuffer_ ^ 1;
+    const uint32_t got = FillWaveChunk(next, k + 1, length);
+    if (got < length) {
+        // The file ended early: this chunk is the last, or, when nothing was read, the run
+        // ends with the chunk already queued.
+        if (got == 0) {
+            EndRun();
+            return 0;
+        }
+        lastBufferIndex_ = k + 1;
+    }
+    currentBuffer_ = next;
     buffersQueued_ = k + 1;
     readOffset_ += kWavChunkBytes;
-    uint32_t length = kWavChunkBytes;
-    if (k + 1 == lastBufferIndex_) {
-        length = audioBytes_ - readOffset_;
-        endReached_ = true;
-    }
-    FillWaveChunk(k + 1, length);
+    if (k + 1 == lastBufferIndex_) endReached_ = true;
     QueueCurrent();
     return 0;
 }
@@ -265,19 +312,19 @@ int32_t PlayerEngine::SetUpMpeg() {
     if (!decoder_) {
         decoder_ = mpeg::CreateDecoder();
         if (!decoder_) return kOpenNoBufferMemory;
-        if (!LocateMpegAudio(*decoder_, file_.bytes(), mpegBounds_)) return kOpenFileFailed;
-        const uint8_t* view = file_.data();
-        walk_.emplace(*decoder_, view + mpegBounds_.firstFrame,
-                      view + mpegBounds_.audioStart + mpegBounds_.audioBytes);
-        audioBytes_ = uint32_t(std::min<size_t>(mpegBounds_.audioBytes, UINT32_MAX));
+        std::string reason;
+        const FileProblem problem = OpenMpegStream(*decoder_, file_, mpeg_, &reason);
+        if (problem != FileProblem::kNone) return Refuse(problem, reason);
+    } else if (!mpeg_.walk->SetUp()) {
+        return Refuse(FileProblem::kNotPlayable,
+                      DecoderErrorText(mpeg::LastDecoderError(*decoder_)));
     }
+    MpegFrameWalk& walk = *mpeg_.walk;
     // Everything about the stream comes from the decoder's reading of the first frame.
-    if (!walk_->SetUp()) return kOpenFileFailed;
-    const mpeg::StreamInfo& info = walk_->info();
+    const mpeg::StreamInfo& info = walk.info();
     sampleRate_ = uint32_t(info.sampleRate);
     channels_ = info.outputChannels;
     outputBytesPerFrame_ = uint32_t(info.outputBytesPerFrame);
-    const uint32_t samplesPerFrame = outputBytesPerFrame_ / (uint32_t(channels_) * 2);
 
     outputBuffers_[0].reset();
     outputBuffers_[1].reset();
@@ -287,11 +334,9 @@ int32_t PlayerEngine::SetUpMpeg() {
     if (!outputBuffers_[0] || !outputBuffers_[1]) return kOpenNoBufferMemory;
 
     ClipInput in;
-    in.audioBytes = audioBytes_;
-    in.bitrateKbps = uint32_t(info.bitrate / 1000);
-    in.vbrFrames = uint32_t(info.totalFrames);
-    in.nominalFrameLength = uint32_t(info.minFrameLength);
-    in.frameMs = float(double(samplesPerFrame) * 1000.0 / double(sampleRate_));
+    in.slotCount = mpeg_.playableSlots();
+    in.audioFrames = mpeg_.audioFrames();
+    in.frameMs = float(mpeg_.frameMs());
     in.startMs = startMs_;
     in.endMs = endMs_;
     clip_ = PlanClip(in);
@@ -302,11 +347,13 @@ int32_t PlayerEngine::SetUpMpeg() {
     uint8_t* buffer = outputBuffers_[0].get();
     uint32_t priming = clip_.startFrame;
     if (priming > 9) {
-        for (uint32_t i = 0; i < clip_.startFrame - 9; ++i) walk_->SkipNext();
+        for (uint32_t i = 0; i < clip_.startFrame - 9; ++i) walk.SkipNext();
         priming = 9;
     }
     DecodeFrames(buffer, priming);
     const uint32_t decoded = DecodeFrames(buffer, framesPerBuffer_);
+    // A file that ends early (it shrank since it was scanned) plays what there is.
+    if (decoded < framesPerBuffer_) lastBufferIndex_ = 0;
 
     // The clip may begin inside a frame: start the first buffer there, on a sample frame.
     const uint32_t blockAlign = uint32_t(channels_) * 2;
@@ -317,7 +364,8 @@ int32_t PlayerEngine::SetUpMpeg() {
     offset -= offset % blockAlign;
     uint32_t length = decoded * outputBytesPerFrame_ - offset;
     // A clip of one buffer ends where the clip ends, as any last buffer does.
-    if (lastBufferIndex_ == 0) length = BytesToClipEnd(framesBefore + offset, length);
+    if (lastBufferIndex_ == 0 && !clip_.toStreamEnd)
+        length = BytesToClipEnd(framesBefore + offset, length);
     headers_[0] = {buffer + offset, length};
     return kOpenStarted;
 }
@@ -331,50 +379,57 @@ uint32_t PlayerEngine::BytesToClipEnd(uint64_t streamByte, uint32_t available) c
     return uint32_t(length);
 }
 
-// Decodes up to `count` frames into the slots of `buffer`. A frame that yields no sound (a
-// refused frame, or one whose bit reservoir is not complete yet) leaves its slot silent.
+// Decodes up to `count` slots into `buffer`, and returns how many the stream still had. A slot
+// that yields no sound (a refused frame, a frame lost to damage, or one whose bit reservoir is
+// not complete yet) is silent.
 uint32_t PlayerEngine::DecodeFrames(uint8_t* buffer, uint32_t count) {
-    for (uint32_t j = 0; j < count; ++j) {
+    MpegFrameWalk& walk = *mpeg_.walk;
+    uint32_t j = 0;
+    for (; j < count && !sourceEnded_ && !walk.AtEnd(); ++j) {
         uint8_t* slot = buffer + size_t(j) * outputBytesPerFrame_;
         std::memset(slot, 0, outputBytesPerFrame_);
-        if (!walk_->AtEnd()) walk_->DecodeNext(slot);
+        walk.DecodeNext(slot);
     }
-    return count;
+    if (walk.sourceCameShort()) sourceEnded_ = fileChanged_ = true;
+    return j;
 }
 
 int32_t PlayerEngine::RefillMpeg() {
     const uint32_t k = buffersQueued_;
-    if (k + 1 == lastBufferIndex_) {
+    if (k >= lastBufferIndex_) {
+        if (k == lastBufferIndex_) EndRun();
+        return 0;
+    }
+    const bool last = k + 1 == lastBufferIndex_;
+    const uint8_t next = currentBuffer_ ^ 1;
+    uint8_t* buffer = outputBuffers_[next].get();
+    uint32_t frames = framesPerBuffer_;
+    if (last) {
         // The last buffer: the frames that remain, and the bytes up to the end of the clip.
-        currentBuffer_ = currentBuffer_ ^ 1;
-        buffersQueued_ = k + 1;
-        uint8_t* buffer = outputBuffers_[currentBuffer_].get();
         std::memset(buffer, 0, outputBufferBytes_);
         const int64_t remaining =
             int64_t(clip_.endFrame) - clip_.startFrame - int64_t(framesPerBuffer_) * (k + 1) + 1;
-        const uint32_t frames =
-            uint32_t(std::clamp<int64_t>(remaining, 0, int64_t(framesPerBuffer_)));
-        DecodeFrames(buffer, frames);
+        frames = uint32_t(std::clamp<int64_t>(remaining, 0, int64_t(framesPerBuffer_)));
+    }
+    const uint32_t decoded = SourceEnded() ? 0 : DecodeFrames(buffer, frames);
+    uint32_t length = decoded * outputBytesPerFrame_;
+    if (decoded < frames) {
+        // The stream ended early (the file shrank or changed): this buffer is the last, or,
+        // when it got nothing, the run ends with the buffer already queued.
+        if (decoded == 0) {
+            EndRun();
+            return 0;
+        }
+        lastBufferIndex_ = k + 1;
+    } else if (last && !clip_.toStreamEnd) {
         // Its first slot holds frame startFrame + framesPerBuffer × (k + 1) of the stream.
         const uint64_t firstFrame = clip_.startFrame + uint64_t(framesPerBuffer_) * (k + 1);
-        headers_[currentBuffer_] = {buffer, BytesToClipEnd(firstFrame * outputBytesPerFrame_,
-                                                           frames * outputBytesPerFrame_)};
-        endReached_ = true;
-        QueueCurrent();
-        return 0;
+        length = BytesToClipEnd(firstFrame * outputBytesPerFrame_, length);
     }
-    if (k >= lastBufferIndex_) {
-        if (k == lastBufferIndex_) {
-            endReached_ = true;
-            state_ = Stopped;
-        }
-        return 0;
-    }
-    currentBuffer_ = currentBuffer_ ^ 1;
+    currentBuffer_ = next;
     buffersQueued_ = k + 1;
-    uint8_t* buffer = outputBuffers_[currentBuffer_].get();
-    DecodeFrames(buffer, framesPerBuffer_);
-    headers_[currentBuffer_] = {buffer, framesPerBuffer_ * outputBytesPerFrame_};
+    headers_[next] = {buffer, length};
+    if (k + 1 == lastBufferIndex_) endReached_ = true;
     QueueCurrent();
     return 0;
 }

@@ -19,7 +19,8 @@
 
 #include "audio_device.h"
 #include "beat_markers.h"
-#include "mapped_file.h"
+#include "file_problem.h"
+#include "input_file.h"
 #include "mpeg_clip.h"
 #include "mpeg_decoder.h"
 #include "mpeg_source.h"
@@ -31,9 +32,10 @@ enum PlayerState : int32_t { NoFile = 0, Stopped = 1, Playing = 2, Paused = 3 };
 
 // Results of Open and Restart.
 inline constexpr int32_t kOpenStarted = 0;
-inline constexpr int32_t kOpenFileFailed = 1;  // unreadable, unmappable, or not playable
+inline constexpr int32_t kOpenFileFailed = 1;  // missing, unreadable, or not playable
 inline constexpr int32_t kOpenNoDevice = 2;    // no audio device could be opened
 inline constexpr int32_t kOpenNoBufferMemory = 3;
+inline constexpr int32_t kOpenNoAudio = 4;  // a WAV or MPEG file without a single audio frame
 
 // What the transport commands pass as the end of a clip: 100 minutes.
 inline constexpr uint32_t kDefaultEndMs = 6000000;
@@ -53,7 +55,8 @@ public:
 
     // Closes what is open, opens `path` and starts playing the clip [startMs, endMs].
     int32_t Open(const std::string& path, uint32_t startMs, uint32_t endMs);
-    // Plays the open file again from the start of its clip.
+    // Plays the open file again from the start of its clip. Refused (kOpenFileFailed) when the
+    // file changed on disk since it was opened.
     int32_t Restart();
     int32_t Stop();
     void Close();
@@ -62,6 +65,12 @@ public:
     // Read by the user interface, never waiting.
     PlayerState state() const { return state_.load(); }
     bool endReached() const { return endReached_.load(); }
+    // True once the file changed on disk (shrank, was rewritten) while it played: the run then
+    // ends after what had been read, as at the end of the song.
+    bool fileChanged() const { return fileChanged_.load(); }
+    // Why the last Open or Restart failed with kOpenFileFailed or kOpenNoAudio.
+    FileProblem failure() const { return failure_; }
+    const std::string& failureDetail() const { return failureDetail_; }
     void ClearEndReached() { endReached_.store(false); }
     uint8_t currentBuffer() const { return currentBuffer_.load(); }
     // Copies the marker list of output buffer `buffer` (0 or 1); returns its count.
@@ -69,6 +78,8 @@ public:
 
     // What is playing (valid from a successful Open until Close).
     bool isWave() const { return isWave_; }
+    const WavInfo& wavInfo() const { return wav_; }
+    const MpegStream& mpegStream() const { return mpeg_; }
     uint32_t sampleRate() const { return sampleRate_; }
     int32_t channels() const { return channels_; }
     uint32_t clipLengthMs() const;
@@ -94,9 +105,12 @@ private:
     int32_t RefillWave();
     int32_t RefillMpeg();
     void QueueCurrent();
-    void FillWaveChunk(uint32_t chunk, uint32_t length);
+    void EndRun();
+    uint32_t FillWaveChunk(uint8_t buffer, uint32_t chunk, uint32_t length);
     uint32_t DecodeFrames(uint8_t* buffer, uint32_t count);
     uint32_t BytesToClipEnd(uint64_t streamByte, uint32_t available) const;
+    bool SourceEnded();
+    int32_t Refuse(FileProblem problem, const std::string& detail);
     void ResetRunFields();
     void ReleaseFile();
 
@@ -110,22 +124,26 @@ private:
     std::atomic<uint8_t> currentBuffer_{0};
     std::atomic<PlayerState> state_{NoFile};
     std::atomic<bool> endReached_{false};
+    std::atomic<bool> fileChanged_{false};
+    bool sourceEnded_ = false;  // no more input this run: the file changed or came short
+    FileProblem failure_ = FileProblem::kNone;
+    std::string failureDetail_;
     uint32_t buffersQueued_ = 0;
     uint32_t readOffset_ = 0;  // WAV: start of the current chunk in 16-bit bytes
     std::atomic<uint32_t> samplesAnalysed_{0};
     bool isWave_ = false;
     uint32_t framesPerBuffer_ = kFramesPerBuffer;
 
-    MappedFile file_;
+    InputFile file_;
     mpeg::DecoderPtr decoder_;
-    std::optional<MpegFrameWalk> walk_;
-    MpegAudioBounds mpegBounds_;
+    MpegStream mpeg_;
     WavInfo wav_;
+    std::unique_ptr<uint8_t[]> wavScratch_;  // raw samples of formats other than 16-bit
     AudioFormat format_;
     std::array<WaveHeader, 2> headers_{};
     std::array<std::unique_ptr<uint8_t[]>, 2> outputBuffers_;
     uint32_t outputBufferBytes_ = 0;
-    uint32_t audioBytes_ = 0;
+    uint32_t audioBytes_ = 0;  // WAV: bytes of 16-bit PCM the samples make
     uint32_t lastBufferIndex_ = 0;
     uint32_t startMs_ = 0;
     uint32_t endMs_ = 0;

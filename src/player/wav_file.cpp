@@ -1,5 +1,6 @@
 #include "wav_file.h"
 
+#include <cctype>
 #include <cmath>
 #include <cstring>
 
@@ -14,42 +15,46 @@ uint32_t U32(const uint8_t* p) {
     return U16(p) | (U16(p + 2) << 16);
 }
 
-constexpr uint16_t kFormatPcm = 1;
-constexpr uint16_t kFormatFloat = 3;
+constexpr uint32_t kFormatPcm = 1;
+constexpr uint32_t kFormatFloat = 3;
+constexpr uint32_t kFormatExtensible = 0xFFFE;
+// Chunks looked at before giving up on finding "data".
+constexpr int kMostChunks = 256;
 
-bool Matches(std::span<const uint8_t> file, size_t offset, const char* text) {
+bool Matches(ByteSource& source, uint64_t offset, const char* text) {
     const size_t n = std::strlen(text);
-    return file.size() >= offset + n && std::memcmp(file.data() + offset, text, n) == 0;
+    uint8_t bytes[8];
+    return source.ReadAt(offset, bytes, n) == n && std::memcmp(bytes, text, n) == 0;
 }
 
 int16_t Clip16(int32_t v) {
     return int16_t(v > 32767 ? 32767 : v < -32768 ? -32768 : v);
 }
 
-}  // namespace
-
-bool LooksLikeWav(std::span<const uint8_t> file) {
-    return Matches(file, 0, "RIFF") && Matches(file, 8, "WAVEfmt");
+bool LooksLikeChunkId(const uint8_t* id) {
+    for (int i = 0; i < 4; ++i)
+        if (!std::isprint(id[i])) return false;
+    return true;
 }
 
-bool ReadWavHeader(std::span<const uint8_t> file, WavInfo& info) {
-    if (!LooksLikeWav(file)) return false;
-    uint32_t start = 0;
-    if (Matches(file, 36, "fact"))
-        start = 56;
-    else if (Matches(file, 38, "fact"))
-        start = 58;
-    else if (Matches(file, 36, "data"))
-        start = 44;
-    if (start == 0 || file.size() < start) return false;
+FileProblem Refuse(std::string* reason, const std::string& why) {
+    if (reason) *reason = why;
+    return FileProblem::kNotPlayable;
+}
 
-    const uint8_t* h = file.data();
-    info.dataOffset = start;
-    info.channels = int32_t(U16(h + 22));
-    info.sampleRateHz = U32(h + 24);
-    const uint32_t tag = U16(h + 20);
-    const uint32_t bits = U16(h + 34);
-    if (info.channels < 1 || info.channels > 2 || info.sampleRateHz == 0) return false;
+// Takes the sample format from a format chunk's first 16 (or, for WAVE_FORMAT_EXTENSIBLE, 26)
+// bytes.
+FileProblem ReadFormat(const uint8_t* fmt, uint32_t size, WavInfo& info, std::string* reason) {
+    if (size < 16) return Refuse(reason, "format chunk too short");
+    uint32_t tag = U16(fmt);
+    if (tag == kFormatExtensible && size >= 26) tag = U16(fmt + 24);  // the sub-format's tag
+    info.channels = int32_t(U16(fmt + 2));
+    info.sampleRateHz = U32(fmt + 4);
+    const uint32_t bits = U16(fmt + 14);
+    if (info.channels < 1 || info.channels > 2)
+        return Refuse(reason, std::to_string(info.channels) + " channels");
+    if (info.sampleRateHz < kWavLowestRateHz || info.sampleRateHz > kWavHighestRateHz)
+        return Refuse(reason, "sample rate of " + std::to_string(info.sampleRateHz) + " Hz");
     if (tag == kFormatPcm && bits == 16)
         info.format = WavSampleFormat::kPcm16;
     else if (tag == kFormatPcm && bits == 8)
@@ -61,14 +66,97 @@ bool ReadWavHeader(std::span<const uint8_t> file, WavInfo& info) {
     else if (tag == kFormatFloat && bits == 32)
         info.format = WavSampleFormat::kFloat32;
     else
-        return false;
+        return Refuse(reason, "sample format " + std::to_string(tag) + " with " +
+                                  std::to_string(bits) + " bits");
     info.bytesPerSample = int32_t(bits / 8);
+    return FileProblem::kNone;
+}
 
-    uint32_t bytes = U32(h + start - 4);
-    const uint64_t available = file.size() - start;
-    if (bytes > available) bytes = uint32_t(available);
-    info.dataBytes = bytes - bytes % info.frameBytes();
-    return true;
+// Where the samples start by the chunk walk from `at`, or 0 when the chunks do not lead to
+// "data". `oddBefore` says the chunk before `at` had an odd size.
+uint64_t FindDataByChunks(ByteSource& source, uint64_t at, bool oddBefore) {
+    for (int i = 0; i < kMostChunks; ++i) {
+        uint8_t head[8];
+        if (source.ReadAt(at, head, 8) != 8) return 0;
+        // Chunks are padded to even sizes; some writers forget the pad byte after an odd one.
+        uint8_t unpadded[8];
+        if (oddBefore && !LooksLikeChunkId(head) && source.ReadAt(at - 1, unpadded, 8) == 8 &&
+            LooksLikeChunkId(unpadded)) {
+            at -= 1;
+            std::memcpy(head, unpadded, 8);
+        }
+        if (std::memcmp(head, "data", 4) == 0) return at + 8;
+        const uint64_t size = U32(head + 4);
+        at += 8 + size + (size & 1);
+        oddBefore = (size & 1) != 0;
+    }
+    return 0;
+}
+
+// The classic layouts: data at 44 after a 16-byte format chunk, or a 4-byte "fact" chunk after
+// a 16- or 18-byte format chunk and data at 56 or 58.
+uint64_t FindDataByLayout(ByteSource& source) {
+    if (Matches(source, 36, "fact")) return 56;
+    if (Matches(source, 38, "fact")) return 58;
+    if (Matches(source, 36, "data")) return 44;
+    return 0;
+}
+
+}  // namespace
+
+bool LooksLikeWav(ByteSource& source) {
+    return Matches(source, 0, "RIFF") && Matches(source, 8, "WAVE");
+}
+
+FileProblem ReadWavHeader(ByteSource& source, WavInfo& info, std::string* reason) {
+    info = {};
+    if (!LooksLikeWav(source)) return Refuse(reason, "not a RIFF WAVE file");
+    // The format chunk comes first, perhaps after a few chunks of other kinds.
+    uint64_t at = 12;
+    uint8_t head[8];
+    int chunks = 0;
+    for (;; ++chunks) {
+        if (chunks == kMostChunks || source.ReadAt(at, head, 8) != 8)
+            return Refuse(reason, "no format chunk");
+        if (std::memcmp(head, "fmt ", 4) == 0) break;
+        if (std::memcmp(head, "data", 4) == 0) return Refuse(reason, "no format chunk");
+        const uint64_t size = U32(head + 4);
+        at += 8 + size + (size & 1);
+    }
+    const uint32_t formatSize = U32(head + 4);
+    uint8_t fmt[40] = {};
+    const uint32_t wanted = formatSize < sizeof fmt ? formatSize : uint32_t(sizeof fmt);
+    if (source.ReadAt(at + 8, fmt, wanted) != wanted) return Refuse(reason, "format chunk cut off");
+    const FileProblem format = ReadFormat(fmt, formatSize, info, reason);
+    if (format != FileProblem::kNone) return format;
+
+    uint64_t start =
+        FindDataByChunks(source, at + 8 + formatSize + (formatSize & 1), (formatSize & 1) != 0);
+    if (start == 0 && at == 12) start = FindDataByLayout(source);
+    if (start == 0 || start > source.size()) return Refuse(reason, "no data chunk");
+
+    uint8_t size[4];
+    if (source.ReadAt(start - 4, size, 4) != 4) return Refuse(reason, "no data chunk");
+    info.dataOffset = start;
+    uint64_t bytes = U32(size);
+    const uint64_t available = source.size() - start;
+    if (bytes > available) bytes = available;
+    info.dataBytes = uint32_t(bytes - bytes % info.frameBytes());
+    if (info.dataBytes == 0) {
+        if (reason) *reason = "no samples";
+        return FileProblem::kNoAudio;
+    }
+    return FileProblem::kNone;
+}
+
+uint32_t ReadWavPcm16(ByteSource& source, const WavInfo& info, uint64_t firstFrame, uint32_t frames,
+                      uint8_t* out, uint8_t* scratch) {
+    const uint64_t offset = info.dataOffset + firstFrame * info.frameBytes();
+    const size_t wanted = size_t(frames) * info.frameBytes();
+    uint8_t* raw = info.format == WavSampleFormat::kPcm16 ? out : scratch;
+    const uint32_t got = uint32_t(source.ReadAt(offset, raw, wanted) / info.frameBytes());
+    if (info.format != WavSampleFormat::kPcm16) ConvertToPcm16(info, scratch, got, out);
+    return got * uint32_t(info.channels) * 2;
 }
 
 void ConvertToPcm16(const WavInfo& info, const uint8_t* src, uint32_t frames, uint8_t* dst) {

@@ -43,7 +43,8 @@ std::vector<int16_t> PeerDecode(const std::string& path) {
 bool StartsWithTagFrame(const std::vector<uint8_t>& file, const mpeg::StreamInfo& first) {
     mpeg::DecoderPtr decoder = mpeg::CreateDecoder();
     MpegAudioBounds bounds;
-    if (!LocateMpegAudio(*decoder, file, bounds)) return false;
+    MemorySource source(file);
+    if (LocateMpegAudio(*decoder, source, bounds) != FileProblem::kNone) return false;
     const bool mono = first.mode == mpeg::kModeSingleChannel;
     const size_t sideInfo = first.version == 1 ? (mono ? 17 : 32) : (mono ? 9 : 17);
     const size_t at = bounds.firstFrame + 4 + (first.crcPresent ? 2 : 0) + sideInfo;

@@ -182,13 +182,12 @@ TEST(Robustness, ExtremeLayer3SideInformationStaysLocal) {
         SCOPED_TRACE(name);
         const std::vector<uint8_t> original = ReadFileBytes(RepoPath("tests/fixtures/mp3/") + name);
         mpeg::DecoderPtr parser = mpeg::CreateDecoder();
-        MpegAudioBounds bounds;
-        ASSERT_TRUE(LocateMpegAudio(*parser, original, bounds));
-        MpegFrameWalk walk(*parser, original.data() + bounds.firstFrame,
-                           original.data() + bounds.audioStart + bounds.audioBytes);
-        ASSERT_TRUE(walk.SetUp());
+        MemorySource source(original);
+        MpegStream stream;
+        ASSERT_EQ(OpenMpegStream(*parser, source, stream), FileProblem::kNone);
+        MpegFrameWalk& walk = *stream.walk;
         std::vector<size_t> offsets;
-        for (; !walk.AtEnd(); walk.SkipNext()) offsets.push_back(bounds.firstFrame + walk.offset());
+        for (; !walk.AtEnd(); walk.SkipNext()) offsets.push_back(size_t(walk.offset()));
         mpeg::FrameHeader first;
         ASSERT_EQ(mpeg::ParseHeader(*parser, original.data() + offsets[0], first), 1);
         const size_t clean = 6 + (first.version == 1 ? 2 : 3);

@@ -20,22 +20,22 @@ TEST(MpegClip, PlanTurnsBoundsIntoFramesAndBuffers) {
         ClipInput in;
         Plan want;
     } cases[] = {
-        {"under 64 frames",
-         {16000, 128, 0, 417, kFrameMs, 0, kDefaultEndMs},
-         {0, 1000, 1000, 0, 38, 39, 0}},
-        {"exactly 128 frames",
-         {73152, 192, 0, 576, 24.0f, 0, kDefaultEndMs},
-         {0, 3048, 3048, 0, 127, 64, 1}},
-        {"129 frames",
-         {73728, 192, 0, 576, 24.0f, 0, kDefaultEndMs},
-         {0, 3072, 3072, 0, 128, 64, 2}},
+        // slots, frames of sound, frame duration, startMs, endMs
+        {"under 64 frames", {39, 39, kFrameMs, 0, kDefaultEndMs}, {0, 1018, 1018, 0, 38, 39, 0}},
+        {"exactly 128 frames", {128, 128, 24.0f, 0, kDefaultEndMs}, {0, 3072, 3072, 0, 127, 64, 1}},
+        {"129 frames", {129, 129, 24.0f, 0, kDefaultEndMs}, {0, 3096, 3096, 0, 128, 64, 2}},
         {"over 100 minutes",
-         {200000000, 128, 0, 417, kFrameMs, 0, kDefaultEndMs},
-         {0, 6000000, 12500000, 0, 229687, 64, 3588}},
-        {"small endMs", {16000, 128, 0, 417, kFrameMs, 0, 500}, {0, 500, 1000, 0, 19, 20, 0}},
-        {"VBR frame count",
-         {50000, 0, 100, 0, kFrameMs, 0, kDefaultEndMs},
-         {0, 2612, 2612, 0, 99, 64, 1}},
+         {300000, 300000, kFrameMs, 0, kDefaultEndMs},
+         {0, 6000000, 7836734, 0, 229687, 64, 3588}},
+        {"small endMs", {39, 39, kFrameMs, 0, 500}, {0, 500, 1018, 0, 19, 20, 0}},
+        {"no bounds", {39, 39, kFrameMs, 0, 0}, {0, 1018, 1018, 0, 38, 39, 0}},
+        {"start after end", {129, 129, 24.0f, 900, 600}, {0, 3096, 3096, 0, 128, 64, 2}},
+        {"start past the stream", {39, 39, kFrameMs, 5000, 6000}, {0, 1018, 1018, 0, 38, 39, 0}},
+        {"a start inside", {129, 129, 24.0f, 1000, 2000}, {1000, 2000, 3096, 41, 83, 43, 0}},
+        // A VBR header's own frame plays (silent) before the frames it counts.
+        {"VBR header frame",
+         {101, 100, kFrameMs, 0, kDefaultEndMs},
+         {0, 2612, 2612, 0, 100, 64, 1}},
     };
     for (const auto& c : cases) {
         const ClipPlan p = PlanClip(c.in);
@@ -85,22 +85,57 @@ bool IsStartOf(const Bytes& played, const Bytes& decoded) {
            std::equal(played.begin(), played.end(), decoded.begin());
 }
 
-TEST(MpegClip, TagsAreLeftOutAndJunkBeforeTheFirstFrameCounts) {
+// An APE tag of one item, with a header and footer when `withHeader`.
+Bytes ApeTag(bool withHeader) {
+    const Bytes item = Concat({Bytes{5, 0, 0, 0, 0, 0, 0, 0}, Bytes{'T', 'i', 't', 'l', 'e', 0},
+                               Bytes{0xFF, 0xFB, 0x90, 0x64, 0}});
+    auto block = [&](bool isHeader) {
+        Bytes b(32, 0);
+        std::memcpy(b.data(), "APETAGEX", 8);
+        b[8] = 0xD0, b[9] = 0x07;  // version 2000
+        b[12] = uint8_t(item.size() + 32);
+        b[16] = 1;  // one item
+        b[23] = uint8_t((withHeader ? 0x80 : 0) | (isHeader ? 0x20 : 0));
+        return b;
+    };
+    return withHeader ? Concat({block(true), item, block(false)}) : Concat({item, block(false)});
+}
+
+TEST(MpegClip, OnlyFramesAreAudioNotTagsJunkOrZeros) {
     const Bytes sample = Sample();
-    mpeg::DecoderPtr decoder = mpeg::CreateDecoder();
-    MpegAudioBounds bounds;
     Bytes id3v1(128, 0x20);
     std::memcpy(id3v1.data(), "TAG", 3);
-    const Bytes file = Concat({Id3v2(), Junk(), sample, id3v1});
-    ASSERT_TRUE(LocateMpegAudio(*decoder, file, bounds));
-    EXPECT_EQ(bounds.audioStart, 0x85u + 10);
-    EXPECT_EQ(bounds.firstFrame, 0x85u + 10 + 300);
-    EXPECT_EQ(bounds.audioBytes, 300 + sample.size());
-
-    // Junk before the first frame counts in D.
+    const Bytes zeros(20000, 0);
+    const struct {
+        const char* name;
+        Bytes file;
+        uint64_t firstFrame;
+    } cases[] = {
+        {"ID3v2, junk, ID3v1", Concat({Id3v2(), Junk(), sample, id3v1}), 0x85 + 10 + 300},
+        {"zeros after", Concat({sample, zeros}), 0},
+        {"APE and ID3v1", Concat({sample, ApeTag(true), id3v1}), 0},
+        {"APE without header", Concat({Junk(), sample, ApeTag(false)}), 300},
+        {"junk, zeros, junk", Concat({sample, Junk(), zeros, Junk()}), 0},
+    };
     TempDir dir;
-    const EngineRun junk = PlayFile(WriteBytes(dir.Path("j.mp2"), Concat({Junk(), sample})));
-    EXPECT_EQ(junk.clip.lengthMs, uint32_t((sample.size() + 300) / 160 * 8));
+    const Bytes decodedSample = Decode(dir, WriteBytes(dir.Path("sample.mp2"), sample));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        mpeg::DecoderPtr decoder = mpeg::CreateDecoder();
+        MemorySource source(c.file);
+        MpegStream stream;
+        ASSERT_EQ(OpenMpegStream(*decoder, source, stream), FileProblem::kNone);
+        EXPECT_EQ(stream.bounds.firstFrame, c.firstFrame);
+        EXPECT_EQ(stream.scan.audioEnd, c.firstFrame + sample.size());
+        EXPECT_EQ(stream.audioFrames(), 154u);
+
+        const std::string path = WriteBytes(dir.Path("file.mp2"), c.file);
+        const EngineRun run = PlayFile(path);
+        EXPECT_EQ(run.clip.lengthMs, uint32_t(154 * (1152 * 1000.0f / 44100)));
+        EXPECT_TRUE(run.pcm == decodedSample);
+        EXPECT_TRUE(Render(dir, path) == decodedSample);
+        EXPECT_TRUE(Decode(dir, path) == decodedSample);
+    }
 }
 
 TEST(MpegPlayback, RenderAndTheEngineAreTheDecodedStream) {

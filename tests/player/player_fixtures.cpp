@@ -84,14 +84,13 @@ Bytes Concat(std::initializer_list<std::span<const uint8_t>> parts) {
 
 std::vector<size_t> FrameOffsets(std::span<const uint8_t> file) {
     mpeg::DecoderPtr decoder = mpeg::CreateDecoder();
-    MpegAudioBounds bounds;
+    MemorySource source(file);
+    MpegStream stream;
     std::vector<size_t> offsets;
-    if (!LocateMpegAudio(*decoder, file, bounds)) return offsets;
-    MpegFrameWalk walk(*decoder, file.data() + bounds.firstFrame,
-                       file.data() + bounds.audioStart + bounds.audioBytes);
-    if (!walk.SetUp()) return offsets;
-    for (; !walk.AtEnd(); walk.SkipNext()) offsets.push_back(bounds.firstFrame + walk.offset());
-    offsets.push_back(bounds.firstFrame + walk.offset());
+    if (OpenMpegStream(*decoder, source, stream) != FileProblem::kNone) return offsets;
+    MpegFrameWalk& walk = *stream.walk;
+    for (; !walk.AtEnd(); walk.SkipNext()) offsets.push_back(size_t(walk.offset()));
+    offsets.push_back(size_t(walk.lastFrameEnd()));
     return offsets;
 }
 

@@ -1,5 +1,5 @@
-// WAV playback: the header layouts, 0x48000-byte chunks, the bytes the device gets (from the
-// mapping for 16-bit PCM, converted otherwise), and the files refused or clamped.
+// WAV playback: the header layouts, 0x48000-byte chunks, the bytes the device gets (converted
+// to 16-bit PCM where they are not), and the files refused or clamped.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -19,7 +19,7 @@ int32_t PlayWav(std::span<const uint8_t> file, SteppedAudioDevice& device) {
     return result;
 }
 
-TEST(WavPlayback, EachLayoutPlaysExactlyItsSamplesFromTheMapping) {
+TEST(WavPlayback, EachLayoutPlaysExactlyItsSamples) {
     const uint32_t chunkFrames = kWavChunkBytes / 4;
     const struct {
         uint32_t dataStart;
@@ -46,9 +46,6 @@ TEST(WavPlayback, EachLayoutPlaysExactlyItsSamplesFromTheMapping) {
         EXPECT_EQ(device.format.sampleRateHz, int32_t(c.rate));
         ASSERT_EQ(device.written.size(), c.buffers);
         EXPECT_TRUE(device.AllBytes() == samples);
-        for (size_t i = 1; i < c.buffers && !device.written[i].bytes.empty(); ++i)  // no copy
-            EXPECT_EQ(device.written[i].data - device.written[i - 1].data,
-                      ptrdiff_t(kWavChunkBytes));
     }
 }
 

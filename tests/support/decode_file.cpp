@@ -10,24 +10,20 @@ namespace zirvak::test {
 DecodedStream DecodeBytes(std::span<const uint8_t> file, const mpeg::DecoderOptions& options) {
     DecodedStream out;
     mpeg::DecoderPtr decoder = mpeg::CreateDecoder();
-    MpegAudioBounds bounds;
-    if (!LocateMpegAudio(*decoder, file, bounds)) {
-        out.error = mpeg::LastDecoderError(*decoder);
-        return out;
-    }
-    const uint8_t* data = file.data();
-    MpegFrameWalk walk(*decoder, data + bounds.firstFrame,
-                       data + bounds.audioStart + bounds.audioBytes);
     mpeg::SetDecoderOptions(*decoder, options);
-    if (!walk.SetUp(/*keepOptions=*/true)) {
+    MemorySource source(file);
+    MpegStream stream;
+    if (OpenMpegStream(*decoder, source, stream, nullptr, /*keepOptions=*/true) !=
+        FileProblem::kNone) {
         out.error = mpeg::LastDecoderError(*decoder);
         return out;
     }
+    MpegFrameWalk& walk = *stream.walk;
     out.setUp = true;
     out.info = walk.info();
     const size_t slot = size_t(out.info.outputBytesPerFrame);
     const uint8_t silence = out.info.outputBits == 8 ? 0x80 : 0x00;
-    while (!walk.AtEnd()) {
+    while (!walk.AtEnd() && uint64_t(out.frames) < stream.playableSlots()) {
         out.pcm.resize(out.pcm.size() + slot, silence);
         if (walk.DecodeNext(out.pcm.data() + out.pcm.size() - slot)) ++out.framesDecoded;
         ++out.frames;

@@ -1,0 +1,50 @@
+#include "input.h"
+
+#include <cstdio>
+
+#include "commands.h"
+#include "player_engine.h"
+
+namespace zirvak::cli {
+
+bool OpenInput(const std::string& path, Input& in, std::string& error) {
+    std::string detail;
+    FileProblem problem = in.file.Open(path, &detail);
+    if (problem == FileProblem::kNone) {
+        in.isWave = LooksLikeWav(in.file);
+        if (in.isWave) {
+            problem = ReadWavHeader(in.file, in.wav, &detail);
+        } else {
+            in.decoder = mpeg::CreateDecoder();
+            problem = OpenMpegStream(*in.decoder, in.file, in.mpeg, &detail);
+        }
+    }
+    if (problem == FileProblem::kNone) return true;
+    error = DescribeFileProblem(path, problem, detail);
+    return false;
+}
+
+std::string OpenFailureText(const PlayerEngine& engine, const std::string& path, int32_t result) {
+    switch (result) {
+        case kOpenNoDevice:
+            return "no sound output could be opened";
+        case kOpenNoBufferMemory:
+            return "not enough memory to play " + path;
+        default:
+            return DescribeFileProblem(path, engine.failure(), engine.failureDetail());
+    }
+}
+
+int Fail(const std::string& message) {
+    std::fprintf(stderr, "zirvak-cli: %s\n", message.c_str());
+    return 1;
+}
+
+std::string FormatDuration(double seconds) {
+    char text[32];
+    const int minutes = int(seconds / 60);
+    std::snprintf(text, sizeof text, "%d:%06.3f", minutes, seconds - 60.0 * minutes);
+    return text;
+}
+
+}  // namespace zirvak::cli

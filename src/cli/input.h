@@ -1,0 +1,30 @@
+// Opens the file a command reads: a WAV file or an MPEG stream, located, scanned and set up.
+#pragma once
+
+#include <string>
+
+#include "input_file.h"
+#include "mpeg_decoder.h"
+#include "mpeg_source.h"
+#include "wav_file.h"
+
+namespace zirvak::cli {
+
+struct Input {
+    InputFile file;
+    bool isWave = false;
+    WavInfo wav;
+    mpeg::DecoderPtr decoder;
+    MpegStream mpeg;
+};
+
+// Fills `in`, or returns false with the one-line reason in `error`.
+bool OpenInput(const std::string& path, Input& in, std::string& error);
+
+// Prints "zirvak-cli: " and `message` on stderr; returns exit status 1.
+int Fail(const std::string& message);
+
+// m:ss.sss
+std::string FormatDuration(double seconds);
+
+}  // namespace zirvak::cli

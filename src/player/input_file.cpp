@@ -36,8 +36,11 @@ FileProblem InputFile::Open(const std::string& path, std::string* detail) {
     }
     if (!S_ISREG(st.st_mode)) {
         ::close(fd);
-        return Fail(FileProblem::kNotRegular, S_ISDIR(st.st_mode) ? "a folder" : "not a file",
-                    detail);
+        const char* kind = S_ISDIR(st.st_mode)    ? "a folder"
+                           : S_ISFIFO(st.st_mode) ? "a pipe"
+                           : S_ISSOCK(st.st_mode) ? "a socket"
+                                                  : "a device";
+        return Fail(FileProblem::kNotRegular, kind, detail);
     }
     // Reads of a regular file never wait on a writer; blocking mode keeps them plain.
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);

@@ -213,7 +213,12 @@ void MpegFrameWalk::Prepare() {
             ParseFrame(decoder_, view, info, 0) && SameStream(info, first_) && LengthOf(info) > 0;
         const size_t length = isFrame ? size_t(LengthOf(info)) : 0;
         Slot frame{Kind::kFrame, cursor_, int32_t(length), info.bitrateIndex, cursor_ + length};
-        // A frame that reaches the end of the audio is its last, even when cut short.
+        // A frame that reaches the end of the audio is its last, even when cut short; but not
+        // one cut short by the file shrinking under us.
+        if (isFrame && view.size() < length && window_.cameShort()) {
+            next_.kind = Kind::kEnd;
+            return;
+        }
         if (isFrame &&
             (view.size() < length + 4 || HeaderOfStream(decoder_, view.data() + length, first_))) {
             next_ = frame;

@@ -1,6 +1,7 @@
 // The engine under two threads (run under ThreadSanitizer too): transport commands while a
 // device thread completes buffers at random moments, and whole runs through SDL's disk driver.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -209,6 +210,37 @@ TEST(EngineThreads, SdlPlaysWhatRenderWrites) {
         ASSERT_GE(heard.size(), lead + rendered.size());
         EXPECT_TRUE(std::equal(rendered.begin(), rendered.end(), heard.begin() + ptrdiff_t(lead)));
         EXPECT_EQ(FirstNonZero(heard, lead + rendered.size()), heard.size());
+    }
+}
+
+// A file truncated while SDL plays it, at several moments, on SDL's real-time dummy output: the
+// device's thread finds the file short at its next refill and the run stops, without a signal.
+TEST(EngineThreads, FileTruncatedUnderSdlStopsCleanly) {
+    TempDir dir;
+    const Bytes wav = MakeWav({}, Pcm16Pattern(kWavChunkBytes * 5 / 4, 2));  // five chunks
+    const Bytes mp3 = ReadFileBytes(
+        EncodeMp3(dir, "long", MakeWav({}, Pcm16Pattern(8 * 44100, 2)), "-b 64"));  // five buffers
+    const struct {
+        const Bytes& file;
+        off_t keep;
+        int afterMs;
+    } cases[] = {{wav, 0, 200}, {wav, 4096, 1900}, {mp3, 4096, 200}, {mp3, 0, 1900}};
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << (&c.file == &wav ? "wav" : "mp3") << " cut to " << c.keep
+                                        << " after " << c.afterMs << " ms");
+        const std::string path = WriteBytes(dir.Path("playing"), c.file);
+        SdlAudioDevice device;
+        PlayerEngine engine(device);
+        ASSERT_EQ(engine.Open(path, 0, kDefaultEndMs), kOpenStarted);
+        std::this_thread::sleep_for(std::chrono::milliseconds(c.afterMs));
+        ASSERT_EQ(truncate(path.c_str(), c.keep), 0);
+        for (const auto deadline = Clock::now() + std::chrono::seconds(20);
+             engine.state() != Stopped && Clock::now() < deadline;)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        EXPECT_EQ(engine.state(), Stopped);
+        EXPECT_TRUE(engine.fileChanged());
+        engine.Close();
     }
 }
 

@@ -46,15 +46,25 @@ bool HeaderOfStream(mpeg::Decoder& decoder, const uint8_t* bytes, const mpeg::Fr
     return mpeg::ParseHeader(decoder, bytes, next) == 1 && SameStream(next, stream);
 }
 
+// What a search met before it found a stream: the first frame sync, and whether the decoder took
+// its header (a free-format stream's headers are refused, and say so).
+struct FirstSync {
+    bool seen = false;
+    bool valid = false;
+    int32_t error = mpeg::kErrorNoSync;
+};
+
 // True when `view` (the bytes from a position to at least kFrameView on, or to the end of the
 // audio) starts a stream: a frame that fits, followed by another header of its stream or by
-// the end. With `stream`, only a frame of that stream counts. `sawHeader` is set when the
-// position holds a valid header at all.
+// the end. With `stream`, only a frame of that stream counts.
 bool StartsStream(mpeg::Decoder& decoder, std::span<const uint8_t> view,
-                  const mpeg::FrameHeader* stream, bool& sawHeader) {
+                  const mpeg::FrameHeader* stream, FirstSync& firstSync) {
     mpeg::StreamInfo info;
-    if (!ParseFrame(decoder, view, info, 0)) return false;
-    sawHeader = true;
+    const bool parsed = ParseFrame(decoder, view, info, 0);
+    if (!firstSync.seen && (parsed || mpeg::LastDecoderError(decoder) != mpeg::kErrorNoSync)) {
+        firstSync = {true, parsed, mpeg::LastDecoderError(decoder)};
+    }
+    if (!parsed) return false;
     if (stream && !SameStream(info, *stream)) return false;
     const size_t length = size_t(std::max(LengthOf(info), 0));
     if (length == 0 || length > view.size()) return false;
@@ -67,7 +77,7 @@ bool StartsStream(mpeg::Decoder& decoder, std::span<const uint8_t> view,
 // window's end when there is none. Runs of bytes without a single 0xFF are passed over whole,
 // and holes of a sparse file are not read at all.
 uint64_t FindStreamStart(mpeg::Decoder& decoder, ByteWindow& window, uint64_t from,
-                         const mpeg::FrameHeader* stream, bool& sawHeader) {
+                         const mpeg::FrameHeader* stream, FirstSync& firstSync) {
     uint64_t pos = from;
     for (;;) {
         const std::span<const uint8_t> view = window.At(pos, kFrameView);
@@ -81,7 +91,7 @@ uint64_t FindStreamStart(mpeg::Decoder& decoder, ByteWindow& window, uint64_t fr
             if (hit == nullptr) break;
             i = size_t(static_cast<const uint8_t*>(hit) - view.data());
             sawSync = true;
-            if (StartsStream(decoder, view.subspan(i), stream, sawHeader)) return pos + i;
+            if (StartsStream(decoder, view.subspan(i), stream, firstSync)) return pos + i;
         }
         if (reachesEnd) return window.end();
         pos += usable;
@@ -144,11 +154,13 @@ FileProblem LocateMpegAudio(mpeg::Decoder& decoder, ByteSource& source, MpegAudi
     }
     const uint64_t end = EndBeforeTrailingTags(source, start);
     ByteWindow window(source, end);
-    bool sawHeader = false;
-    const uint64_t first = FindStreamStart(decoder, window, start, nullptr, sawHeader);
+    FirstSync firstSync;
+    const uint64_t first = FindStreamStart(decoder, window, start, nullptr, firstSync);
     if (first >= window.end()) {
-        return sawHeader ? fail(FileProblem::kNoAudio, mpeg::LastDecoderError(decoder))
-                         : fail(FileProblem::kNotPlayable, mpeg::kErrorNoSync);
+        // MPEG audio headers without a frame of a stream: no audio. Otherwise not MPEG audio,
+        // for the reason its first frame sync was refused (or for having none).
+        return firstSync.valid ? fail(FileProblem::kNoAudio, mpeg::kErrorNone)
+                               : fail(FileProblem::kNotPlayable, firstSync.error);
     }
     bounds = {start, window.end(), first};
     return FileProblem::kNone;
@@ -225,8 +237,8 @@ void MpegFrameWalk::Prepare() {
             return;
         }
         // Damage. Find where the stream goes on.
-        bool sawHeader = false;
-        const uint64_t resume = FindStreamStart(decoder_, window_, cursor_ + 1, &first_, sawHeader);
+        FirstSync ignored;
+        const uint64_t resume = FindStreamStart(decoder_, window_, cursor_ + 1, &first_, ignored);
         const bool resumes = resume < window_.end();
         if (isFrame && resume >= cursor_ + length) {
             // The frame is whole; after it lie junk or lost frames. One frame's worth of bytes

@@ -1,0 +1,100 @@
+#include "cli_runner.h"
+
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+namespace zirvak::test {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::string ReadText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+}  // namespace
+
+std::string Quote(const std::string& s) {
+    std::string quoted = "'";
+    for (char c : s) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+CliResult Cli(const std::string& args) {
+    const std::string base =
+        (std::filesystem::temp_directory_path() / ("zirvak-cli-" + std::to_string(getpid())))
+            .string();
+    const std::string out = base + ".out", err = base + ".err";
+    const int raw = std::system(("timeout 20 " + Quote(ZIRVAK_CLI) + " " + args + " >" +
+                                 Quote(out) + " 2>" + Quote(err) + " </dev/null")
+                                    .c_str());
+    CliResult r{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadText(out), ReadText(err)};
+    std::filesystem::remove(out);
+    std::filesystem::remove(err);
+    return r;
+}
+
+PtyCli::PtyCli(const std::string& args) {
+    child_ = forkpty(&master_, nullptr, nullptr, nullptr);
+    if (child_ == 0) {
+        execl("/bin/sh", "sh", "-c", ("exec " + Quote(ZIRVAK_CLI) + " " + args).c_str(),
+              static_cast<char*>(nullptr));
+        _exit(127);
+    }
+}
+
+PtyCli::~PtyCli() {
+    if (WaitForExit(0) == -1 && child_ > 0) {
+        kill(child_, SIGKILL);
+        waitpid(child_, nullptr, 0);
+    }
+    if (master_ >= 0) close(master_);
+}
+
+void PtyCli::Type(const std::string& keys) {
+    if (write(master_, keys.data(), keys.size()) < 0) return;
+}
+
+const std::string& PtyCli::ReadFor(int ms) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
+    for (;;) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0) break;
+        pollfd p{master_, POLLIN, 0};
+        if (poll(&p, 1, int(left)) <= 0) continue;
+        char buffer[4096];
+        const ssize_t n = read(master_, buffer, sizeof buffer);
+        if (n <= 0) break;  // the program has gone and closed its side
+        output_.append(buffer, size_t(n));
+    }
+    return output_;
+}
+
+int PtyCli::WaitForExit(int ms) {
+    if (status_ != -1 || child_ <= 0) return status_;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
+    for (;;) {
+        int raw = 0;
+        if (waitpid(child_, &raw, WNOHANG) == child_) {
+            status_ = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+            return status_;
+        }
+        if (Clock::now() >= deadline) return -1;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
+}  // namespace zirvak::test

@@ -6,7 +6,8 @@ FILE ?= res/demo.mp3
 # Every Debian package the project needs, in one place.
 DEB_PACKAGES := cmake ninja-build g++ pkg-config python3 libgtest-dev libgmock-dev \
                 libbenchmark-dev libsdl2-dev qt6-base-dev qt6-base-dev-tools libgl-dev \
-                clang libfuzzer-14-dev mpg123 lame sox twolame python3-pil fonts-dejavu-core
+                clang libfuzzer-14-dev mpg123 lame sox twolame python3-pil fonts-dejavu-core \
+                time
 
 SUDO := $(shell [ "$$(id -u)" = "0" ] || echo sudo)
 
@@ -74,6 +75,7 @@ bench: build
 	./build/release/bench/zirvak_bench
 	./build/release/bench/zirvak_scene_bench
 	python3 bench/compare_with_mpg123.py
+	./bench/peak_memory.sh
 
 format:
 	find src tests bench tools -name '*.cpp' -o -name '*.h' | xargs clang-format -i

@@ -17,6 +17,9 @@ public:
 
     // Reads [0, end) of `source` at most.
     ByteWindow(ByteSource& source, uint64_t end);
+    ~ByteWindow();
+    ByteWindow(const ByteWindow&) = delete;
+    ByteWindow& operator=(const ByteWindow&) = delete;
 
     // The bytes from `offset` on that the window holds after making sure of at least `want` of
     // them (want ≤ kCapacity / 2): fewer only where the readable bytes end first. Valid until

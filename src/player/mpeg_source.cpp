@@ -179,7 +179,19 @@ bool MpegFrameWalk::Begin() {
     lastFrameEnd_ = begin_;
     lowestBitrate_ = highestBitrate_ = 0;
     first_ = {};
-    return ParseFrame(decoder_, window_.At(begin_, kFrameView), first_, 0);
+    frameLengths_ = {};
+    const std::span<const uint8_t> view = window_.At(begin_, kFrameView);
+    if (!ParseFrame(decoder_, view, first_, 0)) return false;
+    // The lengths a frame of this stream can have, at each bit rate, without and with padding.
+    uint8_t header[kParseBytes] = {};
+    std::memcpy(header, view.data(), 4);
+    for (size_t i = 0; i < frameLengths_.size(); ++i) {
+        header[2] = uint8_t((header[2] & 0x0F) | ((i + 1) << 4));
+        mpeg::StreamInfo info;
+        if (ParseFrame(decoder_, header, info, 0))
+            frameLengths_[i] = {uint32_t(info.minFrameLength), uint32_t(info.maxFrameLength)};
+    }
+    return true;
 }
 
 bool MpegFrameWalk::SetUp(bool keepOptions) {
@@ -201,9 +213,18 @@ bool MpegFrameWalk::SetUp(bool keepOptions) {
     return mpeg::SetUpStream(decoder_, frame, available) == 1;
 }
 
-bool MpegFrameWalk::AboutOneFrame(uint64_t bytes) const {
-    const uint64_t average = frames_ ? frameBytes_ / frames_ : uint64_t(LengthOf(first_));
-    return 2 * bytes >= average && 2 * bytes < 3 * average;
+// The frames whose place `gap` bytes between two good frames take. One when they are exactly one
+// frame of the stream at some bit rate: a frame whose header was destroyed. n when a stream of
+// constant bit rate lost n whole frames there (a run of zeros), up to kMostLostFrames. None for
+// junk that was inserted, or for runs too long to be worth keeping the time of.
+uint32_t MpegFrameWalk::LostFramesIn(uint64_t gap) const {
+    if (gap == 0) return 0;
+    for (const auto& [shortest, longest] : frameLengths_)
+        if (gap == shortest || gap == longest) return 1;
+    if (frames_ == 0 || lowestBitrate_ != highestBitrate_ || lowestBitrate_ < 1) return 0;
+    const auto& [shortest, longest] = frameLengths_[size_t(lowestBitrate_ - 1)];
+    const uint64_t n = shortest ? gap / shortest : 0;
+    return n >= 2 && n <= kMostLostFrames && gap <= n * longest ? uint32_t(n) : 0;
 }
 
 // Works out the next slot, once: the frame at the cursor when the next header follows it as
@@ -241,11 +262,11 @@ void MpegFrameWalk::Prepare() {
         const uint64_t resume = FindStreamStart(decoder_, window_, cursor_ + 1, &first_, ignored);
         const bool resumes = resume < window_.end();
         if (isFrame && resume >= cursor_ + length) {
-            // The frame is whole; after it lie junk or lost frames. One frame's worth of bytes
-            // is a frame whose header was destroyed: it keeps its place as silence.
+            // The frame is whole; after it lie junk or lost frames, which keep their place as
+            // silence.
             frame.resumeAt = resume;
             frame.skipsBytes = resume > cursor_ + length;
-            frame.lostAfter = resumes && AboutOneFrame(resume - (cursor_ + length));
+            frame.lostAfter = resumes ? LostFramesIn(resume - (cursor_ + length)) : 0;
             next_ = frame;
             return;
         }
@@ -254,7 +275,8 @@ void MpegFrameWalk::Prepare() {
         const uint64_t gap = resume - cursor_;
         cursor_ = resume;
         resetReservoir_ = true;
-        if (resumes && (isFrame || AboutOneFrame(gap))) {
+        if (resumes) lostPending_ = isFrame ? 1 : LostFramesIn(gap);
+        if (lostPending_ > 0) {
             next_.kind = Kind::kLost;
             return;
         }
@@ -266,7 +288,7 @@ void MpegFrameWalk::Consume() {
         case Kind::kFrame:
             cursor_ = next_.resumeAt;
             lastFrameEnd_ = std::min(next_.offset + uint64_t(next_.length), window_.end());
-            if (next_.lostAfter) ++lostPending_;
+            lostPending_ += next_.lostAfter;
             if (next_.skipsBytes) resetReservoir_ = true;
             if (frames_ == 0 || next_.bitrateIndex < lowestBitrate_)
                 lowestBitrate_ = next_.bitrateIndex;

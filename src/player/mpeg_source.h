@@ -9,10 +9,12 @@
 // frames lost are the damaged ones and never the rest of the file.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "byte_source.h"
 #include "byte_window.h"
@@ -79,13 +81,16 @@ private:
         int32_t length = 0;
         int32_t bitrateIndex = 0;
         uint64_t resumeAt = 0;    // where the walk goes on after this frame
-        bool lostAfter = false;   // one frame was lost between this frame and resumeAt
+        uint32_t lostAfter = 0;   // frames lost between this frame and resumeAt
         bool skipsBytes = false;  // resumeAt lies beyond this frame's end
     };
 
     void Prepare();
     void Consume();
-    bool AboutOneFrame(uint64_t bytes) const;
+    uint32_t LostFramesIn(uint64_t gap) const;
+
+    // The longest run of lost frames given silent slots of their own.
+    static constexpr uint64_t kMostLostFrames = 8;
 
     mpeg::Decoder& decoder_;
     ByteWindow window_;
@@ -93,6 +98,8 @@ private:
     uint64_t cursor_;
     mpeg::StreamInfo first_{};
     mpeg::StreamInfo info_{};
+    // Frame lengths of the stream at bit-rate indices 1 to 14: without and with padding.
+    std::array<std::pair<uint32_t, uint32_t>, 14> frameLengths_{};
     Slot next_;
     uint32_t lostPending_ = 0;     // lost frames still to be given their silent slots
     bool resetReservoir_ = false;  // bytes were skipped: earlier main data no longer fits

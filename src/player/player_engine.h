@@ -78,8 +78,6 @@ public:
 
     // What is playing (valid from a successful Open until Close).
     bool isWave() const { return isWave_; }
-    const WavInfo& wavInfo() const { return wav_; }
-    const MpegStream& mpegStream() const { return mpeg_; }
     uint32_t sampleRate() const { return sampleRate_; }
     int32_t channels() const { return channels_; }
     uint32_t clipLengthMs() const;

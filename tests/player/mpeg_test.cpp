@@ -1,6 +1,8 @@
 // MPEG playback: the clip plan, where the audio lies between tags and junk, and what the engine
 // plays compared with zirvak-cli decode of the same file.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -136,6 +138,21 @@ TEST(MpegClip, OnlyFramesAreAudioNotTagsJunkOrZeros) {
         EXPECT_TRUE(Render(dir, path) == decodedSample);
         EXPECT_TRUE(Decode(dir, path) == decodedSample);
     }
+}
+
+// A stream 2.5 GiB into a file, after a hole that reads as zeros: offsets past 2 and 4 GiB.
+TEST(MpegPlayback, StreamsPastTwoGibibytesPlay) {
+    TempDir dir;
+    const Bytes sample = Sample();
+    const std::string path = dir.Path("far.mp2");
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(pwrite(fd, sample.data(), sample.size(), off_t(5) << 29), ssize_t(sample.size()));
+    ASSERT_EQ(ftruncate(fd, off_t(9) << 29), 0);  // and zeros after it, to 4.5 GiB
+    close(fd);
+    const Bytes decoded = Decode(dir, WriteBytes(dir.Path("near.mp2"), sample));
+    EXPECT_TRUE(PlayFile(path).pcm == decoded);
+    EXPECT_TRUE(Decode(dir, path) == decoded);
 }
 
 TEST(MpegPlayback, RenderAndTheEngineAreTheDecodedStream) {

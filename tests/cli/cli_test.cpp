@@ -69,6 +69,21 @@ TEST(ZirvakCli, InfoDescribesTheStream) {
     }
 }
 
+// Without its VBR header, a VBR stream's length and average rate come from its frames.
+TEST(ZirvakCli, InfoOfAVbrStreamWithoutHeaderCountsItsFrames) {
+    TempDir dir;
+    const Bytes file = ReadFileBytes(RepoPath("tests/fixtures/mp3/mpeg1_44100_joint_vbr.mp3"));
+    const std::vector<size_t> frames = FrameOffsets(file);  // the VBR header's frame first
+    ASSERT_EQ(frames.size(), 34u);
+    const std::string path = WriteBytes(dir.Path("headless.mp3"),
+                                        Bytes(file.begin() + ptrdiff_t(frames[1]), file.end()));
+    const CliResult r = Cli("info " + Quote(path));
+    EXPECT_EQ(r.status, 0);
+    for (const std::string line :
+         {"bit rate:    variable (no VBR header; ", "frames:      32\n", "duration:    0:00.836\n"})
+        EXPECT_NE(r.out.find(line), std::string::npos) << line << r.out;
+}
+
 TEST(ZirvakCli, DecodeWritesAWavFileAndTheSameSamplesRaw) {
     for (const char* name : {"mpeg1_44100_stereo_cbr128.mp3", "mpeg1_48000_mono_vbr.mp3"}) {
         SCOPED_TRACE(name);

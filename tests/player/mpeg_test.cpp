@@ -10,6 +10,7 @@
 
 #include "mpeg_source.h"
 #include "player_fixtures.h"
+#include "support/fixtures.h"
 
 namespace zirvak::test {
 namespace {
@@ -103,40 +104,51 @@ Bytes ApeTag(bool withHeader) {
     return withHeader ? Concat({block(true), item, block(false)}) : Concat({item, block(false)});
 }
 
+// Streams without a VBR header whose frames are all there is to know their length by: constant
+// (Layer II) and variable (Layer III from lame -V 6 -t, on 8 s of the demo song).
 TEST(MpegClip, OnlyFramesAreAudioNotTagsJunkOrZeros) {
-    const Bytes sample = Sample();
+    TempDir dir;
+    const Bytes song = Decode(dir, RepoPath("res/demo.mp3"));
+    const Bytes vbr = ReadFileBytes(
+        EncodeMp3(dir, "vbr", MakeWav({}, std::span(song).first(8 * 44100 * 4)), "-V 6 -t"));
     Bytes id3v1(128, 0x20);
     std::memcpy(id3v1.data(), "TAG", 3);
     const Bytes zeros(20000, 0);
-    const struct {
-        const char* name;
-        Bytes file;
-        uint64_t firstFrame;
-    } cases[] = {
-        {"ID3v2, junk, ID3v1", Concat({Id3v2(), Junk(), sample, id3v1}), 0x85 + 10 + 300},
-        {"zeros after", Concat({sample, zeros}), 0},
-        {"APE and ID3v1", Concat({sample, ApeTag(true), id3v1}), 0},
-        {"APE without header", Concat({Junk(), sample, ApeTag(false)}), 300},
-        {"junk, zeros, junk", Concat({sample, Junk(), zeros, Junk()}), 0},
-    };
-    TempDir dir;
-    const Bytes decodedSample = Decode(dir, WriteBytes(dir.Path("sample.mp2"), sample));
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        mpeg::DecoderPtr decoder = mpeg::CreateDecoder();
-        MemorySource source(c.file);
-        MpegStream stream;
-        ASSERT_EQ(OpenMpegStream(*decoder, source, stream), FileProblem::kNone);
-        EXPECT_EQ(stream.bounds.firstFrame, c.firstFrame);
-        EXPECT_EQ(stream.scan.audioEnd, c.firstFrame + sample.size());
-        EXPECT_EQ(stream.audioFrames(), 154u);
+    const Bytes cbr = Sample();
+    for (const Bytes* played : {&cbr, &vbr}) {
+        const Bytes& stream = *played;
+        const size_t frames = FrameOffsets(stream).size() - 1;
+        const Bytes decoded = Decode(dir, WriteBytes(dir.Path("clean.mp3"), stream));
+        const struct {
+            const char* name;
+            Bytes file;
+            uint64_t firstFrame;
+        } cases[] = {
+            {"as encoded", stream, 0},
+            {"ID3v2, junk, ID3v1", Concat({Id3v2(), Junk(), stream, id3v1}), 0x85 + 10 + 300},
+            {"zeros after", Concat({stream, zeros}), 0},
+            {"APE and ID3v1", Concat({stream, ApeTag(true), id3v1}), 0},
+            {"APE without header", Concat({Junk(), stream, ApeTag(false)}), 300},
+            {"junk, zeros, junk", Concat({stream, Junk(), zeros, Junk()}), 0},
+        };
+        for (const auto& c : cases) {
+            SCOPED_TRACE(testing::Message() << frames << " frames, " << c.name);
+            mpeg::DecoderPtr decoder = mpeg::CreateDecoder();
+            MemorySource source(c.file);
+            MpegStream mpeg;
+            ASSERT_EQ(OpenMpegStream(*decoder, source, mpeg), FileProblem::kNone);
+            EXPECT_EQ(mpeg.bounds.firstFrame, c.firstFrame);
+            EXPECT_EQ(mpeg.scan.audioEnd, c.firstFrame + stream.size());
+            EXPECT_EQ(mpeg.audioFrames(), frames);
+            EXPECT_EQ(mpeg.scan.bitrateVaries, played == &vbr);
 
-        const std::string path = WriteBytes(dir.Path("file.mp2"), c.file);
-        const EngineRun run = PlayFile(path);
-        EXPECT_EQ(run.clip.lengthMs, uint32_t(154 * (1152 * 1000.0f / 44100)));
-        EXPECT_TRUE(run.pcm == decodedSample);
-        EXPECT_TRUE(Render(dir, path) == decodedSample);
-        EXPECT_TRUE(Decode(dir, path) == decodedSample);
+            const std::string path = WriteBytes(dir.Path("file.mp3"), c.file);
+            const EngineRun run = PlayFile(path);
+            EXPECT_EQ(run.clip.lengthMs, uint32_t(float(frames) * (1152 * 1000.0f / 44100)));
+            EXPECT_TRUE(run.pcm == decoded);
+            EXPECT_TRUE(Render(dir, path) == decoded);
+            EXPECT_TRUE(Decode(dir, path) == decoded);
+        }
     }
 }
 

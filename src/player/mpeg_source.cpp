@@ -22,17 +22,34 @@ int32_t ClampToInt(size_t n) {
     return n > size_t(INT32_MAX) ? INT32_MAX : int32_t(n);
 }
 
-// Parses the frame at the start of `bytes`; a short tail is parsed from a zero-padded copy.
+// A frame's bytes as the decoder's parser wants them: 156 at least, whatever the frame's length,
+// so a short tail is offered as a zero-padded copy.
+class ParseView {
+public:
+    explicit ParseView(std::span<const uint8_t> bytes)
+        : data_(bytes.data()), size_(ClampToInt(bytes.size())) {
+        if (bytes.size() < kParseBytes) {
+            std::memset(padded_, 0, kParseBytes);
+            std::memcpy(padded_, bytes.data(), bytes.size());
+            data_ = padded_;
+            size_ = int32_t(kParseBytes);
+        }
+    }
+    const uint8_t* data() const { return data_; }
+    int32_t size() const { return size_; }
+
+private:
+    const uint8_t* data_;
+    int32_t size_;
+    uint8_t padded_[kParseBytes];
+};
+
+// Parses the frame at the start of `bytes`.
 bool ParseFrame(mpeg::Decoder& decoder, std::span<const uint8_t> bytes, mpeg::StreamInfo& info,
                 int32_t publish) {
     if (bytes.size() < 4) return false;
-    if (bytes.size() < kParseBytes) {
-        uint8_t padded[kParseBytes] = {};
-        std::memcpy(padded, bytes.data(), bytes.size());
-        return mpeg::ParseFrameInfo(decoder, padded, int32_t(kParseBytes), info, publish) == 1;
-    }
-    return mpeg::ParseFrameInfo(decoder, bytes.data(), ClampToInt(bytes.size()), info, publish) ==
-           1;
+    const ParseView view(bytes);
+    return mpeg::ParseFrameInfo(decoder, view.data(), view.size(), info, publish) == 1;
 }
 
 // What makes frames one stream: the same version, layer, sample rate and channel count.
@@ -200,17 +217,9 @@ bool MpegFrameWalk::SetUp(bool keepOptions) {
     mpeg::InitDecoderTables(decoder_);
     if (keepOptions) mpeg::SetDecoderOptions(decoder_, options);
     if (!Begin()) return false;
-    const std::span<const uint8_t> view = window_.At(begin_, kFrameView);
-    uint8_t padded[kParseBytes] = {};
-    const uint8_t* frame = view.data();
-    int32_t available = ClampToInt(view.size());
-    if (view.size() < kParseBytes) {
-        std::memcpy(padded, view.data(), view.size());
-        frame = padded;
-        available = int32_t(kParseBytes);
-    }
-    if (!mpeg::ParseFrameInfo(decoder_, frame, available, first_, 1)) return false;
-    return mpeg::SetUpStream(decoder_, frame, available) == 1;
+    const ParseView view(window_.At(begin_, kFrameView));
+    if (!mpeg::ParseFrameInfo(decoder_, view.data(), view.size(), first_, 1)) return false;
+    return mpeg::SetUpStream(decoder_, view.data(), view.size()) == 1;
 }
 
 // The frames whose place `gap` bytes between two good frames take. One when they are exactly one

@@ -37,8 +37,9 @@ int main(int argc, char** argv) {
     const QStringList files = parser.positionalArguments();
     if (!files.isEmpty()) {
         const std::string path = files.first().toStdString();
-        if (window.commands().OpenFile(path) != zirvak::kOpenStarted) {
-            std::fprintf(stderr, "zirvak: %s cannot be played\n", path.c_str());
+        const int32_t result = window.commands().OpenFile(path);
+        if (result != zirvak::kOpenStarted) {
+            std::fprintf(stderr, "zirvak: %s\n", engine.DescribeFailure(path, result).c_str());
             if (parser.isSet(screenshot)) return 1;
         }
     }

@@ -2,9 +2,6 @@
 
 #include <cstdio>
 
-#include "commands.h"
-#include "player_engine.h"
-
 namespace zirvak::cli {
 
 bool OpenInput(const std::string& path, Input& in, std::string& error) {
@@ -22,17 +19,6 @@ bool OpenInput(const std::string& path, Input& in, std::string& error) {
     if (problem == FileProblem::kNone) return true;
     error = DescribeFileProblem(path, problem, detail);
     return false;
-}
-
-std::string OpenFailureText(const PlayerEngine& engine, const std::string& path, int32_t result) {
-    switch (result) {
-        case kOpenNoDevice:
-            return "no sound output could be opened";
-        case kOpenNoBufferMemory:
-            return "not enough memory to play " + path;
-        default:
-            return DescribeFileProblem(path, engine.failure(), engine.failureDetail());
-    }
 }
 
 int Fail(const std::string& message) {

@@ -122,7 +122,7 @@ int RunPlay(const std::string& path) {
     SdlAudioDevice device;
     PlayerEngine engine(device);
     const int32_t result = engine.Open(path, 0, kDefaultEndMs);
-    if (result != kOpenStarted) return Fail(OpenFailureText(engine, path, result));
+    if (result != kOpenStarted) return Fail(engine.DescribeFailure(path, result));
     const bool colour = isatty(STDOUT_FILENO) != 0;
     RawTerminal terminal;
     PlayClock clock;

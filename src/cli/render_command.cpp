@@ -14,7 +14,7 @@ int RunRender(const std::string& path, const std::string& outPath) {
     PlayerEngine engine(device);
     const int32_t result = engine.Open(path, 0, kDefaultEndMs);
     if (result == kOpenNoDevice) return Fail("cannot write " + outPath);
-    if (result != kOpenStarted) return Fail(OpenFailureText(engine, path, result));
+    if (result != kOpenStarted) return Fail(engine.DescribeFailure(path, result));
     // Each delivered completion refills and queues the next buffer, until the run ends.
     device.DeliverCompletions();
     const bool changed = engine.fileChanged();

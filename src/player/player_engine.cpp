@@ -63,6 +63,17 @@ int32_t PlayerEngine::Open(const std::string& path, uint32_t startMs, uint32_t e
     return StartRun();
 }
 
+std::string PlayerEngine::DescribeFailure(const std::string& path, int32_t result) const {
+    switch (result) {
+        case kOpenNoDevice:
+            return "no sound output could be opened";
+        case kOpenNoBufferMemory:
+            return "not enough memory to play " + path;
+        default:
+            return DescribeFileProblem(path, failure_, failureDetail_);
+    }
+}
+
 int32_t PlayerEngine::Refuse(FileProblem problem, const std::string& detail) {
     failure_ = problem;
     failureDetail_ = detail;

@@ -70,7 +70,8 @@ public:
     bool fileChanged() const { return fileChanged_.load(); }
     // Why the last Open or Restart failed with kOpenFileFailed or kOpenNoAudio.
     FileProblem failure() const { return failure_; }
-    const std::string& failureDetail() const { return failureDetail_; }
+    // The one sentence that tells the user why Open or Restart of `path` gave `result`.
+    std::string DescribeFailure(const std::string& path, int32_t result) const;
     void ClearEndReached() { endReached_.store(false); }
     uint8_t currentBuffer() const { return currentBuffer_.load(); }
     // Copies the marker list of output buffer `buffer` (0 or 1); returns its count.

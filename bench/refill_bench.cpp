@@ -6,7 +6,7 @@
 #include <string>
 
 #include "bench_files.h"
-#include "manual_audio_device.h"
+#include "test_audio_device.h"
 #include "player_engine.h"
 
 namespace zirvak::bench {
@@ -14,7 +14,8 @@ namespace {
 
 void BM_MpegRefill320k(benchmark::State& state) {
     const std::string path = SourcePath("build/bench-files/bench-320.mp3");
-    ManualAudioDevice device;
+    TestAudioDevice device;
+    device.keepCopies = false;
     PlayerEngine engine(device);
     if (engine.Open(path, 0, kDefaultEndMs) != kOpenStarted) {
         state.SkipWithError("missing input (run bench/make_bench_files.sh)");

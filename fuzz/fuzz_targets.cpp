@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "beat_markers.h"
-#include "manual_audio_device.h"
+#include "test_audio_device.h"
 #include "mpeg_source.h"
 #include "player_engine.h"
 
@@ -56,7 +56,8 @@ void PlayFile(const uint8_t* data, size_t size) {
         std::fwrite(data + kScript, 1, size - kScript, f);
         std::fclose(f);
     }
-    ManualAudioDevice device;
+    TestAudioDevice device;
+    device.keepCopies = false;
     {
         PlayerEngine engine(device);
         const uint32_t endMs = data[0] & 1 ? kDefaultEndMs : uint32_t(data[0]) * 100;

@@ -1,13 +1,43 @@
 // zirvak: the player's window. Opens and plays a file named on the command line.
 //   zirvak [FILE]
-//   zirvak --screenshot OUT.png --ticks N FILE   plays FILE, runs N animation ticks, saves the
-//                                                window's content and quits
+//   zirvak --screenshot OUT.png [--ticks N] [FILE]   plays FILE (if any), runs N animation
+//                                                    ticks, saves the window's content, quits
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QTimer>
 #include <cstdio>
 
 #include "main_dialog.h"
+#include "close_on_signals.h"
 #include "sdl_audio_device.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: zirvak [FILE]\n"
+    "       zirvak --screenshot OUT.png [--ticks N] [FILE]\n";
+
+// Saves the window after `ticks` animation ticks (at once without a flight to wait for) and
+// closes it; `status` becomes 1 when the picture cannot be written.
+void TakeScreenshot(zirvak::MainDialog& window, const QString& out, int ticks, int& status) {
+    auto take = [&window, out, &status] {
+        if (!window.isVisible()) return;  // taken already
+        if (!window.grab().save(out)) {
+            std::fprintf(stderr, "zirvak: cannot write %s\n", out.toLocal8Bit().constData());
+            status = 1;
+        }
+        window.close();
+    };
+    auto seen = std::make_shared<int>(0);
+    QObject::connect(&window, &zirvak::MainDialog::ticked, &window, [seen, ticks, take] {
+        if (++*seen >= ticks) take();
+    });
+    // Without a flight (no file, or the butterfly at rest) no tick comes: take it as it is.
+    const int patienceMs = ticks * int(zirvak::Animation::tickInterval) + 2000;
+    QTimer::singleShot(window.animationRunning() && ticks > 0 ? patienceMs : 0, &window, take);
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -28,11 +58,18 @@ int main(int argc, char** argv) {
     parser.addPositionalArgument(QStringLiteral("file"),
                                  QStringLiteral("MP3 or WAV file to play."));
     parser.process(app);
+    bool ticksValid = false;
+    const int tickCount = parser.value(ticks).toInt(&ticksValid);
+    if (!ticksValid || tickCount < 0 || parser.positionalArguments().size() > 1) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
 
     zirvak::SdlAudioDevice device;
     zirvak::PlayerEngine engine(device);
     zirvak::MainDialog window(engine);
     window.show();
+    zirvak::CloseOnSignals(window);
 
     const QStringList files = parser.positionalArguments();
     if (!files.isEmpty()) {
@@ -43,16 +80,9 @@ int main(int argc, char** argv) {
             if (parser.isSet(screenshot)) return 1;
         }
     }
-    if (parser.isSet(screenshot)) {
-        const QString out = parser.value(screenshot);
-        const int wanted = parser.value(ticks).toInt();
-        int seen = 0;
-        QObject::connect(&window, &zirvak::MainDialog::ticked, &app, [&] {
-            if (++seen < wanted) return;
-            if (!window.grab().save(out))
-                std::fprintf(stderr, "zirvak: cannot write %s\n", out.toLocal8Bit().constData());
-            window.close();
-        });
-    }
-    return app.exec();
+    int status = 0;
+    if (parser.isSet(screenshot))
+        TakeScreenshot(window, parser.value(screenshot), tickCount, status);
+    const int code = app.exec();
+    return status != 0 ? status : code;
 }

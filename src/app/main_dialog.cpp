@@ -10,6 +10,7 @@
 #include <QGuiApplication>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QScreen>
 #include <chrono>
@@ -54,7 +55,7 @@ MainDialog::MainDialog(PlayerEngine& engine, QWidget* parent)
     commands_ = std::make_unique<TransportCommands>(engine_, *animation_, *scene_, host);
     lights_ = RegionOfRuns(scene_->lightRegion().runs);
 
-    setWindowTitle(QStringLiteral("Zirvak"));
+    setWindowTitle(QString::fromLatin1(kWindowTitle));
     setWindowIcon(QIcon(QStringLiteral(":/icons/zirvak-256.png")));
     view_ = new SceneView(QSize(scene_->pictureWidth(), scene_->pictureHeight()), this);
     setCentralWidget(view_);
@@ -141,16 +142,23 @@ void MainDialog::dropEvent(QDropEvent* event) {
 }
 
 void MainDialog::Tick() {
-    BeatMarker markers[kMaxBeatMarkers];
-    const uint32_t count = engine_.ReadBeatMarkers(engine_.currentBuffer() ^ 1, markers);
-    BeatMark marks[kMaxBeatMarkers];
-    for (uint32_t i = 0; i < count; ++i)
-        marks[i] = {uint32_t(markers[i].width), uint32_t(markers[i].timeMs)};
-    const std::optional<RepaintAreas> areas =
-        animation_->Tick(TickCount(), engine_.endReached(), {marks, count}, *scene_);
-    if (areas) {
-        const Rect& r = areas->spriteSurroundings;
-        ShowComposedScene(lights_ | QRegion(r.left, r.top, r.right - r.left, r.bottom - r.top));
+    if (commands_->FollowOutput()) {
+        BeatMarker markers[kMaxBeatMarkers];
+        const uint32_t count = engine_.ReadBeatMarkers(engine_.currentBuffer() ^ 1, markers);
+        BeatMark marks[kMaxBeatMarkers];
+        for (uint32_t i = 0; i < count; ++i)
+            marks[i] = {uint32_t(markers[i].width), uint32_t(markers[i].timeMs)};
+        const std::optional<RepaintAreas> areas =
+            animation_->Tick(TickCount(), commands_->MusicEnded(), {marks, count}, *scene_);
+        if (areas) {
+            const Rect& r = areas->spriteSurroundings;
+            ShowComposedScene(lights_ |
+                              QRegion(r.left, r.top, r.right - r.left, r.bottom - r.top));
+        }
+        // No file, and the butterfly at rest: nothing is left for the timer to move.
+        if (engine_.state() == NoFile &&
+            animation_->butterfly().flightState == FlightState::Resting)
+            timer_.stop();
     }
     emit ticked();
 }
@@ -184,6 +192,14 @@ void MainDialog::StopTimer() {
 
 void MainDialog::SetCaption(const std::string& caption) {
     setWindowTitle(QString::fromStdString(caption));
+}
+
+// A message that does not stop the window: the music and the butterfly go on behind it.
+void MainDialog::ShowMessage(const std::string& text) {
+    auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Zirvak"),
+                                QString::fromStdString(text), QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
 }
 
 void MainDialog::Quit() {

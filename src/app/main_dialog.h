@@ -66,6 +66,7 @@ private:
     void StartTimer(uint32_t intervalMs) override;
     void StopTimer() override;
     void SetCaption(const std::string& caption) override;
+    void ShowMessage(const std::string& text) override;
     void Quit() override;
 
     PlayerEngine& engine_;

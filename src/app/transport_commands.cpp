@@ -38,13 +38,26 @@ void TransportCommands::Open() {
 int32_t TransportCommands::OpenFile(const std::string& path) {
     host_.StopTimer();
     const int32_t result = engine_.Open(path, 0, kDefaultEndMs);
-    if (result != kOpenStarted) return result;
-    host_.SetCaption(FileTitle(path));
+    if (result != kOpenStarted) {
+        // The previous file is closed: nothing plays, and the butterfly goes home.
+        title_.clear();
+        host_.SetCaption(kWindowTitle);
+        host_.StartTimer(Animation::tickInterval);
+        host_.ShowMessage(engine_.DescribeFailure(path, result) + ".");
+        return result;
+    }
+    title_ = FileTitle(path);
+    host_.SetCaption(title_);
     RestartFlight();
+    const OutputStatus output = engine_.outputStatus();
+    if (output.silent)
+        host_.ShowMessage(title_ + " plays without sound: no sound output could be opened (" +
+                          output.reason + ").");
     return result;
 }
 
 void TransportCommands::RestartFlight() {
+    heldForOutput_ = false;
     animation_.RestartFlight(host_.TickCount(), scene_);
     host_.StartTimer(Animation::tickInterval);
 }
@@ -71,19 +84,44 @@ void TransportCommands::Play() {
 }
 
 void TransportCommands::Pause() {
-    const PlayerState state = engine_.state();
-    if (state != Playing && state != Paused) return;
+    const PlayerState before = engine_.state();
+    if (before != Playing && before != Paused) return;
+    // The engine decides under its lock: the end of the song may have stopped it since.
+    const PlayerState after = engine_.TogglePause();
+    if (after == before || (after != Playing && after != Paused)) return;
+    ReleaseOutputHold();
     animation_.TogglePause(host_.TickCount());
-    if (state == Paused)
+    if (after == Playing)
         host_.StartTimer(Animation::tickInterval);
     else
         host_.StopTimer();
-    engine_.TogglePause();
 }
 
 void TransportCommands::Stop() {
     // The timer keeps running: the butterfly sees the end and flies home.
+    ReleaseOutputHold();
     engine_.Stop();
+}
+
+void TransportCommands::ReleaseOutputHold() {
+    if (!heldForOutput_) return;
+    animation_.TogglePause(host_.TickCount());
+    heldForOutput_ = false;
+}
+
+bool TransportCommands::FollowOutput() {
+    const bool lost = engine_.state() != NoFile && engine_.outputStatus().lost;
+    if (lost && !outputLost_)
+        host_.ShowMessage(title_ + ": the sound output was lost (" +
+                          engine_.outputStatus().reason + "); trying again every second.");
+    outputLost_ = lost;
+    if (lost && !heldForOutput_ && engine_.state() == Playing) {
+        animation_.TogglePause(host_.TickCount());
+        heldForOutput_ = true;
+    } else if (!lost) {
+        ReleaseOutputHold();
+    }
+    return !heldForOutput_;
 }
 
 void TransportCommands::Close() {

@@ -14,6 +14,8 @@
 
 namespace zirvak {
 
+inline constexpr const char* kWindowTitle = "Zirvak";
+
 // Command ids of the menu.
 inline constexpr int32_t kCommandOpen = 32772;
 inline constexpr int32_t kCommandPlay = 32773;
@@ -32,6 +34,8 @@ public:
     virtual void StartTimer(uint32_t intervalMs) = 0;
     virtual void StopTimer() = 0;
     virtual void SetCaption(const std::string& caption) = 0;
+    // Tells the user something went wrong, in one sentence, without stopping the program.
+    virtual void ShowMessage(const std::string& text) = 0;
     // Ends the program (the window closes).
     virtual void Quit() = 0;
 
@@ -46,7 +50,8 @@ public:
 
     void Open();
     // Open with a file already chosen (named on the command line, or dropped on the window).
-    // Returns the engine's result.
+    // Returns the engine's result. A file that cannot play is named in a message with the
+    // reason, and the window is left with no file: caption "Zirvak", the butterfly flying home.
     int32_t OpenFile(const std::string& path);
     void Play();
     void Pause();
@@ -56,13 +61,23 @@ public:
     void WindowClosing();
     void Run(int32_t commandId);
 
+    // Called on every animation tick, before the animation moves: while the sound output is
+    // lost the animation holds (false), and the user is told once per loss.
+    bool FollowOutput();
+    // What the flight takes for the end of the music: the engine's end, or no file at all.
+    bool MusicEnded() const { return engine_.endReached() || engine_.state() == NoFile; }
+
 private:
     void RestartFlight();
+    void ReleaseOutputHold();
 
     PlayerEngine& engine_;
     Animation& animation_;
     Scene& scene_;
     CommandHost& host_;
+    std::string title_;          // of the open file
+    bool outputLost_ = false;    // as the last tick saw it
+    bool heldForOutput_ = false;  // the animation clock is held for a lost output
 };
 
 // The file's name without its folder.

@@ -16,15 +16,32 @@
 //   holds no buffer, reads none of their bytes again, and no completion is still running.
 //   It must not be called from a completion.
 // - Close() resets, then releases the device. Open may be called again afterwards.
+// - A lost output (the sound server went away, the card was unplugged): the device then plays
+//   and consumes nothing, reports no completion and keeps what is queued; status().lost says
+//   so. It tries to get an output back by itself, and once it has one, playback goes on from
+//   where it stopped (what the lost output had taken but not played is gone: less than one
+//   buffer). Pause, Resume, Reset and Close work as ever while the output is lost.
+// - status() tells which output plays, whether it is a silent stand-in for a sound card that
+//   could not be opened (and why), and whether the output is lost. Any thread may ask.
+// - Drain(maxMs) waits, at most maxMs, until what was written has been heard: every buffer
+//   done, and what the output itself still held played out.
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace zirvak {
 
 struct AudioFormat {
     int32_t sampleRateHz = 0;
     int32_t channels = 0;
+};
+
+struct OutputStatus {
+    std::string driver;  // "pulseaudio", "alsa", "silent", "file", "test", ...
+    bool silent = false;  // no sound card could be opened: sound goes nowhere, in real time
+    std::string reason;   // why the device is silent, or lost
+    bool lost = false;    // the output went away; the device is trying to get it back
 };
 
 class AudioDeviceListener {
@@ -44,6 +61,8 @@ public:
     virtual void Resume() = 0;
     virtual void Reset() = 0;
     virtual void Close() = 0;
+    virtual OutputStatus status() const = 0;
+    virtual void Drain(uint32_t /*maxMs*/) {}
 };
 
 }  // namespace zirvak

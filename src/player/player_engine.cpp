@@ -23,15 +23,23 @@ PlayerEngine::~PlayerEngine() {
 }
 
 uint32_t PlayerEngine::ReadBeatMarkers(int32_t buffer, BeatMarker* out) const {
-    const auto& list = beatMarkers_[size_t(buffer & 1)];
-    const uint32_t count =
-        std::min(beatCount_[size_t(buffer & 1)].load(std::memory_order_relaxed), kMaxBeatMarkers);
-    for (uint32_t i = 0; i < count; ++i) {
-        out[i].value = list[i][0].load(std::memory_order_relaxed);
-        out[i].width = list[i][1].load(std::memory_order_relaxed);
-        out[i].timeMs = list[i][2].load(std::memory_order_relaxed);
+    const size_t b = size_t(buffer & 1);
+    const auto& list = beatMarkers_[b];
+    // A refill writes a list in a few microseconds: a reader that meets one reads again.
+    for (int attempt = 0; attempt < 10000; ++attempt) {
+        const uint32_t before = beatSequence_[b].load(std::memory_order_acquire);
+        if (before & 1) continue;
+        const uint32_t count =
+            std::min(beatCount_[b].load(std::memory_order_relaxed), kMaxBeatMarkers);
+        for (uint32_t i = 0; i < count; ++i) {
+            out[i].value = list[i][0].load(std::memory_order_relaxed);
+            out[i].width = list[i][1].load(std::memory_order_relaxed);
+            out[i].timeMs = list[i][2].load(std::memory_order_relaxed);
+        }
+        std::atomic_thread_fence(std::memory_order_acquire);
+        if (beatSequence_[b].load(std::memory_order_relaxed) == before) return count;
     }
-    return count;
+    return 0;
 }
 
 uint32_t PlayerEngine::clipLengthMs() const {
@@ -156,7 +164,7 @@ void PlayerEngine::ReleaseFile() {
     state_ = NoFile;
 }
 
-int32_t PlayerEngine::TogglePause() {
+PlayerState PlayerEngine::TogglePause() {
     std::lock_guard lock(mutex_);
     if (state_ == Playing) {
         device_.Pause();
@@ -167,7 +175,7 @@ int32_t PlayerEngine::TogglePause() {
         devicePaused_ = false;
         state_ = Playing;
     }
-    return 0;
+    return state_;
 }
 
 void PlayerEngine::OnBufferDone(int32_t) {
@@ -208,7 +216,8 @@ int32_t PlayerEngine::StartRun() {
     format_ = {int32_t(sampleRate_), channels_};
     if (!deviceOpen_) {
         if (!device_.Open(format_, this)) {
-            state_ = Stopped;
+            // Nothing can play it: the file is let go, as after any failed Open.
+            ReleaseFile();
             return kOpenNoDevice;
         }
         deviceOpen_ = true;
@@ -232,12 +241,16 @@ void PlayerEngine::QueueCurrent() {
     const uint32_t count =
         MarkBeats(h.data, h.length, channels_, sampleRate_, samplesAnalysed_, found);
     auto& list = beatMarkers_[current];
+    auto& sequence = beatSequence_[current];
+    sequence.fetch_add(1, std::memory_order_relaxed);  // odd: being written
+    std::atomic_thread_fence(std::memory_order_release);
     for (uint32_t i = 0; i < kMaxBeatMarkers; ++i) {
         list[i][0].store(found[i].value, std::memory_order_relaxed);
         list[i][1].store(found[i].width, std::memory_order_relaxed);
         list[i][2].store(found[i].timeMs, std::memory_order_relaxed);
     }
     beatCount_[current].store(count, std::memory_order_relaxed);
+    sequence.fetch_add(1, std::memory_order_release);  // even: whole
     samplesAnalysed_ += h.length / (uint32_t(channels_) * 2);
     device_.Write(h.data, h.length, current);
 }
@@ -312,7 +325,6 @@ int32_t PlayerEngine::RefillWave() {
     currentBuffer_ = next;
     buffersQueued_ = k + 1;
     readOffset_ += kWavChunkBytes;
-    if (k + 1 == lastBufferIndex_) endReached_ = true;
     QueueCurrent();
     return 0;
 }
@@ -440,7 +452,6 @@ int32_t PlayerEngine::RefillMpeg() {
     currentBuffer_ = next;
     buffersQueued_ = k + 1;
     headers_[next] = {buffer, length};
-    if (k + 1 == lastBufferIndex_) endReached_ = true;
     QueueCurrent();
     return 0;
 }

@@ -60,7 +60,10 @@ public:
     int32_t Restart();
     int32_t Stop();
     void Close();
-    int32_t TogglePause();
+    // Pauses a playing engine or resumes a paused one, and returns the state it left: Paused or
+    // Playing when it acted, the state as it stands when there was nothing to toggle (the end
+    // of the song may have come first).
+    PlayerState TogglePause();
 
     // Read by the user interface, never waiting.
     PlayerState state() const { return state_.load(); }
@@ -74,8 +77,13 @@ public:
     std::string DescribeFailure(const std::string& path, int32_t result) const;
     void ClearEndReached() { endReached_.store(false); }
     uint8_t currentBuffer() const { return currentBuffer_.load(); }
-    // Copies the marker list of output buffer `buffer` (0 or 1); returns its count.
+    // Copies the marker list of output buffer `buffer` (0 or 1), as one refill left it whole;
+    // returns its count.
     uint32_t ReadBeatMarkers(int32_t buffer, BeatMarker* out) const;
+    // The sound output's condition: which output, silent or lost, and why.
+    OutputStatus outputStatus() const { return device_.status(); }
+    // Waits, at most maxMs, until what was queued has been heard (the end of a song).
+    void DrainOutput(uint32_t maxMs) { device_.Drain(maxMs); }
 
     // What is playing (valid from a successful Open until Close).
     bool isWave() const { return isWave_; }
@@ -118,8 +126,11 @@ private:
     bool deviceOpen_ = false;
     bool devicePaused_ = false;  // the device holds a pause that no Resume has lifted yet
 
+    // Published whole: a list's sequence number is odd while a refill writes it, and a reader
+    // that sees it change reads again.
     std::array<std::array<std::array<std::atomic<int32_t>, 3>, kMaxBeatMarkers>, 2> beatMarkers_{};
     std::array<std::atomic<uint32_t>, 2> beatCount_{};
+    std::array<std::atomic<uint32_t>, 2> beatSequence_{};
     std::atomic<uint8_t> currentBuffer_{0};
     std::atomic<PlayerState> state_{NoFile};
     std::atomic<bool> endReached_{false};

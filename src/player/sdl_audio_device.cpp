@@ -3,95 +3,158 @@
 #include <SDL.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
+#include <chrono>
 #include <cstring>
+#include <vector>
 
 namespace zirvak {
 
 namespace {
 
-// Opens an output device on the audio subsystem as it is initialised; 0 on failure.
-SDL_AudioDeviceID OpenOutput(const AudioFormat& format, void* userdata,
-                             SDL_AudioCallback callback) {
-    SDL_AudioSpec want{};
-    want.freq = format.sampleRateHz;
-    want.format = AUDIO_S16LSB;
-    want.channels = uint8_t(format.channels);
-    want.samples = 2048;
-    want.callback = callback;
-    want.userdata = userdata;
-    SDL_AudioSpec have{};
-    return SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
-}
+using Clock = std::chrono::steady_clock;
+
+// Sample frames SDL asks for at a time, and so the period of the silent stand-in.
+constexpr int kPeriodFrames = 2048;
+// Periods of silence the output must have taken after the last buffer before what came before
+// it counts as heard: more than any backend keeps queued beyond SDL.
+constexpr uint64_t kDrainPeriods = 4;
+constexpr auto kRetryInterval = std::chrono::seconds(1);
+// How often the keeper looks at SDL's own idea of the device, besides the callback's.
+constexpr auto kWatchInterval = std::chrono::milliseconds(250);
 
 }  // namespace
 
 bool SdlAudioDevice::Open(const AudioFormat& format, AudioDeviceListener* listener) {
     Close();
+    format_ = format;
     listener_ = listener;
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
-        device_ = OpenOutput(format, this, &SdlAudioDevice::AudioCallback);
-        if (device_ == 0) SDL_QuitSubSystem(SDL_INIT_AUDIO);
-    }
-    if (device_ == 0) {
-        // No sound card, server or permission: play on in silence, paced as if we had one.
-        std::fprintf(stderr, "zirvak: no sound output could be opened (%s); playing silently\n",
-                     SDL_GetError());
-        setenv("SDL_AUDIODRIVER", "dummy", 1);
-        if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
-        device_ = OpenOutput(format, this, &SdlAudioDevice::AudioCallback);
-        if (device_ == 0) {
-            SDL_QuitSubSystem(SDL_INIT_AUDIO);
-            return false;
-        }
-    }
-    const char* driver = SDL_GetCurrentAudioDriver();
-    driver_ = driver ? driver : "";
+    paused_ = false;
+    started_ = false;
+    lost_ = false;
     {
         std::lock_guard lock(doneMutex_);
         stopping_ = false;
         reported_ = delivered_ = 0;
     }
+    {
+        std::lock_guard lock(queueMutex_);
+        silentFramesSinceQueued_ = 0;
+    }
+    std::string why;
+    {
+        std::lock_guard lock(sdlMutex_);
+        silent_ = !OpenOutput(why);
+    }
+    if (silent_) {
+        // No sound card, server or permission: play on in silence, paced as if we had one.
+        SetStatus("silent", why.empty() ? "no sound output" : why);
+    } else {
+        const char* driver = SDL_GetCurrentAudioDriver();
+        SetStatus(driver ? driver : "", "");
+    }
+    {
+        std::lock_guard lock(keeperMutex_);
+        keeperStopping_ = false;
+    }
     notifier_ = std::thread(&SdlAudioDevice::NotifierLoop, this);
-    paused_ = false;
-    started_ = false;
+    keeper_ = std::thread(&SdlAudioDevice::KeeperLoop, this);
+    open_ = true;
     return true;
 }
 
+// Starts SDL's audio and opens the default output; `why` says what failed. Under sdlMutex_.
+bool SdlAudioDevice::OpenOutput(std::string& why) {
+    // SDL's SIGINT and SIGTERM handlers would swallow the signals of the program around us.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+        why = SDL_GetError();
+        return false;
+    }
+    SDL_AudioSpec want{};
+    want.freq = format_.sampleRateHz;
+    want.format = AUDIO_S16LSB;
+    want.channels = uint8_t(format_.channels);
+    want.samples = kPeriodFrames;
+    want.callback = &SdlAudioDevice::AudioCallback;
+    want.userdata = this;
+    SDL_AudioSpec have{};
+    const SDL_AudioDeviceID device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    if (device == 0) {
+        why = SDL_GetError();
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        return false;
+    }
+    sdlDevice_ = device;
+    // SDL opens devices paused and sends whole periods of silence of its own until unpaused;
+    // none of ours comes before the music. A device opened again after a loss plays on.
+    if (started_ && !paused_) SDL_PauseAudioDevice(device, 0);
+    return true;
+}
+
+// Under sdlMutex_. Closing waits for SDL's audio thread, so the callback has returned after it.
+void SdlAudioDevice::CloseOutput() {
+    const uint32_t device = sdlDevice_.exchange(0);
+    if (device == 0) return;
+    SDL_CloseAudioDevice(device);
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+}
+
+void SdlAudioDevice::SetStatus(const std::string& driver, const std::string& reason) {
+    std::lock_guard lock(statusMutex_);
+    driver_ = driver;
+    reason_ = reason;
+}
+
+OutputStatus SdlAudioDevice::status() const {
+    std::lock_guard lock(statusMutex_);
+    return {driver_, silent_, reason_, lost_};
+}
+
 void SdlAudioDevice::Write(const uint8_t* data, uint32_t length, int32_t tag) {
-    if (device_ == 0) return;
-    SDL_LockAudioDevice(device_);
-    queue_.push_back({data, length, 0, tag});
-    SDL_UnlockAudioDevice(device_);
-    // Playback starts with the first buffer. Until then SDL keeps the device paused and sends
-    // it whole periods of silence of its own; none of ours comes before the music.
+    if (!open_) return;
+    {
+        std::lock_guard lock(queueMutex_);
+        queue_.push_back({data, length, 0, tag});
+        silentFramesSinceQueued_ = 0;
+    }
+    // Playback starts with the first buffer.
     if (!started_ && !paused_) {
+        std::lock_guard lock(sdlMutex_);
         started_ = true;
-        SDL_PauseAudioDevice(device_, 0);
+        if (const uint32_t device = sdlDevice_) SDL_PauseAudioDevice(device, 0);
     }
 }
 
 void SdlAudioDevice::Pause() {
-    if (device_ == 0) return;
+    std::lock_guard lock(sdlMutex_);
     paused_ = true;
-    SDL_PauseAudioDevice(device_, 1);
+    if (const uint32_t device = sdlDevice_) SDL_PauseAudioDevice(device, 1);
 }
 
 void SdlAudioDevice::Resume() {
-    if (device_ == 0) return;
+    std::lock_guard lock(sdlMutex_);
     paused_ = false;
     started_ = true;
-    SDL_PauseAudioDevice(device_, 0);
+    if (const uint32_t device = sdlDevice_) SDL_PauseAudioDevice(device, 0);
 }
 
 void SdlAudioDevice::AudioCallback(void* self, uint8_t* stream, int length) {
-    static_cast<SdlAudioDevice*>(self)->Fill(stream, uint32_t(length));
+    auto* device = static_cast<SdlAudioDevice*>(self);
+    // A device SDL has stopped (its output went away) still has its callback run, into
+    // nothing: take nothing from the queue, and let the keeper get an output back.
+    const uint32_t id = device->sdlDevice_;
+    if (id != 0 && SDL_GetAudioDeviceStatus(id) == SDL_AUDIO_STOPPED) {
+        std::memset(stream, 0, size_t(length));
+        if (!device->lost_.exchange(true)) device->keeperWake_.notify_all();
+        return;
+    }
+    device->Fill(stream, uint32_t(length));
 }
 
-// Runs on SDL's audio thread with the device locked: copies queued bytes in order and hands
-// finished buffers to the notification thread. Silence where nothing is queued.
+// Copies queued bytes in order and hands finished buffers to the notification thread. Silence
+// where nothing is queued. Runs on SDL's audio thread, or on the keeper's when silent.
 void SdlAudioDevice::Fill(uint8_t* stream, uint32_t length) {
+    std::lock_guard lock(queueMutex_);
     while (!queue_.empty()) {
         Queued& q = queue_.front();
         const uint32_t take = std::min(length, q.length - q.consumed);
@@ -104,7 +167,10 @@ void SdlAudioDevice::Fill(uint8_t* stream, uint32_t length) {
         queue_.pop_front();
         ReportDone(tag);
     }
-    std::memset(stream, 0, length);
+    if (length > 0) {
+        std::memset(stream, 0, length);
+        silentFramesSinceQueued_ += length / uint32_t(2 * format_.channels);
+    }
 }
 
 void SdlAudioDevice::ReportDone(int32_t tag) {
@@ -129,31 +195,115 @@ void SdlAudioDevice::NotifierLoop() {
     }
 }
 
+// The keeper: plays the silent stand-in in real time, or watches the output and, once it is
+// lost, tries every second to get one back.
+void SdlAudioDevice::KeeperLoop() {
+    std::unique_lock lock(keeperMutex_);
+    while (!keeperStopping_) {
+        if (silent_) {
+            PlaySilently(lock);
+        } else if (lost_) {
+            TryToGetOutputBack(lock);
+        } else {
+            keeperWake_.wait_for(lock, kWatchInterval);
+            lock.unlock();
+            {
+                std::lock_guard sdl(sdlMutex_);
+                const uint32_t device = sdlDevice_;
+                if (device != 0 && SDL_GetAudioDeviceStatus(device) == SDL_AUDIO_STOPPED)
+                    lost_ = true;
+            }
+            lock.lock();
+        }
+    }
+}
+
+void SdlAudioDevice::PlaySilently(std::unique_lock<std::mutex>& lock) {
+    const auto period =
+        std::chrono::microseconds(int64_t(kPeriodFrames) * 1000000 / format_.sampleRateHz);
+    std::vector<uint8_t> nowhere(size_t(kPeriodFrames) * 2 * size_t(format_.channels));
+    for (auto next = Clock::now() + period; !keeperStopping_; next += period) {
+        keeperWake_.wait_until(lock, next, [this] { return keeperStopping_; });
+        if (keeperStopping_) break;
+        if (!started_ || paused_) {
+            next = Clock::now();
+            continue;
+        }
+        lock.unlock();
+        Fill(nowhere.data(), uint32_t(nowhere.size()));
+        lock.lock();
+    }
+}
+
+void SdlAudioDevice::TryToGetOutputBack(std::unique_lock<std::mutex>& lock) {
+    SetStatus(status().driver, "the sound output went away");
+    while (!keeperStopping_ && lost_) {
+        keeperWake_.wait_for(lock, kRetryInterval, [this] { return keeperStopping_; });
+        if (keeperStopping_) return;
+        lock.unlock();
+        std::string why;
+        bool back = false;
+        {
+            std::lock_guard sdl(sdlMutex_);
+            CloseOutput();
+            back = OpenOutput(why);
+        }
+        if (back) {
+            const char* driver = SDL_GetCurrentAudioDriver();
+            SetStatus(driver ? driver : "", "");
+            lost_ = false;
+        }
+        lock.lock();
+    }
+}
+
 void SdlAudioDevice::Reset() {
-    if (device_ == 0) return;
-    SDL_LockAudioDevice(device_);
+    if (!open_) return;
     std::deque<Queued> taken;
-    taken.swap(queue_);
-    SDL_UnlockAudioDevice(device_);
+    {
+        std::lock_guard lock(queueMutex_);
+        taken.swap(queue_);
+    }
     for (const Queued& q : taken) ReportDone(q.tag);
     // Every completion, those just reported and any already on its way, has run on return.
     std::unique_lock lock(doneMutex_);
     doneChanged_.wait(lock, [this] { return delivered_ == reported_; });
 }
 
+void SdlAudioDevice::Drain(uint32_t maxMs) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(maxMs);
+    while (open_ && Clock::now() < deadline) {
+        {
+            std::lock_guard lock(queueMutex_);
+            if (queue_.empty() &&
+                (silent_ || silentFramesSinceQueued_ >= kDrainPeriods * kPeriodFrames))
+                return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
 void SdlAudioDevice::Close() {
-    if (device_ == 0) return;
+    if (!open_) return;
+    {
+        std::lock_guard lock(keeperMutex_);
+        keeperStopping_ = true;
+        keeperWake_.notify_all();
+    }
+    keeper_.join();
     Reset();
-    SDL_CloseAudioDevice(device_);
-    device_ = 0;
+    {
+        std::lock_guard lock(sdlMutex_);
+        CloseOutput();
+    }
     {
         std::lock_guard lock(doneMutex_);
         stopping_ = true;
         doneChanged_.notify_all();
     }
     notifier_.join();
-    SDL_QuitSubSystem(SDL_INIT_AUDIO);
     listener_ = nullptr;
+    open_ = false;
 }
 
 }  // namespace zirvak

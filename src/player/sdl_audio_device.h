@@ -1,11 +1,19 @@
-// Sound output through SDL2, which picks PipeWire, PulseAudio or ALSA. SDL's audio callback
-// copies bytes out of the queued buffers in order; a finished buffer is handed to a
-// notification thread of this device, which reports it to the listener, so a refill may
-// decode and write from there (SDL's callback itself never calls out). When no output device
-// can be opened, SDL's "dummy" driver is used: sound is discarded at real-time pace, and one
-// line on stderr says so.
+// Sound output through SDL2, which picks PipeWire, PulseAudio or ALSA in its own order, or the
+// driver the user named in SDL_AUDIODRIVER. SDL's audio callback copies bytes out of the queued
+// buffers in order; a finished buffer is handed to a notification thread of this device, which
+// reports it to the listener, so a refill may decode and write from there (SDL's callback
+// itself never calls out).
+//
+// When no sound output opens, the device plays into a silent stand-in of its own, paced in real
+// time, and says why in status(); the next Open tries the real output again. When the output
+// is lost while open (SDL stops the device: the server went away, the card was unplugged), the
+// queued buffers are kept, nothing is consumed, and a keeper thread tries every second to open
+// the output again, starting SDL's audio afresh (its backend holds one connection to the
+// server); playback then goes on from where it stopped. SDL's own signal handlers are switched
+// off: the program decides what SIGINT and SIGTERM do.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -28,9 +36,11 @@ public:
     void Resume() override;
     void Reset() override;
     void Close() override;
+    OutputStatus status() const override;
+    void Drain(uint32_t maxMs) override;
 
-    // The SDL driver in use ("pulseaudio", "alsa", "dummy", "disk", ...).
-    const std::string& driverName() const { return driver_; }
+    // The output in use: an SDL driver ("pulseaudio", "alsa", "dummy", "disk", ...) or "silent".
+    std::string driverName() const { return status().driver; }
 
 private:
     struct Queued {
@@ -40,18 +50,37 @@ private:
         int32_t tag;
     };
 
+    bool OpenOutput(std::string& why);
+    void CloseOutput();
     static void AudioCallback(void* self, uint8_t* stream, int length);
     void Fill(uint8_t* stream, uint32_t length);
     void ReportDone(int32_t tag);
     void NotifierLoop();
+    void KeeperLoop();
+    void PlaySilently(std::unique_lock<std::mutex>& lock);
+    void TryToGetOutputBack(std::unique_lock<std::mutex>& lock);
+    void SetStatus(const std::string& driver, const std::string& reason);
 
-    uint32_t device_ = 0;  // SDL_AudioDeviceID
-    std::string driver_;
+    AudioFormat format_;
     AudioDeviceListener* listener_ = nullptr;
-    bool paused_ = false;
-    bool started_ = false;
 
-    std::deque<Queued> queue_;  // guarded by SDL's lock of the device
+    // SDL calls on the device (open, close, pause) are made under sdlMutex_, never from the
+    // callback, so closing a lost device (which waits for SDL's thread) cannot deadlock.
+    std::mutex sdlMutex_;
+    std::atomic<uint32_t> sdlDevice_{0};  // SDL_AudioDeviceID; 0 while silent, lost or closed
+    std::atomic<bool> paused_{false};
+    std::atomic<bool> started_{false};  // the first buffer has been written
+    std::atomic<bool> silent_{false};
+    std::atomic<bool> lost_{false};
+    std::atomic<bool> open_{false};
+
+    mutable std::mutex statusMutex_;
+    std::string driver_;
+    std::string reason_;
+
+    std::mutex queueMutex_;
+    std::deque<Queued> queue_;
+    uint64_t silentFramesSinceQueued_ = 0;  // written by the callback once the queue ran dry
 
     std::mutex doneMutex_;
     std::condition_variable doneChanged_;
@@ -60,6 +89,11 @@ private:
     uint64_t delivered_ = 0;
     bool stopping_ = false;
     std::thread notifier_;
+
+    std::mutex keeperMutex_;
+    std::condition_variable keeperWake_;
+    bool keeperStopping_ = false;
+    std::thread keeper_;
 };
 
 }  // namespace zirvak

@@ -35,7 +35,7 @@ QApplication& App() {
 class MainDialogTest : public ::testing::Test {
 protected:
     QApplication& app = App();  // before any widget
-    SteppedAudioDevice device;
+    TestAudioDevice device;
     PlayerEngine engine{device};
     MainDialog window{engine};
     TempDir dir;

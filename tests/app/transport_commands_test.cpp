@@ -14,6 +14,7 @@ struct FakeHost final : CommandHost {
     bool timerOn = false, quit = false;
     uint32_t interval = 0;
     std::string caption = "Zirvak";
+    std::vector<std::string> messages;
     int choices = 0;
 
     std::optional<std::string> ChooseFile() override { return ++choices, answer; }
@@ -21,12 +22,13 @@ struct FakeHost final : CommandHost {
     void StartTimer(uint32_t intervalMs) override { timerOn = true, interval = intervalMs; }
     void StopTimer() override { timerOn = false; }
     void SetCaption(const std::string& c) override { caption = c; }
+    void ShowMessage(const std::string& text) override { messages.push_back(text); }
     void Quit() override { quit = true; }
 };
 
 class TransportCommandsTest : public ::testing::Test {
 protected:
-    SteppedAudioDevice device;
+    TestAudioDevice device;
     Scene scene{Image(40, 30, PackRgb(0, 0, 200)), Image(40, 30, PackRgb(0, 0, 200)),
                 Image(1500, 700, PackRgb(255, 0, 255))};
     Animation animation{40, 30};
@@ -38,18 +40,22 @@ protected:
         WriteBytes(dir.Path("song.wav"), MakeWav({}, Pcm16Pattern(kWavChunkBytes * 5 / 2 / 4, 2)));
 };
 
-TEST_F(TransportCommandsTest, OpenStartsTheClockAndAFileThatCannotPlayStopsTheTimer) {
+TEST_F(TransportCommandsTest, OpenStartsTheClockAndAFileThatCannotPlayLeavesNoFile) {
     host.answer = song;
     commands.Run(kCommandOpen);
     EXPECT_EQ(engine.state(), Playing);
     EXPECT_EQ(host.caption, "song.wav");
     EXPECT_EQ(host.interval, Animation::tickInterval);
     EXPECT_EQ(animation.clock().playStartTick, 1000u);
+    EXPECT_FALSE(commands.MusicEnded());
     host.answer = "/nonexistent/zirvak.mp3";
     commands.Run(kCommandOpen);
+    // No file, the window's own caption, and the timer on so the butterfly flies home.
     EXPECT_EQ(engine.state(), NoFile);
-    EXPECT_EQ(host.caption, "song.wav");
-    EXPECT_FALSE(host.timerOn);
+    EXPECT_EQ(host.caption, "Zirvak");
+    EXPECT_TRUE(host.timerOn);
+    EXPECT_TRUE(commands.MusicEnded());
+    EXPECT_EQ(host.messages, std::vector<std::string>{"/nonexistent/zirvak.mp3: no such file."});
 }
 
 TEST_F(TransportCommandsTest, WithNoFilePlayAsksForOneAndStopAndPauseDoNothing) {

@@ -104,7 +104,7 @@ TEST(BeatMarkers, EngineTimesMarkersFromTheStartOfTheRun) {
     const Bytes pcm(reinterpret_cast<const uint8_t*>(s.data()),
                     reinterpret_cast<const uint8_t*>(s.data() + s.size()));
     const std::string path = WriteBytes(dir.Path("clicks.wav"), MakeWav(params, pcm));
-    SteppedAudioDevice device;
+    TestAudioDevice device;
     PlayerEngine engine(device);
     ASSERT_EQ(engine.Open(path, 0, kDefaultEndMs), kOpenStarted);
     BeatMarker m[kMaxBeatMarkers];

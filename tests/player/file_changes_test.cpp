@@ -21,7 +21,7 @@ struct ChangeCase {
 };
 
 Bytes PlayAll(const std::string& path) {
-    SteppedAudioDevice device;
+    TestAudioDevice device;
     PlayerEngine engine(device);
     EXPECT_EQ(engine.Open(path, 0, kDefaultEndMs), kOpenStarted);
     device.CompleteAll();
@@ -50,7 +50,7 @@ TEST(EngineFileChanges, APlayingFileThatChangesEndsCleanlyAfterWhatWasRead) {
             SCOPED_TRACE(testing::Message() << original << " change " << int(c.change) << " to "
                                             << c.size << " after " << c.completions);
             const std::string path = WriteBytes(dir.Path("playing"), bytes);
-            SteppedAudioDevice device;
+            TestAudioDevice device;
             PlayerEngine engine(device);
             ASSERT_EQ(engine.Open(path, 0, kDefaultEndMs), kOpenStarted);
             for (int i = 0; i < c.completions; ++i) device.CompleteOldest();

@@ -73,7 +73,7 @@ struct EngineRun {
 };
 
 EngineRun PlayFile(const std::string& path, uint32_t startMs = 0, uint32_t endMs = kDefaultEndMs) {
-    SteppedAudioDevice device;
+    TestAudioDevice device;
     PlayerEngine engine(device);
     EXPECT_EQ(engine.Open(path, startMs, endMs), kOpenStarted) << path;
     EngineRun run{{}, engine.clip(), device.format};

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "player_engine.h"
-#include "stepped_audio_device.h"
+#include "test_audio_device.h"
 
 namespace zirvak::test {
 

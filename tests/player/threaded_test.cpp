@@ -22,88 +22,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Buffers completed by another thread, which reads all their bytes as playing them would.
-// Reset hands back what is queued and waits for a completion under way.
-class RacingDevice final : public AudioDevice {
-public:
-    bool Open(const AudioFormat&, AudioDeviceListener* listener) override {
-        std::lock_guard lock(mutex_);
-        EXPECT_FALSE(open_) << "opened twice";
-        open_ = true, paused_ = false, listener_ = listener;
-        return true;
-    }
-    void Write(const uint8_t* data, uint32_t length, int32_t tag) override {
-        std::lock_guard lock(mutex_);
-        EXPECT_TRUE(open_) << "write to a closed device";
-        EXPECT_LT(queue_.size(), 2u) << "more than two buffers in flight";
-        EXPECT_TRUE(queue_.empty() || queue_.back().tag != tag) << "one slot queued twice";
-        queue_.push_back({data, length, tag});
-        ++writes;
-    }
-    void Pause() override { SetPaused(true); }
-    void Resume() override { SetPaused(false); }
-    void Reset() override {
-        std::deque<Queued> taken;
-        {
-            std::lock_guard lock(mutex_);
-            taken.swap(queue_);
-        }
-        for (const Queued& q : taken) Play(q);
-        std::unique_lock lock(mutex_);
-        idle_.wait(lock, [this] { return inFlight_ == 0; });
-    }
-    void Close() override {
-        Reset();
-        std::lock_guard lock(mutex_);
-        open_ = false;
-    }
-    // Called by the device thread: plays and completes the oldest buffer, unless paused.
-    bool CompleteOldest() {
-        Queued q;
-        {
-            std::lock_guard lock(mutex_);
-            if (!open_ || paused_ || queue_.empty()) return false;
-            q = queue_.front();
-            queue_.pop_front();
-            ++inFlight_;
-        }
-        Play(q);
-        std::lock_guard lock(mutex_);
-        --inFlight_;
-        idle_.notify_all();
-        return true;
-    }
-    size_t queued() {
-        std::lock_guard lock(mutex_);
-        return queue_.size();
-    }
-    std::atomic<uint64_t> writes{0};
-
-private:
-    struct Queued {
-        const uint8_t* data = nullptr;
-        uint32_t length = 0;
-        int32_t tag = 0;
-    };
-    void SetPaused(bool paused) {
-        std::lock_guard lock(mutex_);
-        paused_ = paused;
-    }
-    void Play(const Queued& q) {
-        uint64_t sum = 0;
-        for (uint32_t i = 0; i < q.length; i += 61) sum += q.data[i];
-        checksum_ += sum + (q.length ? q.data[q.length - 1] : 0);
-        listener_->OnBufferDone(q.tag);
-    }
-    std::mutex mutex_;
-    std::condition_variable idle_;
-    std::deque<Queued> queue_;
-    AudioDeviceListener* listener_ = nullptr;
-    bool open_ = false, paused_ = false;
-    int inFlight_ = 0;
-    std::atomic<uint64_t> checksum_{0};  // keeps the reads of Play
-};
-
 TEST(EngineThreads, RandomCommandsWhileBuffersComplete) {
     TempDir dir;
     WavParams mono8;
@@ -114,7 +32,8 @@ TEST(EngineThreads, RandomCommandsWhileBuffersComplete) {
         Files().missing};
     std::discrete_distribution<size_t> pickFile({35, 25, 15, 10, 15});
     std::mt19937 rng(TestSeed());
-    RacingDevice device;
+    TestAudioDevice device;
+    device.keepCopies = false;
     PlayerEngine engine(device);
     std::atomic<bool> done{false};
     std::atomic<uint64_t> completions{0};
@@ -137,15 +56,15 @@ TEST(EngineThreads, RandomCommandsWhileBuffersComplete) {
             EXPECT_EQ(engine.Restart(), kOpenStarted);
         } else if (pick < 31) {
             engine.Stop();
-            const uint64_t writes = device.writes;
+            const size_t writes = device.writes();
             // Only the last buffer of a run that has already ended may still be sounding.
-            EXPECT_TRUE(device.queued() == 0 || engine.endReached());
+            EXPECT_TRUE(device.queuedCount() == 0 || engine.endReached());
             std::this_thread::sleep_for(std::chrono::microseconds(rng() % 300));
-            EXPECT_EQ(device.writes, writes) << "a buffer was queued after Stop";
+            EXPECT_EQ(device.writes(), writes) << "a buffer was queued after Stop";
         } else if (pick < 34) {
             engine.Close();
             EXPECT_EQ(engine.state(), NoFile);
-            EXPECT_EQ(device.queued(), 0u);
+            EXPECT_EQ(device.queuedCount(), 0u);
         } else if (pick < 60) {
             engine.TogglePause();
         } else {  // what the window reads on every tick
@@ -158,6 +77,7 @@ TEST(EngineThreads, RandomCommandsWhileBuffersComplete) {
     engine.Close();
     done = true;
     completer.join();
+    EXPECT_EQ(device.misuse(), std::vector<std::string>());
     EXPECT_GT(ops, 500);
     EXPECT_GT(completions.load(), 50u);
 }

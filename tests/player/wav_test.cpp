@@ -11,7 +11,7 @@ namespace zirvak::test {
 namespace {
 
 // Plays `file` to the end on `device`; Open's result.
-int32_t PlayWav(std::span<const uint8_t> file, SteppedAudioDevice& device) {
+int32_t PlayWav(std::span<const uint8_t> file, TestAudioDevice& device) {
     TempDir dir;
     PlayerEngine engine(device);
     const int32_t result = engine.Open(WriteBytes(dir.Path("in.wav"), file), 0, kDefaultEndMs);
@@ -40,7 +40,7 @@ TEST(WavPlayback, EachLayoutPlaysExactlyItsSamples) {
         params.dataStart = c.dataStart;
         params.channels = c.channels;
         params.sampleRate = c.rate;
-        SteppedAudioDevice device;
+        TestAudioDevice device;
         ASSERT_EQ(PlayWav(MakeWav(params, samples), device), kOpenStarted);
         EXPECT_EQ(device.format.channels, c.channels);
         EXPECT_EQ(device.format.sampleRateHz, int32_t(c.rate));
@@ -88,7 +88,7 @@ TEST(WavPlayback, OtherSampleFormatsAreConvertedTo16Bit) {
         params.channels = 1;
         params.formatTag = c.formatTag;
         params.bits = c.bits;
-        SteppedAudioDevice device;
+        TestAudioDevice device;
         ASSERT_EQ(PlayWav(MakeWav(params, in), device), kOpenStarted);
         const Bytes got = device.AllBytes();
         std::vector<int16_t> samples(got.size() / 2);
@@ -116,7 +116,7 @@ TEST(WavPlayback, MalformedFilesAreRefusedAndOverlongDataClamped) {
         with(34, "\14", 1),       // 12-bit
     };
     for (const Bytes& file : refused) {
-        SteppedAudioDevice device;
+        TestAudioDevice device;
         EXPECT_EQ(PlayWav(file, device), kOpenFileFailed) << &file - refused;
         EXPECT_EQ(device.opens, 0);
     }
@@ -125,7 +125,7 @@ TEST(WavPlayback, MalformedFilesAreRefusedAndOverlongDataClamped) {
     params.declaredBytes = 0xFFFFFFF0;
     Bytes file = MakeWav(params, samples);
     file.push_back(0x77);
-    SteppedAudioDevice device;
+    TestAudioDevice device;
     ASSERT_EQ(PlayWav(file, device), kOpenStarted);
     EXPECT_TRUE(device.AllBytes() == samples);
 }

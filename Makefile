@@ -7,7 +7,7 @@ FILE ?= res/demo.mp3
 DEB_PACKAGES := cmake ninja-build g++ pkg-config python3 libgtest-dev libgmock-dev \
                 libbenchmark-dev libsdl2-dev qt6-base-dev qt6-base-dev-tools libgl-dev \
                 clang libfuzzer-14-dev mpg123 lame sox twolame python3-pil fonts-dejavu-core \
-                time
+                time pulseaudio pulseaudio-utils
 
 SUDO := $(shell [ "$$(id -u)" = "0" ] || echo sudo)
 

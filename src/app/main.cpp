@@ -7,8 +7,8 @@
 #include <QTimer>
 #include <cstdio>
 
-#include "main_dialog.h"
 #include "close_on_signals.h"
+#include "main_dialog.h"
 #include "sdl_audio_device.h"
 
 namespace {

@@ -152,8 +152,7 @@ void MainDialog::Tick() {
             animation_->Tick(TickCount(), commands_->MusicEnded(), {marks, count}, *scene_);
         if (areas) {
             const Rect& r = areas->spriteSurroundings;
-            ShowComposedScene(lights_ |
-                              QRegion(r.left, r.top, r.right - r.left, r.bottom - r.top));
+            ShowComposedScene(lights_ | QRegion(r.left, r.top, r.right - r.left, r.bottom - r.top));
         }
         // No file, and the butterfly at rest: nothing is left for the timer to move.
         if (engine_.state() == NoFile &&

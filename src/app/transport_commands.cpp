@@ -112,8 +112,8 @@ void TransportCommands::ReleaseOutputHold() {
 bool TransportCommands::FollowOutput() {
     const bool lost = engine_.state() != NoFile && engine_.outputStatus().lost;
     if (lost && !outputLost_)
-        host_.ShowMessage(title_ + ": the sound output was lost (" +
-                          engine_.outputStatus().reason + "); trying again every second.");
+        host_.ShowMessage(title_ + ": the sound output was lost (" + engine_.outputStatus().reason +
+                          "); trying again every second.");
     outputLost_ = lost;
     if (lost && !heldForOutput_ && engine_.state() == Playing) {
         animation_.TogglePause(host_.TickCount());

@@ -75,8 +75,8 @@ private:
     Animation& animation_;
     Scene& scene_;
     CommandHost& host_;
-    std::string title_;          // of the open file
-    bool outputLost_ = false;    // as the last tick saw it
+    std::string title_;           // of the open file
+    bool outputLost_ = false;     // as the last tick saw it
     bool heldForOutput_ = false;  // the animation clock is held for a lost output
 };
 

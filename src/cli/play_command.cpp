@@ -48,7 +48,7 @@ public:
 
 private:
     static constexpr int kSignals[3] = {SIGINT, SIGTERM, SIGHUP};
-    struct sigaction saved_[3] {};
+    struct sigaction saved_[3]{};
 };
 
 // Puts the terminal into single-key mode while it lives (when stdin is a terminal).

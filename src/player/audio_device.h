@@ -38,7 +38,7 @@ struct AudioFormat {
 };
 
 struct OutputStatus {
-    std::string driver;  // "pulseaudio", "alsa", "silent", "file", "test", ...
+    std::string driver;   // "pulseaudio", "alsa", "silent", "file", "test", ...
     bool silent = false;  // no sound card could be opened: sound goes nowhere, in real time
     std::string reason;   // why the device is silent, or lost
     bool lost = false;    // the output went away; the device is trying to get it back

@@ -1,5 +1,6 @@
 #include "cli_runner.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
@@ -44,6 +45,49 @@ CliResult Cli(const std::string& args) {
     std::filesystem::remove(out);
     std::filesystem::remove(err);
     return r;
+}
+
+Process::Process(const std::vector<std::string>& argv, const std::string& out,
+                 const std::string& err) {
+    std::vector<char*> args;
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    pid_ = fork();
+    if (pid_ == 0) {
+        const int in = open("/dev/null", O_RDONLY);
+        const int o =
+            open(out.empty() ? "/dev/null" : out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int e =
+            open(err.empty() ? "/dev/null" : err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(in, 0), dup2(o, 1), dup2(e, 2);
+        execvp(args[0], args.data());
+        _exit(127);
+    }
+}
+
+Process::~Process() {
+    if (Wait(0) == -1 && pid_ > 0) {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+    }
+}
+
+void Process::Signal(int sig) {
+    if (pid_ > 0 && status_ == -1) kill(pid_, sig);
+}
+
+int Process::Wait(int ms) {
+    if (status_ != -1 || pid_ <= 0) return status_;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
+    for (;;) {
+        int raw = 0;
+        if (waitpid(pid_, &raw, WNOHANG) == pid_) {
+            status_ = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+            return status_;
+        }
+        if (Clock::now() >= deadline) return -1;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
 }
 
 PtyCli::PtyCli(const std::string& args) {

@@ -5,6 +5,7 @@
 #include <sys/types.h>
 
 #include <string>
+#include <vector>
 
 namespace zirvak::test {
 
@@ -17,6 +18,26 @@ struct CliResult {
 
 // Runs zirvak-cli with `args` (quoted as a shell needs them), at most 20 s.
 CliResult Cli(const std::string& args);
+
+// A program run in the background, its output going to files (empty names: /dev/null), stdin
+// from /dev/null. Killed when the object goes, if still running.
+class Process {
+public:
+    Process(const std::vector<std::string>& argv, const std::string& out, const std::string& err);
+    ~Process();
+    Process(const Process&) = delete;
+    Process& operator=(const Process&) = delete;
+
+    void Signal(int sig);
+    // Waits up to `ms` for the program to end; its exit status (128 + signal when a signal
+    // ended it), or -1 when it is still running.
+    int Wait(int ms);
+    pid_t pid() const { return pid_; }
+
+private:
+    pid_t pid_ = -1;
+    int status_ = -1;
+};
 
 // zirvak-cli in a pseudo-terminal, as in a terminal window.
 class PtyCli {

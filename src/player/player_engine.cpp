@@ -74,7 +74,7 @@ int32_t PlayerEngine::Open(const std::string& path, uint32_t startMs, uint32_t e
 std::string PlayerEngine::DescribeFailure(const std::string& path, int32_t result) const {
     switch (result) {
         case kOpenNoDevice:
-            return "no sound output could be opened";
+            return path + ": no sound output could be opened";
         case kOpenNoBufferMemory:
             return "not enough memory to play " + path;
         default:

@@ -85,7 +85,9 @@ void TestAudioDevice::Close() {
 OutputStatus TestAudioDevice::status() const {
     std::lock_guard lock(mutex_);
     OutputStatus s;
-    s.driver = "test";
+    s.driver = silentBecause.empty() ? "test" : "silent";
+    s.silent = !silentBecause.empty();
+    s.reason = silentBecause;
     s.lost = lost_;
     if (lost_) s.reason = "the test device lost its output";
     return s;

@@ -46,6 +46,8 @@ public:
     bool refuseOpen = false;
     int failOpenNumber = 0;
     int loseAfter = -1;
+    // When set, the device says it is a silent stand-in, for this reason.
+    std::string silentBecause;
     // Keep a copy of each buffer written (off for long runs).
     bool keepCopies = true;
     // Called with each buffer as it is played, before it is reported done.

@@ -6,6 +6,8 @@
 #include <QApplication>
 #include <QDialog>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -115,6 +117,96 @@ TEST_F(MainDialogTest, AboutClosesByItsButtonEnterAndEscape) {
         window.commandAction(kCommandAbout)->trigger();  // returns when the box has closed
         EXPECT_TRUE(seen);
     }
+}
+
+// The message boxes the window shows now, their texts; closes them.
+std::vector<std::string> TakeMessages(MainDialog& window) {
+    std::vector<std::string> texts;
+    for (QMessageBox* box : window.findChildren<QMessageBox*>()) {
+        if (box->isVisible()) texts.push_back(box->text().toStdString());
+        box->close();
+        delete box;
+    }
+    return texts;
+}
+
+// A file dragged onto the window and dropped, as Qt delivers it: the drop goes to the widget
+// that took the drag's entry.
+void Drop(MainDialog& window, const std::string& path) {
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QString::fromStdString(path))});
+    QDragEnterEvent enter(QPoint(200, 150), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&window, &enter);
+    QDropEvent drop(QPointF(200, 150), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&window, &drop);
+}
+
+// Every way a file can fail to play shows one message naming the file and the reason, and
+// leaves the window coherent: no file, its own caption, the butterfly on its way home.
+TEST_F(MainDialogTest, AFileThatCannotPlayIsNamedWithItsReasonAndLeavesNoFile) {
+    window.show();
+    const std::string missing = dir.Path("missing.mp3");
+    const std::string junk = WriteBytes(dir.Path("junk.mp3"), Bytes(5000, 0x55));
+    const std::string empty = WriteBytes(dir.Path("empty.wav"), MakeWav({}, Bytes()));
+    const struct {
+        const char* how;
+        std::string path, says;
+        bool noDevice;
+    } cases[] = {
+        {"menu", missing, missing + ": no such file.", false},
+        {"drop", junk, junk + ": not a playable WAV or MPEG file (no frame sync).", false},
+        {"command line", empty, "no audio in " + empty + ".", false},
+        {"menu", song, song + ": no sound output could be opened.", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        ASSERT_EQ(window.commands().OpenFile(song), kOpenStarted);
+        ASSERT_EQ(window.windowTitle().toStdString(), "song.wav");
+        device.refuseOpen = c.noDevice;
+        if (std::string(c.how) == "menu") {
+            window.SetFileChooser([&c] { return std::optional<std::string>(c.path); });
+            window.commandAction(kCommandOpen)->trigger();
+        } else if (std::string(c.how) == "drop") {
+            Drop(window, c.path);
+        } else {
+            window.commands().OpenFile(c.path);
+        }
+        device.refuseOpen = false;
+        EXPECT_EQ(TakeMessages(window), std::vector<std::string>{c.says});
+        EXPECT_EQ(engine.state(), NoFile);
+        EXPECT_EQ(window.windowTitle().toStdString(), "Zirvak");
+        EXPECT_TRUE(window.animationRunning());
+        EXPECT_TRUE(window.commands().MusicEnded());
+    }
+}
+
+// The sound card cannot be opened: the song plays on a silent stand-in, and the user is told.
+// The output lost while playing: told once, and the animation holds until it is back.
+TEST_F(MainDialogTest, ASilentOrLostOutputIsToldAndALostOneHoldsTheAnimation) {
+    window.show();
+    device.silentBecause = "no card here";
+    ASSERT_EQ(window.commands().OpenFile(song), kOpenStarted);
+    EXPECT_EQ(TakeMessages(window),
+              std::vector<std::string>{
+                  "song.wav plays without sound: no sound output could be opened (no card here)."});
+    device.silentBecause.clear();
+
+    device.loseAfter = 1;
+    ASSERT_EQ(window.commands().OpenFile(song), kOpenStarted);
+    device.CompleteOldest();
+    ASSERT_TRUE(engine.outputStatus().lost);
+    QTest::qWait(300);  // ticks
+    EXPECT_EQ(TakeMessages(window),
+              std::vector<std::string>{"song.wav: the sound output was lost (the test device lost "
+                                       "its output); trying again every second."});
+    const uint32_t held = window.animation().clock().elapsedMs;
+    QTest::qWait(300);
+    EXPECT_EQ(window.animation().clock().elapsedMs, held);
+    EXPECT_TRUE(TakeMessages(window).empty());  // once per loss
+    device.Restore();
+    QTest::qWait(300);
+    EXPECT_GT(window.animation().clock().elapsedMs, held);
+    EXPECT_LT(window.animation().clock().elapsedMs, held + 600);  // the loss left out
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <pty.h>
 #include <signal.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -105,6 +106,11 @@ PtyCli::~PtyCli() {
         waitpid(child_, nullptr, 0);
     }
     if (master_ >= 0) close(master_);
+}
+
+bool PtyCli::TerminalEchoesLines() const {
+    termios t{};
+    return tcgetattr(master_, &t) == 0 && (t.c_lflag & ICANON) != 0 && (t.c_lflag & ECHO) != 0;
 }
 
 void PtyCli::Type(const std::string& keys) {

@@ -53,6 +53,9 @@ public:
     const std::string& ReadFor(int ms);
     // Waits up to `ms` for the program to exit; its exit status, or -1 when it has not exited.
     int WaitForExit(int ms);
+    pid_t pid() const { return child_; }
+    // The terminal's settings as the program left them.
+    bool TerminalEchoesLines() const;
 
 private:
     int master_ = -1;

@@ -1,6 +1,7 @@
 // zirvak-cli play in a terminal: keys act as soon as they are typed, and the clock on the
 // progress line stops with the music.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <stdlib.h>
 
 #include <chrono>
@@ -39,6 +40,24 @@ TEST(CliPlay, KeysActAtOnceAndTheClockStopsWithTheMusic) {
     play.Type(std::string(20, 'x') + "  q");
     EXPECT_EQ(play.WaitForExit(3000), 0);
     EXPECT_LT(std::chrono::steady_clock::now() - typed, std::chrono::milliseconds(500));
+}
+
+// SIGINT and SIGTERM end the player at once, whatever plays, with the status a shell expects
+// and the terminal as it was.
+TEST(CliPlay, SignalsEndItCleanly) {
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    for (const int sig : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(sig);
+        PtyCli play("play " + Quote(RepoPath("res/demo.mp3")));
+        for (int i = 0; i < 100 && play.ReadFor(100).find("playing") == std::string::npos; ++i) {
+        }
+        ASSERT_NE(play.ReadFor(300).find("playing"), std::string::npos);
+        const auto sent = std::chrono::steady_clock::now();
+        kill(play.pid(), sig);
+        EXPECT_EQ(play.WaitForExit(3000), 128 + sig);
+        EXPECT_LT(std::chrono::steady_clock::now() - sent, std::chrono::seconds(1));
+        EXPECT_TRUE(play.TerminalEchoesLines());
+    }
 }
 
 }  // namespace

@@ -95,7 +95,8 @@ TEST(EngineStates, OpenFailures) {
     PlayerEngine engine(device);
     EXPECT_EQ(engine.Open(Files().wav, 0, kDefaultEndMs), kOpenNoDevice);
     EXPECT_EQ(engine.state(), NoFile);
-    EXPECT_EQ(engine.DescribeFailure("x.wav", kOpenNoDevice), "no sound output could be opened");
+    EXPECT_EQ(engine.DescribeFailure("x.wav", kOpenNoDevice),
+              "x.wav: no sound output could be opened");
     EXPECT_EQ(engine.Restart(), 0);
     device.refuseOpen = false;
     EXPECT_EQ(engine.Open(Files().wav, 0, kDefaultEndMs), kOpenStarted);
@@ -104,8 +105,12 @@ TEST(EngineStates, OpenFailures) {
 }
 
 TEST(EnginePipeline, BuffersAlternateAndTheRunEndsOnTheLastButOne) {
-    const std::pair<std::string, uint32_t> cases[] = {
-        {Files().wav, 2}, {Files().wavShort, 0}, {Files().mp2, 2}, {Files().mp3, 1}};
+    TempDir dir;
+    const std::string oneBuffer = WriteBytes(dir.Path("one.mp2"), FirstFrames(Sample(), 30));
+    const std::string fiveBuffers = WriteBytes(dir.Path("five.mp2"), Concat({Sample(), Sample()}));
+    const std::pair<std::string, uint32_t> cases[] = {{Files().wav, 2}, {Files().wavShort, 0},
+                                                      {Files().mp2, 2}, {Files().mp3, 1},
+                                                      {oneBuffer, 0},   {fiveBuffers, 4}};
     for (const auto& [path, last] : cases) {
         SCOPED_TRACE(path);
         TestAudioDevice device;

@@ -133,6 +133,40 @@ TEST(EngineThreads, SdlPlaysWhatRenderWrites) {
     }
 }
 
+// The output goes away after the first buffer and comes back three seconds later: the device's
+// thread plays on from the buffer that was waiting, and the song ends whole.
+TEST(EngineThreads, AnOutputBackAfterThreeSecondsPlaysTheSongOn) {
+    TestAudioDevice stepped;
+    {
+        PlayerEngine engine(stepped);
+        ASSERT_EQ(engine.Open(Files().mp2, 0, kDefaultEndMs), kOpenStarted);
+        stepped.CompleteAll();
+    }
+    TestAudioDevice device;
+    device.loseAfter = 1;
+    PlayerEngine engine(device);
+    ASSERT_EQ(engine.Open(Files().mp2, 0, kDefaultEndMs), kOpenStarted);
+    device.Start(std::chrono::milliseconds(20));
+    auto waitFor = [](auto done) {
+        for (const auto deadline = Clock::now() + std::chrono::seconds(10);
+             !done() && Clock::now() < deadline;)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        return done();
+    };
+    ASSERT_TRUE(waitFor([&] { return engine.outputStatus().lost; }));
+    const auto lostAt = Clock::now();
+    std::thread restorer([&] {
+        std::this_thread::sleep_for(std::chrono::seconds(3));
+        device.Restore();
+    });
+    EXPECT_TRUE(waitFor([&] { return engine.state() == Stopped && device.queuedCount() == 0; }));
+    EXPECT_GE(Clock::now() - lostAt, std::chrono::seconds(3));
+    restorer.join();
+    engine.Close();
+    EXPECT_TRUE(device.AllBytes() == stepped.AllBytes());
+    EXPECT_EQ(device.misuse(), std::vector<std::string>());
+}
+
 // A file truncated while SDL plays it, at several moments, on SDL's real-time dummy output: the
 // device's thread finds the file short at its next refill and the run stops, without a signal.
 TEST(EngineThreads, FileTruncatedUnderSdlStopsCleanly) {

@@ -1,0 +1,79 @@
+// The zirvak program as a user starts it, on Qt's offscreen platform and SDL's dummy output: it
+// ends cleanly on SIGTERM, SIGINT and SIGHUP, and its screenshot mode writes its picture or says
+// why it cannot.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <stdlib.h>
+
+#include <QImage>
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "cli_runner.h"
+#include "player_fixtures.h"
+#include "support/fixtures.h"
+
+namespace zirvak::test {
+namespace {
+
+std::string Text(const std::string& path) {
+    const Bytes bytes = ReadFileBytes(path);
+    return {bytes.begin(), bytes.end()};
+}
+
+class ZirvakProgram : public ::testing::Test {
+protected:
+    void SetUp() override {
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
+    }
+    TempDir dir;
+    const std::string song = RepoPath("res/demo.mp3");
+};
+
+TEST_F(ZirvakProgram, SignalsCloseTheWindowCleanly) {
+    for (const int sig : {SIGTERM, SIGINT, SIGHUP}) {
+        SCOPED_TRACE(sig);
+        Process app({ZIRVAK_APP, song}, "", dir.Path("err"));
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // up, and playing
+        ASSERT_EQ(app.Wait(0), -1) << Text(dir.Path("err"));
+        const auto sent = std::chrono::steady_clock::now();
+        app.Signal(sig);
+        EXPECT_EQ(app.Wait(5000), 0) << Text(dir.Path("err"));
+        EXPECT_LT(std::chrono::steady_clock::now() - sent, std::chrono::seconds(1));
+    }
+}
+
+TEST_F(ZirvakProgram, ScreenshotWritesThePictureOrSaysWhyNot) {
+    const std::string png = dir.Path("window.png");
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        const char* says;  // on stderr
+    } cases[] = {
+        {{"--screenshot", png, "--ticks", "3", song}, 0, ""},
+        {{"--screenshot", png, "--ticks", "5"}, 0, ""},  // no file: the picture as it is
+        {{"--screenshot", png, "--ticks", "0", song}, 0, ""},
+        {{"--screenshot", "/missing-dir/x.png", "--ticks", "1", song}, 1, "cannot write"},
+        {{"--screenshot", png, "--ticks", "abc", song}, 2, "usage"},
+        {{"--screenshot", png, "--ticks", "-5", song}, 2, "usage"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args[3]);
+        std::filesystem::remove(png);
+        std::vector<std::string> argv{ZIRVAK_APP};
+        argv.insert(argv.end(), c.args.begin(), c.args.end());
+        Process app(argv, "", dir.Path("err"));
+        EXPECT_EQ(app.Wait(20000), c.status) << Text(dir.Path("err"));
+        EXPECT_NE(Text(dir.Path("err")).find(c.says), std::string::npos) << Text(dir.Path("err"));
+        if (c.status == 0) {
+            const QImage picture(QString::fromStdString(png));
+            EXPECT_EQ(picture.width(), 405);
+            EXPECT_GE(picture.height(), 308);  // the picture, and the menu bar above it
+        }
+    }
+}
+
+}  // namespace
+}  // namespace zirvak::test

@@ -22,21 +22,23 @@ PlayerEngine::~PlayerEngine() {
     if (state_.load() != NoFile) Close();
 }
 
+// The lists are a sequence lock made of atomics alone: a field written after a list's sequence
+// number turned odd is stored with release, so a reader that loads it (with acquire) sees the odd
+// number, or a later one, when it looks again.
 uint32_t PlayerEngine::ReadBeatMarkers(int32_t buffer, BeatMarker* out) const {
     const size_t b = size_t(buffer & 1);
     const auto& list = beatMarkers_[b];
+    constexpr auto acquire = std::memory_order_acquire;
     // A refill writes a list in a few microseconds: a reader that meets one reads again.
     for (int attempt = 0; attempt < 10000; ++attempt) {
-        const uint32_t before = beatSequence_[b].load(std::memory_order_acquire);
+        const uint32_t before = beatSequence_[b].load(acquire);
         if (before & 1) continue;
-        const uint32_t count =
-            std::min(beatCount_[b].load(std::memory_order_relaxed), kMaxBeatMarkers);
+        const uint32_t count = std::min(beatCount_[b].load(acquire), kMaxBeatMarkers);
         for (uint32_t i = 0; i < count; ++i) {
-            out[i].value = list[i][0].load(std::memory_order_relaxed);
-            out[i].width = list[i][1].load(std::memory_order_relaxed);
-            out[i].timeMs = list[i][2].load(std::memory_order_relaxed);
+            out[i].value = list[i][0].load(acquire);
+            out[i].width = list[i][1].load(acquire);
+            out[i].timeMs = list[i][2].load(acquire);
         }
-        std::atomic_thread_fence(std::memory_order_acquire);
         if (beatSequence_[b].load(std::memory_order_relaxed) == before) return count;
     }
     return 0;
@@ -242,15 +244,15 @@ void PlayerEngine::QueueCurrent() {
         MarkBeats(h.data, h.length, channels_, sampleRate_, samplesAnalysed_, found);
     auto& list = beatMarkers_[current];
     auto& sequence = beatSequence_[current];
-    sequence.fetch_add(1, std::memory_order_relaxed);  // odd: being written
-    std::atomic_thread_fence(std::memory_order_release);
+    constexpr auto release = std::memory_order_release;
+    sequence.fetch_add(1, std::memory_order_acq_rel);  // odd: being written
     for (uint32_t i = 0; i < kMaxBeatMarkers; ++i) {
-        list[i][0].store(found[i].value, std::memory_order_relaxed);
-        list[i][1].store(found[i].width, std::memory_order_relaxed);
-        list[i][2].store(found[i].timeMs, std::memory_order_relaxed);
+        list[i][0].store(found[i].value, release);
+        list[i][1].store(found[i].width, release);
+        list[i][2].store(found[i].timeMs, release);
     }
-    beatCount_[current].store(count, std::memory_order_relaxed);
-    sequence.fetch_add(1, std::memory_order_release);  // even: whole
+    beatCount_[current].store(count, release);
+    sequence.fetch_add(1, release);  // even: whole
     samplesAnalysed_ += h.length / (uint32_t(channels_) * 2);
     device_.Write(h.data, h.length, current);
 }

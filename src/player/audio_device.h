@@ -2,7 +2,8 @@
 //
 // - Open(format, listener): prepares the device for interleaved signed 16-bit little-endian
 //   PCM at format.sampleRateHz with format.channels (1 or 2). Returns false when no device
-//   can be opened; nothing is then open.
+//   can be opened; nothing is then open. Called only on a closed device, so it never waits for
+//   a completion (the engine calls it holding the lock its completions take).
 // - Write(data, length, tag): queues `length` bytes. Queued buffers play in the order written,
 //   without gaps while at least one is queued. The bytes must stay valid and unchanged until
 //   the buffer is reported done. A buffer of length 0 is legal and is still reported done.

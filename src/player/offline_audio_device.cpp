@@ -10,7 +10,7 @@ OfflineAudioDevice::OfflineAudioDevice(std::string path) : path_(std::move(path)
 }
 
 bool OfflineAudioDevice::Open(const AudioFormat& format, AudioDeviceListener* listener) {
-    Close();
+    if (open_) return false;
     ok_ = writer_.Open(path_, true, format.sampleRateHz, format.channels, 16);
     if (!ok_ || !player_.Open(format, listener)) return false;
     open_ = true;

@@ -25,7 +25,7 @@ constexpr auto kWatchInterval = std::chrono::milliseconds(250);
 }  // namespace
 
 bool SdlAudioDevice::Open(const AudioFormat& format, AudioDeviceListener* listener) {
-    Close();
+    if (open_) return false;  // opened twice: closing here could wait on a completion
     format_ = format;
     listener_ = listener;
     paused_ = false;

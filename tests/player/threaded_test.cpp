@@ -102,7 +102,7 @@ TEST(EngineThreads, SdlPlaysWhatRenderWrites) {
         const Bytes rendered = Render(dir, path);
         ASSERT_GT(rendered.size(), 100000u);
         const std::string disk = dir.Path("sdl-out.raw");
-        // Set again for every run: the device falls back to the dummy driver in the environment.
+        // Set for every run: other tests of this program name other drivers.
         setenv("SDL_AUDIODRIVER", "disk", 1);
         setenv("SDL_DISKAUDIOFILE", disk.c_str(), 1);
         setenv("SDL_DISKAUDIODELAY", "15", 1);  // ms per 2048 sample frames: 3× real time
@@ -166,6 +166,32 @@ TEST(EngineThreads, AnOutputBackAfterThreeSecondsPlaysTheSongOn) {
     engine.Close();
     EXPECT_TRUE(device.AllBytes() == stepped.AllBytes());
     EXPECT_EQ(device.misuse(), std::vector<std::string>());
+}
+
+// No sound output opens: the song plays on a silent stand-in in real time, the device says why,
+// and the environment is left as the user set it, so the next Open tries the real output again.
+TEST(EngineThreads, ASilentStandInForAMissingOutputAndTheNextOpenTriesAgain) {
+    setenv("SDL_AUDIODRIVER", "nonexistent", 1);
+    SdlAudioDevice device;
+    PlayerEngine engine(device);
+    const auto opened = Clock::now();
+    ASSERT_EQ(engine.Open(Files().wavShort, 0, kDefaultEndMs), kOpenStarted);
+    const OutputStatus silent = engine.outputStatus();
+    EXPECT_TRUE(silent.silent);
+    EXPECT_EQ(silent.driver, "silent");
+    EXPECT_NE(silent.reason.find("nonexistent"), std::string::npos) << silent.reason;
+    EXPECT_STREQ(getenv("SDL_AUDIODRIVER"), "nonexistent");
+    for (const auto deadline = opened + std::chrono::seconds(10);
+         engine.state() != Stopped && Clock::now() < deadline;)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_EQ(engine.state(), Stopped);
+    EXPECT_GE(Clock::now() - opened, std::chrono::milliseconds(150));  // 0.23 s, in real time
+    engine.Close();
+
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    ASSERT_EQ(engine.Open(Files().wavShort, 0, kDefaultEndMs), kOpenStarted);
+    EXPECT_FALSE(engine.outputStatus().silent);
+    EXPECT_EQ(device.driverName(), "dummy");
 }
 
 // A file truncated while SDL plays it, at several moments, on SDL's real-time dummy output: the

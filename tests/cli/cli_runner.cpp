@@ -26,6 +26,22 @@ std::string ReadText(const std::string& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+// Waits up to `ms` for child `pid` to end; its exit status (128 + signal when a signal ended it),
+// kept in `status`, or -1 while it runs.
+int WaitForChild(pid_t pid, int& status, int ms) {
+    if (status != -1 || pid <= 0) return status;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
+    for (;;) {
+        int raw = 0;
+        if (waitpid(pid, &raw, WNOHANG) == pid) {
+            status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+            return status;
+        }
+        if (Clock::now() >= deadline) return -1;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
 }  // namespace
 
 std::string Quote(const std::string& s) {
@@ -78,17 +94,7 @@ void Process::Signal(int sig) {
 }
 
 int Process::Wait(int ms) {
-    if (status_ != -1 || pid_ <= 0) return status_;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
-    for (;;) {
-        int raw = 0;
-        if (waitpid(pid_, &raw, WNOHANG) == pid_) {
-            status_ = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
-            return status_;
-        }
-        if (Clock::now() >= deadline) return -1;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
+    return WaitForChild(pid_, status_, ms);
 }
 
 PtyCli::PtyCli(const std::string& args) {
@@ -134,17 +140,7 @@ const std::string& PtyCli::ReadFor(int ms) {
 }
 
 int PtyCli::WaitForExit(int ms) {
-    if (status_ != -1 || child_ <= 0) return status_;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
-    for (;;) {
-        int raw = 0;
-        if (waitpid(child_, &raw, WNOHANG) == child_) {
-            status_ = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
-            return status_;
-        }
-        if (Clock::now() >= deadline) return -1;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
+    return WaitForChild(child_, status_, ms);
 }
 
 }  // namespace zirvak::test

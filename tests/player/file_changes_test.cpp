@@ -20,14 +20,6 @@ struct ChangeCase {
     int completions;  // buffers completed before the change
 };
 
-Bytes PlayAll(const std::string& path) {
-    TestAudioDevice device;
-    PlayerEngine engine(device);
-    EXPECT_EQ(engine.Open(path, 0, kDefaultEndMs), kOpenStarted);
-    device.CompleteAll();
-    return device.AllBytes();
-}
-
 bool IsPrefix(const Bytes& part, const Bytes& whole) {
     return part.size() <= whole.size() && std::equal(part.begin(), part.end(), whole.begin());
 }
@@ -44,7 +36,7 @@ TEST(EngineFileChanges, APlayingFileThatChangesEndsCleanlyAfterWhatWasRead) {
         EncodeMp3(dir, "long", MakeWav({}, Pcm16Pattern(7 * 44100, 2)), "-b 64");
     for (const std::string& original : {Files().wav, Files().mp2, mp3}) {
         const Bytes bytes = ReadFileBytes(original);
-        const Bytes whole = PlayAll(original);
+        const Bytes whole = PlayToTheEnd(original);
         int endedEarly = 0;
         for (const ChangeCase& c : cases) {
             SCOPED_TRACE(testing::Message() << original << " change " << int(c.change) << " to "

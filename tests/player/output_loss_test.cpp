@@ -7,14 +7,6 @@
 namespace zirvak::test {
 namespace {
 
-Bytes PlayAll(const std::string& path) {
-    TestAudioDevice device;
-    PlayerEngine engine(device);
-    EXPECT_EQ(engine.Open(path, 0, kDefaultEndMs), kOpenStarted);
-    device.CompleteAll();
-    return device.AllBytes();
-}
-
 TEST(OutputLoss, TheSongGoesOnFromTheBufferThatWasPlayingWhenTheOutputIsBack) {
     for (const std::string& path : {Files().wav, Files().mp2}) {
         for (int lostAfter : {0, 1, 2}) {
@@ -41,7 +33,7 @@ TEST(OutputLoss, TheSongGoesOnFromTheBufferThatWasPlayingWhenTheOutputIsBack) {
             }
             EXPECT_EQ(engine.state(), Stopped);
             EXPECT_TRUE(engine.endReached());
-            EXPECT_TRUE(device.AllBytes() == PlayAll(path));
+            EXPECT_TRUE(device.AllBytes() == PlayToTheEnd(path));
             EXPECT_EQ(device.misuse(), std::vector<std::string>());
         }
     }

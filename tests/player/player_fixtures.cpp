@@ -111,6 +111,14 @@ std::string EncodeMp3(const TempDir& dir, const std::string& name, std::span<con
     return out;
 }
 
+Bytes PlayToTheEnd(const std::string& path) {
+    TestAudioDevice device;
+    PlayerEngine engine(device);
+    EXPECT_EQ(engine.Open(path, 0, kDefaultEndMs), kOpenStarted) << path;
+    device.CompleteAll();
+    return device.AllBytes();
+}
+
 Bytes Render(const TempDir& dir, const std::string& path) {
     return CliOutput(dir, path, cli::RunRender);
 }

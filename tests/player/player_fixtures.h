@@ -49,6 +49,9 @@ Bytes Sample();  // res/sample.mp2: MPEG-1 Layer II, 44100 Hz stereo, 154 frames
 std::string EncodeMp3(const TempDir& dir, const std::string& name, std::span<const uint8_t> wav,
                       const std::string& lameArgs);
 
+// Every byte the engine plays of `path`, from Open to the end, on a stepped test device.
+Bytes PlayToTheEnd(const std::string& path);
+
 // zirvak-cli render and decode of `path` to a WAV file in `dir`: the sample bytes written.
 Bytes Render(const TempDir& dir, const std::string& path);
 Bytes Decode(const TempDir& dir, const std::string& path);

@@ -188,7 +188,6 @@ void PlayerEngine::OnBufferDone(int32_t) {
 void PlayerEngine::ResetRunFields() {
     currentBuffer_ = 0;
     buffersQueued_ = 0;
-    readOffset_ = 0;
     samplesAnalysed_ = 0;
     endReached_ = false;
     fileChanged_ = false;
@@ -326,7 +325,6 @@ int32_t PlayerEngine::RefillWave() {
     }
     currentBuffer_ = next;
     buffersQueued_ = k + 1;
-    readOffset_ += kWavChunkBytes;
     QueueCurrent();
     return 0;
 }

@@ -139,7 +139,6 @@ private:
     FileProblem failure_ = FileProblem::kNone;
     std::string failureDetail_;
     uint32_t buffersQueued_ = 0;
-    uint32_t readOffset_ = 0;  // WAV: start of the current chunk in 16-bit bytes
     std::atomic<uint32_t> samplesAnalysed_{0};
     bool isWave_ = false;
     uint32_t framesPerBuffer_ = kFramesPerBuffer;

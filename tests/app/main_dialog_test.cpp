@@ -47,14 +47,20 @@ protected:
 };
 
 TEST_F(MainDialogTest, MenuBarHoldsTheFiveCommandsInOrderAndTheClientAreaIsThePicture) {
+    EXPECT_EQ(window.windowTitle().toStdString(), "Zirvak");
     const QList<QAction*> actions = window.menuBar()->actions();
     ASSERT_EQ(actions.size(), 5);
     const char* texts[] = {"&Open", "&Play", "P&ause", "&Stop", "&Close"};
     for (int i = 0; i < 5; ++i) {
         EXPECT_EQ(actions[i]->text().toStdString(), texts[i]);
-        EXPECT_EQ(actions[i]->data().toInt(), kCommandOpen + i);
+        EXPECT_EQ(actions[i]->data().toInt(), 32772 + i);
+        EXPECT_EQ(window.commandAction(32772 + i), actions[i]);
         EXPECT_EQ(actions[i]->menu(), nullptr);  // commands, not pop-ups
     }
+    QAction* about = window.commandAction(16);
+    ASSERT_NE(about, nullptr);
+    EXPECT_EQ(about->text().toStdString(), "About...");
+    EXPECT_EQ(about->data().toInt(), 16);
     window.show();
     EXPECT_EQ(window.centralWidget()->size(), QSize(405, 308));
     EXPECT_EQ(window.minimumSize(), window.maximumSize());  // not resizable
@@ -106,17 +112,51 @@ TEST_F(MainDialogTest, AboutClosesByItsButtonEnterAndEscape) {
         [](QDialog& d) { QTest::keyClick(&d, Qt::Key_Return); },
         [](QDialog& d) { QTest::keyClick(&d, Qt::Key_Escape); },
     };
-    for (const auto& way : ways) {
-        bool seen = false;
+    for (size_t i = 0; i < std::size(ways); ++i) {
+        bool seen = false, stuck = false;
         QTimer::singleShot(0, [&] {
             auto* about = qobject_cast<QDialog*>(QApplication::activeModalWidget());
             if (!about) return;
             seen = about->windowTitle() == QStringLiteral("Haqqinda");
-            way(*about);
+            ways[i](*about);
         });
-        window.commandAction(kCommandAbout)->trigger();  // returns when the box has closed
-        EXPECT_TRUE(seen);
+        // A box still open after three seconds was not closed: fail, and close it ourselves.
+        QTimer guard;
+        guard.setSingleShot(true);
+        QObject::connect(&guard, &QTimer::timeout, [&stuck] {
+            stuck = true;
+            if (QWidget* box = QApplication::activeModalWidget()) box->close();
+        });
+        guard.start(3000);
+        window.commandAction(16)->trigger();  // returns when the box has closed
+        EXPECT_TRUE(seen) << i;
+        EXPECT_FALSE(stuck) << "way " << i << " left the About box open";
     }
+}
+
+// Once a file plays, every tick of the window's timer steps the flight and shows a newly
+// composed scene: 15 take-off ticks at home, then flying; the lights start blue.
+TEST_F(MainDialogTest, TicksMoveTheButterflyOnceAFilePlays) {
+    window.show();
+    int ticks = 0;
+    QObject::connect(&window, &MainDialog::ticked, [&] { ++ticks; });
+    QTest::qWait(200);
+    EXPECT_EQ(ticks, 0);  // no file, no timer
+    EXPECT_FALSE(window.animationRunning());
+    const QImage before = window.view()->scene();
+    window.commands().OpenFile(song);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ticks >= 1; }, 5000));
+    const LightRun light = BuildLightRegion(ToImage(before)).runs.front();
+    EXPECT_EQ(window.view()->scene().pixel(light.x0, light.y), qRgb(0, 0, 255));
+    EXPECT_NE(before.pixel(light.x0, light.y), qRgb(0, 0, 255));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ticks >= 10; }, 10000));
+    EXPECT_EQ(window.animation().butterfly().flightState, FlightState::TakeOff);
+    EXPECT_EQ(window.animation().butterfly().position, (Point{-158, 145}));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ticks >= 20; }, 10000));
+    EXPECT_EQ(window.animation().butterfly().flightState, FlightState::Flying);
+    // 20 ticks of 75 ms: a timer may fire a little early, never a tenth of its period.
+    EXPECT_GE(window.animation().clock().elapsedMs, 20u * 75 * 9 / 10);
+    EXPECT_NE(window.animation().butterfly().position, (Point{-158, 145}));
 }
 
 // The message boxes the window shows now, their texts; closes them.
@@ -215,16 +255,37 @@ TEST_F(MainDialogTest, ASilentOrLostOutputIsToldAndALostOneHoldsTheAnimation) {
 namespace zirvak::test {
 namespace {
 
-// Our own picture's lights, as recorded when it was drawn: a change to the picture or to the
-// light test shows here.
-TEST(PictureLights, TheBackgroundHasItsRecordedFairyLights) {
+// Our own picture's lights, counted here pixel by pixel from the picture file (a light has
+// blue × 65536 + green × 256 + red below 0x0A0A0A; a run starts at a light with no light to its
+// left), and the region the window builds from it.
+TEST(PictureLights, TheBackgroundsFairyLights) {
     const QImage picture(QString::fromStdString(RepoPath("res/background.png")));
     ASSERT_EQ(picture.size(), QSize(405, 308));
+    const auto light = [&picture](int x, int y) {
+        const QRgb p = picture.pixel(x, y);
+        return qBlue(p) * 65536 + qGreen(p) * 256 + qRed(p) < 0x0A0A0A;
+    };
+    int64_t pixels = 0;
+    size_t runs = 0;
+    int firstRow = -1, lastRow = -1;
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            if (light(x, y)) {
+                ++pixels;
+                runs += x == 0 || !light(x - 1, y);
+                lastRow = y;
+                if (firstRow < 0) firstRow = y;
+            }
     const LightRegion lights = BuildLightRegion(ToImage(picture));
-    EXPECT_EQ(lights.pixelCount, 2828);
-    EXPECT_EQ(lights.runs.size(), 2042u);
-    EXPECT_EQ(lights.runs.front().y, 61);
-    EXPECT_EQ(lights.runs.back().y, 307);
+    EXPECT_EQ(lights.pixelCount, pixels);
+    EXPECT_EQ(lights.runs.size(), runs);
+    EXPECT_EQ(lights.runs.front().y, firstRow);
+    EXPECT_EQ(lights.runs.back().y, lastRow);
+    // The picture's own figures, as the count above finds them.
+    EXPECT_EQ(pixels, 2828);
+    EXPECT_EQ(runs, 2042u);
+    EXPECT_EQ(firstRow, 61);
+    EXPECT_EQ(lastRow, 307);
 }
 
 }  // namespace

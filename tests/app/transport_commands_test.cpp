@@ -45,7 +45,7 @@ TEST_F(TransportCommandsTest, OpenStartsTheClockAndAFileThatCannotPlayLeavesNoFi
     commands.Run(kCommandOpen);
     EXPECT_EQ(engine.state(), Playing);
     EXPECT_EQ(host.caption, "song.wav");
-    EXPECT_EQ(host.interval, Animation::tickInterval);
+    EXPECT_EQ(host.interval, 75u);
     EXPECT_EQ(animation.clock().playStartTick, 1000u);
     EXPECT_FALSE(commands.MusicEnded());
     host.answer = "/nonexistent/zirvak.mp3";
@@ -104,6 +104,16 @@ TEST_F(TransportCommandsTest, StopKeepsTheTimerPlayStartsAgainAndCloseQuits) {
     EXPECT_EQ(engine.state(), NoFile);
     EXPECT_TRUE(host.quit);
     EXPECT_FALSE(device.open);
+}
+
+TEST(FileTitleTest, IsTheNameWithoutItsFolder) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"/home/user/Music/song.mp3", "song.mp3"},
+        {"song.wav", "song.wav"},
+        {"../My Music/Take 2.final.WAV", "Take 2.final.WAV"},
+        {"/song.mp3", "song.mp3"},
+    };
+    for (auto [path, title] : cases) EXPECT_EQ(FileTitle(path), title) << path;
 }
 
 }  // namespace

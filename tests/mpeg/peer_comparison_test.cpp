@@ -25,19 +25,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// mpg123's output for `path`: raw native-endian 16-bit, interleaved, every frame (no gapless
-// trimming). Empty when it fails.
-std::vector<int16_t> PeerDecode(const std::string& path) {
-    const fs::path raw =
-        fs::temp_directory_path() / ("zirvak_peer_" + std::to_string(getpid()) + ".raw");
-    const std::string command =
-        "mpg123 -q --no-gapless -s '" + path + "' > '" + raw.string() + "' 2>/dev/null";
-    std::vector<int16_t> samples;
-    if (std::system(command.c_str()) == 0) samples = AsSamples(ReadFileBytes(raw.string()));
-    fs::remove(raw);
-    return samples;
-}
-
 // True when the first frame holds a "Xing" or "Info" tag where it goes: after the header, the
 // CRC and the Layer III side information.
 bool StartsWithTagFrame(const std::vector<uint8_t>& file, const mpeg::StreamInfo& first) {
@@ -67,7 +54,7 @@ TEST(PeerComparison, FixturesMatchMpg123WithinOneLsb) {
         const DecodedStream ours = DecodeFile(path);
         ASSERT_TRUE(ours.setUp) << "refused with error " << ours.error;
         EXPECT_EQ(ours.framesDecoded, ours.frames);
-        const std::vector<int16_t> peer = PeerDecode(path);
+        const std::vector<int16_t> peer = Mpg123Samples(path);
         ASSERT_FALSE(peer.empty()) << "mpg123 failed";
 
         const std::vector<int16_t> samples = AsSamples(ours.pcm);

@@ -2,6 +2,8 @@
 // markers across the buffers of a run.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "player_fixtures.h"
@@ -64,11 +66,52 @@ TEST(BeatMarkers, BeatsAreAtLeast1601SampleFramesApart) {
     }
 }
 
+// Where the first look at the signal starts: the first 1100 sample frames are learned, the
+// next only ends the learning, and the one after that is compared with the level re-established
+// over the last 1100 (which includes it). So a lone click in silence is a beat from 1102 on.
+TEST(BeatMarkers, TheFirstLearningSpanIs1100SampleFrames) {
+    for (const size_t click : {1099u, 1100u, 1101u, 1102u, 1103u}) {
+        Samples s(5000, 0);
+        s[click] = 20000;
+        const std::vector<BeatMarker> m = Mark(s);
+        ASSERT_EQ(m.size(), click >= 1102 ? 1u : 0u) << click;
+        if (!m.empty()) {
+            EXPECT_EQ(m[0].timeMs, int32_t(click));
+        }
+    }
+}
+
+// The level ages: once the loudest sample is 1100 frames old it is taken again from the last
+// 1100, so a fading sound lets a later, quieter hit through. Without it the first peak would
+// mask everything after it.
+TEST(BeatMarkers, TheLevelFollowsAFadingSound) {
+    Samples s(14000);
+    for (size_t i = 0; i < s.size(); ++i) {
+        const auto a = int16_t(20000 * std::pow(0.9998, double(i)));  // 3370 by 8900
+        s[i] = i % 100 < 50 ? a : int16_t(-a);
+    }
+    for (size_t i = 10050; i < 10060; ++i) s[i] = 6000;  // in a negative half-wave
+    const std::vector<BeatMarker> m = Mark(s);
+    ASSERT_EQ(m.size(), 1u);
+    EXPECT_EQ(m[0].timeMs, 10050);
+    EXPECT_EQ(m[0].value, 6000);
+    EXPECT_EQ(m[0].width, 10);
+    // The re-established level is the loudest of the window: after a single peak of 10000 that
+    // ages out, a plateau of 3000 is the level, and only a rise above 3000 × 1.06 is a beat.
+    for (const int16_t probe : {3179, 3180}) {  // 1.06f is a little below 1.06
+        Samples p(3000, 0);
+        p[100] = 10000;
+        std::fill(p.begin() + 1101, p.end(), int16_t(3000));
+        p[1250] = probe;
+        ASSERT_EQ(Mark(p).size(), probe == 3180 ? 1u : 0u) << probe;
+    }
+}
+
 TEST(BeatMarkers, AtMostFiftyPerBuffer) {
-    Samples s(kWavChunkBytes / 2, 0);  // a click every 2000 sample frames: 73 beats
+    Samples s(0x48000 / 2, 0);  // a WAV chunk of mono: a click every 2000 frames, 73 beats
     for (size_t i = 2000; i < s.size(); i += 2000) s[i] = 15000;
     const std::vector<BeatMarker> m = Mark(s);
-    ASSERT_EQ(m.size(), kMaxBeatMarkers);
+    ASSERT_EQ(m.size(), 50u);
     EXPECT_EQ(m.back().timeMs, 2000 * 50);
 }
 

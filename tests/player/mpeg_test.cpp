@@ -10,6 +10,7 @@
 
 #include "mpeg_source.h"
 #include "player_fixtures.h"
+#include "support/decode_file.h"
 #include "support/fixtures.h"
 
 namespace zirvak::test {
@@ -104,6 +105,52 @@ Bytes ApeTag(bool withHeader) {
     return withHeader ? Concat({block(true), item, block(false)}) : Concat({item, block(false)});
 }
 
+// What one output buffer holds and how long a frame lasts for each kind of stream: 64 frames
+// of 1152 (MPEG-1) or 576 (MPEG-2) samples; and a WAV chunk of 0x48000 bytes.
+TEST(MpegClip, BufferSizesAndFrameDurations) {
+    TempDir dir;
+    const struct {
+        const char* lameArgs;
+        uint32_t rate;
+        uint16_t channels;
+        double frameMs;
+        size_t bufferBytes;
+    } cases[] = {
+        {"-b 128 --resample 44.1", 44100, 2, 26.12245, 64 * 1152 * 4},
+        {"-b 64 --resample 32", 32000, 1, 36.0, 64 * 1152 * 2},
+        {"-b 64 --resample 22.05", 22050, 2, 26.12245, 64 * 576 * 4},
+        {"-b 64 --resample 24", 24000, 2, 24.0, 64 * 576 * 4},
+        {"-b 32 --resample 16", 16000, 1, 36.0, 64 * 576 * 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.lameArgs);
+        WavParams params;
+        params.sampleRate = c.rate, params.channels = c.channels;
+        const std::string path =
+            EncodeMp3(dir, std::to_string(c.rate),
+                      MakeWav(params, Pcm16Pattern(c.rate * 4, c.channels)),
+                      std::string("-t ") + c.lameArgs);
+        const size_t frames = FrameOffsets(ReadFileBytes(path)).size() - 1;
+        const EngineRun run = PlayFile(path);
+        EXPECT_EQ(run.format.sampleRateHz, int32_t(c.rate));
+        EXPECT_NEAR(double(run.clip.lengthMs), double(frames) * c.frameMs, 1.0);
+        TestAudioDevice device;
+        PlayerEngine engine(device);
+        ASSERT_EQ(engine.Open(path, 0, kDefaultEndMs), kOpenStarted);
+        EXPECT_EQ(device.written.at(0).bytes.size(), c.bufferBytes);
+    }
+    // 300000 stereo sample frames: four whole chunks of 0x48000 bytes and a part.
+    const std::string wav = WriteBytes(dir.Path("long.wav"), MakeWav({}, Pcm16Pattern(300000, 2)));
+    TestAudioDevice device;
+    PlayerEngine engine(device);
+    ASSERT_EQ(engine.Open(wav, 0, kDefaultEndMs), kOpenStarted);
+    EXPECT_EQ(engine.lastBufferIndex(), 4u);
+    device.CompleteAll();
+    ASSERT_EQ(device.written.size(), 5u);
+    for (size_t i = 0; i < 4; ++i) EXPECT_EQ(device.written[i].bytes.size(), 0x48000u);
+    EXPECT_EQ(device.written[4].bytes.size(), 300000u * 4 - 4 * 0x48000);
+}
+
 // Streams without a VBR header whose frames are all there is to know their length by: constant
 // (Layer II) and variable (Layer III from lame -V 6 -t, on 8 s of the demo song).
 TEST(MpegClip, OnlyFramesAreAudioNotTagsJunkOrZeros) {
@@ -118,7 +165,13 @@ TEST(MpegClip, OnlyFramesAreAudioNotTagsJunkOrZeros) {
     for (const Bytes* played : {&cbr, &vbr}) {
         const Bytes& stream = *played;
         const size_t frames = FrameOffsets(stream).size() - 1;
-        const Bytes decoded = Decode(dir, WriteBytes(dir.Path("clean.mp3"), stream));
+        // mpg123 on the bare stream says what every way of playing the wrapped file must give.
+        const std::vector<int16_t> reference =
+            Mpg123Samples(WriteBytes(dir.Path("clean.mp3"), stream));
+        ASSERT_EQ(reference.size(), frames * 1152 * 2);
+        auto matches = [&](const Bytes& out) {
+            return out.size() == reference.size() * 2 && MaxDifference(out, reference) <= 1;
+        };
         const struct {
             const char* name;
             Bytes file;
@@ -145,9 +198,9 @@ TEST(MpegClip, OnlyFramesAreAudioNotTagsJunkOrZeros) {
             const std::string path = WriteBytes(dir.Path("file.mp3"), c.file);
             const EngineRun run = PlayFile(path);
             EXPECT_EQ(run.clip.lengthMs, uint32_t(float(frames) * (1152 * 1000.0f / 44100)));
-            EXPECT_TRUE(run.pcm == decoded);
-            EXPECT_TRUE(Render(dir, path) == decoded);
-            EXPECT_TRUE(Decode(dir, path) == decoded);
+            EXPECT_TRUE(matches(run.pcm));
+            EXPECT_TRUE(matches(Render(dir, path)));
+            EXPECT_TRUE(matches(Decode(dir, path)));
         }
     }
 }
@@ -167,13 +220,27 @@ TEST(MpegPlayback, StreamsPastTwoGibibytesPlay) {
     EXPECT_TRUE(Decode(dir, path) == decoded);
 }
 
+// The engine, render and decode against mpg123 on the same file. lame's "Info" frame is one
+// silent frame for us and nothing for mpg123.
 TEST(MpegPlayback, RenderAndTheEngineAreTheDecodedStream) {
     for (const std::string& path : {Files().mp2, Files().mp3}) {
         SCOPED_TRACE(path);
+        constexpr size_t kFrameBytes = 1152 * 4;
+        const std::vector<int16_t> reference = Mpg123Samples(path);
+        const size_t frames = FrameOffsets(ReadFileBytes(path)).size() - 1;
+        ASSERT_EQ(reference.size() % (kFrameBytes / 2), 0u);
+        const size_t tagFrames = frames - reference.size() / (kFrameBytes / 2);
+        ASSERT_LE(tagFrames, 1u);
         const Bytes rendered = Render(Files().dir, path);
         const Bytes decoded = Decode(Files().dir, path);
-        EXPECT_TRUE(IsStartOf(rendered, decoded));
-        EXPECT_GT(rendered.size() + 2 * 1152 * 4, decoded.size());  // short by under two frames
+        EXPECT_EQ(decoded.size(), frames * kFrameBytes);
+        EXPECT_GT(rendered.size() + 2 * kFrameBytes, decoded.size());  // short by under two frames
+        for (const Bytes* out : {&rendered, &decoded}) {
+            const auto audio = std::span(*out).subspan(tagFrames * kFrameBytes);
+            EXPECT_LE(MaxDifference(audio, reference), 1);
+            EXPECT_TRUE(std::all_of(out->begin(), out->begin() + ptrdiff_t(audio.data() - out->data()),
+                                    [](uint8_t b) { return b == 0; }));
+        }
         const EngineRun run = PlayFile(path);
         EXPECT_TRUE(run.pcm == rendered);
         EXPECT_EQ(run.format.sampleRateHz, 44100);
@@ -182,7 +249,7 @@ TEST(MpegPlayback, RenderAndTheEngineAreTheDecodedStream) {
 }
 
 TEST(MpegPlayback, ClipBoundsCutTheDecodedStream) {
-    const Bytes decoded = Decode(Files().dir, Files().mp2);
+    const std::vector<int16_t> reference = Mpg123Samples(Files().mp2);
     const std::pair<uint32_t, uint32_t> bounds[] = {
         {0, 1000}, {0, 3000}, {500, 3500}, {1000, 1600}};
     for (const auto& [startMs, endMs] : bounds) {
@@ -193,7 +260,7 @@ TEST(MpegPlayback, ClipBoundsCutTheDecodedStream) {
         const uint32_t end =
             std::min(BytePosition(endMs, 44100, 2), (run.clip.endFrame + 1) * 1152 * 4) / 4 * 4;
         ASSERT_EQ(run.pcm.size(), end - begin);
-        EXPECT_TRUE(std::equal(run.pcm.begin(), run.pcm.end(), decoded.begin() + begin));
+        EXPECT_LE(MaxDifference(run.pcm, reference, begin / 2), 1);
     }
 }
 

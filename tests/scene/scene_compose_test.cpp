@@ -52,6 +52,52 @@ TEST(SceneCompose, KeyPixelsTransparentAndBlackenedInTheSheet) {
     EXPECT_EQ(scene.backBuffer(), first);
 }
 
+// The key is the colour of the frame's left column, second row, (sheetX, heading × 100 + 1):
+// there a green pixel makes green transparent and the magenta background opaque.
+TEST(SceneCompose, TheKeyIsReadAtTheFramesSecondRow) {
+    Scene scene(MakeBackground(kWidth, kHeight), MakeBackground(kWidth, kHeight), [] {
+        Image sheet = MakeSheet();
+        for (auto [x, y] : {std::pair{500, 401}, {510, 420}, {560, 450}})
+            sheet.Set(x, y, PackRgb(0, 255, 0));
+        return sheet;
+    }());
+    scene.sheetX = 500;
+    scene.ComposeScene(false, {{80, 60}, 4});
+    const auto green = [](int32_t fx, int32_t fy) {
+        return (fx == 0 && fy == 1) || (fx == 10 && fy == 20) || (fx == 60 && fy == 50);
+    };
+    const Image background = MakeBackground(kWidth, kHeight);
+    Image expected = Expected(false, {80, 60}, 5, 4);  // frame's top-left corner at (30, 10)
+    for (int32_t fy = 0; fy < 100; ++fy)
+        for (int32_t fx = 0; fx < 100; ++fx)
+            if (green(fx, fy))
+                expected.Set(30 + fx, 10 + fy, background.At(30 + fx, 10 + fy));
+            else if (!InBody(fx, fy))
+                expected.Set(30 + fx, 10 + fy, kMagenta);
+    EXPECT_EQ(scene.backBuffer(), expected);
+}
+
+TEST(SceneFrame, AdvancesOnBeatsAndWrapsOnlyBeforeLanding) {
+    const struct {
+        int32_t sheetX;
+        bool endReached, beatFound, beforeLanding;
+        int32_t sheetXAfter;
+    } cases[] = {
+        {300, false, false, true, 300},   {300, false, true, true, 400},
+        {1300, false, true, true, 1400},  {1400, false, true, true, 0},
+        {1400, false, true, false, 1500}, {1400, true, false, true, 0},
+        {-100, true, false, false, 0},
+    };
+    for (const auto& c : cases) {
+        Scene scene = MakeScene();
+        scene.sheetX = c.sheetX;
+        bool beatFound = c.beatFound;
+        scene.AdvanceFrame(c.endReached, beatFound, c.beforeLanding);
+        EXPECT_EQ(scene.sheetX, c.sheetXAfter) << c.sheetX;
+        EXPECT_EQ(beatFound, c.beatFound || c.endReached) << c.sheetX;
+    }
+}
+
 TEST(SceneCompose, FramesClippedAtTheEdges) {
     const Point centres[] = {{10, 5},           {kWidth - 5, kHeight - 8}, {-49, 60}, {80, -49},
                              {kWidth + 49, 60}, {80, kHeight + 49},        kHome};

@@ -1,6 +1,12 @@
 #include "support/decode_file.h"
 
+#include <unistd.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 #include "mpeg_source.h"
 #include "support/fixtures.h"
@@ -40,6 +46,31 @@ std::vector<int16_t> AsSamples(const std::vector<uint8_t>& pcm) {
     std::vector<int16_t> samples(pcm.size() / 2);
     std::memcpy(samples.data(), pcm.data(), samples.size() * 2);
     return samples;
+}
+
+std::vector<int16_t> Mpg123Samples(const std::string& path) {
+    namespace fs = std::filesystem;
+    const fs::path raw =
+        fs::temp_directory_path() / ("zirvak_peer_" + std::to_string(getpid()) + ".raw");
+    const std::string command =
+        "mpg123 -q --no-gapless -s '" + path + "' > '" + raw.string() + "' 2>/dev/null";
+    std::vector<int16_t> samples;
+    if (std::system(command.c_str()) == 0) samples = AsSamples(ReadFileBytes(raw.string()));
+    fs::remove(raw);
+    return samples;
+}
+
+int32_t MaxDifference(std::span<const uint8_t> played, const std::vector<int16_t>& reference,
+                      size_t from) {
+    const size_t n = played.size() / 2;
+    if (from + n > reference.size()) return INT32_MAX;
+    int32_t worst = 0;
+    for (size_t i = 0; i < n; ++i) {
+        int16_t s;
+        std::memcpy(&s, played.data() + 2 * i, 2);
+        worst = std::max(worst, std::abs(int32_t(s) - reference[from + i]));
+    }
+    return worst;
 }
 
 }  // namespace zirvak::test

@@ -26,4 +26,14 @@ DecodedStream DecodeFile(const std::string& path, const mpeg::DecoderOptions& op
 // The 16-bit samples of a decoded stream.
 std::vector<int16_t> AsSamples(const std::vector<uint8_t>& pcm);
 
+// mpg123's output for `path`, run as a black box: native 16-bit samples, interleaved, every
+// frame (no gapless trimming). Empty when it fails.
+std::vector<int16_t> Mpg123Samples(const std::string& path);
+
+// The largest |difference| between the 16-bit samples of `played` and `reference` from sample
+// `from` on; INT32_MAX when the reference ends first. mpg123 rounds where we truncate, so a
+// faithful decode is at most 1 apart.
+int32_t MaxDifference(std::span<const uint8_t> played, const std::vector<int16_t>& reference,
+                      size_t from = 0);
+
 }  // namespace zirvak::test

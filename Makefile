@@ -11,7 +11,7 @@ DEB_PACKAGES := cmake ninja-build g++ pkg-config python3 libgtest-dev libgmock-d
 
 SUDO := $(shell [ "$$(id -u)" = "0" ] || echo sudo)
 
-.PHONY: deps build run test test-release test-asan test-tsan fuzz bench format clean
+.PHONY: deps build run test test-release test-asan test-tsan fuzz mutants mutants-ci bench format clean
 
 deps:
 	@missing=""; for p in $(DEB_PACKAGES); do \
@@ -69,6 +69,14 @@ fuzz: deps
 	    grep -E "stat::number_of_executed_units|stat::peak_rss_mb" build/fuzz-$$t.log; \
 	    grep -E "^#[0-9]+.*DONE" build/fuzz-$$t.log | tail -n 1; \
 	done
+
+# Every mutation of tools/mutants.txt in a copy of the tree (build/mutants): each must make a
+# test fail. mutants-ci runs the lines marked "ci", as CI does after `make test`.
+mutants: deps
+	tools/mutants.sh
+
+mutants-ci: deps
+	tools/mutants.sh --ci
 
 bench: build
 	./bench/make_bench_files.sh build/bench-files

@@ -47,7 +47,15 @@ TEST(MpegClip, PlanTurnsBoundsIntoFramesAndBuffers) {
                         p.lastBufferIndex}),
                   c.want)
             << c.name;
-    }
+    }    // The byte position of a time: x = bytes per ms × t, plus trunc(x) mod trunc(bytes per ms).
+    const struct {
+        uint32_t t, rate;
+        int32_t channels;
+        uint32_t bytes;
+    } positions[] = {{1000, 44100, 2, 176448}, {500, 44100, 2, 88224},
+                     {3, 22050, 1, 132},       {1000, 48000, 2, 192000}};
+    for (const auto& p : positions)
+        EXPECT_EQ(BytePosition(p.t, p.rate, p.channels), p.bytes) << p.t << " ms at " << p.rate;
 }
 
 Bytes Id3v2() {  // 0x85 bytes of tag after its 10-byte header

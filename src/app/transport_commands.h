@@ -17,7 +17,7 @@ namespace zirvak {
 inline constexpr const char* kWindowTitle = "Zirvak";
 
 // Command ids of the menu.
-inline constexpr int32_t kCommandOpen = 32770;
+inline constexpr int32_t kCommandOpen = 32772;
 inline constexpr int32_t kCommandPlay = 32773;
 inline constexpr int32_t kCommandPause = 32774;
 inline constexpr int32_t kCommandStop = 32775;

@@ -112,6 +112,8 @@ TEST_F(MainDialogTest, AboutClosesByItsButtonEnterAndEscape) {
         [](QDialog& d) { QTest::keyClick(&d, Qt::Key_Return); },
         [](QDialog& d) { QTest::keyClick(&d, Qt::Key_Escape); },
     };
+    QAction* aboutCommand = window.commandAction(16);
+    ASSERT_NE(aboutCommand, nullptr);
     for (size_t i = 0; i < std::size(ways); ++i) {
         bool seen = false, stuck = false;
         QTimer::singleShot(0, [&] {
@@ -128,7 +130,7 @@ TEST_F(MainDialogTest, AboutClosesByItsButtonEnterAndEscape) {
             if (QWidget* box = QApplication::activeModalWidget()) box->close();
         });
         guard.start(3000);
-        window.commandAction(16)->trigger();  // returns when the box has closed
+        aboutCommand->trigger();  // returns when the box has closed
         EXPECT_TRUE(seen) << i;
         EXPECT_FALSE(stuck) << "way " << i << " left the About box open";
     }

@@ -34,7 +34,7 @@ TEST(FindBeat, FirstMarkerNotYetPastDecides) {
     }
 }
 
-// The ladder and the hues as the design lists them.
+// The pitch ladder and the hue of each pitch class, written out here in full.
 constexpr uint32_t kLadder[80] = {337, 318, 300, 283, 268, 253, 238, 225, 212, 200, 189, 179,  //
                                   169, 159, 150, 142, 134, 126, 119, 113, 106, 100, 95,  89,   //
                                   84,  80,  75,  71,  67,  63,  60,  56,  53,  50,  47,  45,   //
@@ -59,7 +59,7 @@ TEST(LightColour, PitchLadderIndexAndHueOfEveryWidth) {
         ASSERT_EQ(fade.target, kHues[index % 12]) << width;
         EXPECT_EQ(beat.lastWidth, width);
     }
-    // The design's own examples; 118, 117, 116 and 115 never end a search.
+    // Known widths; 118, 117, 116 and 115 lie above the entries before them and never end a search.
     const std::pair<uint32_t, int32_t> cases[] = {
         {100000, 0}, {337, 0}, {336, 1}, {100, 21}, {8, 64},  {7, 66},   {6, 69},   {5, 72},
         {4, 75},     {3, 76},  {2, 77},  {1, 78},   {0, 79},  {118, 19}, {117, 19}, {116, 19},

@@ -47,13 +47,15 @@ TEST(MpegClip, PlanTurnsBoundsIntoFramesAndBuffers) {
                         p.lastBufferIndex}),
                   c.want)
             << c.name;
-    }    // The byte position of a time: x = bytes per ms × t, plus trunc(x) mod trunc(bytes per ms).
+    }  // The byte position of a time: x = bytes per ms × t, plus trunc(x) mod trunc(bytes per ms).
     const struct {
         uint32_t t, rate;
         int32_t channels;
         uint32_t bytes;
-    } positions[] = {{1000, 44100, 2, 176448}, {500, 44100, 2, 88224},
-                     {3, 22050, 1, 132},       {1000, 48000, 2, 192000}};
+    } positions[] = {{1000, 44100, 2, 176448},
+                     {500, 44100, 2, 88224},
+                     {3, 22050, 1, 132},
+                     {1000, 48000, 2, 192000}};
     for (const auto& p : positions)
         EXPECT_EQ(BytePosition(p.t, p.rate, p.channels), p.bytes) << p.t << " ms at " << p.rate;
 }
@@ -134,10 +136,9 @@ TEST(MpegClip, BufferSizesAndFrameDurations) {
         SCOPED_TRACE(c.lameArgs);
         WavParams params;
         params.sampleRate = c.rate, params.channels = c.channels;
-        const std::string path =
-            EncodeMp3(dir, std::to_string(c.rate),
-                      MakeWav(params, Pcm16Pattern(c.rate * 4, c.channels)),
-                      std::string("-t ") + c.lameArgs);
+        const std::string path = EncodeMp3(dir, std::to_string(c.rate),
+                                           MakeWav(params, Pcm16Pattern(c.rate * 4, c.channels)),
+                                           std::string("-t ") + c.lameArgs);
         const size_t frames = FrameOffsets(ReadFileBytes(path)).size() - 1;
         const EngineRun run = PlayFile(path);
         EXPECT_EQ(run.format.sampleRateHz, int32_t(c.rate));
@@ -246,7 +247,8 @@ TEST(MpegPlayback, RenderAndTheEngineAreTheDecodedStream) {
         for (const Bytes* out : {&rendered, &decoded}) {
             const auto audio = std::span(*out).subspan(tagFrames * kFrameBytes);
             EXPECT_LE(MaxDifference(audio, reference), 1);
-            EXPECT_TRUE(std::all_of(out->begin(), out->begin() + ptrdiff_t(audio.data() - out->data()),
+            EXPECT_TRUE(std::all_of(out->begin(),
+                                    out->begin() + ptrdiff_t(audio.data() - out->data()),
                                     [](uint8_t b) { return b == 0; }));
         }
         const EngineRun run = PlayFile(path);

@@ -33,7 +33,9 @@ TEST(EngineThreads, RandomCommandsWhileBuffersComplete) {
     for (size_t i = 1000; i < clicks.size(); i += 2000) clicks[i] = 20000;
     const std::string paths[] = {
         WriteBytes(dir.Path("mono8.wav"), MakeWav(mono8, Bytes(20000, 0x90))),
-        WriteBytes(dir.Path("tiny.mp2"), FirstFrames(Sample(), 4)), Files().wav, Files().mp2,
+        WriteBytes(dir.Path("tiny.mp2"), FirstFrames(Sample(), 4)),
+        Files().wav,
+        Files().mp2,
         Files().missing,
         WriteBytes(dir.Path("clicks.wav"),
                    MakeWav(mono16, std::span(reinterpret_cast<const uint8_t*>(clicks.data()),
@@ -67,9 +69,9 @@ TEST(EngineThreads, RandomCommandsWhileBuffersComplete) {
             const size_t writes = device.writes();
             // Stop empties the device; only the last buffer of a run that had already ended on
             // its own may still be sounding.
-            EXPECT_TRUE(device.queuedCount() == 0 ||
-                        (device.queuedCount() == 1 &&
-                         engine.buffersQueued() == engine.lastBufferIndex()));
+            EXPECT_TRUE(
+                device.queuedCount() == 0 ||
+                (device.queuedCount() == 1 && engine.buffersQueued() == engine.lastBufferIndex()));
             EXPECT_TRUE(engine.state() == NoFile || engine.endReached());
             std::this_thread::sleep_for(std::chrono::microseconds(rng() % 300));
             EXPECT_EQ(device.writes(), writes) << "a buffer was queued after Stop";

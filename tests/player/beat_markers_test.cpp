@@ -59,7 +59,7 @@ TEST(BeatMarkers, BeatsAreAtLeast1601SampleFramesApart) {
     for (size_t gap : {1600u, 1601u}) {
         Samples s(20000, 0);
         s[5000] = s[5000 + gap] = 20000;
-        s[5000 + 1599] = 600;  // learned after the beat: the level to rise above
+        s[5000 + 1598] = 600;  // learned after the beat: the level to rise above
         const std::vector<BeatMarker> m = Mark(s);
         ASSERT_EQ(m.size(), gap == 1601 ? 2u : 1u) << gap;
         EXPECT_EQ(m.back().timeMs, int32_t(gap == 1601 ? 6601 : 5000));

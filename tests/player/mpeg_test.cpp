@@ -60,9 +60,13 @@ TEST(MpegClip, PlanTurnsBoundsIntoFramesAndBuffers) {
         EXPECT_EQ(BytePosition(p.t, p.rate, p.channels), p.bytes) << p.t << " ms at " << p.rate;
 }
 
-Bytes Id3v2() {  // 0x85 bytes of tag after its 10-byte header
-    Bytes tag(0x85 + 10, 0x20);
-    std::memcpy(tag.data(), "ID3\3\0\0\0\0\0\x85", 10);
+// An ID3v2 tag of 3072 bytes after its 10-byte header, holding two frames of an MPEG stream:
+// only the tag's size says where the audio begins.
+Bytes Id3v2() {
+    Bytes tag(3072 + 10, 0x20);
+    std::memcpy(tag.data(), "ID3\3\0\0\0\0\x18\0", 10);
+    const Bytes frames = FirstFrames(Sample(), 2);
+    std::copy(frames.begin(), frames.end(), tag.begin() + 1600);
     return tag;
 }
 
@@ -167,8 +171,11 @@ TEST(MpegClip, OnlyFramesAreAudioNotTagsJunkOrZeros) {
     const Bytes song = Decode(dir, RepoPath("res/demo.mp3"));
     const Bytes vbr = ReadFileBytes(
         EncodeMp3(dir, "vbr", MakeWav({}, std::span(song).first(8 * 44100 * 4)), "-V 6 -t"));
+    // An ID3v1 block whose title holds a frame header of the stream, its frame (104 bytes at
+    // 32 kbit/s) ending with the file: the block is cut off whole, never played.
     Bytes id3v1(128, 0x20);
     std::memcpy(id3v1.data(), "TAG", 3);
+    std::memcpy(id3v1.data() + 24, "\xFF\xFB\x10\x64", 4);
     const Bytes zeros(20000, 0);
     const Bytes cbr = Sample();
     for (const Bytes* played : {&cbr, &vbr}) {
@@ -187,7 +194,7 @@ TEST(MpegClip, OnlyFramesAreAudioNotTagsJunkOrZeros) {
             uint64_t firstFrame;
         } cases[] = {
             {"as encoded", stream, 0},
-            {"ID3v2, junk, ID3v1", Concat({Id3v2(), Junk(), stream, id3v1}), 0x85 + 10 + 300},
+            {"ID3v2, junk, ID3v1", Concat({Id3v2(), Junk(), stream, id3v1}), 3082 + 300},
             {"zeros after", Concat({stream, zeros}), 0},
             {"APE and ID3v1", Concat({stream, ApeTag(true), id3v1}), 0},
             {"APE without header", Concat({Junk(), stream, ApeTag(false)}), 300},

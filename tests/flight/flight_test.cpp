@@ -38,24 +38,12 @@ TEST(FlightLoops, RandomSequenceAndLoopsScaledToThePicture) {
         {{10, 10}, {8, 11}, {5, 11}, {3, 10}, {2, 7}, {3, 4}, {5, 3}, {8, 3}, {10, 4}}};
     EXPECT_EQ(ScaleLoops(22).RightLoop, rightGrid);  // one grid unit is one pixel
     EXPECT_EQ(ScaleLoops(22).LeftLoop, leftGrid);
-    EXPECT_EQ(ScaleLoops(405).RightLoop, (Loop{{{220, 73},
-                                                {257, 55},
-                                                {312, 55},
-                                                {349, 73},
-                                                {368, 128},
-                                                {349, 184},
-                                                {312, 202},
-                                                {257, 202},
-                                                {220, 184}}}));
-    EXPECT_EQ(ScaleLoops(405).LeftLoop, (Loop{{{184, 184},
-                                               {147, 202},
-                                               {92, 202},
-                                               {55, 184},
-                                               {36, 128},
-                                               {55, 73},
-                                               {92, 55},
-                                               {147, 55},
-                                               {184, 73}}}));
+    // clang-format off
+    EXPECT_EQ(ScaleLoops(405).RightLoop, (Loop{{{220, 73}, {257, 55}, {312, 55}, {349, 73},
+        {368, 128}, {349, 184}, {312, 202}, {257, 202}, {220, 184}}}));
+    EXPECT_EQ(ScaleLoops(405).LeftLoop, (Loop{{{184, 184}, {147, 202}, {92, 202}, {55, 184},
+        {36, 128}, {55, 73}, {92, 55}, {147, 55}, {184, 73}}}));
+    // clang-format on
     // x and y alike scale by the width: at 500, 12 × 500 / 22 = 272.7 and 7 × 500 / 22 = 159.1.
     for (size_t i = 0; i < 9; ++i)
         for (auto [grid, scaled] : {std::pair{rightGrid[i], ScaleLoops(500).RightLoop[i]},
@@ -279,13 +267,16 @@ TEST_F(FlightTick, LegsTooShortForAStepEndAtOnce) {
         Start();
         Butterfly& bf = animation.butterfly();
         bf.flightState = FlightState::Flying;
-        bf.position = bf.legStart = bf.legTarget = kHome;
+        // One pixel: less than a step of 1.4, so the leg ends at its target on the next tick.
+        const Point target{kHome.x + 1, kHome.y};
+        bf.position = bf.legStart = kHome;
+        bf.legTarget = target;
         bf.waypointIndex = 3;
         AimLeg(bf);
         ASSERT_EQ(bf.legSteps, 0);
-        Tick(false, endReached);  // the leg ends where it stands
-        EXPECT_EQ(b().position, kHome);
-        EXPECT_EQ(b().legStart, kHome);
+        Tick(false, endReached);
+        EXPECT_EQ(b().position, target);
+        EXPECT_EQ(b().legStart, target);
         if (!endReached) {
             EXPECT_EQ(b().flightState, FlightState::NextLeg);
             continue;

@@ -22,6 +22,12 @@ TEST(Tables, LayerThreeRequantisationAndStereo) {
     EXPECT_GT(c.intensityRatios[0][6].second, 5e-17f);  // cos(pi/2) in double, not zero
     EXPECT_LT(c.intensityRatios[0][6].second, 7e-17f);
     EXPECT_FLOAT_EQ(c.intensityRatios[1][3].first, float(0.5 * std::sqrt(2.0)));
+    // The illegal position 7 leaves a band to the other stereo mode: plain (left stays, right
+    // silent) or mid/side, where the side is zero and both channels take the mid.
+    EXPECT_EQ(c.intensityRatios[0][7].first, 1.0f);
+    EXPECT_EQ(c.intensityRatios[0][7].second, 0.0f);
+    EXPECT_EQ(c.intensityRatios[1][7].first, 1.0f);
+    EXPECT_EQ(c.intensityRatios[1][7].second, 1.0f);
     const float io = float(std::pow(2.0, -0.25));
     const FloatPair lsf[] = {{1, 1}, {1, 0}, {1, 1}, {io, 1}, {1, io}};  // entries 1..5
     for (int i = 0; i < 5; ++i) {

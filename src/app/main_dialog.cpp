@@ -78,36 +78,37 @@ MainDialog::~MainDialog() = default;
 
 void MainDialog::CreateActions() {
     struct Command {
-        int32_t id;
+        CommandId id;
         const char* text;
         QKeySequence key;
         const char* tip;
     };
     const Command commands[] = {
-        {kCommandOpen, "&Open", QKeySequence::Open, "Choose an MP3 or WAV file and play it"},
-        {kCommandPlay, "&Play", QKeySequence(Qt::Key_P), "Play the file from its start, or resume"},
-        {kCommandPause, "P&ause", QKeySequence(Qt::Key_Space), "Pause or resume"},
-        {kCommandStop, "&Stop", QKeySequence(Qt::Key_S), "Stop; the butterfly flies home"},
-        {kCommandClose, "&Close", QKeySequence::Quit, "Close the file and quit"},
+        {CommandId::Open, "&Open", QKeySequence::Open, "Choose an MP3 or WAV file and play it"},
+        {CommandId::Play, "&Play", QKeySequence(Qt::Key_P),
+         "Play the file from its start, or resume"},
+        {CommandId::Pause, "P&ause", QKeySequence(Qt::Key_Space), "Pause or resume"},
+        {CommandId::Stop, "&Stop", QKeySequence(Qt::Key_S), "Stop; the butterfly flies home"},
+        {CommandId::Close, "&Close", QKeySequence::Quit, "Close the file and quit"},
     };
     for (const Command& c : commands) {
         QAction* action = menuBar()->addAction(QString::fromLatin1(c.text));
-        action->setData(c.id);
+        action->setData(int32_t(c.id));
         action->setShortcut(c.key);
         action->setStatusTip(QString::fromLatin1(c.tip));
-        const int32_t id = c.id;
+        const CommandId id = c.id;
         connect(action, &QAction::triggered, this, [this, id] { commands_->Run(id); });
         actions_[c.id] = action;
     }
     aboutAction_ = new QAction(QStringLiteral("About..."), this);
-    aboutAction_->setData(kCommandAbout);
+    aboutAction_->setData(int32_t(CommandId::About));
     aboutAction_->setShortcut(QKeySequence::HelpContents);
     connect(aboutAction_, &QAction::triggered, this, &MainDialog::ShowAbout);
     addAction(aboutAction_);
 }
 
-QAction* MainDialog::commandAction(int32_t id) const {
-    if (id == kCommandAbout) return aboutAction_;
+QAction* MainDialog::commandAction(CommandId id) const {
+    if (id == CommandId::About) return aboutAction_;
     const auto it = actions_.find(id);
     return it == actions_.end() ? nullptr : it->second;
 }

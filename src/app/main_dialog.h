@@ -35,7 +35,7 @@ public:
     void SetFileChooser(std::function<std::optional<std::string>()> chooser) {
         chooser_ = std::move(chooser);
     }
-    QAction* commandAction(int32_t id) const;
+    QAction* commandAction(CommandId id) const;
     bool animationRunning() const { return timer_.isActive(); }
     const SceneView* view() const { return view_; }
     const Animation& animation() const { return *animation_; }
@@ -74,7 +74,7 @@ private:
     std::unique_ptr<Animation> animation_;
     std::unique_ptr<TransportCommands> commands_;
     std::function<std::optional<std::string>()> chooser_;
-    std::map<int32_t, QAction*> actions_;
+    std::map<CommandId, QAction*> actions_;
     QAction* aboutAction_ = nullptr;
     SceneView* view_ = nullptr;
     QRegion lights_;

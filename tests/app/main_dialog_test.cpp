@@ -54,10 +54,10 @@ TEST_F(MainDialogTest, MenuBarHoldsTheFiveCommandsInOrderAndTheClientAreaIsThePi
     for (int i = 0; i < 5; ++i) {
         EXPECT_EQ(actions[i]->text().toStdString(), texts[i]);
         EXPECT_EQ(actions[i]->data().toInt(), 32772 + i);
-        EXPECT_EQ(window.commandAction(32772 + i), actions[i]);
+        EXPECT_EQ(window.commandAction(CommandId(32772 + i)), actions[i]);
         EXPECT_EQ(actions[i]->menu(), nullptr);  // commands, not pop-ups
     }
-    QAction* about = window.commandAction(16);
+    QAction* about = window.commandAction(CommandId(16));
     ASSERT_NE(about, nullptr);
     EXPECT_EQ(about->text().toStdString(), "About...");
     EXPECT_EQ(about->data().toInt(), 16);
@@ -69,12 +69,12 @@ TEST_F(MainDialogTest, MenuBarHoldsTheFiveCommandsInOrderAndTheClientAreaIsThePi
 
 TEST_F(MainDialogTest, OpenWithAChosenFilePlaysItAndCancellingChangesNothing) {
     window.SetFileChooser([this] { return std::optional<std::string>(song); });
-    window.commandAction(kCommandOpen)->trigger();
+    window.commandAction(CommandId::Open)->trigger();
     EXPECT_EQ(engine.state(), Playing);
     EXPECT_EQ(window.windowTitle().toStdString(), "song.wav");
     EXPECT_TRUE(window.animationRunning());
     window.SetFileChooser([] { return std::optional<std::string>(); });
-    window.commandAction(kCommandOpen)->trigger();
+    window.commandAction(CommandId::Open)->trigger();
     EXPECT_EQ(engine.state(), Playing);
     EXPECT_EQ(window.windowTitle().toStdString(), "song.wav");
 }
@@ -83,19 +83,19 @@ TEST_F(MainDialogTest, PausePlayStopAndCloseFollowTheCommandTable) {
     window.show();
     window.commands().OpenFile(song);
     const struct {
-        int command;
+        CommandId command;
         PlayerState state;
         bool animating;
-    } rows[] = {{kCommandPause, Paused, false},
-                {kCommandPlay, Playing, true},
-                {kCommandStop, Stopped, true},  // the butterfly flies home
-                {kCommandPlay, Playing, true},
-                {kCommandClose, NoFile, false}};
+    } rows[] = {{CommandId::Pause, Paused, false},
+                {CommandId::Play, Playing, true},
+                {CommandId::Stop, Stopped, true},  // the butterfly flies home
+                {CommandId::Play, Playing, true},
+                {CommandId::Close, NoFile, false}};
     for (const auto& row : rows) {
         window.commandAction(row.command)->trigger();
-        EXPECT_EQ(engine.state(), row.state) << row.command;
+        EXPECT_EQ(engine.state(), row.state) << int32_t(row.command);
         EXPECT_TRUE(row.state == NoFile || window.animationRunning() == row.animating)
-            << row.command;
+            << int32_t(row.command);
     }
     EXPECT_FALSE(window.isVisible());
 }
@@ -112,7 +112,7 @@ TEST_F(MainDialogTest, AboutClosesByItsButtonEnterAndEscape) {
         [](QDialog& d) { QTest::keyClick(&d, Qt::Key_Return); },
         [](QDialog& d) { QTest::keyClick(&d, Qt::Key_Escape); },
     };
-    QAction* aboutCommand = window.commandAction(16);
+    QAction* aboutCommand = window.commandAction(CommandId(16));
     ASSERT_NE(aboutCommand, nullptr);
     for (size_t i = 0; i < std::size(ways); ++i) {
         bool seen = false, stuck = false;
@@ -207,7 +207,7 @@ TEST_F(MainDialogTest, AFileThatCannotPlayIsNamedWithItsReasonAndLeavesNoFile) {
         device.refuseOpen = c.noDevice;
         if (std::string(c.how) == "menu") {
             window.SetFileChooser([&c] { return std::optional<std::string>(c.path); });
-            window.commandAction(kCommandOpen)->trigger();
+            window.commandAction(CommandId::Open)->trigger();
         } else if (std::string(c.how) == "drop") {
             Drop(window, c.path);
         } else {

@@ -7,25 +7,25 @@ std::string FileTitle(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-void TransportCommands::Run(int32_t commandId) {
-    switch (commandId) {
-        case kCommandOpen:
+void TransportCommands::Run(CommandId command) {
+    switch (command) {
+        case CommandId::Open:
             Open();
             break;
-        case kCommandPlay:
+        case CommandId::Play:
             Play();
             break;
-        case kCommandPause:
+        case CommandId::Pause:
             Pause();
             break;
-        case kCommandStop:
+        case CommandId::Stop:
             Stop();
             break;
-        case kCommandClose:
+        case CommandId::Close:
             Close();
             break;
-        default:
-            break;
+        case CommandId::About:
+            break;  // the window shows its About box itself
     }
 }
 

@@ -16,13 +16,15 @@ namespace zirvak {
 
 inline constexpr const char* kWindowTitle = "Zirvak";
 
-// Command ids of the menu.
-inline constexpr int32_t kCommandOpen = 32772;
-inline constexpr int32_t kCommandPlay = 32773;
-inline constexpr int32_t kCommandPause = 32774;
-inline constexpr int32_t kCommandStop = 32775;
-inline constexpr int32_t kCommandClose = 32776;
-inline constexpr int32_t kCommandAbout = 16;
+// Command ids, as the window's actions carry them.
+enum class CommandId : int32_t {
+    Open = 32772,
+    Play = 32773,
+    Pause = 32774,
+    Stop = 32775,
+    Close = 32776,
+    About = 16,  // not in the menu bar: the right-click menu and F1
+};
 
 // What the commands need from the window around them.
 class CommandHost {
@@ -59,7 +61,7 @@ public:
     void Close();
     // The window is being closed by its title bar.
     void WindowClosing();
-    void Run(int32_t commandId);
+    void Run(CommandId command);
 
     // Called on every animation tick, before the animation moves: while the sound output is
     // lost the animation holds (false), and the user is told once per loss.

@@ -42,14 +42,14 @@ protected:
 
 TEST_F(TransportCommandsTest, OpenStartsTheClockAndAFileThatCannotPlayLeavesNoFile) {
     host.answer = song;
-    commands.Run(kCommandOpen);
+    commands.Run(CommandId::Open);
     EXPECT_EQ(engine.state(), Playing);
     EXPECT_EQ(host.caption, "song.wav");
     EXPECT_EQ(host.interval, 75u);
     EXPECT_EQ(animation.clock().playStartTick, 1000u);
     EXPECT_FALSE(commands.MusicEnded());
     host.answer = "/nonexistent/zirvak.mp3";
-    commands.Run(kCommandOpen);
+    commands.Run(CommandId::Open);
     // No file, the window's own caption, and the timer on so the butterfly flies home.
     EXPECT_EQ(engine.state(), NoFile);
     EXPECT_EQ(host.caption, "Zirvak");
@@ -59,10 +59,10 @@ TEST_F(TransportCommandsTest, OpenStartsTheClockAndAFileThatCannotPlayLeavesNoFi
 }
 
 TEST_F(TransportCommandsTest, WithNoFilePlayAsksForOneAndStopAndPauseDoNothing) {
-    commands.Run(kCommandPlay);
+    commands.Run(CommandId::Play);
     EXPECT_EQ(host.choices, 1);
-    commands.Run(kCommandStop);
-    commands.Run(kCommandPause);
+    commands.Run(CommandId::Stop);
+    commands.Run(CommandId::Pause);
     EXPECT_EQ(engine.state(), NoFile);
     EXPECT_EQ(device.opens, 0);
     EXPECT_FALSE(host.timerOn);
@@ -71,19 +71,19 @@ TEST_F(TransportCommandsTest, WithNoFilePlayAsksForOneAndStopAndPauseDoNothing) 
 TEST_F(TransportCommandsTest, PauseAndPlayResumeAndTheClockLeavesThePauseOut) {
     host.answer = song;
     commands.Open();
-    commands.Run(kCommandPlay);  // playing already: no restart
+    commands.Run(CommandId::Play);  // playing already: no restart
     EXPECT_EQ(device.written.size(), 2u);
     host.now = 2000;
-    commands.Run(kCommandPause);
+    commands.Run(CommandId::Pause);
     EXPECT_EQ(engine.state(), Paused);
     EXPECT_FALSE(host.timerOn);
     host.now = 5000;
-    commands.Run(kCommandPause);
+    commands.Run(CommandId::Pause);
     EXPECT_EQ(engine.state(), Playing);
     EXPECT_TRUE(host.timerOn);
     EXPECT_EQ(animation.clock().pausedMs, 3000u);
-    commands.Run(kCommandPause);
-    commands.Run(kCommandPlay);
+    commands.Run(CommandId::Pause);
+    commands.Run(CommandId::Play);
     EXPECT_EQ(engine.state(), Playing);
     EXPECT_EQ(device.written.size(), 2u);
 }
@@ -92,15 +92,15 @@ TEST_F(TransportCommandsTest, StopKeepsTheTimerPlayStartsAgainAndCloseQuits) {
     host.answer = song;
     commands.Open();
     device.CompleteOldest();  // a third chunk goes out
-    commands.Run(kCommandStop);
+    commands.Run(CommandId::Stop);
     EXPECT_EQ(engine.state(), Stopped);
     EXPECT_TRUE(host.timerOn);  // the butterfly flies home
     host.now = 9000;
-    commands.Run(kCommandPlay);
+    commands.Run(CommandId::Play);
     EXPECT_EQ(engine.state(), Playing);
     EXPECT_EQ(device.written.back().bytes, device.written[1].bytes);  // chunk 1 again
     EXPECT_EQ(animation.clock().playStartTick, 9000u);
-    commands.Run(kCommandClose);
+    commands.Run(CommandId::Close);
     EXPECT_EQ(engine.state(), NoFile);
     EXPECT_TRUE(host.quit);
     EXPECT_FALSE(device.open);

@@ -1,0 +1,90 @@
+#include "settings.h"
+
+#include <unistd.h>
+
+#include <charconv>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+namespace zirvak {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A settings file is a few lines; anything much longer is not ours.
+constexpr std::uintmax_t kMaxFileBytes = 64 * 1024;
+
+// The whole decimal number `text`, if it lies in [low, high].
+bool ParseInt(const std::string& text, int low, int high, int& out) {
+    int value = 0;
+    const char* end = text.data() + text.size();
+    const auto [ptr, error] = std::from_chars(text.data(), end, value);
+    if (error != std::errc() || ptr != end || value < low || value > high) return false;
+    out = value;
+    return true;
+}
+
+}  // namespace
+
+std::string SettingsPath() {
+    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+    if (xdg && xdg[0] == '/') return std::string(xdg) + "/zirvak/settings";
+    const char* home = std::getenv("HOME");
+    if (home && home[0] == '/') return std::string(home) + "/.config/zirvak/settings";
+    return {};
+}
+
+Settings LoadSettings(const std::string& path) {
+    Settings settings;
+    std::error_code error;
+    if (path.empty() || !fs::is_regular_file(path, error) ||
+        fs::file_size(path, error) > kMaxFileBytes || error)
+        return settings;
+    std::ifstream in(path);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();  // written on Windows
+        const size_t equals = line.find('=');
+        if (equals == std::string::npos) continue;
+        const std::string key = line.substr(0, equals);
+        const std::string value = line.substr(equals + 1);
+        if (key == "volume") {
+            ParseInt(value, 0, 100, settings.volumePercent);
+        } else if (key == "zoom") {
+            ParseInt(value, 0, Settings::kMaxZoom, settings.zoom);
+        } else if (key == "last-folder" && !value.empty() && value[0] == '/') {
+            settings.lastFolder = value;
+        }
+    }
+    return settings;
+}
+
+bool SaveSettings(const std::string& path, const Settings& settings) {
+    if (path.empty()) return false;
+    std::error_code error;
+    const fs::path file(path);
+    fs::create_directories(file.parent_path(), error);
+    const std::string temporary = path + ".new-" + std::to_string(getpid());
+    {
+        std::ofstream out(temporary, std::ios::trunc);
+        out << "volume=" << settings.volumePercent << "\n"
+            << "zoom=" << settings.zoom << "\n";
+        // A folder name with a line break in it cannot be stored; it is forgotten instead.
+        if (settings.lastFolder.find('\n') == std::string::npos)
+            out << "last-folder=" << settings.lastFolder << "\n";
+        out.flush();
+        if (!out) {
+            fs::remove(temporary, error);
+            return false;
+        }
+    }
+    std::error_code renamed;
+    fs::rename(temporary, file, renamed);
+    if (renamed) fs::remove(temporary, error);
+    return !renamed;
+}
+
+}  // namespace zirvak

@@ -1,0 +1,32 @@
+#include "play_queue.h"
+
+namespace zirvak {
+
+void PlayQueue::Replace(std::vector<std::string> files) {
+    files_ = std::move(files);
+    current_.reset();
+}
+
+std::string PlayQueue::CurrentFile() const {
+    return current_ ? files_[*current_] : std::string();
+}
+
+bool PlayQueue::MoveTo(size_t index) {
+    if (index >= files_.size()) return false;
+    current_ = index;
+    return true;
+}
+
+std::optional<size_t> PlayQueue::NextIndex() const {
+    const size_t next = current_ ? *current_ + 1 : 0;
+    if (next >= files_.size()) return std::nullopt;
+    return next;
+}
+
+std::optional<size_t> PlayQueue::PreviousIndex(uint32_t positionMs) const {
+    if (!current_) return std::nullopt;
+    if (positionMs >= kRestartWithinMs || *current_ == 0) return *current_;
+    return *current_ - 1;
+}
+
+}  // namespace zirvak

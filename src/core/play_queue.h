@@ -1,0 +1,42 @@
+// The songs to play, in order, and which one is current. Moving through it is all it does:
+// opening the files is the commands' part.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace zirvak {
+
+class PlayQueue {
+public:
+    // Within this much of a song's start, "previous" goes to the song before; later it starts
+    // the song again.
+    static constexpr uint32_t kRestartWithinMs = 3000;
+
+    // The queue becomes `files`; none is current until one is chosen.
+    void Replace(std::vector<std::string> files);
+
+    size_t size() const { return files_.size(); }
+    bool empty() const { return files_.empty(); }
+    const std::vector<std::string>& files() const { return files_; }
+    std::optional<size_t> current() const { return current_; }
+    // The current song's path; empty when there is none.
+    std::string CurrentFile() const;
+
+    // Makes song `index` current; false (and nothing changes) when there is no such song.
+    bool MoveTo(size_t index);
+    // The song after the current one (the first when none is current), if any.
+    std::optional<size_t> NextIndex() const;
+    // Where "previous" goes `positionMs` into the current song: the song before within the
+    // first three seconds (the first song stays the first), else the current song again.
+    std::optional<size_t> PreviousIndex(uint32_t positionMs) const;
+
+private:
+    std::vector<std::string> files_;
+    std::optional<size_t> current_;
+};
+
+}  // namespace zirvak

@@ -34,15 +34,19 @@ if [ -z "${ZIRVAK_CONFORMANCE_DIR:-}" ] && [ -d "$conformance" ]; then
 fi
 
 # The copy follows the working tree; only files whose content differs are copied, so they
-# get a fresh time stamp and everything else stays built.
+# get a fresh time stamp and everything else stays built. Files gone from the tree go from the
+# copy too (a header left behind would still be found first).
 sync_tree() {
-    (cd "$root" && git ls-files --cached --others --exclude-standard) | while read -r f; do
+    (cd "$root" && git ls-files --cached --others --exclude-standard) | sort >"$work/files"
+    while read -r f; do
         [ -f "$root/$f" ] || continue
         if ! cmp -s "$root/$f" "$tree/$f"; then
             mkdir -p "$(dirname "$tree/$f")"
             cp "$root/$f" "$tree/$f"
         fi
-    done
+    done <"$work/files"
+    (cd "$tree" && find . -type f | sed 's|^\./||' | sort) | comm -23 - "$work/files" |
+        while read -r f; do rm -f "$tree/$f"; done
 }
 
 build_tree() {

@@ -87,12 +87,12 @@ survivors=()
 broken=()
 for line in "${lines[@]}"; do
     case $line in '' | '#'*) continue ;; esac
-    spec=${line%% @*}
+    entry=${line%% @*}
     tail_words=${line##* @}
     [ "$only_ci" = 1 ] && [[ " $tail_words " != *" ci "* ]] && continue
     program=${tail_words%% *}
-    path=${spec%%: *}
-    change=${spec#*: }
+    path=${entry%%: *}
+    change=${entry#*: }
     old=${change%% => *}
     new=${change#* => }
     total=$((total + 1))

@@ -85,13 +85,17 @@ struct EngineRun {
     Bytes pcm;
     ClipPlan clip;
     AudioFormat format;
+    size_t firstBufferBytes = 0;
 };
 
 EngineRun PlayFile(const std::string& path, uint32_t startMs = 0, uint32_t endMs = kDefaultEndMs) {
     TestAudioDevice device;
     PlayerEngine engine(device);
     EXPECT_EQ(engine.Open(path, startMs, endMs), kOpenStarted) << path;
-    EngineRun run{{}, engine.clip(), device.format};
+    EngineRun run{{},
+                  engine.clip(),
+                  device.format,
+                  device.written.empty() ? 0 : device.written[0].bytes.size()};
     device.CompleteAll();
     run.pcm = device.AllBytes();
     return run;
@@ -147,10 +151,7 @@ TEST(MpegClip, BufferSizesAndFrameDurations) {
         const EngineRun run = PlayFile(path);
         EXPECT_EQ(run.format.sampleRateHz, int32_t(c.rate));
         EXPECT_NEAR(double(run.clip.lengthMs), double(frames) * c.frameMs, 1.0);
-        TestAudioDevice device;
-        PlayerEngine engine(device);
-        ASSERT_EQ(engine.Open(path, 0, kDefaultEndMs), kOpenStarted);
-        EXPECT_EQ(device.written.at(0).bytes.size(), c.bufferBytes);
+        EXPECT_EQ(run.firstBufferBytes, c.bufferBytes);
     }
     // 300000 stereo sample frames: four whole chunks of 0x48000 bytes and a part.
     const std::string wav = WriteBytes(dir.Path("long.wav"), MakeWav({}, Pcm16Pattern(300000, 2)));

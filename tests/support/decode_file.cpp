@@ -52,10 +52,12 @@ std::vector<int16_t> Mpg123Samples(const std::string& path) {
     namespace fs = std::filesystem;
     const fs::path raw =
         fs::temp_directory_path() / ("zirvak_peer_" + std::to_string(getpid()) + ".raw");
+    // Through a pipe: written straight to a file, mpg123's output is garbled from the start when
+    // a damaged stream holds a frame of another sample rate or channel count.
     const std::string command =
-        "mpg123 -q --no-gapless -s '" + path + "' > '" + raw.string() + "' 2>/dev/null";
+        "mpg123 -q --no-gapless -s '" + path + "' 2>/dev/null | cat > '" + raw.string() + "'";
     std::vector<int16_t> samples;
-    if (std::system(command.c_str()) == 0) samples = AsSamples(ReadFileBytes(raw.string()));
+    if (std::system(command.c_str()) != -1) samples = AsSamples(ReadFileBytes(raw.string()));
     fs::remove(raw);
     return samples;
 }

@@ -27,7 +27,8 @@ DecodedStream DecodeFile(const std::string& path, const mpeg::DecoderOptions& op
 std::vector<int16_t> AsSamples(const std::vector<uint8_t>& pcm);
 
 // mpg123's output for `path`, run as a black box: native 16-bit samples, interleaved, every
-// frame (no gapless trimming). Empty when it fails.
+// frame (no gapless trimming). Whatever it writes counts, also for a damaged file on which it
+// gives up part way; empty when it writes nothing.
 std::vector<int16_t> Mpg123Samples(const std::string& path);
 
 // The largest |difference| between the 16-bit samples of `played` and `reference` from sample

@@ -1,7 +1,9 @@
-// zirvak: the player's window. Opens and plays a file named on the command line.
-//   zirvak [FILE]
-//   zirvak --screenshot OUT.png [--ticks N] [FILE]   plays FILE (if any), runs N animation
-//                                                    ticks, saves the window's content, quits
+// zirvak: the player's window. Plays the files (and folders) named on the command line, one
+// after another.
+//   zirvak [FILE|FOLDER...]
+//   zirvak --screenshot OUT.png [--ticks N] [FILE...]   plays the files (if any), runs N
+//                                                       animation ticks, saves the window's
+//                                                       content, quits
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QTimer>
@@ -14,8 +16,8 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: zirvak [FILE]\n"
-    "       zirvak --screenshot OUT.png [--ticks N] [FILE]\n";
+    "usage: zirvak [FILE|FOLDER...]\n"
+    "       zirvak --screenshot OUT.png [--ticks N] [FILE...]\n";
 
 // Saves the window after `ticks` animation ticks (at once without a flight to wait for) and
 // closes it; `status` becomes 1 when the picture cannot be written.
@@ -55,12 +57,13 @@ int main(int argc, char** argv) {
                                    QStringLiteral("n"), QStringLiteral("60"));
     parser.addOption(screenshot);
     parser.addOption(ticks);
-    parser.addPositionalArgument(QStringLiteral("file"),
-                                 QStringLiteral("MP3 or WAV file to play."));
+    parser.addPositionalArgument(QStringLiteral("files"),
+                                 QStringLiteral("MP3 or WAV files, or folders of them, to play."),
+                                 QStringLiteral("[FILE|FOLDER...]"));
     parser.process(app);
     bool ticksValid = false;
     const int tickCount = parser.value(ticks).toInt(&ticksValid);
-    if (!ticksValid || tickCount < 0 || parser.positionalArguments().size() > 1) {
+    if (!ticksValid || tickCount < 0) {
         std::fputs(kUsage, stderr);
         return 2;
     }
@@ -71,15 +74,12 @@ int main(int argc, char** argv) {
     window.show();
     zirvak::CloseOnSignals(window);
 
-    const QStringList files = parser.positionalArguments();
-    if (!files.isEmpty()) {
-        const std::string path = files.first().toStdString();
-        const int32_t result = window.commands().OpenFile(path);
-        if (result != zirvak::kOpenStarted) {
-            std::fprintf(stderr, "zirvak: %s\n", engine.DescribeFailure(path, result).c_str());
-            if (parser.isSet(screenshot)) return 1;
-        }
-    }
+    std::vector<std::string> files;
+    for (const QString& file : parser.positionalArguments()) files.push_back(file.toStdString());
+    // A file that cannot play is named in the window's message, and on stderr.
+    if (!files.empty() && window.commands().OpenFiles(files) != zirvak::kOpenStarted &&
+        parser.isSet(screenshot))
+        return 1;
     int status = 0;
     if (parser.isSet(screenshot))
         TakeScreenshot(window, parser.value(screenshot), tickCount, status);

@@ -13,7 +13,10 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QScreen>
+#include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <cstdio>
 #include <vector>
 
 #include "about_dialog.h"
@@ -52,7 +55,8 @@ MainDialog::MainDialog(PlayerEngine& engine, QWidget* parent)
     scene_ = std::make_unique<Scene>(background, background, LoadPicture(":/pictures/sprites.png"));
     animation_ = std::make_unique<Animation>(scene_->pictureWidth(), scene_->pictureHeight());
     CommandHost& host = *this;
-    commands_ = std::make_unique<TransportCommands>(engine_, *animation_, *scene_, host);
+    commands_ = std::make_unique<TransportCommands>(engine_, *animation_, scene_.get(), host);
+    commands_->UseSettings(SettingsPath());
     lights_ = RegionOfRuns(scene_->lightRegion().runs);
 
     setWindowTitle(QString::fromLatin1(kWindowTitle));
@@ -60,16 +64,18 @@ MainDialog::MainDialog(PlayerEngine& engine, QWidget* parent)
     view_ = new SceneView(QSize(scene_->pictureWidth(), scene_->pictureHeight()), this);
     setCentralWidget(view_);
     CreateActions();
+    CreateKeys();
     setAcceptDrops(true);
     connect(&timer_, &QTimer::timeout, this, &MainDialog::Tick);
+    statusTimer_.setSingleShot(true);
+    connect(&statusTimer_, &QTimer::timeout, this, &MainDialog::HideStatus);
 
     // The first scene: the butterfly at its resting point, off the picture; no lights.
     animation_->RecomposeAtLegStart(*scene_);
     view_->SetScene(ToQImage(scene_->backBuffer()));
 
     // The client area is the picture, and the window does not grow beyond it.
-    adjustSize();
-    setFixedSize(size());
+    ApplyZoom();
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 }
@@ -107,6 +113,57 @@ void MainDialog::CreateActions() {
     addAction(aboutAction_);
 }
 
+// Keys for what the menu does not hold; they act wherever the focus is in the window.
+void MainDialog::CreateKeys() {
+    TransportCommands& c = *commands_;
+    const std::pair<QKeySequence, std::function<void()>> keys[] = {
+        {QKeySequence(Qt::Key_Right), [&c] { c.SeekBy(TransportCommands::kSeekStepMs); }},
+        {QKeySequence(Qt::Key_Left), [&c] { c.SeekBy(-TransportCommands::kSeekStepMs); }},
+        {QKeySequence(Qt::SHIFT | Qt::Key_Right),
+         [&c] { c.SeekBy(TransportCommands::kLongSeekStepMs); }},
+        {QKeySequence(Qt::SHIFT | Qt::Key_Left),
+         [&c] { c.SeekBy(-TransportCommands::kLongSeekStepMs); }},
+        {QKeySequence(Qt::Key_Home), [&c] { c.SeekTo(0); }},
+        {QKeySequence(Qt::Key_Up), [&c] { c.ChangeVolume(+1); }},
+        {QKeySequence(Qt::Key_Down), [&c] { c.ChangeVolume(-1); }},
+        {QKeySequence(Qt::Key_N), [&c] { c.Next(); }},
+        {QKeySequence(Qt::Key_B), [&c] { c.Previous(); }},
+        {QKeySequence(Qt::CTRL | Qt::Key_Plus), [this] { SetZoom(zoom() + 1); }},
+        {QKeySequence(Qt::CTRL | Qt::Key_Equal), [this] { SetZoom(zoom() + 1); }},
+        {QKeySequence(Qt::CTRL | Qt::Key_Minus), [this] { SetZoom(std::max(zoom() - 1, 1)); }},
+        {QKeySequence(Qt::CTRL | Qt::Key_0), [this] { SetZoom(0); }},
+    };
+    for (const auto& [key, act] : keys) {
+        auto* action = new QAction(this);
+        action->setShortcut(key);
+        connect(action, &QAction::triggered, this, act);
+        addAction(action);
+    }
+}
+
+int MainDialog::zoom() const {
+    return view_->zoom();
+}
+
+// Zoom 0 follows the screen: one picture pixel to each pixel of the screen's own, so a screen
+// with twice the pixels shows the picture twice as large and sharp.
+void MainDialog::SetZoom(int zoom) {
+    Settings settings = commands_->settings();
+    settings.zoom = std::clamp(zoom, 0, Settings::kMaxZoom);
+    commands_->UpdateSettings(settings);
+    ApplyZoom();
+}
+
+void MainDialog::ApplyZoom() {
+    int zoom = commands_->settings().zoom;
+    if (zoom == 0) zoom = std::clamp(int(std::lround(devicePixelRatioF())), 1, Settings::kMaxZoom);
+    view_->SetZoom(zoom);
+    setMinimumSize(0, 0);
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    adjustSize();
+    setFixedSize(sizeHint());
+}
+
 QAction* MainDialog::commandAction(CommandId id) const {
     if (id == CommandId::About) return aboutAction_;
     const auto it = actions_.find(id);
@@ -130,25 +187,34 @@ void MainDialog::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-void MainDialog::dragEnterEvent(QDragEnterEvent* event) {
-    const QList<QUrl> urls = event->mimeData()->urls();
-    if (!urls.isEmpty() && urls.first().isLocalFile()) event->acceptProposedAction();
+namespace {
+
+// The local files and folders among dropped URLs.
+std::vector<std::string> LocalPaths(const QMimeData* data) {
+    std::vector<std::string> paths;
+    for (const QUrl& url : data->urls())
+        if (url.isLocalFile()) paths.push_back(url.toLocalFile().toStdString());
+    return paths;
 }
 
+}  // namespace
+
+void MainDialog::dragEnterEvent(QDragEnterEvent* event) {
+    if (!LocalPaths(event->mimeData()).empty()) event->acceptProposedAction();
+}
+
+// Dropped files and folders replace the queue, as Open does.
 void MainDialog::dropEvent(QDropEvent* event) {
-    const QList<QUrl> urls = event->mimeData()->urls();
-    if (urls.isEmpty() || !urls.first().isLocalFile()) return;
-    commands_->OpenFile(urls.first().toLocalFile().toStdString());
+    const std::vector<std::string> paths = LocalPaths(event->mimeData());
+    if (paths.empty()) return;
+    commands_->OpenFiles(paths);
     event->acceptProposedAction();
 }
 
 void MainDialog::Tick() {
-    if (commands_->FollowOutput()) {
-        BeatMarker markers[kMaxBeatMarkers];
-        const uint32_t count = engine_.ReadBeatMarkers(engine_.currentBuffer() ^ 1, markers);
+    if (commands_->FollowPlayback()) {
         BeatMark marks[kMaxBeatMarkers];
-        for (uint32_t i = 0; i < count; ++i)
-            marks[i] = {uint32_t(markers[i].width), uint32_t(markers[i].timeMs)};
+        const uint32_t count = commands_->ReadSoundingMarks(marks);
         const std::optional<RepaintAreas> areas =
             animation_->Tick(TickCount(), commands_->MusicEnded(), {marks, count}, *scene_);
         if (areas) {
@@ -160,6 +226,7 @@ void MainDialog::Tick() {
             animation_->butterfly().flightState == FlightState::Resting)
             timer_.stop();
     }
+    if (statusTimer_.isActive()) view_->SetStatus(StatusText());
     emit ticked();
 }
 
@@ -168,13 +235,24 @@ void MainDialog::ShowComposedScene(const QRegion& changed) {
     view_->update(changed);
 }
 
-std::optional<std::string> MainDialog::ChooseFile() {
+// The Open dialog's filters: the two file types, then every name the player plays in any
+// letter case, then everything.
+const char* const kOpenFilters =
+    "MP3 File (*.mp3);;WAV File (*.wav);;"
+    "All playable files (*.[mM][pP][123] *.[wW][aA][vV]);;All files (*)";
+
+std::vector<std::string> MainDialog::ChooseFiles() {
     if (chooser_) return chooser_();
-    const QString path =
-        QFileDialog::getOpenFileName(this, QStringLiteral("Open a File"), QString(),
-                                     QStringLiteral("MP3 File (*.mp3);;WAV File (*.wav)"));
-    if (path.isEmpty()) return std::nullopt;
-    return path.toStdString();
+    Settings settings = commands_->settings();
+    const QStringList chosen = QFileDialog::getOpenFileNames(
+        this, QStringLiteral("Open a File"), QString::fromStdString(settings.lastFolder),
+        QString::fromLatin1(kOpenFilters));
+    if (chosen.isEmpty()) return {};
+    settings.lastFolder = QFileInfo(chosen.first()).absolutePath().toStdString();
+    commands_->UpdateSettings(settings);
+    std::vector<std::string> paths;
+    for (const QString& path : chosen) paths.push_back(path.toStdString());
+    return paths;
 }
 
 uint32_t MainDialog::TickCount() {
@@ -194,12 +272,40 @@ void MainDialog::SetCaption(const std::string& caption) {
     setWindowTitle(QString::fromStdString(caption));
 }
 
-// A message that does not stop the window: the music and the butterfly go on behind it.
+// A message that does not stop the window: the music, the queue and the butterfly go on behind
+// it. Messages that come while one is open join it, one line each.
 void MainDialog::ShowMessage(const std::string& text) {
-    auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Zirvak"),
-                                QString::fromStdString(text), QMessageBox::Ok, this);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->open();
+    std::fprintf(stderr, "zirvak: %s\n", text.c_str());  // for a window started from a terminal
+    const QString line = QString::fromStdString(text);
+    if (messageBox_) {
+        messageBox_->setText(messageBox_->text() + QLatin1Char('\n') + line);
+        return;
+    }
+    messageBox_ = new QMessageBox(QMessageBox::Warning, QStringLiteral("Zirvak"), line,
+                                  QMessageBox::Ok, this);
+    messageBox_->setAttribute(Qt::WA_DeleteOnClose);
+    messageBox_->open();
+}
+
+// "1:02 / 3:40   Volume 80%   Song 2/5"
+QString MainDialog::StatusText() {
+    TransportCommands& c = *commands_;
+    QString text = QStringLiteral("%1 / %2   Volume %3%")
+                       .arg(QString::fromStdString(FormatTime(c.PositionMs())),
+                            QString::fromStdString(FormatTime(c.LengthMs())))
+                       .arg(c.volumePercent());
+    if (const auto current = c.queue().current())
+        text += QStringLiteral("   Song %1/%2").arg(*current + 1).arg(c.queue().size());
+    return text;
+}
+
+void MainDialog::ShowStatus() {
+    view_->SetStatus(StatusText());
+    statusTimer_.start(kStatusShownMs);
+}
+
+void MainDialog::HideStatus() {
+    view_->SetStatus(QString());
 }
 
 void MainDialog::Quit() {

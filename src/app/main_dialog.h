@@ -1,10 +1,13 @@
 // The main window: the picture with the butterfly and the lights, a menu bar of five
-// commands, the About box on right click or F1. It owns the scene and the animation; the
-// commands drive the engine. The engine's completions never reach this class: every 75 ms the
+// commands, the About box on right click or F1, and keys for what the menu does not hold
+// (seeking, the volume, the next and previous song, the zoom). It owns the scene and the animation;
+// the commands drive the engine. The engine's completions never reach this class: every 75 ms the
 // animation tick reads the engine's state and beat markers as they stand.
 #pragma once
 
 #include <QMainWindow>
+#include <QMessageBox>
+#include <QPointer>
 #include <QRegion>
 #include <QTimer>
 #include <functional>
@@ -12,6 +15,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "animation.h"
 #include "player_engine.h"
@@ -32,9 +36,14 @@ public:
 
     TransportCommands& commands() { return *commands_; }
     // Replaces the standard Open dialog (tests, scripted runs).
-    void SetFileChooser(std::function<std::optional<std::string>()> chooser) {
+    void SetFileChooser(std::function<std::vector<std::string>()> chooser) {
         chooser_ = std::move(chooser);
     }
+    // How long the on-picture display stays after the user acts.
+    static constexpr int kStatusShownMs = 1500;
+    // The zoom in use (1..4) and the one the user chose (0: follow the screen).
+    int zoom() const;
+    void SetZoom(int zoom);
     QAction* commandAction(CommandId id) const;
     bool animationRunning() const { return timer_.isActive(); }
     const SceneView* view() const { return view_; }
@@ -58,27 +67,34 @@ private slots:
 
 private:
     void CreateActions();
+    void CreateKeys();
     void ShowComposedScene(const QRegion& changed);
+    void HideStatus();
+    QString StatusText();
+    void ApplyZoom();
 
     // CommandHost.
-    std::optional<std::string> ChooseFile() override;
+    std::vector<std::string> ChooseFiles() override;
     uint32_t TickCount() override;
     void StartTimer(uint32_t intervalMs) override;
     void StopTimer() override;
     void SetCaption(const std::string& caption) override;
     void ShowMessage(const std::string& text) override;
     void Quit() override;
+    void ShowStatus() override;
 
     PlayerEngine& engine_;
     std::unique_ptr<Scene> scene_;
     std::unique_ptr<Animation> animation_;
     std::unique_ptr<TransportCommands> commands_;
-    std::function<std::optional<std::string>()> chooser_;
+    std::function<std::vector<std::string>()> chooser_;
     std::map<CommandId, QAction*> actions_;
     QAction* aboutAction_ = nullptr;
     SceneView* view_ = nullptr;
     QRegion lights_;
     QTimer timer_;
+    QTimer statusTimer_;                // hides the on-picture display
+    QPointer<QMessageBox> messageBox_;  // the open message, to which later ones are added
     bool quitting_ = false;
 };
 

@@ -2,17 +2,69 @@
 
 #include <QPaintEvent>
 #include <QPainter>
+#include <QPainterPath>
+#include <cmath>
+#include <cstring>
 
 namespace zirvak {
 
-SceneView::SceneView(QSize pictureSize, QWidget* parent) : QWidget(parent) {
-    setFixedSize(pictureSize);
+QImage EnlargeNearest(const QImage& source, int factor) {
+    if (factor <= 1 || source.isNull()) return source;
+    const QImage src = source.convertToFormat(QImage::Format_RGB32);
+    QImage out(src.width() * factor, src.height() * factor, QImage::Format_RGB32);
+    for (int y = 0; y < src.height(); ++y) {
+        const auto* in = reinterpret_cast<const QRgb*>(src.constScanLine(y));
+        auto* first = reinterpret_cast<QRgb*>(out.scanLine(y * factor));
+        for (int x = 0; x < src.width(); ++x)
+            for (int k = 0; k < factor; ++k) first[x * factor + k] = in[x];
+        for (int k = 1; k < factor; ++k)
+            std::memcpy(out.scanLine(y * factor + k), first, size_t(out.bytesPerLine()));
+    }
+    return out;
+}
+
+SceneView::SceneView(QSize pictureSize, QWidget* parent)
+    : QWidget(parent), pictureSize_(pictureSize) {
     setAttribute(Qt::WA_OpaquePaintEvent);  // the scene covers every pixel
+    SetZoom(1);
+}
+
+void SceneView::SetZoom(int zoom) {
+    zoom_ = zoom;
+    // The widget's size in its own units: the enlarged picture in device pixels, divided by
+    // the pixel ratio.
+    const double ratio = devicePixelRatioF();
+    setFixedSize(int(std::lround(pictureSize_.width() * zoom / ratio)),
+                 int(std::lround(pictureSize_.height() * zoom / ratio)));
+    update();
+}
+
+void SceneView::SetStatus(const QString& text) {
+    if (text == status_) return;
+    status_ = text;
+    update();
 }
 
 void SceneView::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
-    painter.drawImage(event->rect(), scene_, event->rect());
+    const double ratio = devicePixelRatioF();
+    if (zoom_ == 1 && ratio == 1.0) {
+        painter.drawImage(event->rect(), scene_, event->rect());
+    } else {
+        QImage enlarged = EnlargeNearest(scene_, zoom_);
+        enlarged.setDevicePixelRatio(ratio);
+        painter.drawImage(QPointF(0, 0), enlarged);
+    }
+    if (status_.isEmpty()) return;
+    // A dark band along the bottom edge, the text in it.
+    QFont font = painter.font();
+    font.setPixelSize(std::max(11, height() / 22));
+    painter.setFont(font);
+    const int band = QFontMetrics(font).height() + 8;
+    const QRect area(0, height() - band, width(), band);
+    painter.fillRect(area, QColor(0, 0, 0, 160));
+    painter.setPen(QColor(255, 255, 255));
+    painter.drawText(area, Qt::AlignCenter, status_);
 }
 
 }  // namespace zirvak

@@ -1,7 +1,10 @@
-// The window's face: paints the composed scene, nothing else.
+// The window's face: paints the composed scene, enlarged by a whole zoom factor pixel for pixel,
+// and over it, for a moment after the user acts, a line saying where playback stands. The
+// line is drawn here, over the picture on the screen, never into the scene's own buffers.
 #pragma once
 
 #include <QImage>
+#include <QString>
 #include <QWidget>
 
 namespace zirvak {
@@ -14,11 +17,26 @@ public:
     void SetScene(QImage scene) { scene_ = std::move(scene); }
     const QImage& scene() const { return scene_; }
 
+    // Each picture pixel becomes zoom × zoom pixels of the screen (device pixels, so at a
+    // pixel ratio of 2 a zoom of 2 keeps the widget's size and shows every pixel sharp).
+    void SetZoom(int zoom);
+    int zoom() const { return zoom_; }
+
+    // The on-picture display; an empty text hides it.
+    void SetStatus(const QString& text);
+    const QString& status() const { return status_; }
+
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    QSize pictureSize_;
     QImage scene_;
+    int zoom_ = 1;
+    QString status_;
 };
+
+// `source` enlarged `factor` times, each pixel repeated factor × factor times.
+QImage EnlargeNearest(const QImage& source, int factor);
 
 }  // namespace zirvak

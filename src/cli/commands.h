@@ -2,12 +2,14 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace zirvak::cli {
 
 int RunInfo(const std::string& path);
 int RunDecode(const std::string& path, const std::string& outPath);
 int RunRender(const std::string& path, const std::string& outPath);
-int RunPlay(const std::string& path);
+// Plays the files (and the playable files in the folders) `paths` name, one after another.
+int RunPlay(const std::vector<std::string>& paths);
 
 }  // namespace zirvak::cli

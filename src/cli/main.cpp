@@ -12,7 +12,10 @@ int Usage() {
         "usage: zirvak-cli info FILE\n"
         "       zirvak-cli decode FILE OUT   (OUT ending in .wav gets a WAV header,\n"
         "                                     anything else raw 16-bit PCM)\n"
-        "       zirvak-cli play FILE         (space pause/resume, s stop, p play, q quit)\n"
+        "       zirvak-cli play FILE|FOLDER...  (space pause/resume, s stop, p play, n next,\n"
+        "                                        b previous, Left/Right seek 5 s, with Shift\n"
+        "                                        30 s, Home start, Up/Down or +/- volume,\n"
+        "                                        q quit)\n"
         "       zirvak-cli render FILE OUT.wav\n");
     return 2;
 }
@@ -25,6 +28,6 @@ int main(int argc, char** argv) {
     if (command == "info" && argc == 3) return zirvak::cli::RunInfo(argv[2]);
     if (command == "decode" && argc == 4) return zirvak::cli::RunDecode(argv[2], argv[3]);
     if (command == "render" && argc == 4) return zirvak::cli::RunRender(argv[2], argv[3]);
-    if (command == "play" && argc == 3) return zirvak::cli::RunPlay(argv[2]);
+    if (command == "play" && argc >= 3) return zirvak::cli::RunPlay({argv + 2, argv + argc});
     return Usage();
 }

@@ -1,10 +1,22 @@
 #include "transport_commands.h"
 
+#include <cstdio>
+
 namespace zirvak {
 
 std::string FileTitle(const std::string& path) {
     const size_t slash = path.find_last_of('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string FormatTime(uint32_t ms) {
+    const uint32_t s = ms / 1000;
+    char text[24];
+    if (s >= 3600)
+        std::snprintf(text, sizeof text, "%u:%02u:%02u", s / 3600, s / 60 % 60, s % 60);
+    else
+        std::snprintf(text, sizeof text, "%u:%02u", s / 60, s % 60);
+    return text;
 }
 
 void TransportCommands::Run(CommandId command) {
@@ -30,36 +42,25 @@ void TransportCommands::Run(CommandId command) {
 }
 
 void TransportCommands::Open() {
-    const std::optional<std::string> path = host_.ChooseFile();
-    if (!path) return;  // cancelled: whatever plays goes on playing
-    OpenFile(*path);
-}
-
-int32_t TransportCommands::OpenFile(const std::string& path) {
-    host_.StopTimer();
-    const int32_t result = engine_.Open(path, 0, kDefaultEndMs);
-    if (result != kOpenStarted) {
-        // The previous file is closed: nothing plays, and the butterfly goes home.
-        title_.clear();
-        host_.SetCaption(kWindowTitle);
-        host_.StartTimer(Animation::tickInterval);
-        host_.ShowMessage(engine_.DescribeFailure(path, result) + ".");
-        return result;
-    }
-    title_ = FileTitle(path);
-    host_.SetCaption(title_);
-    RestartFlight();
-    const OutputStatus output = engine_.outputStatus();
-    if (output.silent)
-        host_.ShowMessage(title_ + " plays without sound: no sound output could be opened (" +
-                          output.reason + ").");
-    return result;
+    const std::vector<std::string> paths = host_.ChooseFiles();
+    if (paths.empty()) return;  // cancelled: whatever plays goes on playing
+    OpenFiles(paths);
 }
 
 void TransportCommands::RestartFlight() {
     heldForOutput_ = false;
-    animation_.RestartFlight(host_.TickCount(), scene_);
+    if (scene_)
+        animation_.RestartFlight(host_.TickCount(), *scene_);
+    else
+        animation_.RestartClock(host_.TickCount());
     host_.StartTimer(Animation::tickInterval);
+}
+
+// A run has begun from the user's hand or the queue's: its end leads on to the next song.
+void TransportCommands::StartedRun() {
+    stoppedByUser_ = false;
+    queueEnded_ = false;
+    heldPosition_.reset();
 }
 
 void TransportCommands::Play() {
@@ -77,8 +78,12 @@ void TransportCommands::Play() {
     }
     // A stopped file, one that played to its end, or one just opened without buffer memory.
     if (engine_.state() == Stopped) {
-        engine_.Restart();
+        if (engine_.Restart() != kOpenStarted && engine_.fileChanged()) {
+            ReportChangedFile();
+            return;
+        }
         engine_.ClearEndReached();
+        StartedRun();
         RestartFlight();
     }
 }
@@ -98,6 +103,9 @@ void TransportCommands::Pause() {
 }
 
 void TransportCommands::Stop() {
+    if (engine_.state() == NoFile) return;
+    if (!heldPosition_) heldPosition_ = PositionMs();
+    stoppedByUser_ = true;
     // The timer keeps running: the butterfly sees the end and flies home.
     ReleaseOutputHold();
     engine_.Stop();
@@ -109,7 +117,22 @@ void TransportCommands::ReleaseOutputHold() {
     heldForOutput_ = false;
 }
 
-bool TransportCommands::FollowOutput() {
+bool TransportCommands::MusicEnded() const {
+    if (engine_.state() == NoFile) return true;
+    if (!engine_.endReached()) return false;
+    // The end of a song with another to follow: the butterfly flies on into the next.
+    return stoppedByUser_ || queueEnded_ || !queue_.NextIndex();
+}
+
+uint32_t TransportCommands::ReadSoundingMarks(BeatMark* out) const {
+    BeatMarker markers[kMaxBeatMarkers];
+    const uint32_t count = engine_.ReadBeatMarkers(engine_.currentBuffer() ^ 1, markers);
+    for (uint32_t i = 0; i < count; ++i)
+        out[i] = {uint32_t(markers[i].width), uint32_t(markers[i].timeMs)};
+    return count;
+}
+
+bool TransportCommands::FollowPlayback() {
     const bool lost = engine_.state() != NoFile && engine_.outputStatus().lost;
     if (lost && !outputLost_)
         host_.ShowMessage(title_ + ": the sound output was lost (" + engine_.outputStatus().reason +
@@ -121,6 +144,7 @@ bool TransportCommands::FollowOutput() {
     } else if (!lost) {
         ReleaseOutputHold();
     }
+    if (engine_.runFinished() && !stoppedByUser_ && !queueEnded_) EndOfSong();
     return !heldForOutput_;
 }
 

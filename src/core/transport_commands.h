@@ -1,16 +1,21 @@
-// The menu's five commands and the window's closing, as the player's user sees them: they drive
-// the engine, name the file in the caption, keep the animation clock in step with playback and
-// start and stop the animation timer. No Qt here: the file chooser, the clock, the timer and
-// the window are injected, so the commands are tested on their own.
+// What the player's user commands, as the window and the terminal player both offer it: the
+// menu's five commands and the window's closing, the queue of songs (next, previous, the next
+// song at the end of one), seeking and the volume. The commands drive the engine, name the
+// file in the caption, keep the animation clock in step with playback and start and stop the
+// animation timer. No Qt here: the file chooser, the clock, the timer and the window are
+// injected, so the commands are tested on their own.
 #pragma once
 
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "animation.h"
+#include "play_queue.h"
 #include "player_engine.h"
 #include "scene.h"
+#include "settings.h"
 
 namespace zirvak {
 
@@ -26,11 +31,11 @@ enum class CommandId : int32_t {
     About = 16,  // not in the menu bar: the right-click menu and F1
 };
 
-// What the commands need from the window around them.
+// What the commands need from the window (or the terminal) around them.
 class CommandHost {
 public:
-    // The standard Open dialog; nothing when the user cancels.
-    virtual std::optional<std::string> ChooseFile() = 0;
+    // The standard Open dialog: the files chosen, none when the user cancels.
+    virtual std::vector<std::string> ChooseFiles() = 0;
     // Milliseconds of a steadily running clock (wrapping at 2^32).
     virtual uint32_t TickCount() = 0;
     virtual void StartTimer(uint32_t intervalMs) = 0;
@@ -40,6 +45,9 @@ public:
     virtual void ShowMessage(const std::string& text) = 0;
     // Ends the program (the window closes).
     virtual void Quit() = 0;
+    // The user moved in the song, changed the volume, or a new song began: a moment to show
+    // where playback stands.
+    virtual void ShowStatus() {}
 
 protected:
     ~CommandHost() = default;
@@ -47,14 +55,26 @@ protected:
 
 class TransportCommands {
 public:
-    TransportCommands(PlayerEngine& engine, Animation& animation, Scene& scene, CommandHost& host)
+    // How far the seek keys move.
+    static constexpr int32_t kSeekStepMs = 5000;
+    static constexpr int32_t kLongSeekStepMs = 30000;
+    // How long the end of a song may take to leave the sound output before the next begins.
+    static constexpr uint32_t kDrainMs = 3000;
+
+    // `scene` is the picture the flight is drawn on; a player without one (the terminal) passes
+    // none and uses the animation's clock and beat lookup alone.
+    TransportCommands(PlayerEngine& engine, Animation& animation, Scene* scene, CommandHost& host)
         : engine_(engine), animation_(animation), scene_(scene), host_(host) {}
 
+    // Reads the settings kept at `path` (none: defaults, and nothing is written) and applies
+    // the volume.
+    void UseSettings(const std::string& path);
+    const Settings& settings() const { return settings_; }
+    // Changes what the window keeps (zoom, folder) and writes the settings.
+    void UpdateSettings(const Settings& settings);
+
+    // The menu's commands.
     void Open();
-    // Open with a file already chosen (named on the command line, or dropped on the window).
-    // Returns the engine's result. A file that cannot play is named in a message with the
-    // reason, and the window is left with no file: caption "Zirvak", the butterfly flying home.
-    int32_t OpenFile(const std::string& path);
     void Play();
     void Pause();
     void Stop();
@@ -63,26 +83,79 @@ public:
     void WindowClosing();
     void Run(CommandId command);
 
-    // Called on every animation tick, before the animation moves: while the sound output is
-    // lost the animation holds (false), and the user is told once per loss.
-    bool FollowOutput();
-    // What the flight takes for the end of the music: the engine's end, or no file at all.
-    bool MusicEnded() const { return engine_.endReached() || engine_.state() == NoFile; }
+    // The queue becomes the files `paths` name (folders searched through for playable files)
+    // and the first that opens plays; those that cannot are skipped, each named in a message
+    // with the reason. Returns the engine's result for the last file tried (kOpenStarted when
+    // one plays). With none playable the window is left with no file: caption "Zirvak", the
+    // butterfly flying home.
+    int32_t OpenFiles(const std::vector<std::string>& paths);
+    // One file chosen (named on the command line, or dropped on the window).
+    int32_t OpenFile(const std::string& path) { return OpenFiles({path}); }
+    // The song after the current one; nothing after the last.
+    void Next();
+    // The song before within the first three seconds of a song, else this one from its start.
+    void Previous();
+    const PlayQueue& queue() const { return queue_; }
+
+    // Moves within the song: to `positionMs`, or by `deltaMs` from where it is (never before
+    // the start). At or past the end it goes to the next song, or ends the last one. A paused
+    // song stays paused; a stopped one plays from there.
+    void SeekTo(uint32_t positionMs);
+    void SeekBy(int32_t deltaMs);
+    // Where playback stands in the song, as heard, and the song's length.
+    uint32_t PositionMs();
+    uint32_t LengthMs() const;
+
+    // The volume in steps of Settings::kVolumeStep, within 0..100 %; kept in the settings.
+    void ChangeVolume(int32_t steps);
+    uint32_t volumePercent() const { return uint32_t(settings_.volumePercent); }
+
+    // The beat markers of the buffer now sounding, as the animation takes them; returns how
+    // many.
+    uint32_t ReadSoundingMarks(BeatMark* out) const;
+
+    // Called on every animation tick, before the animation moves. While the sound output is
+    // lost the animation holds (false), and the user is told once per loss. A song that has
+    // been heard to its end makes way for the next.
+    bool FollowPlayback();
+    // What the flight takes for the end of the music: the engine's end with no song to follow,
+    // or no file at all.
+    bool MusicEnded() const;
+    // Every song of the queue has been played (or could not be), or the last was stopped at
+    // its end.
+    bool QueueEnded() const { return queueEnded_; }
+    // How many songs could not be played, or changed on disk while they played.
+    int failures() const { return failures_; }
 
 private:
+    int32_t PlayFrom(size_t index, int direction);
+    int32_t OpenSong(size_t index);
+    void EndOfSong();
     void RestartFlight();
     void ReleaseOutputHold();
+    void ReportChangedFile();
+    void StartedRun();
 
     PlayerEngine& engine_;
     Animation& animation_;
-    Scene& scene_;
+    Scene* scene_;
     CommandHost& host_;
-    std::string title_;           // of the open file
+    PlayQueue queue_;
+    Settings settings_;
+    std::string settingsPath_;
+    std::string title_;                     // of the open file
+    std::optional<uint32_t> heldPosition_;  // where a stopped song stands
+    bool stoppedByUser_ = false;            // the end of this run is no cue for the next song
+    bool queueEnded_ = false;
+    int failures_ = 0;
     bool outputLost_ = false;     // as the last tick saw it
     bool heldForOutput_ = false;  // the animation clock is held for a lost output
 };
 
 // The file's name without its folder.
 std::string FileTitle(const std::string& path);
+
+// A time as a player shows it: "m:ss", or "h:mm:ss" from an hour on.
+std::string FormatTime(uint32_t ms);
 
 }  // namespace zirvak

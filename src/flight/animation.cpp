@@ -46,13 +46,17 @@ void Animation::RecomposeAtLegStart(Scene& scene) {
 std::optional<RepaintAreas> Animation::Tick(uint32_t tickCount, bool endReached,
                                             std::span<const BeatMark> soundingMarkers,
                                             Scene& scene) {
-    clock_.Update(tickCount);
-    FindBeat(beat_, soundingMarkers, clock_.elapsedMs, tickInterval);
+    Listen(tickCount, soundingMarkers);
     scene.lightColour = UpdateLightColour(fade_, beat_);
     // A little extra variety for the loop choice: the tick count's seconds, as if it counted
     // seconds rather than milliseconds. Plain modulo, so defined for every tick count.
     const auto seconds = static_cast<int32_t>(tickCount % 60);
     return RunFlightMachine(endReached, seconds, scene);
+}
+
+void Animation::Listen(uint32_t tickCount, std::span<const BeatMark> soundingMarkers) {
+    clock_.Update(tickCount);
+    FindBeat(beat_, soundingMarkers, clock_.elapsedMs, tickInterval);
 }
 
 RepaintAreas Animation::Draw(bool endReached, Scene& scene) {

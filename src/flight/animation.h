@@ -37,8 +37,19 @@ public:
     // butterfly takes off from wherever it is. Starting the tick timer is the caller's part.
     void RestartFlight(uint32_t tickCount, Scene& scene);
 
+    // The clock alone starts again, for a player without a picture.
+    void RestartClock(uint32_t tickCount) { clock_.Restart(tickCount); }
     // Called on pausing and again on resuming, so playing time leaves the pause out.
     void TogglePause(uint32_t tickCount) { clock_.TogglePause(tickCount); }
+    // After a seek: the clock reads `positionMs` at `tickCount`, so it agrees with the times of
+    // the new run's beat markers. The flight goes on as it was.
+    void MoveClock(uint32_t tickCount, uint32_t positionMs) {
+        clock_.MoveTo(tickCount, positionMs);
+    }
+
+    // What a tick hears, without moving the flight: the clock, and whether a beat falls within
+    // the coming tick (beat().beatFound).
+    void Listen(uint32_t tickCount, std::span<const BeatMark> soundingMarkers);
 
     // One tick at `tickCount` (system ms). `soundingMarkers` are the beat markers of the buffer
     // now sounding. Returns the areas to repaint when a scene was drawn.

@@ -12,14 +12,30 @@ struct AnimationClock {
     // that total, so that the same subtraction on resuming gives the new total.
     uint32_t pausedMs = 0;
     uint32_t elapsedMs = 0;
+    bool paused = false;
 
     void Restart(uint32_t tickCount) {
         playStartTick = tickCount;
         pausedMs = 0;
+        paused = false;
     }
     // Called both on pausing and on resuming.
-    void TogglePause(uint32_t tickCount) { pausedMs = tickCount - pausedMs; }
-    void Update(uint32_t tickCount) { elapsedMs = tickCount - playStartTick - pausedMs; }
+    void TogglePause(uint32_t tickCount) {
+        pausedMs = tickCount - pausedMs;
+        paused = !paused;
+    }
+    void Update(uint32_t tickCount) { elapsedMs = ElapsedAt(tickCount); }
+    // The playing time at `tickCount`; in a pause, the time the pause began at.
+    uint32_t ElapsedAt(uint32_t tickCount) const {
+        return paused ? pausedMs - playStartTick : tickCount - playStartTick - pausedMs;
+    }
+    // Makes `positionMs` the playing time at `tickCount` (after a seek), in a pause or out of
+    // one: a pause goes on, and the time runs on from there once it ends.
+    void MoveTo(uint32_t tickCount, uint32_t positionMs) {
+        playStartTick = tickCount - positionMs;
+        pausedMs = paused ? tickCount : 0;
+        elapsedMs = positionMs;
+    }
 };
 
 }  // namespace zirvak

@@ -24,10 +24,14 @@
 //   buffer). Pause, Resume, Reset and Close work as ever while the output is lost.
 // - status() tells which output plays, whether it is a silent stand-in for a sound card that
 //   could not be opened (and why), and whether the output is lost. Any thread may ask.
+// - SetVolume(percent) sets the gain (0..100 %) the device applies to the samples as it plays
+//   them (ApplyVolume); it takes effect within the output's own latency. The bytes written are
+//   never changed.
 // - Drain(maxMs) waits, at most maxMs, until what was written has been heard: every buffer
 //   done, and what the output itself still held played out.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -64,6 +68,12 @@ public:
     virtual void Close() = 0;
     virtual OutputStatus status() const = 0;
     virtual void Drain(uint32_t /*maxMs*/) {}
+
+    void SetVolume(uint32_t percent) { volumePercent_.store(percent < 100 ? percent : 100); }
+    uint32_t volume() const { return volumePercent_.load(); }
+
+private:
+    std::atomic<uint32_t> volumePercent_{100};
 };
 
 }  // namespace zirvak

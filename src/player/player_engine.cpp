@@ -52,6 +52,15 @@ uint32_t PlayerEngine::clipLengthMs() const {
     return clip_.endMs - clip_.startMs;
 }
 
+uint32_t PlayerEngine::songLengthMs() const {
+    if (isWave_) return clipLengthMs();
+    return clip_.endMs;
+}
+
+uint32_t PlayerEngine::runStartMs() const {
+    return sampleRate_ ? uint32_t(runStartFrame_ * 1000 / sampleRate_) : 0;
+}
+
 int32_t PlayerEngine::Open(const std::string& path, uint32_t startMs, uint32_t endMs) {
     Close();
     std::lock_guard lock(mutex_);
@@ -107,6 +116,28 @@ int32_t PlayerEngine::Restart() {
     const int32_t result = SetUpRun();
     if (result != kOpenStarted) return result;
     return StartRun();
+}
+
+int32_t PlayerEngine::Seek(uint32_t positionMs) {
+    bool paused = false;
+    {
+        std::lock_guard lock(mutex_);
+        if (state_ == NoFile) return kOpenFileFailed;
+        if (file_.Changed()) {
+            fileChanged_ = true;
+            return Refuse(FileProblem::kChanged, {});
+        }
+        paused = state_ == Paused;
+        state_ = Stopped;
+    }
+    // A reset leaves a pause in place: the new run is queued behind it.
+    if (deviceOpen_) device_.Reset();
+    std::lock_guard lock(mutex_);
+    seekMs_ = positionMs;
+    const int32_t result = SetUpRun();
+    seekMs_.reset();
+    if (result != kOpenStarted) return result;
+    return StartRun(paused);
 }
 
 int32_t PlayerEngine::Stop() {
@@ -182,12 +213,19 @@ PlayerState PlayerEngine::TogglePause() {
 
 void PlayerEngine::OnBufferDone(int32_t) {
     std::lock_guard lock(mutex_);
+    if (buffersOut_ > 0) --buffersOut_;
     if (state_ == Playing) Refill();
+    if (endedByItself_ && buffersOut_ == 0) runFinished_ = true;
 }
 
 void PlayerEngine::ResetRunFields() {
     currentBuffer_ = 0;
     buffersQueued_ = 0;
+    buffersOut_ = 0;
+    endedByItself_ = false;
+    runFinished_ = false;
+    runStartFrame_ = 0;
+    wavStartFrame_ = 0;
     samplesAnalysed_ = 0;
     endReached_ = false;
     fileChanged_ = false;
@@ -199,6 +237,8 @@ void PlayerEngine::EndRun() {
     lastBufferIndex_ = buffersQueued_;
     state_ = Stopped;
     endReached_ = true;
+    endedByItself_ = true;
+    if (buffersOut_ == 0) runFinished_ = true;
 }
 
 // True when this run may read no more of the file: it changed on disk, or a read came short.
@@ -213,7 +253,7 @@ int32_t PlayerEngine::SetUpRun() {
     return isWave_ ? SetUpWave() : SetUpMpeg();
 }
 
-int32_t PlayerEngine::StartRun() {
+int32_t PlayerEngine::StartRun(bool paused) {
     format_ = {int32_t(sampleRate_), channels_};
     if (!deviceOpen_) {
         if (!device_.Open(format_, this)) {
@@ -225,6 +265,12 @@ int32_t PlayerEngine::StartRun() {
     }
     QueueCurrent();
     Refill();
+    if (paused) {
+        if (!devicePaused_) device_.Pause();
+        devicePaused_ = true;
+        state_ = Paused;
+        return kOpenStarted;
+    }
     // A reset does not lift a pause: a run restarted after Pause (and Stop) would stay silent.
     if (devicePaused_) {
         device_.Resume();
@@ -239,8 +285,9 @@ void PlayerEngine::QueueCurrent() {
     const uint8_t current = currentBuffer_;
     const WaveHeader& h = headers_[current];
     BeatMarker found[kMaxBeatMarkers];
+    const uint64_t before = runStartFrame_ + samplesAnalysed_;
     const uint32_t count =
-        MarkBeats(h.data, h.length, channels_, sampleRate_, samplesAnalysed_, found);
+        MarkBeats(h.data, h.length, channels_, sampleRate_, uint32_t(before), found);
     auto& list = beatMarkers_[current];
     auto& sequence = beatSequence_[current];
     constexpr auto release = std::memory_order_release;
@@ -253,6 +300,7 @@ void PlayerEngine::QueueCurrent() {
     beatCount_[current].store(count, release);
     sequence.fetch_add(1, release);  // even: whole
     samplesAnalysed_ += h.length / (uint32_t(channels_) * 2);
+    ++buffersOut_;
     device_.Write(h.data, h.length, current);
 }
 
@@ -269,7 +317,6 @@ int32_t PlayerEngine::SetUpWave() {
         if (problem != FileProblem::kNone) return Refuse(problem, reason);
         channels_ = wav_.channels;
         sampleRate_ = wav_.sampleRateHz;
-        audioBytes_ = wav_.pcm16Bytes();
         // Each chunk is read (and converted to 16-bit PCM) into a buffer of our own.
         outputBuffers_[0] = AllocateZeroed(kWavChunkBytes);
         outputBuffers_[1] = AllocateZeroed(kWavChunkBytes);
@@ -280,6 +327,14 @@ int32_t PlayerEngine::SetUpWave() {
             return kOpenNoBufferMemory;
         outputBufferBytes_ = kWavChunkBytes;
     }
+    const uint32_t pcmFrameBytes = uint32_t(channels_) * 2;
+    const uint32_t totalBytes = wav_.pcm16Bytes();
+    if (seekMs_) {
+        const uint64_t frame = uint64_t(*seekMs_) * sampleRate_ / 1000;
+        wavStartFrame_ = std::min<uint64_t>(frame, wav_.totalFrames());
+        runStartFrame_ = wavStartFrame_;
+    }
+    audioBytes_ = totalBytes - uint32_t(wavStartFrame_) * pcmFrameBytes;
     lastBufferIndex_ = audioBytes_ / kWavChunkBytes;
     const uint32_t length = lastBufferIndex_ == 0 ? audioBytes_ : kWavChunkBytes;
     const uint32_t got = FillWaveChunk(0, 0, length);
@@ -295,7 +350,8 @@ uint32_t PlayerEngine::FillWaveChunk(uint8_t buffer, uint32_t chunk, uint32_t le
     const uint32_t pcmFrameBytes = uint32_t(channels_) * 2;
     uint32_t got = 0;
     if (!SourceEnded()) {
-        const uint64_t firstFrame = uint64_t(chunk) * kWavChunkBytes / pcmFrameBytes;
+        const uint64_t firstFrame =
+            wavStartFrame_ + uint64_t(chunk) * kWavChunkBytes / pcmFrameBytes;
         got = ReadWavPcm16(file_, wav_, firstFrame, length / pcmFrameBytes, out, wavScratch_.get());
         if (got < length - length % pcmFrameBytes) sourceEnded_ = fileChanged_ = true;
     }
@@ -360,7 +416,7 @@ int32_t PlayerEngine::SetUpMpeg() {
     in.slotCount = mpeg_.playableSlots();
     in.audioFrames = mpeg_.audioFrames();
     in.frameMs = float(mpeg_.frameMs());
-    in.startMs = startMs_;
+    in.startMs = seekMs_ ? *seekMs_ : startMs_;
     in.endMs = endMs_;
     clip_ = PlanClip(in);
     framesPerBuffer_ = clip_.framesPerBuffer;
@@ -390,6 +446,8 @@ int32_t PlayerEngine::SetUpMpeg() {
     if (lastBufferIndex_ == 0 && !clip_.toStreamEnd)
         length = BytesToClipEnd(framesBefore + offset, length);
     headers_[0] = {buffer + offset, length};
+    // After a seek the beats are timed from the song's start.
+    if (seekMs_) runStartFrame_ = (framesBefore + offset) / blockAlign;
     return kOpenStarted;
 }
 

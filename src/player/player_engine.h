@@ -59,6 +59,13 @@ public:
     // file changed on disk since it was opened.
     int32_t Restart();
     int32_t Stop();
+    // Plays the open file from `positionMs` of its stream on (a stopped file starts playing; a
+    // paused one stays paused there). MPEG audio starts in the frame holding that time, after
+    // the frames that prime the decoder; WAV at that time's sample frame. The end of the clip
+    // stays. The beat markers of the run then count from the song's start. Refused like
+    // Restart; a position at or past the end of the song is the caller's to handle (it plays
+    // the song from its start).
+    int32_t Seek(uint32_t positionMs);
     void Close();
     // Pauses a playing engine or resumes a paused one, and returns the state it left: Paused or
     // Playing when it acted, the state as it stands when there was nothing to toggle (the end
@@ -92,6 +99,17 @@ public:
     uint32_t clipLengthMs() const;
     // Sample frames handed to the device since the run began.
     uint32_t samplesAnalysed() const { return samplesAnalysed_.load(); }
+    // The song's length: where its clip ends, in ms of the stream.
+    uint32_t songLengthMs() const;
+    // Where in the song the run began: 0 for Open and Restart (the beat markers count from the
+    // run's start), the sample frame a Seek started at otherwise.
+    uint64_t runStartFrame() const { return runStartFrame_; }
+    uint32_t runStartMs() const;
+    // True once a run that ended by itself has had its last buffer played: the song is over.
+    bool runFinished() const { return runFinished_.load(); }
+    // The gain of the sound output, 0..100 %, applied after the beats are marked.
+    void SetVolume(uint32_t percent) { device_.SetVolume(percent); }
+    uint32_t volume() const { return device_.volume(); }
 
     // The pipeline, for tests.
     uint32_t buffersQueued() const { return buffersQueued_; }
@@ -107,7 +125,8 @@ private:
     int32_t SetUpRun();  // reads the header or sets the stream up and fills the first buffer
     int32_t SetUpWave();
     int32_t SetUpMpeg();
-    int32_t StartRun();  // opens (on Open) the device, queues buffers 0 and 1, enters Playing
+    // Opens (on Open) the device, queues buffers 0 and 1, enters Playing (or stays Paused).
+    int32_t StartRun(bool paused = false);
     int32_t Refill();
     int32_t RefillWave();
     int32_t RefillMpeg();
@@ -139,6 +158,12 @@ private:
     FileProblem failure_ = FileProblem::kNone;
     std::string failureDetail_;
     uint32_t buffersQueued_ = 0;
+    uint32_t buffersOut_ = 0;     // written to the device and not yet handed back
+    bool endedByItself_ = false;  // the run reached its last buffer (EndRun)
+    std::atomic<bool> runFinished_{false};
+    uint64_t runStartFrame_ = 0;      // sample frame of the song the run began at
+    std::optional<uint32_t> seekMs_;  // set while a Seek sets its run up
+    uint64_t wavStartFrame_ = 0;      // WAV: the sample frame the run reads from
     std::atomic<uint32_t> samplesAnalysed_{0};
     bool isWave_ = false;
     uint32_t framesPerBuffer_ = kFramesPerBuffer;

@@ -1,5 +1,7 @@
 #include "sdl_audio_device.h"
 
+#include "volume.h"
+
 #include <SDL.h>
 
 #include <algorithm>
@@ -159,6 +161,7 @@ void SdlAudioDevice::Fill(uint8_t* stream, uint32_t length) {
         Queued& q = queue_.front();
         const uint32_t take = std::min(length, q.length - q.consumed);
         std::memcpy(stream, q.data + q.consumed, take);
+        ApplyVolume(stream, take, volume());
         stream += take;
         length -= take;
         q.consumed += take;

@@ -1,5 +1,7 @@
 #include "test_audio_device.h"
 
+#include "volume.h"
+
 namespace zirvak {
 
 TestAudioDevice::~TestAudioDevice() {
@@ -30,7 +32,11 @@ void TestAudioDevice::Write(const uint8_t* data, uint32_t length, int32_t tag) {
     ++writes_;
     queue_.push_back({data, length, tag});
     written.push_back({tag, data, {}});
-    if (keepCopies) written.back().bytes.assign(data, data + length);
+    if (keepCopies) {
+        // What the card would sound: the copy carries the volume set when it was written.
+        written.back().bytes.assign(data, data + length);
+        ApplyVolume(written.back().bytes.data(), length, volume());
+    }
     changed_.notify_all();
 }
 

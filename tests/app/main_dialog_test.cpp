@@ -68,12 +68,12 @@ TEST_F(MainDialogTest, MenuBarHoldsTheFiveCommandsInOrderAndTheClientAreaIsThePi
 }
 
 TEST_F(MainDialogTest, OpenWithAChosenFilePlaysItAndCancellingChangesNothing) {
-    window.SetFileChooser([this] { return std::optional<std::string>(song); });
+    window.SetFileChooser([this] { return std::vector<std::string>{song}; });
     window.commandAction(CommandId::Open)->trigger();
     EXPECT_EQ(engine.state(), Playing);
     EXPECT_EQ(window.windowTitle().toStdString(), "song.wav");
     EXPECT_TRUE(window.animationRunning());
-    window.SetFileChooser([] { return std::optional<std::string>(); });
+    window.SetFileChooser([] { return std::vector<std::string>(); });
     window.commandAction(CommandId::Open)->trigger();
     EXPECT_EQ(engine.state(), Playing);
     EXPECT_EQ(window.windowTitle().toStdString(), "song.wav");
@@ -206,7 +206,7 @@ TEST_F(MainDialogTest, AFileThatCannotPlayIsNamedWithItsReasonAndLeavesNoFile) {
         ASSERT_EQ(window.windowTitle().toStdString(), "song.wav");
         device.refuseOpen = c.noDevice;
         if (std::string(c.how) == "menu") {
-            window.SetFileChooser([&c] { return std::optional<std::string>(c.path); });
+            window.SetFileChooser([&c] { return std::vector<std::string>{c.path}; });
             window.commandAction(CommandId::Open)->trigger();
         } else if (std::string(c.how) == "drop") {
             Drop(window, c.path);

@@ -9,7 +9,7 @@ namespace zirvak::test {
 namespace {
 
 struct FakeHost final : CommandHost {
-    std::optional<std::string> answer;
+    std::vector<std::string> answer;
     uint32_t now = 1000;
     bool timerOn = false, quit = false;
     uint32_t interval = 0;
@@ -17,7 +17,9 @@ struct FakeHost final : CommandHost {
     std::vector<std::string> messages;
     int choices = 0;
 
-    std::optional<std::string> ChooseFile() override { return ++choices, answer; }
+    int statusShown = 0;
+    std::vector<std::string> ChooseFiles() override { return ++choices, answer; }
+    void ShowStatus() override { ++statusShown; }
     uint32_t TickCount() override { return now; }
     void StartTimer(uint32_t intervalMs) override { timerOn = true, interval = intervalMs; }
     void StopTimer() override { timerOn = false; }
@@ -34,21 +36,21 @@ protected:
     Animation animation{40, 30};
     PlayerEngine engine{device};
     FakeHost host;
-    TransportCommands commands{engine, animation, scene, host};
+    TransportCommands commands{engine, animation, &scene, host};
     TempDir dir;
     const std::string song =
         WriteBytes(dir.Path("song.wav"), MakeWav({}, Pcm16Pattern(kWavChunkBytes * 5 / 2 / 4, 2)));
 };
 
 TEST_F(TransportCommandsTest, OpenStartsTheClockAndAFileThatCannotPlayLeavesNoFile) {
-    host.answer = song;
+    host.answer = {song};
     commands.Run(CommandId::Open);
     EXPECT_EQ(engine.state(), Playing);
     EXPECT_EQ(host.caption, "song.wav");
     EXPECT_EQ(host.interval, 75u);
     EXPECT_EQ(animation.clock().playStartTick, 1000u);
     EXPECT_FALSE(commands.MusicEnded());
-    host.answer = "/nonexistent/zirvak.mp3";
+    host.answer = {"/nonexistent/zirvak.mp3"};
     commands.Run(CommandId::Open);
     // No file, the window's own caption, and the timer on so the butterfly flies home.
     EXPECT_EQ(engine.state(), NoFile);
@@ -69,7 +71,7 @@ TEST_F(TransportCommandsTest, WithNoFilePlayAsksForOneAndStopAndPauseDoNothing) 
 }
 
 TEST_F(TransportCommandsTest, PauseAndPlayResumeAndTheClockLeavesThePauseOut) {
-    host.answer = song;
+    host.answer = {song};
     commands.Open();
     commands.Run(CommandId::Play);  // playing already: no restart
     EXPECT_EQ(device.written.size(), 2u);
@@ -89,7 +91,7 @@ TEST_F(TransportCommandsTest, PauseAndPlayResumeAndTheClockLeavesThePauseOut) {
 }
 
 TEST_F(TransportCommandsTest, StopKeepsTheTimerPlayStartsAgainAndCloseQuits) {
-    host.answer = song;
+    host.answer = {song};
     commands.Open();
     device.CompleteOldest();  // a third chunk goes out
     commands.Run(CommandId::Stop);

@@ -1,0 +1,167 @@
+// The commands beyond the menu's: the queue, seeking and the volume.
+#include <algorithm>
+
+#include "playlist_files.h"
+#include "transport_commands.h"
+
+namespace zirvak {
+
+void TransportCommands::UseSettings(const std::string& path) {
+    settingsPath_ = path;
+    settings_ = path.empty() ? Settings{} : LoadSettings(path);
+    engine_.SetVolume(uint32_t(settings_.volumePercent));
+}
+
+void TransportCommands::UpdateSettings(const Settings& settings) {
+    settings_ = settings;
+    engine_.SetVolume(uint32_t(settings_.volumePercent));
+    // A settings file that cannot be written costs the next run its memory, nothing more.
+    if (!settingsPath_.empty()) SaveSettings(settingsPath_, settings_);
+}
+
+int32_t TransportCommands::OpenFiles(const std::vector<std::string>& paths) {
+    queue_.Replace(ExpandPaths(paths));
+    if (queue_.empty()) {
+        // A folder without a playable file: nothing to play, and the user hears why.
+        engine_.Close();
+        title_.clear();
+        host_.SetCaption(kWindowTitle);
+        host_.StartTimer(Animation::tickInterval);
+        ++failures_;
+        host_.ShowMessage((paths.empty() ? std::string("nothing") : paths.front()) +
+                          ": no playable files (MP3 or WAV) in it.");
+        return kOpenFileFailed;
+    }
+    return PlayFrom(0, +1);
+}
+
+// Opens song `index`, and when it cannot play, the ones after it (or before it, going back)
+// until one does.
+int32_t TransportCommands::PlayFrom(size_t index, int direction) {
+    for (size_t i = index;; i = direction > 0 ? i + 1 : i - 1) {
+        const int32_t result = OpenSong(i);
+        if (result == kOpenStarted) return result;
+        const bool atEnd = direction > 0 ? i + 1 >= queue_.size() : i == 0;
+        if (atEnd) {
+            queueEnded_ = true;
+            return result;
+        }
+    }
+}
+
+int32_t TransportCommands::OpenSong(size_t index) {
+    queue_.MoveTo(index);
+    const std::string path = queue_.CurrentFile();
+    host_.StopTimer();
+    const int32_t result = engine_.Open(path, 0, kDefaultEndMs);
+    if (result != kOpenStarted) {
+        // The previous file is closed: nothing plays, and the butterfly goes home.
+        title_.clear();
+        host_.SetCaption(kWindowTitle);
+        host_.StartTimer(Animation::tickInterval);
+        ++failures_;
+        host_.ShowMessage(engine_.DescribeFailure(path, result) + ".");
+        return result;
+    }
+    title_ = FileTitle(path);
+    host_.SetCaption(title_);
+    StartedRun();
+    RestartFlight();
+    const OutputStatus output = engine_.outputStatus();
+    if (output.silent)
+        host_.ShowMessage(title_ + " plays without sound: no sound output could be opened (" +
+                          output.reason + ").");
+    host_.ShowStatus();
+    return result;
+}
+
+void TransportCommands::ReportChangedFile() {
+    ++failures_;
+    host_.ShowMessage(DescribeFileProblem(queue_.CurrentFile(), FileProblem::kChanged) + ".");
+}
+
+// The song is over (heard to its end, or sought past it): the next one plays, or the queue has
+// ended and the butterfly flies home.
+void TransportCommands::EndOfSong() {
+    if (engine_.fileChanged()) ReportChangedFile();
+    const std::optional<size_t> next = queue_.NextIndex();
+    if (next) {
+        // What the sound output still holds of this song is heard first.
+        if (engine_.runFinished()) engine_.DrainOutput(kDrainMs);
+        PlayFrom(*next, +1);
+        return;
+    }
+    queueEnded_ = true;
+    heldPosition_ = LengthMs();
+    if (engine_.state() == Playing || engine_.state() == Paused) {
+        ReleaseOutputHold();
+        engine_.Stop();
+    }
+}
+
+void TransportCommands::Next() {
+    const std::optional<size_t> next = queue_.NextIndex();
+    if (next) PlayFrom(*next, +1);
+}
+
+void TransportCommands::Previous() {
+    const std::optional<size_t> previous = queue_.PreviousIndex(PositionMs());
+    if (!previous) return;
+    if (previous == queue_.current() && engine_.state() != NoFile)
+        SeekTo(0);
+    else
+        PlayFrom(*previous, -1);
+}
+
+uint32_t TransportCommands::LengthMs() const {
+    return engine_.state() == NoFile ? 0 : engine_.songLengthMs();
+}
+
+uint32_t TransportCommands::PositionMs() {
+    if (engine_.state() == NoFile) return 0;
+    if (heldPosition_) return *heldPosition_;
+    // The clock says what has been heard; what was handed to the sound output bounds it (a run
+    // that ended early, the file having changed, ends there), and so does the song's end.
+    const uint32_t clock = animation_.clock().ElapsedAt(host_.TickCount());
+    const uint64_t handedFrames = engine_.runStartFrame() + engine_.samplesAnalysed();
+    const uint64_t handedMs = handedFrames * 1000 / std::max(engine_.sampleRate(), 1u);
+    return uint32_t(std::min<uint64_t>({clock, handedMs, LengthMs()}));
+}
+
+void TransportCommands::SeekBy(int32_t deltaMs) {
+    if (engine_.state() == NoFile) return;
+    const int64_t target = int64_t(PositionMs()) + deltaMs;
+    SeekTo(uint32_t(std::clamp<int64_t>(target, 0, UINT32_MAX)));
+}
+
+void TransportCommands::SeekTo(uint32_t positionMs) {
+    if (engine_.state() == NoFile) return;
+    if (positionMs >= LengthMs()) {
+        EndOfSong();
+        host_.ShowStatus();
+        return;
+    }
+    const bool wasStopped = engine_.state() == Stopped;
+    if (engine_.Seek(positionMs) != kOpenStarted) {
+        if (engine_.fileChanged())
+            ReportChangedFile();
+        else
+            host_.ShowMessage(engine_.DescribeFailure(queue_.CurrentFile(), kOpenFileFailed) + ".");
+        return;
+    }
+    ReleaseOutputHold();
+    StartedRun();
+    if (wasStopped) RestartFlight();  // a stopped song takes off again, as Play does
+    animation_.MoveClock(host_.TickCount(), engine_.runStartMs());
+    host_.ShowStatus();
+}
+
+void TransportCommands::ChangeVolume(int32_t steps) {
+    Settings changed = settings_;
+    changed.volumePercent =
+        std::clamp(settings_.volumePercent + steps * Settings::kVolumeStep, 0, 100);
+    UpdateSettings(changed);
+    host_.ShowStatus();
+}
+
+}  // namespace zirvak

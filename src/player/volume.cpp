@@ -1,0 +1,22 @@
+#include "volume.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace zirvak {
+
+void ApplyVolume(uint8_t* pcm, uint32_t bytes, uint32_t percent) {
+    if (percent >= kFullVolume) return;
+    const auto gain = int32_t(percent);
+    for (uint32_t i = 0; i + 1 < bytes; i += 2) {
+        int16_t s;
+        std::memcpy(&s, pcm + i, 2);
+        const int32_t product = int32_t(s) * gain;
+        const int32_t half = product < 0 ? -50 : 50;
+        const int32_t scaled = std::clamp((product + half) / 100, -32768, 32767);
+        const auto out = int16_t(scaled);
+        std::memcpy(pcm + i, &out, 2);
+    }
+}
+
+}  // namespace zirvak

@@ -5,13 +5,17 @@
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <chrono>
 #include <cstdlib>
+#include <filesystem>
 
 #include "image_conversion.h"
 #include "light_region.h"
@@ -34,9 +38,16 @@ QApplication& App() {
     return *app;
 }
 
+// A settings folder of the test's own, set before the window reads it.
+struct ConfigHome {
+    ConfigHome() { setenv("XDG_CONFIG_HOME", dir.dir.c_str(), 1); }
+    TempDir dir;
+};
+
 class MainDialogTest : public ::testing::Test {
 protected:
     QApplication& app = App();  // before any widget
+    ConfigHome config;
     TestAudioDevice device;
     PlayerEngine engine{device};
     MainDialog window{engine};
@@ -288,6 +299,152 @@ TEST(PictureLights, TheBackgroundsFairyLights) {
     EXPECT_EQ(runs, 2042u);
     EXPECT_EQ(firstRow, 61);
     EXPECT_EQ(lastRow, 307);
+}
+
+}  // namespace
+}  // namespace zirvak::test
+
+namespace zirvak::test {
+namespace {
+
+// Songs a minute long (8 kHz mono), so seeks land well inside them.
+std::string MinuteSong(const TempDir& dir, const std::string& name) {
+    WavParams mono8k;
+    mono8k.channels = 1;
+    mono8k.sampleRate = 8000;
+    return WriteBytes(dir.Path(name), MakeWav(mono8k, Pcm16Pattern(60 * 8000, 1)));
+}
+
+QImage Grab(const MainDialog& window) {
+    return const_cast<SceneView*>(window.view())
+        ->grab()
+        .toImage()
+        .convertToFormat(QImage::Format_RGB32);
+}
+
+TEST_F(MainDialogTest, KeysDriveTheCommandsAndTheDisplayComesAndGoes) {
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    window.commands().OpenFiles({MinuteSong(dir, "a.wav"), MinuteSong(dir, "b.wav")});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.view()->status().isEmpty(); }, 3000));
+    const QImage quiet = Grab(window);
+    EXPECT_EQ(quiet, window.view()->scene().convertToFormat(QImage::Format_RGB32));
+
+    QTest::keyClick(&window, Qt::Key_Right);
+    EXPECT_GE(engine.runStartMs(), 5000u);
+    EXPECT_LT(engine.runStartMs(), 7000u);
+    const std::string shown = window.view()->status().toStdString();
+    EXPECT_NE(shown.find(" / 1:00   Volume 100%   Song 1/2"), std::string::npos) << shown;
+    EXPECT_NE(Grab(window), window.view()->scene().convertToFormat(QImage::Format_RGB32));
+    QTest::keyClick(&window, Qt::Key_Right, Qt::ShiftModifier);
+    EXPECT_GE(engine.runStartMs(), 35000u);
+    QTest::keyClick(&window, Qt::Key_Left, Qt::ShiftModifier);
+    QTest::keyClick(&window, Qt::Key_Left);
+    EXPECT_LT(engine.runStartMs(), 2000u);
+    QTest::keyClick(&window, Qt::Key_Right);
+    QTest::keyClick(&window, Qt::Key_Home);
+    EXPECT_EQ(engine.runStartMs(), 0u);
+    QTest::keyClick(&window, Qt::Key_Down);
+    QTest::keyClick(&window, Qt::Key_Down);
+    QTest::keyClick(&window, Qt::Key_Up);
+    EXPECT_EQ(window.commands().volumePercent(), 95u);
+    EXPECT_EQ(device.volume(), 95u);
+    QTest::keyClick(&window, Qt::Key_N);
+    EXPECT_EQ(window.windowTitle().toStdString(), "b.wav");
+    QTest::keyClick(&window, Qt::Key_B);
+    EXPECT_EQ(window.windowTitle().toStdString(), "a.wav");
+
+    // The display goes after a second and a half, and leaves the picture as it was.
+    const auto shownAt = std::chrono::steady_clock::now();
+    ASSERT_FALSE(window.view()->status().isEmpty());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.view()->status().isEmpty(); }, 3000));
+    EXPECT_GE(std::chrono::steady_clock::now() - shownAt, std::chrono::milliseconds(1400));
+    QTest::qWait(50);
+    EXPECT_EQ(Grab(window), window.view()->scene().convertToFormat(QImage::Format_RGB32));
+}
+
+// The picture at 2× is the 1× picture with every pixel doubled, exactly.
+TEST_F(MainDialogTest, ZoomEnlargesThePicturePixelForPixel) {
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));  // keys go to the active window
+    const QImage one = Grab(window);
+    ASSERT_EQ(one.size(), QSize(405, 308));
+    const QSize frame = window.size() - window.view()->size();
+    QTest::keyClick(&window, Qt::Key_Plus, Qt::ControlModifier);
+    EXPECT_EQ(window.zoom(), 2);
+    EXPECT_EQ(window.view()->size(), QSize(810, 616));
+    EXPECT_EQ(window.size(), QSize(810, 616) + frame);
+    EXPECT_EQ(window.minimumSize(), window.maximumSize());
+    const QImage two = Grab(window);
+    ASSERT_EQ(two.size(), QSize(810, 616));
+    int wrong = 0;
+    for (int y = 0; y < 616; ++y)
+        for (int x = 0; x < 810; ++x) wrong += two.pixel(x, y) != one.pixel(x / 2, y / 2);
+    EXPECT_EQ(wrong, 0);
+    for (int i = 0; i < 5; ++i) QTest::keyClick(&window, Qt::Key_Plus, Qt::ControlModifier);
+    EXPECT_EQ(window.zoom(), 4);
+    QTest::keyClick(&window, Qt::Key_Minus, Qt::ControlModifier);
+    EXPECT_EQ(window.zoom(), 3);
+    QTest::keyClick(&window, Qt::Key_0, Qt::ControlModifier);
+    EXPECT_EQ(window.zoom(), 1);  // the screen's own pixels: one to one here
+    QTest::keyClick(&window, Qt::Key_Minus, Qt::ControlModifier);
+    EXPECT_EQ(window.zoom(), 1);
+}
+
+// The Open dialog: the two filters of old first, then every playable name and every file; it
+// starts in the folder chosen from last, several files can be chosen, and the choice, the
+// volume and the zoom are there again in the next window.
+TEST_F(MainDialogTest, OpenDialogAndSettingsAreRememberedAcrossWindows) {
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    const std::string a = MinuteSong(dir, "a.wav"), b = MinuteSong(dir, "b.wav");
+    QStringList filters;
+    QString startedIn;
+    QTimer::singleShot(300, &window, [&] {
+        auto* dialog = window.findChild<QFileDialog*>();
+        ASSERT_NE(dialog, nullptr);
+        filters = dialog->nameFilters();
+        startedIn = dialog->directory().absolutePath();
+        // Typed into the dialog's name field, as a user may: two files at once.
+        dialog->setDirectory(QString::fromStdString(dir.dir));
+        auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        ASSERT_NE(name, nullptr);
+        name->setText(QStringLiteral("\"a.wav\" \"b.wav\""));
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
+    // A dialog still open when it should have gone is closed, and the test fails.
+    QTimer::singleShot(8000, &window, [&] {
+        if (auto* dialog = window.findChild<QFileDialog*>(); dialog && dialog->isVisible()) {
+            ADD_FAILURE() << "the Open dialog did not take the files";
+            QMetaObject::invokeMethod(dialog, "reject");
+        }
+    });
+    window.commandAction(CommandId::Open)->trigger();
+    EXPECT_EQ(filters, (QStringList{"MP3 File (*.mp3)", "WAV File (*.wav)",
+                                    "All playable files (*.[mM][pP][123] *.[wW][aA][vV])",
+                                    "All files (*)"}));
+    EXPECT_EQ(window.commands().queue().files(), (std::vector<std::string>{a, b}));
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    QTest::keyClick(&window, Qt::Key_Down);
+    QTest::keyClick(&window, Qt::Key_Plus, Qt::ControlModifier);
+    window.close();
+
+    TestAudioDevice otherDevice;
+    PlayerEngine otherEngine(otherDevice);
+    MainDialog next(otherEngine);
+    next.show();
+    EXPECT_EQ(next.zoom(), 2);
+    EXPECT_EQ(next.commands().volumePercent(), 95u);
+    EXPECT_EQ(otherDevice.volume(), 95u);
+    QTimer::singleShot(300, &next, [&] {
+        for (auto* dialog : next.findChildren<QFileDialog*>()) {
+            startedIn = dialog->directory().absolutePath();
+            QMetaObject::invokeMethod(dialog, "reject");
+        }
+    });
+    next.commandAction(CommandId::Open)->trigger();
+    EXPECT_EQ(startedIn.toStdString(), std::filesystem::canonical(dir.dir).string());
 }
 
 }  // namespace

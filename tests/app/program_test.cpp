@@ -27,6 +27,7 @@ protected:
     void SetUp() override {
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
         setenv("SDL_AUDIODRIVER", "dummy", 1);
+        setenv("XDG_CONFIG_HOME", dir.Path("config").c_str(), 1);  // default settings
     }
     TempDir dir;
     const std::string song = RepoPath("res/demo.mp3");
@@ -73,6 +74,29 @@ TEST_F(ZirvakProgram, ScreenshotWritesThePictureOrSaysWhyNot) {
             EXPECT_GE(picture.height(), 308);  // the picture, and the menu bar above it
         }
     }
+}
+
+// On a screen with twice the pixels the picture shows at twice the size, every pixel of it a
+// sharp 2 × 2 block rather than a blur.
+TEST_F(ZirvakProgram, ADoublePixelScreenShowsThePictureSharpAtTwiceTheSize) {
+    const std::string one = dir.Path("one.png"), two = dir.Path("two.png");
+    Process plain({ZIRVAK_APP, "--screenshot", one, "--ticks", "0"}, "", dir.Path("err"));
+    ASSERT_EQ(plain.Wait(20000), 0) << Text(dir.Path("err"));
+    setenv("QT_SCALE_FACTOR", "2", 1);
+    Process doubled({ZIRVAK_APP, "--screenshot", two, "--ticks", "0"}, "", dir.Path("err"));
+    unsetenv("QT_SCALE_FACTOR");
+    ASSERT_EQ(doubled.Wait(20000), 0) << Text(dir.Path("err"));
+    const QImage small = QImage(QString::fromStdString(one)).convertToFormat(QImage::Format_RGB32);
+    const QImage big = QImage(QString::fromStdString(two)).convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(small.width(), 405);
+    ASSERT_EQ(big.width(), 810);
+    // The pictures fill the bottoms of the windows, below their menu bars.
+    const int top1 = small.height() - 308, top2 = big.height() - 616;
+    int wrong = 0;
+    for (int y = 0; y < 616; ++y)
+        for (int x = 0; x < 810; ++x)
+            wrong += big.pixel(x, top2 + y) != small.pixel(x / 2, top1 + y / 2);
+    EXPECT_EQ(wrong, 0);
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 // chooser, clock and timer.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "player_fixtures.h"
 #include "transport_commands.h"
 
@@ -106,6 +108,224 @@ TEST_F(TransportCommandsTest, StopKeepsTheTimerPlayStartsAgainAndCloseQuits) {
     EXPECT_EQ(engine.state(), NoFile);
     EXPECT_TRUE(host.quit);
     EXPECT_FALSE(device.open);
+}
+
+// Songs of `seconds` of 8 kHz mono: each buffer holds over 18 s, so the clock, not what was
+// handed to the device, bounds the position.
+class SongQueueTest : public TransportCommandsTest {
+protected:
+    std::string Song(const std::string& name, uint32_t seconds = 20) {
+        WavParams mono8k;
+        mono8k.channels = 1;
+        mono8k.sampleRate = 8000;
+        return WriteBytes(dir.Path(name), MakeWav(mono8k, Pcm16Pattern(seconds * 8000, 1)));
+    }
+    // The song is heard to its end, and a tick follows.
+    void HearToTheEnd() {
+        device.CompleteAll();
+        host.now += 100;
+        commands.FollowPlayback();
+    }
+    std::optional<size_t> Current() const { return commands.queue().current(); }
+};
+
+TEST_F(SongQueueTest, FoldersPlayInNaturalOrderAndEachSongFollowsOnceTheLastWasHeard) {
+    const std::string folder = dir.Path("album");
+    std::filesystem::create_directories(folder + "/extra");
+    for (const char* name : {"Track 10.wav", "track 2.wav", "Track 1.wav", ".hidden.wav"})
+        Song("album/" + std::string(name), 1);
+    Song("album/extra/bonus.wav", 1);
+    WriteBytes(folder + "/notes.txt", Bytes(10, 'x'));
+    commands.OpenFiles({folder});
+    const std::vector<std::string> order = {folder + "/extra/bonus.wav", folder + "/Track 1.wav",
+                                            folder + "/track 2.wav", folder + "/Track 10.wav"};
+    EXPECT_EQ(commands.queue().files(), order);
+    EXPECT_EQ(host.caption, "bonus.wav");
+
+    // The last buffer is queued: the song has ended for the engine, not yet for the ear.
+    while (!engine.endReached()) ASSERT_TRUE(device.CompleteOldest());
+    commands.FollowPlayback();
+    EXPECT_EQ(Current(), 0u);
+    EXPECT_FALSE(commands.MusicEnded());  // the butterfly flies on into the next song
+    for (size_t next = 1; next < order.size(); ++next) {
+        animation.butterfly().flightState = FlightState::Flying;
+        HearToTheEnd();
+        EXPECT_EQ(Current(), next);
+        EXPECT_EQ(host.caption, FileTitle(order[next]));
+        EXPECT_EQ(engine.state(), Playing);
+        // Opened as Open opens: the clock from zero, the butterfly taking off.
+        EXPECT_EQ(animation.clock().playStartTick, host.now);
+        EXPECT_EQ(animation.butterfly().flightState, FlightState::TakeOff);
+    }
+    HearToTheEnd();
+    EXPECT_TRUE(commands.QueueEnded());
+    EXPECT_TRUE(commands.MusicEnded());
+    EXPECT_EQ(engine.state(), Stopped);
+    EXPECT_EQ(Current(), 3u);
+    EXPECT_EQ(commands.PositionMs(), commands.LengthMs());
+    EXPECT_EQ(host.statusShown, 4);  // each new song
+    EXPECT_TRUE(host.messages.empty());
+}
+
+TEST_F(SongQueueTest, StopByTheUserIsNoCueForTheNextSong) {
+    commands.OpenFiles({Song("a.wav", 1), Song("b.wav", 1)});
+    commands.Stop();
+    HearToTheEnd();
+    EXPECT_EQ(Current(), 0u);
+    EXPECT_EQ(engine.state(), Stopped);
+    EXPECT_TRUE(commands.MusicEnded());
+    EXPECT_FALSE(commands.QueueEnded());
+    commands.Play();
+    EXPECT_EQ(Current(), 0u);
+    EXPECT_EQ(engine.state(), Playing);
+    HearToTheEnd();
+    EXPECT_EQ(Current(), 1u);
+}
+
+TEST_F(SongQueueTest, NextAndPreviousAtBothEndsAndTheThreeSecondRule) {
+    commands.OpenFiles({Song("a.wav"), Song("b.wav"), Song("c.wav")});
+    const int opens = device.opens;
+    // The first song, at its start: it starts again, without opening anything.
+    host.now += 1000;
+    commands.Previous();
+    EXPECT_EQ(Current(), 0u);
+    EXPECT_EQ(device.opens, opens);
+    EXPECT_EQ(commands.PositionMs(), 0u);
+    commands.Next();
+    commands.Next();
+    EXPECT_EQ(host.caption, "c.wav");
+    commands.Next();  // nothing after the last: it plays on
+    EXPECT_EQ(Current(), 2u);
+    EXPECT_EQ(engine.state(), Playing);
+    // Within three seconds: the song before.
+    host.now += 2999;
+    commands.Previous();
+    EXPECT_EQ(Current(), 1u);
+    // From three seconds on: this song from its start.
+    host.now += 3000;
+    EXPECT_EQ(commands.PositionMs(), 3000u);
+    const int opensNow = device.opens;
+    commands.Previous();
+    EXPECT_EQ(Current(), 1u);
+    EXPECT_EQ(commands.PositionMs(), 0u);
+    EXPECT_EQ(engine.runStartFrame(), 0u);
+    EXPECT_EQ(device.opens, opensNow);
+}
+
+TEST_F(SongQueueTest, AFileThatCannotPlayIsSkippedWithItsMessage) {
+    const std::string good1 = Song("1.wav", 1), good2 = Song("4.wav", 1);
+    const std::string missing = dir.Path("2.mp3");
+    const std::string noise = WriteBytes(dir.Path("3.wav"), Bytes(5000, 0x55));
+    commands.OpenFiles({missing, good1, missing, noise, good2});
+    EXPECT_EQ(Current(), 1u);
+    EXPECT_EQ(engine.state(), Playing);
+    HearToTheEnd();
+    EXPECT_EQ(Current(), 4u);
+    EXPECT_EQ(host.caption, "4.wav");
+    ASSERT_EQ(host.messages.size(), 3u);
+    EXPECT_EQ(host.messages[0], missing + ": no such file.");
+    EXPECT_EQ(host.messages[2].rfind(noise + ": not a playable WAV or MPEG file", 0), 0u);
+    EXPECT_EQ(commands.failures(), 3);
+    // Going back passes over them too.
+    commands.Previous();
+    EXPECT_EQ(Current(), 1u);
+    EXPECT_EQ(engine.state(), Playing);
+    // Nothing playable at all: no file, the window's own caption.
+    commands.OpenFiles({missing});
+    EXPECT_EQ(engine.state(), NoFile);
+    EXPECT_TRUE(commands.QueueEnded());
+    EXPECT_TRUE(commands.MusicEnded());
+    EXPECT_EQ(host.caption, "Zirvak");
+    commands.OpenFiles({dir.Path("empty-folder")});
+    std::filesystem::create_directory(dir.Path("empty-folder"));
+    commands.OpenFiles({dir.Path("empty-folder")});
+    EXPECT_EQ(host.messages.back(),
+              dir.Path("empty-folder") + ": no playable files (MP3 or WAV) in it.");
+}
+
+TEST_F(SongQueueTest, SeekingPlayingPausedAndStopped) {
+    commands.OpenFiles({Song("a.wav")});
+    const int shown = host.statusShown;
+    animation.butterfly().flightState = FlightState::Flying;
+    host.now += 1000;
+    commands.SeekTo(5000);
+    EXPECT_EQ(engine.runStartMs(), 5000u);
+    EXPECT_EQ(engine.runStartFrame(), 40000u);
+    EXPECT_EQ(commands.PositionMs(), 5000u);
+    EXPECT_EQ(animation.clock().ElapsedAt(host.now), 5000u);  // the beats' time and the clock's
+    EXPECT_EQ(animation.butterfly().flightState, FlightState::Flying);  // no new take-off
+    host.now += 500;
+    commands.SeekBy(TransportCommands::kSeekStepMs);
+    EXPECT_EQ(commands.PositionMs(), 10500u);
+    commands.SeekBy(-TransportCommands::kLongSeekStepMs);  // never before the start
+    EXPECT_EQ(commands.PositionMs(), 0u);
+    EXPECT_EQ(host.statusShown, shown + 3);
+
+    // Paused: it stays paused there, and time runs on from there once it resumes.
+    commands.Pause();
+    host.now += 3000;
+    commands.SeekTo(8000);
+    EXPECT_EQ(engine.state(), Paused);
+    EXPECT_EQ(commands.PositionMs(), 8000u);
+    host.now += 2000;
+    EXPECT_EQ(commands.PositionMs(), 8000u);
+    commands.Pause();
+    host.now += 1000;
+    EXPECT_EQ(commands.PositionMs(), 9000u);
+
+    // Stopped: the place holds, and a seek plays from the new one, the butterfly taking off.
+    commands.Stop();
+    host.now += 4000;
+    EXPECT_EQ(commands.PositionMs(), 9000u);
+    commands.SeekTo(3000);
+    EXPECT_EQ(engine.state(), Playing);
+    EXPECT_EQ(commands.PositionMs(), 3000u);
+    EXPECT_EQ(animation.butterfly().flightState, FlightState::TakeOff);
+    EXPECT_TRUE(device.misuse().empty());
+}
+
+TEST_F(SongQueueTest, SeekingPastTheEndGoesToTheNextSongOrEndsTheLast) {
+    commands.OpenFiles({Song("a.wav"), Song("b.wav")});
+    EXPECT_EQ(commands.LengthMs(), 20000u);
+    commands.SeekTo(20000);
+    EXPECT_EQ(Current(), 1u);
+    EXPECT_EQ(engine.state(), Playing);
+    commands.SeekTo(19999);  // the last millisecond still plays
+    EXPECT_EQ(engine.state(), Playing);
+    EXPECT_EQ(engine.runStartFrame(), 159992u);
+    commands.SeekBy(TransportCommands::kLongSeekStepMs);
+    EXPECT_EQ(Current(), 1u);
+    EXPECT_TRUE(commands.QueueEnded());
+    EXPECT_TRUE(commands.MusicEnded());
+    EXPECT_EQ(engine.state(), Stopped);
+    EXPECT_EQ(commands.PositionMs(), 20000u);
+    // Play starts the last song again.
+    commands.Play();
+    EXPECT_EQ(engine.state(), Playing);
+    EXPECT_FALSE(commands.QueueEnded());
+}
+
+TEST_F(SongQueueTest, VolumeMovesInStepsWithinItsRangeAndIsRemembered) {
+    const std::string path = dir.Path("config/zirvak/settings");
+    commands.UseSettings(path);
+    EXPECT_EQ(commands.volumePercent(), 100u);
+    commands.ChangeVolume(+1);
+    EXPECT_EQ(commands.volumePercent(), 100u);
+    commands.ChangeVolume(-3);
+    EXPECT_EQ(commands.volumePercent(), 85u);
+    EXPECT_EQ(device.volume(), 85u);
+    EXPECT_EQ(host.statusShown, 2);
+    commands.ChangeVolume(-30);
+    EXPECT_EQ(commands.volumePercent(), 0u);
+    commands.ChangeVolume(+1);
+    // The next run starts where this one left off.
+    TestAudioDevice otherDevice;
+    PlayerEngine otherEngine(otherDevice);
+    FakeHost otherHost;
+    TransportCommands other(otherEngine, animation, nullptr, otherHost);
+    other.UseSettings(path);
+    EXPECT_EQ(other.volumePercent(), 5u);
+    EXPECT_EQ(otherDevice.volume(), 5u);
 }
 
 TEST(FileTitleTest, IsTheNameWithoutItsFolder) {

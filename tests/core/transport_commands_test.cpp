@@ -328,6 +328,22 @@ TEST_F(SongQueueTest, VolumeMovesInStepsWithinItsRangeAndIsRemembered) {
     EXPECT_EQ(otherDevice.volume(), 5u);
 }
 
+// A song rewritten on disk cannot be played again: Play says so, and the butterfly does not
+// take off for music that never comes.
+TEST_F(SongQueueTest, PlayOfAFileChangedOnDiskSaysSoAndStartsNothing) {
+    const std::string path = Song("a.wav", 1);
+    commands.OpenFiles({path});
+    commands.Stop();
+    Song("a.wav", 2);  // rewritten, another length
+    animation.butterfly().flightState = FlightState::FlyingHome;
+    commands.Play();
+    EXPECT_NE(engine.state(), Playing);
+    EXPECT_EQ(animation.butterfly().flightState, FlightState::FlyingHome);
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_EQ(host.messages[0].rfind(path + ": ", 0), 0u) << host.messages[0];
+    EXPECT_EQ(commands.failures(), 1);
+}
+
 TEST(FileTitleTest, IsTheNameWithoutItsFolder) {
     const std::pair<const char*, const char*> cases[] = {
         {"/home/user/Music/song.mp3", "song.mp3"},

@@ -87,6 +87,50 @@ TEST(EngineSeek, MpegPlaysWhatTheUnbrokenRunPlaysFromThatTime) {
     for (const auto& f : files) ExpectSeeksMatchTheUnbrokenRun(f.path, f.frameMs);
 }
 
+// An MPEG-2 Layer I stream (no encoder at hand makes one): 24 kHz mono at 64 kbit/s, frames of
+// 128 bytes whose first twelve subbands carry random allocations, scale factors and samples.
+Bytes Mpeg2LayerOne(uint32_t frames) {
+    Bytes out;
+    uint32_t seed = 12345;
+    auto random = [&seed](uint32_t below) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 8) % below;
+    };
+    for (uint32_t f = 0; f < frames; ++f) {
+        Bytes frame = {0xFF, 0xF7, 0x44, 0xC0};  // MPEG-2, Layer I, no CRC, 64 kbit/s, mono
+        frame.resize(128, 0);
+        size_t bit = 32;
+        auto put = [&frame, &bit](uint32_t value, int bits) {
+            for (int i = bits - 1; i >= 0; --i, ++bit)
+                if (value >> i & 1) frame[bit / 8] |= uint8_t(0x80 >> (bit % 8));
+        };
+        uint32_t allocation[32] = {};
+        for (int sb = 0; sb < 12; ++sb) allocation[sb] = random(5);
+        for (uint32_t a : allocation) put(a, 4);
+        for (uint32_t a : allocation)
+            if (a) put(random(63), 6);
+        for (int s = 0; s < 12; ++s)
+            for (uint32_t a : allocation)
+                if (a) put(random((1u << (a + 1)) - 1), int(a + 1));  // never all ones
+        out.insert(out.end(), frame.begin(), frame.end());
+    }
+    return out;
+}
+
+TEST(EngineSeek, MpegTwoLayerOne) {
+    TempDir dir;
+    const std::string path = WriteBytes(dir.Path("l1.mp1"), Mpeg2LayerOne(400));
+    TestAudioDevice device;
+    PlayerEngine engine(device);
+    ASSERT_EQ(engine.Open(path, 0, kDefaultEndMs), kOpenStarted);
+    EXPECT_EQ(engine.sampleRate(), 24000u);
+    EXPECT_EQ(engine.songLengthMs(), 6400u);  // 400 frames of 384 samples
+    const Bytes whole = PlayToTheEnd(path);
+    EXPECT_GT(std::count_if(whole.begin(), whole.end(), [](uint8_t b) { return b != 0; }),
+              ptrdiff_t(whole.size() / 2));  // sound, not silence
+    ExpectSeeksMatchTheUnbrokenRun(path, 16);
+}
+
 TEST(EngineSeek, ConformanceLayersIAndIIOfBothVersions) {
     std::string dir;
     ZIRVAK_REQUIRE_CONFORMANCE_DIR(dir);

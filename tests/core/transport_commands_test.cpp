@@ -132,9 +132,10 @@ protected:
 TEST_F(SongQueueTest, FoldersPlayInNaturalOrderAndEachSongFollowsOnceTheLastWasHeard) {
     const std::string folder = dir.Path("album");
     std::filesystem::create_directories(folder + "/extra");
+    // 40 s: three buffers, so the last one is still out when the engine reaches the end.
     for (const char* name : {"Track 10.wav", "track 2.wav", "Track 1.wav", ".hidden.wav"})
-        Song("album/" + std::string(name), 1);
-    Song("album/extra/bonus.wav", 1);
+        Song("album/" + std::string(name), 40);
+    Song("album/extra/bonus.wav", 40);
     WriteBytes(folder + "/notes.txt", Bytes(10, 'x'));
     commands.OpenFiles({folder});
     const std::vector<std::string> order = {folder + "/extra/bonus.wav", folder + "/Track 1.wav",
@@ -144,6 +145,7 @@ TEST_F(SongQueueTest, FoldersPlayInNaturalOrderAndEachSongFollowsOnceTheLastWasH
 
     // The last buffer is queued: the song has ended for the engine, not yet for the ear.
     while (!engine.endReached()) ASSERT_TRUE(device.CompleteOldest());
+    ASSERT_EQ(device.queuedCount(), 1u);
     commands.FollowPlayback();
     EXPECT_EQ(Current(), 0u);
     EXPECT_FALSE(commands.MusicEnded());  // the butterfly flies on into the next song

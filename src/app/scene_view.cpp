@@ -2,7 +2,7 @@
 
 #include <QPaintEvent>
 #include <QPainter>
-#include <QPainterPath>
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -51,9 +51,17 @@ void SceneView::paintEvent(QPaintEvent* event) {
     if (zoom_ == 1 && ratio == 1.0) {
         painter.drawImage(event->rect(), scene_, event->rect());
     } else {
-        QImage enlarged = EnlargeNearest(scene_, zoom_);
-        enlarged.setDevicePixelRatio(ratio);
-        painter.drawImage(QPointF(0, 0), enlarged);
+        // Only the part of the picture under the exposed area is enlarged: a tick repaints the
+        // lights and the sprite's surroundings, not the whole picture.
+        const QRect exposed = event->rect();
+        const double scale = zoom_ / ratio;  // widget units per picture pixel
+        const int x0 = std::max(0, int(std::floor(exposed.left() / scale)));
+        const int y0 = std::max(0, int(std::floor(exposed.top() / scale)));
+        const int x1 = std::min(scene_.width(), int(std::ceil((exposed.right() + 1) / scale)));
+        const int y1 = std::min(scene_.height(), int(std::ceil((exposed.bottom() + 1) / scale)));
+        QImage part = EnlargeNearest(scene_.copy(x0, y0, x1 - x0, y1 - y0), zoom_);
+        part.setDevicePixelRatio(ratio);
+        painter.drawImage(QPointF(x0 * scale, y0 * scale), part);
     }
     if (status_.isEmpty()) return;
     // A dark band along the bottom edge, the text in it.

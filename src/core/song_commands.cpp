@@ -24,12 +24,8 @@ int32_t TransportCommands::OpenFiles(const std::vector<std::string>& paths) {
     if (queue_.empty()) {
         // A folder without a playable file: nothing to play, and the user hears why.
         engine_.Close();
-        title_.clear();
-        host_.SetCaption(kWindowTitle);
-        host_.StartTimer(Animation::tickInterval);
-        ++failures_;
-        host_.ShowMessage((paths.empty() ? std::string("nothing") : paths.front()) +
-                          ": no playable files (MP3 or WAV) in it.");
+        LeaveWithNoFile((paths.empty() ? std::string("nothing") : paths.front()) +
+                        ": no playable files (MP3 or WAV) in it.");
         return kOpenFileFailed;
     }
     return PlayFrom(0, +1);
@@ -55,12 +51,7 @@ int32_t TransportCommands::OpenSong(size_t index) {
     host_.StopTimer();
     const int32_t result = engine_.Open(path, 0, kDefaultEndMs);
     if (result != kOpenStarted) {
-        // The previous file is closed: nothing plays, and the butterfly goes home.
-        title_.clear();
-        host_.SetCaption(kWindowTitle);
-        host_.StartTimer(Animation::tickInterval);
-        ++failures_;
-        host_.ShowMessage(engine_.DescribeFailure(path, result) + ".");
+        LeaveWithNoFile(engine_.DescribeFailure(path, result) + ".");  // the previous one closed
         return result;
     }
     title_ = FileTitle(path);
@@ -73,6 +64,15 @@ int32_t TransportCommands::OpenSong(size_t index) {
                           output.reason + ").");
     host_.ShowStatus();
     return result;
+}
+
+// Nothing plays: the window's own caption, the butterfly flying home, and the user told why.
+void TransportCommands::LeaveWithNoFile(const std::string& message) {
+    title_.clear();
+    host_.SetCaption(kWindowTitle);
+    host_.StartTimer(Animation::tickInterval);
+    ++failures_;
+    host_.ShowMessage(message);
 }
 
 void TransportCommands::ReportChangedFile() {

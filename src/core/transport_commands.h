@@ -131,6 +131,7 @@ private:
     int32_t PlayFrom(size_t index, int direction);
     int32_t OpenSong(size_t index);
     void EndOfSong();
+    void LeaveWithNoFile(const std::string& message);
     void RestartFlight();
     void ReleaseOutputHold();
     void ReportChangedFile();

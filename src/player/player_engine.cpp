@@ -100,40 +100,31 @@ int32_t PlayerEngine::Refuse(FileProblem problem, const std::string& detail) {
 }
 
 int32_t PlayerEngine::Restart() {
-    {
-        std::lock_guard lock(mutex_);
-        if (state_ == NoFile) return 0;
-        if (file_.Changed()) {
-            fileChanged_ = true;
-            return Refuse(FileProblem::kChanged, {});
-        }
-        state_ = Stopped;
-    }
-    // The last buffer of the previous run may still be queued: take it back before the buffers
-    // it points into are replaced.
-    if (deviceOpen_) device_.Reset();
-    std::lock_guard lock(mutex_);
-    const int32_t result = SetUpRun();
-    if (result != kOpenStarted) return result;
-    return StartRun();
+    return StartOver(std::nullopt);
 }
 
 int32_t PlayerEngine::Seek(uint32_t positionMs) {
+    return StartOver(positionMs);
+}
+
+int32_t PlayerEngine::StartOver(std::optional<uint32_t> seekMs) {
     bool paused = false;
     {
         std::lock_guard lock(mutex_);
-        if (state_ == NoFile) return kOpenFileFailed;
+        if (state_ == NoFile) return seekMs ? kOpenFileFailed : 0;
         if (file_.Changed()) {
             fileChanged_ = true;
             return Refuse(FileProblem::kChanged, {});
         }
-        paused = state_ == Paused;
+        paused = seekMs && state_ == Paused;
         state_ = Stopped;
     }
-    // A reset leaves a pause in place: the new run is queued behind it.
+    // The last buffer of the previous run may still be queued: take it back before the buffers
+    // it points into are replaced. A reset leaves a pause in place, so a paused seek's new run
+    // is queued behind it.
     if (deviceOpen_) device_.Reset();
     std::lock_guard lock(mutex_);
-    seekMs_ = positionMs;
+    seekMs_ = seekMs;
     const int32_t result = SetUpRun();
     seekMs_.reset();
     if (result != kOpenStarted) return result;

@@ -121,6 +121,9 @@ public:
 private:
     void OnBufferDone(int32_t tag) override;
 
+    // A new run of the open file: from its clip's start, or from `seekMs` (a pause stays).
+    int32_t StartOver(std::optional<uint32_t> seekMs);
+
     // All of the following run under mutex_.
     int32_t SetUpRun();  // reads the header or sets the stream up and fills the first buffer
     int32_t SetUpWave();

@@ -1,0 +1,40 @@
+// What a song's tags say about it: title, artist, album, track number, length and cover art,
+// read with TagLib from MP3 (ID3v2, ID3v1, APE) and WAV (RIFF INFO, ID3) files. Reading never
+// fails: whatever is missing, unreadable or damaged is left empty, so a broken tag can never
+// stop a song from playing.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace zirvak {
+
+struct CoverArt {
+    std::string mimeType;       // "image/jpeg", "image/png"...; empty when there is no cover
+    std::vector<uint8_t> data;  // the picture's bytes as stored in the tag
+    bool empty() const { return data.empty(); }
+};
+
+struct SongTags {
+    std::string title;   // UTF-8; empty when the tags do not say
+    std::string artist;  // UTF-8
+    std::string album;   // UTF-8
+    int trackNumber = 0;  // 0 when unknown
+    int64_t lengthMs = 0;  // from the file's audio properties; 0 when unknown
+    CoverArt cover;
+};
+
+// Never throws; a missing file, a file TagLib does not know or damaged tags give empty fields.
+SongTags ReadSongTags(const std::string& path);
+
+// The per-user folder covers are written to: $XDG_CACHE_HOME/zirvak/covers, or
+// ~/.cache/zirvak/covers.
+std::string CoverCacheFolder();
+
+// Writes `cover` into `folder` (created if needed) under a name made from a hash of its bytes,
+// so the same picture is written once; returns the file's path, or "" when there is no cover
+// or it cannot be written.
+std::string SaveCover(const CoverArt& cover, const std::string& folder);
+
+}  // namespace zirvak

@@ -1,23 +1,24 @@
 // zirvak: the player's window. Plays the files (and folders) named on the command line, one
-// after another.
-//   zirvak [FILE|FOLDER...]
+// after another; when Zirvak already runs, hands them to its window instead.
+//   zirvak [--new-instance] [FILE|FOLDER...]
 //   zirvak --screenshot OUT.png [--ticks N] [FILE...]   plays the files (if any), runs N
 //                                                       animation ticks, saves the window's
 //                                                       content, quits
+//   zirvak --help | --version
 #include <QApplication>
-#include <QCommandLineParser>
+#include <QDBusConnection>
 #include <QTimer>
 #include <cstdio>
 
 #include "close_on_signals.h"
+#include "command_line.h"
+#include "desktop_bus.h"
 #include "main_dialog.h"
+#include "mpris_service.h"
 #include "sdl_audio_device.h"
+#include "zirvak_version.h"
 
 namespace {
-
-constexpr const char* kUsage =
-    "usage: zirvak [FILE|FOLDER...]\n"
-    "       zirvak --screenshot OUT.png [--ticks N] [FILE...]\n";
 
 // Saves the window after `ticks` animation ticks (at once without a flight to wait for) and
 // closes it; `status` becomes 1 when the picture cannot be written.
@@ -42,47 +43,58 @@ void TakeScreenshot(zirvak::MainDialog& window, const QString& out, int ticks, i
 }  // namespace
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Zirvak"));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/zirvak-256.png")));
-
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("A music player with a butterfly."));
-    parser.addHelpOption();
-    const QCommandLineOption screenshot(QStringLiteral("screenshot"),
-                                        QStringLiteral("Save the window to <png> and quit."),
-                                        QStringLiteral("png"));
-    const QCommandLineOption ticks(QStringLiteral("ticks"),
-                                   QStringLiteral("Animation ticks before the screenshot."),
-                                   QStringLiteral("n"), QStringLiteral("60"));
-    parser.addOption(screenshot);
-    parser.addOption(ticks);
-    parser.addPositionalArgument(QStringLiteral("files"),
-                                 QStringLiteral("MP3 or WAV files, or folders of them, to play."),
-                                 QStringLiteral("[FILE|FOLDER...]"));
-    parser.process(app);
-    bool ticksValid = false;
-    const int tickCount = parser.value(ticks).toInt(&ticksValid);
-    if (!ticksValid || tickCount < 0) {
-        std::fputs(kUsage, stderr);
+    // The whole command line is Zirvak's: it is read before Qt starts, so --help, --version and
+    // usage errors need no display. Qt's own settings come from its environment variables
+    // (QT_QPA_PLATFORM, QT_SCALE_FACTOR...).
+    const zirvak::AppOptions options = zirvak::ParseAppCommandLine({argv + 1, argv + argc});
+    if (!options.error.empty()) {
+        std::fprintf(stderr, "zirvak: %s\n%s", options.error.c_str(), zirvak::kAppUsage);
         return 2;
     }
+    if (options.help) {
+        std::printf("%s\n%s", zirvak::kAppUsage, zirvak::kAppHelp);
+        return 0;
+    }
+    if (options.version) {
+        std::printf("zirvak %s\n", zirvak::kVersion);
+        return 0;
+    }
+    int qtArgc = 1;
+    QApplication app(qtArgc, argv);
+    QApplication::setApplicationName(QStringLiteral("Zirvak"));
+    QApplication::setApplicationVersion(QString::fromLatin1(zirvak::kVersion));
+    QApplication::setDesktopFileName(QStringLiteral("zirvak"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/zirvak-256.png")));
+
+    // A screenshot is a scripted run of its own: it neither hands over nor takes the name.
+    const bool scripted = options.screenshot.has_value();
+    const QDBusConnection bus =
+        scripted ? QDBusConnection(QStringLiteral("none")) : QDBusConnection::sessionBus();
+    if (!options.newInstance && !scripted && zirvak::HandOverToRunningWindow(bus, options.files))
+        return 0;
 
     zirvak::SdlAudioDevice device;
     zirvak::PlayerEngine engine(device);
     zirvak::MainDialog window(engine);
+    window.commands().UseCoverFolder(zirvak::CoverCacheFolder());
     window.show();
     zirvak::CloseOnSignals(window);
+    if (!scripted) {
+        auto* mpris = new zirvak::MprisService(window);
+        const QString why = zirvak::PublishOnBus(*mpris, bus, !options.newInstance);
+        if (!why.isEmpty())
+            std::fprintf(stderr, "zirvak: %s (%s): media keys and desktop controls are off\n",
+                         bus.isConnected() ? "not on the session bus" : "no session bus",
+                         why.toLocal8Bit().constData());
+    }
 
-    std::vector<std::string> files;
-    for (const QString& file : parser.positionalArguments()) files.push_back(file.toStdString());
     // A file that cannot play is named in the window's message, and on stderr.
-    if (!files.empty() && window.commands().OpenFiles(files) != zirvak::kOpenStarted &&
-        parser.isSet(screenshot))
+    if (!options.files.empty() &&
+        window.commands().OpenFiles(options.files) != zirvak::kOpenStarted && scripted)
         return 1;
     int status = 0;
-    if (parser.isSet(screenshot))
-        TakeScreenshot(window, parser.value(screenshot), tickCount, status);
+    if (scripted)
+        TakeScreenshot(window, QString::fromStdString(*options.screenshot), options.ticks, status);
     const int code = app.exec();
     return status != 0 ? status : code;
 }

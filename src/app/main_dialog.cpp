@@ -287,16 +287,29 @@ void MainDialog::ShowMessage(const std::string& text) {
     messageBox_->open();
 }
 
-// "1:02 / 3:40   Volume 80%   Song 2/5"
+// "Artist – Title" when the tags say, over "1:02 / 3:40   Volume 80%   Song 2/5".
 QString MainDialog::StatusText() {
     TransportCommands& c = *commands_;
-    QString text = QStringLiteral("%1 / %2   Volume %3%")
-                       .arg(QString::fromStdString(FormatTime(c.PositionMs())),
-                            QString::fromStdString(FormatTime(c.LengthMs())))
-                       .arg(c.volumePercent());
+    const SongTags& tags = c.songTags();
+    QString song = QString::fromStdString(tags.artist);
+    if (!tags.title.empty())
+        song += (song.isEmpty() ? QString() : QStringLiteral(" \u2013 ")) +
+                QString::fromStdString(tags.title);
+    if (!song.isEmpty()) song += QLatin1Char('\n');
+    QString text = song + QStringLiteral("%1 / %2   Volume %3%")
+                              .arg(QString::fromStdString(FormatTime(c.PositionMs())),
+                                   QString::fromStdString(FormatTime(c.LengthMs())))
+                              .arg(c.volumePercent());
     if (const auto current = c.queue().current())
         text += QStringLiteral("   Song %1/%2").arg(*current + 1).arg(c.queue().size());
     return text;
+}
+
+void MainDialog::Raise() {
+    setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    show();
+    raise();
+    activateWindow();
 }
 
 void MainDialog::ShowStatus() {

@@ -49,9 +49,14 @@ public:
     const SceneView* view() const { return view_; }
     const Animation& animation() const { return *animation_; }
 
+    // Brings the window to the front of the desktop (a second start, the desktop's controls).
+    void Raise();
+
 signals:
     // After every animation tick.
     void ticked();
+    // Playback jumped to another place in the song.
+    void seeked();
 
 public slots:
     void ShowAbout();
@@ -82,6 +87,7 @@ private:
     void ShowMessage(const std::string& text) override;
     void Quit() override;
     void ShowStatus() override;
+    void Seeked() override { emit seeked(); }
 
     PlayerEngine& engine_;
     std::unique_ptr<Scene> scene_;

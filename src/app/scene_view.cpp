@@ -68,11 +68,15 @@ void SceneView::paintEvent(QPaintEvent* event) {
     QFont font = painter.font();
     font.setPixelSize(std::max(11, height() / 22));
     painter.setFont(font);
-    const int band = QFontMetrics(font).height() + 8;
+    // One line each, long titles cut short with an ellipsis rather than spilling over.
+    const QFontMetrics metrics(font);
+    QStringList lines = status_.split(QLatin1Char('\n'));
+    for (QString& line : lines) line = metrics.elidedText(line, Qt::ElideRight, width() - 8);
+    const int band = metrics.height() * int(lines.size()) + 8;
     const QRect area(0, height() - band, width(), band);
     painter.fillRect(area, QColor(0, 0, 0, 160));
     painter.setPen(QColor(255, 255, 255));
-    painter.drawText(area, Qt::AlignCenter, status_);
+    painter.drawText(area, Qt::AlignCenter, lines.join(QLatin1Char('\n')));
 }
 
 }  // namespace zirvak

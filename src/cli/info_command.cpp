@@ -2,6 +2,7 @@
 
 #include "commands.h"
 #include "input.h"
+#include "song_tags.h"
 
 namespace zirvak::cli {
 
@@ -74,6 +75,18 @@ void PrintMpeg(const MpegStream& stream) {
                 FormatDuration(double(frames) * stream.frameMs() / 1000).c_str());
 }
 
+// What the tags say, where they say anything; damaged or missing tags print nothing.
+void PrintTags(const SongTags& tags) {
+    if (!tags.title.empty()) std::printf("title:       %s\n", tags.title.c_str());
+    if (!tags.artist.empty()) std::printf("artist:      %s\n", tags.artist.c_str());
+    if (!tags.album.empty()) std::printf("album:       %s\n", tags.album.c_str());
+    if (tags.trackNumber > 0) std::printf("track:       %d\n", tags.trackNumber);
+    if (!tags.cover.empty())
+        std::printf("cover:       %s, %zu bytes\n",
+                    tags.cover.mimeType.empty() ? "picture" : tags.cover.mimeType.c_str(),
+                    tags.cover.data.size());
+}
+
 }  // namespace
 
 int RunInfo(const std::string& path) {
@@ -85,6 +98,7 @@ int RunInfo(const std::string& path) {
         PrintWav(in.wav);
     else
         PrintMpeg(in.mpeg);
+    PrintTags(ReadSongTags(path));
     return 0;
 }
 

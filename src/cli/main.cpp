@@ -1,33 +1,103 @@
 // zirvak-cli: Zirvak's decoder and player from the terminal.
+//   zirvak-cli [--help | --version]
+//   zirvak-cli COMMAND [--help | ARGUMENTS]
 #include <cstdio>
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "commands.h"
+#include "zirvak_version.h"
 
 namespace {
 
-int Usage() {
-    std::fprintf(
-        stderr,
-        "usage: zirvak-cli info FILE\n"
-        "       zirvak-cli decode FILE OUT   (OUT ending in .wav gets a WAV header,\n"
-        "                                     anything else raw 16-bit PCM)\n"
-        "       zirvak-cli play FILE|FOLDER...  (space pause/resume, s stop, p play, n next,\n"
-        "                                        b previous, Left/Right seek 5 s, with Shift\n"
-        "                                        30 s, Home start, Up/Down or +/- volume,\n"
-        "                                        q quit)\n"
-        "       zirvak-cli render FILE OUT.wav\n");
+struct Command {
+    const char* name;
+    const char* usage;  // the arguments
+    const char* help;   // what it does, for COMMAND --help
+    int (*run)(const std::vector<std::string>& args);
+    size_t minArgs, maxArgs;
+};
+
+const Command kCommands[] = {
+    {"info", "FILE",
+     "Prints the file's format, sample rate, channels, bit rate, frames and duration, and the\n"
+     "title, artist, album and track number its tags give.\n",
+     [](const std::vector<std::string>& a) { return zirvak::cli::RunInfo(a[0]); }, 1, 1},
+    {"decode", "FILE OUT",
+     "Decodes FILE to 16-bit PCM: OUT ending in .wav gets a WAV header, anything else is raw\n"
+     "little-endian samples.\n",
+     [](const std::vector<std::string>& a) { return zirvak::cli::RunDecode(a[0], a[1]); }, 2, 2},
+    {"play", "FILE|FOLDER...",
+     "Plays the files, and the playable files in the folders, one after another, with a\n"
+     "progress line. Keys: space pause/resume, s stop, p play, n next, b previous,\n"
+     "Left/Right seek 5 s (with Shift 30 s), Home start, Up/Down or +/- volume, q quit.\n",
+     [](const std::vector<std::string>& a) { return zirvak::cli::RunPlay(a); }, 1, SIZE_MAX},
+    {"render", "FILE OUT.wav",
+     "Writes to OUT.wav exactly what the player sends to the sound output for FILE.\n",
+     [](const std::vector<std::string>& a) { return zirvak::cli::RunRender(a[0], a[1]); }, 2, 2},
+};
+
+void PrintUsage(std::FILE* to) {
+    std::fputs("usage: zirvak-cli [--help | --version]\n", to);
+    for (const Command& c : kCommands)
+        std::fprintf(to, "       zirvak-cli %s %s\n", c.name, c.usage);
+}
+
+int UsageError(const std::string& problem) {
+    std::fprintf(stderr, "zirvak-cli: %s\n", problem.c_str());
+    PrintUsage(stderr);
     return 2;
+}
+
+bool IsHelp(const char* arg) {
+    return !std::strcmp(arg, "--help") || !std::strcmp(arg, "-h");
+}
+bool IsVersion(const char* arg) {
+    return !std::strcmp(arg, "--version") || !std::strcmp(arg, "-v");
+}
+// "-" alone is a file name for the shell's sake; anything else with a dash is an option.
+bool IsOption(const std::string& arg) {
+    return arg.size() > 1 && arg[0] == '-';
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) return Usage();
-    const std::string command = argv[1];
-    if (command == "info" && argc == 3) return zirvak::cli::RunInfo(argv[2]);
-    if (command == "decode" && argc == 4) return zirvak::cli::RunDecode(argv[2], argv[3]);
-    if (command == "render" && argc == 4) return zirvak::cli::RunRender(argv[2], argv[3]);
-    if (command == "play" && argc >= 3) return zirvak::cli::RunPlay({argv + 2, argv + argc});
-    return Usage();
+    if (argc < 2) return UsageError("no command given");
+    if (IsHelp(argv[1])) {
+        PrintUsage(stdout);
+        std::puts(
+            "\nZirvak's decoder and player in the terminal.\n'zirvak-cli COMMAND --help' describes "
+            "a command. Exit status: 0 done, 1 a file\n"
+            "could not be read, decoded or played, 2 wrong usage.");
+        return 0;
+    }
+    if (IsVersion(argv[1])) {
+        std::printf("zirvak-cli %s\n", zirvak::kVersion);
+        return 0;
+    }
+    for (const Command& c : kCommands) {
+        if (std::strcmp(argv[1], c.name) != 0) continue;
+        std::vector<std::string> args;
+        bool optionsEnd = false;
+        for (int i = 2; i < argc; ++i) {
+            const std::string arg = argv[i];
+            if (!optionsEnd && arg == "--") {
+                optionsEnd = true;
+            } else if (!optionsEnd && IsHelp(argv[i])) {
+                std::printf("usage: zirvak-cli %s %s\n\n%s", c.name, c.usage, c.help);
+                return 0;
+            } else if (!optionsEnd && IsOption(arg)) {
+                return UsageError("unknown option '" + arg + "' for " + c.name);
+            } else {
+                args.push_back(arg);
+            }
+        }
+        if (args.size() < c.minArgs || args.size() > c.maxArgs)
+            return UsageError(std::string("wrong number of arguments for ") + c.name);
+        return c.run(args);
+    }
+    if (IsOption(argv[1])) return UsageError(std::string("unknown option '") + argv[1] + "'");
+    return UsageError(std::string("unknown command '") + argv[1] + "'");
 }

@@ -55,6 +55,7 @@ int32_t TransportCommands::OpenSong(size_t index) {
         return result;
     }
     title_ = FileTitle(path);
+    ReadTags(path);
     host_.SetCaption(title_);
     StartedRun();
     RestartFlight();
@@ -69,10 +70,19 @@ int32_t TransportCommands::OpenSong(size_t index) {
 // Nothing plays: the window's own caption, the butterfly flying home, and the user told why.
 void TransportCommands::LeaveWithNoFile(const std::string& message) {
     title_.clear();
+    ReadTags({});
     host_.SetCaption(kWindowTitle);
     host_.StartTimer(Animation::tickInterval);
     ++failures_;
     host_.ShowMessage(message);
+}
+
+// Tags never decide whether a song plays: whatever they lack or spoil is left empty. The cover
+// is written once for the desktop's controls and not kept in memory.
+void TransportCommands::ReadTags(const std::string& path) {
+    songTags_ = path.empty() ? SongTags{} : ReadSongTags(path);
+    coverPath_ = coverFolder_.empty() ? std::string() : SaveCover(songTags_.cover, coverFolder_);
+    songTags_.cover = {};
 }
 
 void TransportCommands::ReportChangedFile() {
@@ -154,12 +164,16 @@ void TransportCommands::SeekTo(uint32_t positionMs) {
     if (wasStopped) RestartFlight();  // a stopped song takes off again, as Play does
     animation_.MoveClock(host_.TickCount(), engine_.runStartMs());
     host_.ShowStatus();
+    host_.Seeked();
 }
 
 void TransportCommands::ChangeVolume(int32_t steps) {
+    SetVolume(settings_.volumePercent + steps * Settings::kVolumeStep);
+}
+
+void TransportCommands::SetVolume(int32_t percent) {
     Settings changed = settings_;
-    changed.volumePercent =
-        std::clamp(settings_.volumePercent + steps * Settings::kVolumeStep, 0, 100);
+    changed.volumePercent = std::clamp(percent, 0, 100);
     UpdateSettings(changed);
     host_.ShowStatus();
 }

@@ -16,6 +16,7 @@
 #include "player_engine.h"
 #include "scene.h"
 #include "settings.h"
+#include "song_tags.h"
 
 namespace zirvak {
 
@@ -48,6 +49,8 @@ public:
     // The user moved in the song, changed the volume, or a new song began: a moment to show
     // where playback stands.
     virtual void ShowStatus() {}
+    // Playback jumped to another place in the song (a seek, or back to its start).
+    virtual void Seeked() {}
 
 protected:
     ~CommandHost() = default;
@@ -96,6 +99,14 @@ public:
     // The song before within the first three seconds of a song, else this one from its start.
     void Previous();
     const PlayQueue& queue() const { return queue_; }
+    PlayerState state() const { return engine_.state(); }
+    // The current song's tags (its cover left out: that is written to the cover folder), all
+    // empty without a song.
+    const SongTags& songTags() const { return songTags_; }
+    // Where each song's cover is written (none: covers are not written), and where the current
+    // song's cover went ("" without one).
+    void UseCoverFolder(const std::string& folder) { coverFolder_ = folder; }
+    const std::string& coverPath() const { return coverPath_; }
 
     // Moves within the song: to `positionMs`, or by `deltaMs` from where it is (never before
     // the start). At or past the end it goes to the next song, or ends the last one. A paused
@@ -109,6 +120,8 @@ public:
     // The volume in steps of Settings::kVolumeStep, within 0..100 %; kept in the settings.
     void ChangeVolume(int32_t steps);
     uint32_t volumePercent() const { return uint32_t(settings_.volumePercent); }
+    // The volume set outright (desktop controls), clamped to 0..100 %; kept in the settings.
+    void SetVolume(int32_t percent);
 
     // The beat markers of the buffer now sounding, as the animation takes them; returns how
     // many.
@@ -135,6 +148,7 @@ private:
     void RestartFlight();
     void ReleaseOutputHold();
     void ReportChangedFile();
+    void ReadTags(const std::string& path);
     void StartedRun();
 
     PlayerEngine& engine_;
@@ -144,7 +158,10 @@ private:
     PlayQueue queue_;
     Settings settings_;
     std::string settingsPath_;
-    std::string title_;                     // of the open file
+    std::string title_;  // of the open file
+    SongTags songTags_;
+    std::string coverFolder_;
+    std::string coverPath_;
     std::optional<uint32_t> heldPosition_;  // where a stopped song stands
     bool stoppedByUser_ = false;            // the end of this run is no cue for the next song
     bool queueEnded_ = false;

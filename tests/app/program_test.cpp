@@ -99,5 +99,52 @@ TEST_F(ZirvakProgram, ADoublePixelScreenShowsThePictureSharpAtTwiceTheSize) {
     EXPECT_EQ(wrong, 0);
 }
 
+// The command line is read before any window: help, the version and wrong usage need no display
+// (an X11 platform with none to reach would abort the program).
+TEST_F(ZirvakProgram, HelpVersionAndWrongUsageNeedNoDisplay) {
+    setenv("QT_QPA_PLATFORM", "xcb", 1);
+    unsetenv("DISPLAY");
+    unsetenv("WAYLAND_DISPLAY");
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        const char* out;  // at the start of stdout
+        const char* err;  // somewhere on stderr
+    } cases[] = {
+        {{"--help"}, 0, "usage: zirvak [--new-instance] [FILE|FOLDER...]\n", ""},
+        {{"-h", "song.mp3"}, 0, "usage: zirvak", ""},
+        {{"--version"}, 0, "zirvak " ZIRVAK_EXPECTED_VERSION "\n", ""},
+        {{"-v"}, 0, "zirvak " ZIRVAK_EXPECTED_VERSION "\n", ""},
+        {{"--frobnicate", song}, 2, "", "zirvak: unknown option '--frobnicate'\nusage: zirvak"},
+        {{"-x"}, 2, "", "unknown option '-x'"},
+        {{song, "--ticks"}, 2, "", "option '--ticks' needs a value"},
+        {{"--ticks=7x"}, 2, "", "'7x' is no number of ticks"},
+        {{"--new-instance=yes"}, 2, "", "option '--new-instance' takes no value"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args[0]);
+        std::vector<std::string> argv{ZIRVAK_APP};
+        argv.insert(argv.end(), c.args.begin(), c.args.end());
+        Process app(argv, dir.Path("out"), dir.Path("err"));
+        EXPECT_EQ(app.Wait(10000), c.status) << Text(dir.Path("err"));
+        EXPECT_EQ(Text(dir.Path("out")).rfind(c.out, 0), 0u) << Text(dir.Path("out"));
+        EXPECT_NE(Text(dir.Path("err")).find(c.err), std::string::npos) << Text(dir.Path("err"));
+    }
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+}
+
+// Everything after "--" is a file, even a name that looks like an option.
+TEST_F(ZirvakProgram, FilesAfterTheDoubleDashAreFiles) {
+    const std::string png = dir.Path("shot.png");
+    std::filesystem::copy_file(song, dir.Path("-song.mp3"));
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(dir.dir);
+    Process app({ZIRVAK_APP, "--screenshot", png, "--ticks", "1", "--", "-song.mp3"}, "",
+                dir.Path("err"));
+    std::filesystem::current_path(before);
+    EXPECT_EQ(app.Wait(20000), 0) << Text(dir.Path("err"));  // 1 if the file could not play
+    EXPECT_TRUE(std::filesystem::exists(png));
+}
+
 }  // namespace
 }  // namespace zirvak::test

@@ -186,13 +186,64 @@ TEST(ZirvakCli, WavFilesAreDescribedAndDecodedAsTheyPlay) {
 
 TEST(ZirvakCli, BadUsageExitsWithStatusTwo) {
     const std::string mp3 = Fixture("mpeg2_16000_mono_cbr32.mp3");
-    for (const std::string& args : {std::string(), "decode " + mp3, "info " + mp3 + " extra",
-                                    std::string("play"), "render " + mp3, "frobnicate " + mp3}) {
-        SCOPED_TRACE(args);
-        const Result r = Cli(args);
+    const struct {
+        std::string args;
+        const char* says;  // on the first line of stderr
+    } cases[] = {
+        {"", "no command given"},
+        {"decode " + mp3, "wrong number of arguments for decode"},
+        {"info " + mp3 + " extra", "wrong number of arguments for info"},
+        {"play", "wrong number of arguments for play"},
+        {"render " + mp3, "wrong number of arguments for render"},
+        {"frobnicate " + mp3, "unknown command 'frobnicate'"},
+        {"--frobnicate", "unknown option '--frobnicate'"},
+        {"info --raw " + mp3, "unknown option '--raw' for info"},
+        {"play " + mp3 + " -x", "unknown option '-x' for play"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args);
+        const Result r = Cli(c.args);
         EXPECT_EQ(r.status, 2);
-        EXPECT_NE(r.err.find("usage"), std::string::npos);
+        EXPECT_EQ(r.err.rfind(std::string("zirvak-cli: ") + c.says + "\nusage: zirvak-cli", 0), 0u)
+            << r.err;
+        EXPECT_EQ(r.out, "");
     }
+}
+
+TEST(ZirvakCli, HelpAndVersionGoToStandardOutput) {
+    const struct {
+        std::string args;
+        std::vector<std::string> says;
+    } cases[] = {
+        {"--help",
+         {"usage: zirvak-cli [--help | --version]\n", "zirvak-cli play FILE|FOLDER...\n",
+          "COMMAND --help"}},
+        {"-h", {"usage: zirvak-cli [--help | --version]\n"}},
+        {"--version", {"zirvak-cli " ZIRVAK_EXPECTED_VERSION "\n"}},
+        {"-v", {"zirvak-cli " ZIRVAK_EXPECTED_VERSION "\n"}},
+        {"info --help", {"usage: zirvak-cli info FILE\n", "title, artist, album"}},
+        {"decode --help", {"usage: zirvak-cli decode FILE OUT\n", ".wav gets a WAV header"}},
+        {"play x.mp3 --help", {"usage: zirvak-cli play FILE|FOLDER...\n", "Left/Right seek"}},
+        {"render -h", {"usage: zirvak-cli render FILE OUT.wav\n"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args);
+        const Result r = Cli(c.args);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.err, "");
+        EXPECT_EQ(r.out.rfind(c.says.front(), 0), 0u) << r.out;
+        for (const std::string& part : c.says)
+            EXPECT_NE(r.out.find(part), std::string::npos) << part;
+    }
+    // After "--" a name is a file, whatever it looks like.
+    TempDir dir;
+    std::filesystem::copy_file(RepoPath("res/sample.mp2"), dir.Path("--help.mp3"));
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(dir.dir);
+    const Result info = Cli("info -- --help.mp3");
+    std::filesystem::current_path(before);
+    EXPECT_EQ(info.status, 0) << info.err;
+    EXPECT_NE(info.out.find("format:      MPEG-1 Layer II"), std::string::npos) << info.out;
 }
 
 }  // namespace

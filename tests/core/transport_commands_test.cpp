@@ -20,8 +20,10 @@ struct FakeHost final : CommandHost {
     int choices = 0;
 
     int statusShown = 0;
+    int seeks = 0;
     std::vector<std::string> ChooseFiles() override { return ++choices, answer; }
     void ShowStatus() override { ++statusShown; }
+    void Seeked() override { ++seeks; }
     uint32_t TickCount() override { return now; }
     void StartTimer(uint32_t intervalMs) override { timerOn = true, interval = intervalMs; }
     void StopTimer() override { timerOn = false; }
@@ -262,6 +264,7 @@ TEST_F(SongQueueTest, SeekingPlayingPausedAndStopped) {
     commands.SeekBy(-TransportCommands::kLongSeekStepMs);  // never before the start
     EXPECT_EQ(commands.PositionMs(), 0u);
     EXPECT_EQ(host.statusShown, shown + 3);
+    EXPECT_EQ(host.seeks, 3);  // the desktop hears of each jump
 
     // Paused: it stays paused there, and time runs on from there once it resumes.
     commands.Pause();
@@ -317,7 +320,14 @@ TEST_F(SongQueueTest, VolumeMovesInStepsWithinItsRangeAndIsRemembered) {
     EXPECT_EQ(commands.volumePercent(), 85u);
     EXPECT_EQ(device.volume(), 85u);
     EXPECT_EQ(host.statusShown, 2);
+    EXPECT_EQ(host.seeks, 0);
+    commands.SetVolume(37);  // the desktop's controls set any value
+    EXPECT_EQ(device.volume(), 37u);
+    commands.SetVolume(250);
+    EXPECT_EQ(commands.volumePercent(), 100u);
     commands.ChangeVolume(-30);
+    EXPECT_EQ(commands.volumePercent(), 0u);
+    commands.SetVolume(-1);
     EXPECT_EQ(commands.volumePercent(), 0u);
     commands.ChangeVolume(+1);
     // The next run starts where this one left off.

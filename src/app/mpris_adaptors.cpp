@@ -1,0 +1,162 @@
+#include "mpris_adaptors.h"
+
+#include <QTimer>
+#include <QUrl>
+#include <algorithm>
+#include <cmath>
+
+#include "main_dialog.h"
+#include "mpris_service.h"
+
+namespace zirvak {
+
+MprisRootAdaptor::MprisRootAdaptor(MprisService* service)
+    : QDBusAbstractAdaptor(service), service_(*service) {}
+
+QString MprisRootAdaptor::identity() const {
+    return QStringLiteral("Zirvak");
+}
+
+QString MprisRootAdaptor::desktopEntry() const {
+    return QStringLiteral("zirvak");
+}
+
+QStringList MprisRootAdaptor::supportedUriSchemes() const {
+    return {QStringLiteral("file")};
+}
+
+QStringList MprisRootAdaptor::supportedMimeTypes() const {
+    return {QStringLiteral("audio/mpeg"),    QStringLiteral("audio/x-mp3"),
+            QStringLiteral("audio/mp2"),     QStringLiteral("audio/x-mp2"),
+            QStringLiteral("audio/x-wav"),   QStringLiteral("audio/wav"),
+            QStringLiteral("audio/vnd.wave")};
+}
+
+void MprisRootAdaptor::Raise() {
+    service_.window().Raise();
+}
+
+// After the reply has gone out: the caller hears that the call was taken.
+void MprisRootAdaptor::Quit() {
+    QTimer::singleShot(0, &service_.window(), &QWidget::close);
+}
+
+MprisPlayerAdaptor::MprisPlayerAdaptor(MprisService* service)
+    : QDBusAbstractAdaptor(service), service_(*service) {}
+
+QString MprisPlayerAdaptor::playbackStatus() const {
+    return QString::fromLatin1(PlaybackStatusName(service_.status().playback));
+}
+
+QVariantMap MprisPlayerAdaptor::metadata() const {
+    return service_.Metadata(service_.status());
+}
+
+double MprisPlayerAdaptor::volume() const {
+    return service_.status().volumePercent / 100.0;
+}
+
+void MprisPlayerAdaptor::setVolume(double volume) {
+    if (std::isnan(volume)) return;
+    service_.commands().SetVolume(int32_t(std::lround(std::clamp(volume, 0.0, 1.0) * 100)));
+    service_.AnnounceChanges();
+}
+
+qlonglong MprisPlayerAdaptor::position() const {
+    return qlonglong(service_.commands().PositionMs()) * 1000;
+}
+
+bool MprisPlayerAdaptor::canGoNext() const {
+    return service_.status().canGoNext;
+}
+bool MprisPlayerAdaptor::canGoPrevious() const {
+    return service_.status().canGoPrevious;
+}
+bool MprisPlayerAdaptor::canPlay() const {
+    return service_.status().canPlay;
+}
+bool MprisPlayerAdaptor::canPause() const {
+    return service_.status().canPause;
+}
+bool MprisPlayerAdaptor::canSeek() const {
+    return service_.status().canSeek;
+}
+
+void MprisPlayerAdaptor::Next() {
+    service_.commands().Next();
+    service_.AnnounceChanges();
+}
+
+void MprisPlayerAdaptor::Previous() {
+    service_.commands().Previous();
+    service_.AnnounceChanges();
+}
+
+void MprisPlayerAdaptor::Pause() {
+    if (service_.commands().state() == Playing) service_.commands().Pause();
+    service_.AnnounceChanges();
+}
+
+void MprisPlayerAdaptor::PlayPause() {
+    TransportCommands& commands = service_.commands();
+    if (commands.state() == Playing || commands.state() == Paused)
+        commands.Pause();  // toggles
+    else if (commands.state() == Stopped)
+        commands.Play();
+    service_.AnnounceChanges();
+}
+
+void MprisPlayerAdaptor::Stop() {
+    service_.commands().Stop();
+    service_.AnnounceChanges();
+}
+
+// With no song Play would open the file dialog: from the desktop's controls it does nothing.
+void MprisPlayerAdaptor::Play() {
+    if (service_.commands().state() != NoFile) service_.commands().Play();
+    service_.AnnounceChanges();
+}
+
+void MprisPlayerAdaptor::Seek(qlonglong offsetUs) {
+    const int64_t deltaMs = std::clamp<qlonglong>(offsetUs / 1000, INT32_MIN, INT32_MAX);
+    service_.commands().SeekBy(int32_t(deltaMs));
+    service_.AnnounceChanges();
+}
+
+// Ignored when the song has changed since the caller looked, or the place is not in it.
+void MprisPlayerAdaptor::SetPosition(const QDBusObjectPath& trackId, qlonglong positionUs) {
+    const MediaStatus status = service_.status();
+    if (trackId.path() != MprisService::TrackId(status) || !status.hasSong) return;
+    if (positionUs < 0 || positionUs > qlonglong(status.lengthMs) * 1000) return;
+    service_.commands().SeekTo(uint32_t(positionUs / 1000));
+    service_.AnnounceChanges();
+}
+
+void MprisPlayerAdaptor::OpenUri(const QString& uri) {
+    const QUrl url(uri);
+    if (!url.isValid() || !url.isLocalFile()) {
+        if (service_.calledFromDBus())
+            service_.sendErrorReply(
+                QDBusError::NotSupported,
+                QStringLiteral("Zirvak opens file: URIs only, not %1").arg(uri));
+        return;
+    }
+    service_.commands().OpenFiles({url.toLocalFile().toStdString()});
+    service_.AnnounceChanges();
+}
+
+HandOverAdaptor::HandOverAdaptor(MprisService* service)
+    : QDBusAbstractAdaptor(service), service_(*service) {}
+
+void HandOverAdaptor::Open(const QStringList& paths) {
+    // Opening may show a message box; the caller is answered first and not kept waiting.
+    std::vector<std::string> files;
+    for (const QString& path : paths) files.push_back(path.toStdString());
+    QTimer::singleShot(0, &service_, [this, files] {
+        service_.window().Raise();
+        if (!files.empty()) service_.commands().OpenFiles(files);
+        service_.AnnounceChanges();
+    });
+}
+
+}  // namespace zirvak

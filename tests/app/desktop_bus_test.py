@@ -1,0 +1,241 @@
+#!/usr/bin/env python3
+"""The window on a private session bus, driven as the desktop drives it.
+
+Run inside `dbus-run-session`: playerctl reads and drives the player over MPRIS, dbus-monitor
+records the signals it sends, and a second `zirvak FILE` hands its file to the first window.
+Usage: desktop_bus_test.py ZIRVAK_BINARY REPO_DIR
+"""
+import os
+import shutil
+import signal
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+ZIRVAK = sys.argv[1] if len(sys.argv) > 1 else "zirvak"
+REPO = sys.argv[2] if len(sys.argv) > 2 else "."
+PLAYER = "zirvak"
+
+
+def id3v24(frames):
+    """An ID3v2.4 tag of UTF-8 text frames."""
+    body = b""
+    for frame_id, text in frames:
+        data = b"\x03" + text.encode("utf-8")
+        size = len(data)
+        syncsafe = bytes([(size >> 21) & 0x7F, (size >> 14) & 0x7F, (size >> 7) & 0x7F, size & 0x7F])
+        body += frame_id.encode() + syncsafe + b"\x00\x00" + data
+    size = len(body)
+    syncsafe = bytes([(size >> 21) & 0x7F, (size >> 14) & 0x7F, (size >> 7) & 0x7F, size & 0x7F])
+    return b"ID3\x04\x00\x00" + syncsafe + body
+
+
+def untagged_audio(path):
+    """The file's bytes after its ID3v2 tag, if it has one."""
+    data = open(path, "rb").read()
+    if data[:3] != b"ID3":
+        return data
+    size = (data[6] << 21) | (data[7] << 14) | (data[8] << 7) | data[9]
+    return data[10 + size:]
+
+
+def run(*args, timeout=10):
+    return subprocess.run(args, capture_output=True, text=True, timeout=timeout)
+
+
+def playerctl(*args, player=PLAYER):
+    return run("playerctl", "-p", player, *args).stdout.strip()
+
+
+def wait_for(condition, seconds=10.0, what="condition"):
+    end = time.monotonic() + seconds
+    while time.monotonic() < end:
+        value = condition()
+        if value:
+            return value
+        time.sleep(0.05)
+    raise AssertionError("timed out waiting for " + what)
+
+
+class DesktopBus(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.dir = tempfile.mkdtemp(prefix="zirvak-bus-")
+        audio = untagged_audio(os.path.join(REPO, "res/demo.mp3"))
+        cls.first = cls.write("first.mp3", id3v24([("TIT2", "Gece Bahçesi"), ("TPE1", "Kelebek"),
+                                                  ("TALB", "Zirvak Demo"), ("TRCK", "1/2")]) + audio)
+        cls.second = cls.write("second.mp3", id3v24([("TIT2", "Second Song"),
+                                                    ("TPE1", "Another Artist")]) + audio)
+        cls.third = cls.write("third song.mp2", open(os.path.join(REPO, "res/sample.mp2"), "rb").read())
+        env = dict(os.environ, QT_QPA_PLATFORM="offscreen", SDL_AUDIODRIVER="dummy",
+                   XDG_CONFIG_HOME=os.path.join(cls.dir, "config"),
+                   XDG_CACHE_HOME=os.path.join(cls.dir, "cache"))
+        cls.env = env
+        cls.monitor_log = open(os.path.join(cls.dir, "monitor.log"), "w")
+        cls.monitor = subprocess.Popen(
+            ["dbus-monitor", "--session",
+             "type='signal',interface='org.freedesktop.DBus.Properties',member='PropertiesChanged'",
+             "type='signal',interface='org.mpris.MediaPlayer2.Player',member='Seeked'"],
+            stdout=cls.monitor_log, stderr=subprocess.STDOUT)
+        cls.err = open(os.path.join(cls.dir, "zirvak.err"), "w+")
+        cls.app = subprocess.Popen([ZIRVAK, cls.first, cls.second], env=env, stderr=cls.err)
+        wait_for(lambda: playerctl("status") == "Playing", what="the window on the bus, playing")
+
+    @classmethod
+    def write(cls, name, data):
+        path = os.path.join(cls.dir, name)
+        with open(path, "wb") as f:
+            f.write(data)
+        return path
+
+    @classmethod
+    def tearDownClass(cls):
+        if cls.app.poll() is None:
+            cls.app.send_signal(signal.SIGTERM)
+            cls.app.wait(10)
+        cls.monitor.terminate()
+        cls.monitor.wait(5)
+        cls.monitor_log.close()
+        cls.err.close()
+        shutil.rmtree(cls.dir, ignore_errors=True)
+
+    def monitored(self):
+        self.monitor_log.flush()
+        time.sleep(0.3)  # the monitor writes what it saw
+        return open(self.monitor_log.name).read()
+
+    def position(self):
+        return float(playerctl("position"))
+
+    def test_1_status_and_tags(self):
+        self.assertEqual(playerctl("metadata", "xesam:title"), "Gece Bahçesi")
+        self.assertEqual(playerctl("metadata", "xesam:artist"), "Kelebek")
+        self.assertEqual(playerctl("metadata", "xesam:album"), "Zirvak Demo")
+        self.assertEqual(playerctl("metadata", "xesam:trackNumber"), "1")
+        self.assertEqual(playerctl("metadata", "xesam:url"), "file://" + self.first)
+        self.assertAlmostEqual(int(playerctl("metadata", "mpris:length")) / 1e6, 32.0, delta=0.5)
+        props = run("gdbus", "call", "--session", "--dest", "org.mpris.MediaPlayer2.zirvak",
+                    "--object-path", "/org/mpris/MediaPlayer2", "--method",
+                    "org.freedesktop.DBus.Properties.GetAll", "org.mpris.MediaPlayer2").stdout
+        for expected in ("'Identity': <'Zirvak'>", "'DesktopEntry': <'zirvak'>",
+                         "'SupportedUriSchemes': <['file']>", "audio/x-wav", "audio/vnd.wave"):
+            self.assertIn(expected, props)
+
+    def test_2_play_pause(self):
+        playerctl("play-pause")
+        wait_for(lambda: playerctl("status") == "Paused", 3, "Paused")
+        paused_at = self.position()
+        time.sleep(0.5)
+        self.assertAlmostEqual(self.position(), paused_at, delta=0.01)  # time stands still
+        playerctl("play-pause")
+        wait_for(lambda: playerctl("status") == "Playing", 3, "Playing again")
+        wait_for(lambda: self.position() > paused_at + 0.2, 3, "time to move on")
+        self.assertIn('string "PlaybackStatus"\n         variant             string "Paused"',
+                      self.monitored())
+
+    def test_3_position_and_seek(self):
+        track = playerctl("metadata", "mpris:trackid")
+        playerctl("position", "20")  # SetPosition on the current track
+        wait_for(lambda: 20.0 <= self.position() < 21.5, 3, "the position at 20 s")
+        playerctl("position", "5+")  # Seek forwards
+        wait_for(lambda: 25.0 <= self.position() < 26.5, 3, "the position at 25 s")
+        # The engine really moved: the time keeps running from there, past what the first
+        # seconds of the song could have reached.
+        wait_for(lambda: self.position() > 25.5, 3, "playing on from 25 s")
+        playerctl("position", "10-")
+        wait_for(lambda: 15.0 <= self.position() < 16.5, 3, "the position back at 15 s")
+        self.assertEqual(playerctl("metadata", "mpris:trackid"), track)
+        self.assertIn('member=Seeked', self.monitored())
+
+    def test_4_volume(self):
+        self.assertEqual(float(playerctl("volume")), 1.0)
+        playerctl("volume", "0.35")
+        wait_for(lambda: float(playerctl("volume")) == 0.35, 3, "volume 0.35")
+        settings = open(os.path.join(self.dir, "config/zirvak/settings")).read()
+        self.assertIn("35", settings)
+        self.assertIn('string "Volume"\n         variant             double 0.35', self.monitored())
+        playerctl("volume", "1.0")
+
+    def test_5_next_and_previous(self):
+        playerctl("next")
+        wait_for(lambda: playerctl("metadata", "xesam:title") == "Second Song", 3, "the next song")
+        self.assertEqual(playerctl("metadata", "xesam:artist"), "Another Artist")
+        log = self.monitored()
+        self.assertIn('string "Metadata"', log)
+        self.assertIn('string "Second Song"', log)
+        self.assertIn('string "CanGoNext"\n         variant             boolean false', log)
+        playerctl("previous")  # within the first seconds: the song before
+        wait_for(lambda: playerctl("metadata", "xesam:title") == "Gece Bahçesi", 3, "the first song")
+
+    def test_6_open_uri_replaces_the_queue(self):
+        uri = "file://" + self.third.replace(" ", "%20")
+        run("gdbus", "call", "--session", "--dest", "org.mpris.MediaPlayer2.zirvak", "--object-path",
+            "/org/mpris/MediaPlayer2", "--method", "org.mpris.MediaPlayer2.Player.OpenUri", uri)
+        wait_for(lambda: playerctl("metadata", "xesam:title") == "third song.mp2", 3,
+                 "the opened file, named by its file name")
+        self.assertEqual(playerctl("metadata", "xesam:url"), uri)
+        self.assertEqual(run("gdbus", "call", "--session", "--dest", "org.mpris.MediaPlayer2.zirvak",
+                             "--object-path", "/org/mpris/MediaPlayer2", "--method",
+                             "org.freedesktop.DBus.Properties.Get", "org.mpris.MediaPlayer2.Player",
+                             "CanGoNext").stdout.strip(), "(<false>,)")
+        refused = run("gdbus", "call", "--session", "--dest", "org.mpris.MediaPlayer2.zirvak",
+                      "--object-path", "/org/mpris/MediaPlayer2", "--method",
+                      "org.mpris.MediaPlayer2.Player.OpenUri", "https://example.org/x.mp3")
+        self.assertNotEqual(refused.returncode, 0)
+        self.assertIn("file: URIs only", refused.stderr)
+        self.assertEqual(playerctl("metadata", "xesam:title"), "third song.mp2")
+
+    def test_7_a_second_start_hands_over(self):
+        started = time.monotonic()
+        second = subprocess.run([ZIRVAK, os.path.relpath(self.second)], env=self.env,
+                                capture_output=True, text=True, timeout=10)
+        self.assertEqual(second.returncode, 0, second.stderr)
+        self.assertLess(time.monotonic() - started, 1.0)
+        wait_for(lambda: playerctl("metadata", "xesam:title") == "Second Song", 3,
+                 "the first window playing the handed file")
+        self.assertEqual(playerctl("status"), "Playing")
+        self.assertEqual(run("playerctl", "-l").stdout.split(), ["zirvak"])
+
+    def test_8_new_instance_runs_beside(self):
+        other = subprocess.Popen([ZIRVAK, "--new-instance", self.first], env=self.env,
+                                 stderr=subprocess.DEVNULL)
+        try:
+            name = "zirvak.instance%d" % other.pid
+            wait_for(lambda: name in run("playerctl", "-l").stdout.split(), 10, name)
+            self.assertEqual(playerctl("metadata", "xesam:title", player=name), "Gece Bahçesi")
+            self.assertEqual(playerctl("metadata", "xesam:title"), "Second Song")
+        finally:
+            other.terminate()
+            other.wait(10)
+
+    def test_9_stop_and_quit(self):
+        playerctl("stop")
+        wait_for(lambda: playerctl("status") == "Stopped", 3, "Stopped")
+        run("gdbus", "call", "--session", "--dest", "org.mpris.MediaPlayer2.zirvak", "--object-path",
+            "/org/mpris/MediaPlayer2", "--method", "org.mpris.MediaPlayer2.Quit")
+        self.assertEqual(self.app.wait(10), 0)
+
+
+class WithoutABus(unittest.TestCase):
+    def test_plays_and_says_so_once(self):
+        with tempfile.TemporaryDirectory() as folder:
+            env = dict(os.environ, QT_QPA_PLATFORM="offscreen", SDL_AUDIODRIVER="dummy",
+                       XDG_CONFIG_HOME=folder, XDG_CACHE_HOME=folder,
+                       DBUS_SESSION_BUS_ADDRESS="unix:path=" + os.path.join(folder, "no-bus"))
+            app = subprocess.Popen([ZIRVAK, os.path.join(REPO, "res/demo.mp3")], env=env,
+                                   stderr=subprocess.PIPE, text=True)
+            time.sleep(1.5)
+            self.assertIsNone(app.poll())  # still playing
+            app.send_signal(signal.SIGTERM)
+            _, err = app.communicate(timeout=10)
+            self.assertEqual(app.returncode, 0)
+            lines = [line for line in err.splitlines() if "session bus" in line]
+            self.assertEqual(len(lines), 1, err)
+            self.assertIn("media keys and desktop controls are off", lines[0])
+
+
+if __name__ == "__main__":
+    unittest.main(argv=sys.argv[:1], verbosity=2)

@@ -1,0 +1,89 @@
+// What the desktop's media controls are shown, as the commands move through a queue.
+#include <gtest/gtest.h>
+
+#include "media_status.h"
+#include "player_fixtures.h"
+
+namespace zirvak::test {
+namespace {
+
+struct QuietHost final : CommandHost {
+    uint32_t now = 1000;
+    std::vector<std::string> ChooseFiles() override { return {}; }
+    uint32_t TickCount() override { return now; }
+    void StartTimer(uint32_t) override {}
+    void StopTimer() override {}
+    void SetCaption(const std::string&) override {}
+    void ShowMessage(const std::string&) override {}
+    void Quit() override {}
+};
+
+// A WAV file whose RIFF INFO list names the song.
+Bytes WavWithTitle(const std::string& title) {
+    WavParams mono8k;
+    mono8k.channels = 1;
+    mono8k.sampleRate = 8000;
+    Bytes wav = MakeWav(mono8k, Pcm16Pattern(10 * 8000, 1));
+    std::string text = title + '\0';
+    if (text.size() % 2) text += '\0';
+    auto le32 = [](uint32_t v) {
+        return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
+    };
+    const std::string list = "LIST" + le32(uint32_t(4 + 8 + text.size())) + "INFO" + "INAM" +
+                             le32(uint32_t(title.size() + 1)) + text;
+    wav.insert(wav.end(), list.begin(), list.end());
+    const std::string riffSize = le32(uint32_t(wav.size() - 8));
+    std::copy(riffSize.begin(), riffSize.end(), wav.begin() + 4);
+    return wav;
+}
+
+TEST(MediaStatus, FollowsTheQueueAndThePlayer) {
+    TestAudioDevice device;
+    PlayerEngine engine{device};
+    Animation animation{40, 30};
+    QuietHost host;
+    TransportCommands commands{engine, animation, nullptr, host};
+    TempDir dir;
+
+    const MediaStatus none = ReadMediaStatus(commands);
+    EXPECT_FALSE(none.hasSong);
+    EXPECT_EQ(none.playback, PlaybackStatus::Stopped);
+    EXPECT_FALSE(none.canPlay || none.canPause || none.canSeek || none.canGoNext ||
+                 none.canGoPrevious);  // Play would only open the file dialog
+
+    const std::string first = WriteBytes(dir.Path("first.wav"), WavWithTitle("Gece"));
+    const std::string second = WriteBytes(dir.Path("second.wav"), WavWithTitle(""));
+    commands.OpenFiles({first, second});
+    MediaStatus now = ReadMediaStatus(commands);
+    EXPECT_EQ(now.playback, PlaybackStatus::Playing);
+    EXPECT_EQ(now.title, "Gece");  // from the tags
+    EXPECT_EQ(now.path, first);
+    EXPECT_EQ(now.songIndex, 0u);
+    EXPECT_EQ(now.lengthMs, 10000u);
+    EXPECT_TRUE(now.canGoNext && now.canGoPrevious && now.canPlay && now.canPause && now.canSeek);
+    EXPECT_EQ(ReadMediaStatus(commands), now);  // nothing changed, nothing to announce
+
+    commands.Pause();
+    EXPECT_EQ(ReadMediaStatus(commands).playback, PlaybackStatus::Paused);
+    commands.SetVolume(40);
+    EXPECT_EQ(ReadMediaStatus(commands).volumePercent, 40u);
+
+    commands.Next();
+    now = ReadMediaStatus(commands);
+    EXPECT_EQ(now.songIndex, 1u);
+    EXPECT_EQ(now.title, "second.wav");  // no title in the tags: the file's name
+    EXPECT_FALSE(now.canGoNext);
+    EXPECT_TRUE(now.canGoPrevious);  // the song before, or this one again
+
+    commands.Stop();
+    now = ReadMediaStatus(commands);
+    EXPECT_EQ(now.playback, PlaybackStatus::Stopped);
+    EXPECT_TRUE(now.hasSong && now.canPlay);
+
+    commands.OpenFiles({dir.Path("missing.wav")});
+    EXPECT_FALSE(ReadMediaStatus(commands).hasSong);
+    EXPECT_EQ(commands.songTags().title, "");
+}
+
+}  // namespace
+}  // namespace zirvak::test

@@ -363,6 +363,31 @@ TEST_F(MainDialogTest, KeysDriveTheCommandsAndTheDisplayComesAndGoes) {
     EXPECT_EQ(Grab(window), window.view()->scene().convertToFormat(QImage::Format_RGB32));
 }
 
+// The display names the song as its tags do; the caption stays the file's name.
+TEST_F(MainDialogTest, TheDisplayNamesTheSongFromItsTags) {
+    WavParams mono8k;
+    mono8k.channels = 1;
+    mono8k.sampleRate = 8000;
+    const Bytes wav = MakeWav(mono8k, Pcm16Pattern(10 * 8000, 1));
+    const struct {
+        std::vector<std::pair<std::string, std::string>> tags;
+        std::string firstLine;  // "" when only the position line shows
+    } cases[] = {
+        {{{"INAM", "Gece"}, {"IART", "Kelebek"}}, "Kelebek \u2013 Gece\n"},
+        {{{"INAM", "Gece"}}, "Gece\n"},
+        {{{"IART", "Kelebek"}}, "Kelebek\n"},
+        {{}, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.firstLine);
+        const std::string path = WriteBytes(dir.Path("song.wav"), WithRiffInfo(wav, c.tags));
+        window.commands().OpenFiles({path});
+        const std::string shown = window.view()->status().toStdString();
+        EXPECT_EQ(shown.rfind(c.firstLine + "0:00 / 0:10", 0), 0u) << shown;
+        EXPECT_EQ(window.windowTitle().toStdString(), "song.wav");
+    }
+}
+
 // The picture at 2× is the 1× picture with every pixel doubled, exactly.
 TEST_F(MainDialogTest, ZoomEnlargesThePicturePixelForPixel) {
     window.show();

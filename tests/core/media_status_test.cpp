@@ -18,23 +18,12 @@ struct QuietHost final : CommandHost {
     void Quit() override {}
 };
 
-// A WAV file whose RIFF INFO list names the song.
+// Ten seconds of 8 kHz mono, its RIFF INFO naming the song.
 Bytes WavWithTitle(const std::string& title) {
     WavParams mono8k;
     mono8k.channels = 1;
     mono8k.sampleRate = 8000;
-    Bytes wav = MakeWav(mono8k, Pcm16Pattern(10 * 8000, 1));
-    std::string text = title + '\0';
-    if (text.size() % 2) text += '\0';
-    auto le32 = [](uint32_t v) {
-        return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
-    };
-    const std::string list = "LIST" + le32(uint32_t(4 + 8 + text.size())) + "INFO" + "INAM" +
-                             le32(uint32_t(title.size() + 1)) + text;
-    wav.insert(wav.end(), list.begin(), list.end());
-    const std::string riffSize = le32(uint32_t(wav.size() - 8));
-    std::copy(riffSize.begin(), riffSize.end(), wav.begin() + 4);
-    return wav;
+    return WithRiffInfo(MakeWav(mono8k, Pcm16Pattern(10 * 8000, 1)), {{"INAM", title}});
 }
 
 TEST(MediaStatus, FollowsTheQueueAndThePlayer) {

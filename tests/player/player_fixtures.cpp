@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <filesystem>
@@ -138,6 +139,23 @@ CommonFiles::CommonFiles()
 const CommonFiles& Files() {
     static const CommonFiles files;
     return files;
+}
+
+Bytes WithRiffInfo(Bytes wav, const std::vector<std::pair<std::string, std::string>>& fields) {
+    auto le32 = [](size_t v) {
+        return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
+    };
+    std::string list = "INFO";
+    for (const auto& [id, text] : fields) {
+        std::string value = text + '\0';
+        list += id + le32(value.size()) + value;
+        if (value.size() % 2) list += '\0';  // chunks start on even offsets
+    }
+    list = "LIST" + le32(list.size()) + list;
+    wav.insert(wav.end(), list.begin(), list.end());
+    const std::string riffSize = le32(wav.size() - 8);
+    std::copy(riffSize.begin(), riffSize.end(), wav.begin() + 4);
+    return wav;
 }
 
 }  // namespace zirvak::test

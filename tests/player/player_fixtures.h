@@ -6,6 +6,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "player_engine.h"
@@ -39,6 +40,10 @@ Bytes MakeWav(const WavParams& params, std::span<const uint8_t> samples);
 
 // Interleaved 16-bit PCM that does not repeat within a chunk, so a wrong offset never matches.
 Bytes Pcm16Pattern(uint32_t frames, int channels);
+
+// `wav` with a RIFF INFO list after its data: pairs of a four-letter field id ("INAM" the
+// title, "IART" the artist...) and its text. The RIFF size is updated.
+Bytes WithRiffInfo(Bytes wav, const std::vector<std::pair<std::string, std::string>>& fields);
 Bytes Concat(std::initializer_list<std::span<const uint8_t>> parts);
 
 // Byte offsets of the frames of an MPEG file, followed by the end of the last frame.

@@ -7,11 +7,13 @@ FILE ?= res/demo.mp3
 DEB_PACKAGES := cmake ninja-build g++ pkg-config python3 libgtest-dev libgmock-dev \
                 libbenchmark-dev libsdl2-dev qt6-base-dev qt6-base-dev-tools libgl-dev \
                 clang libfuzzer-14-dev mpg123 lame sox twolame python3-pil fonts-dejavu-core \
-                time pulseaudio pulseaudio-utils
+                time pulseaudio pulseaudio-utils libtag1-dev dbus-daemon dbus-x11 playerctl \
+                desktop-file-utils appstream man-db groff-base dpkg-dev file lintian
 
 SUDO := $(shell [ "$$(id -u)" = "0" ] || echo sudo)
 
-.PHONY: deps build run test test-release test-asan test-tsan fuzz mutants mutants-ci bench format clean
+.PHONY: deps build run test test-release test-package test-asan test-tsan package fuzz mutants \
+        mutants-ci bench format clean
 
 deps:
 	@missing=""; for p in $(DEB_PACKAGES); do \
@@ -35,13 +37,17 @@ run: build
 	    ./build/release/src/cli/zirvak-cli play "$(FILE)"; \
 	fi
 
-test: deps test-release test-asan test-tsan
+test: deps test-release test-package test-asan test-tsan
 	$(MAKE) fuzz SECONDS=30
 
 test-release:
 	cmake --preset release
 	cmake --build --preset release
 	ctest --preset release
+
+# The package built, checked by lintian and unpacked: its programs run from the unpacked tree.
+test-package: package
+	tools/check_package.sh
 
 test-asan:
 	cmake --preset asan
@@ -52,6 +58,14 @@ test-tsan:
 	cmake --preset tsan
 	cmake --build --preset tsan
 	ctest --preset tsan
+
+# The Debian package of the release build, alone in build/package (cpack's work folder too).
+package: deps
+	cmake --preset release
+	cmake --build --preset release
+	rm -rf build/package
+	cpack --config build/release/CPackConfig.cmake -G DEB -B build/package
+	@echo "package: $$(ls build/package/*.deb)"
 
 # Each libFuzzer target for SECONDS seconds, starting from the checked-in corpus (new inputs
 # go to build/fuzz-corpus, so the repository's corpus stays as it is).

@@ -4,11 +4,17 @@
 // stop a song from playing.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 namespace zirvak {
+
+// Limits on what a tag may hand the player. A bigger cover is left out (the song still reads);
+// a longer text field is cut at a character boundary.
+inline constexpr size_t kMaxCoverBytes = 16 * 1024 * 1024;
+inline constexpr size_t kMaxTagTextBytes = 1024;
 
 struct CoverArt {
     std::string mimeType;       // "image/jpeg", "image/png"...; empty when there is no cover
@@ -17,10 +23,10 @@ struct CoverArt {
 };
 
 struct SongTags {
-    std::string title;   // UTF-8; empty when the tags do not say
-    std::string artist;  // UTF-8
-    std::string album;   // UTF-8
-    int trackNumber = 0;  // 0 when unknown
+    std::string title;     // UTF-8; empty when the tags do not say
+    std::string artist;    // UTF-8
+    std::string album;     // UTF-8
+    int trackNumber = 0;   // 0 when unknown
     int64_t lengthMs = 0;  // from the file's audio properties; 0 when unknown
     CoverArt cover;
 };
@@ -30,11 +36,15 @@ SongTags ReadSongTags(const std::string& path);
 
 // The per-user folder covers are written to: $XDG_CACHE_HOME/zirvak/covers, or
 // ~/.cache/zirvak/covers.
+// $XDG_CACHE_HOME and $HOME count only when they hold an absolute path; "" when neither does.
 std::string CoverCacheFolder();
 
 // Writes `cover` into `folder` (created if needed) under a name made from a hash of its bytes,
 // so the same picture is written once; returns the file's path, or "" when there is no cover
 // or it cannot be written.
+// The name is the 64-bit FNV-1a hash of the bytes in 16 hex digits, then ".jpg", ".png" or
+// ".img" by the MIME type. The file is written under a temporary name and renamed, so no reader
+// ever sees part of a picture; a file of that name and size already there is kept as it is.
 std::string SaveCover(const CoverArt& cover, const std::string& folder);
 
 }  // namespace zirvak

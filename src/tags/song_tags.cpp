@@ -1,0 +1,177 @@
+#include "song_tags.h"
+
+#include <apetag.h>
+#include <attachedpictureframe.h>
+#include <id3v1tag.h>
+#include <id3v2tag.h>
+#include <infotag.h>
+#include <mpegfile.h>
+#include <textidentificationframe.h>
+#include <wavfile.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "extended_header.h"
+#include "read_only_file.h"
+#include "tag_text.h"
+
+namespace zirvak {
+
+namespace {
+
+std::string Text(const TagLib::String& text) {
+    return CleanTagText(text.to8Bit(true));
+}
+
+void Fill(std::string& field, const std::string& text) {
+    if (field.empty()) field = text;
+}
+void Fill(int& track, int number) {
+    if (track == 0) track = number;
+}
+
+// The first text of a text frame (`id`) that ID3v2 encodes in one of its four encodings; TagLib
+// reads a frame with any other encoding byte as UTF-16 without saying so, which gives garbage.
+std::string Id3v2Text(const TagLib::ID3v2::Tag& tag, const char* id) {
+    for (const TagLib::ID3v2::Frame* frame : tag.frameList(id)) {
+        const auto* text = dynamic_cast<const TagLib::ID3v2::TextIdentificationFrame*>(frame);
+        if (text == nullptr) continue;
+        switch (text->textEncoding()) {
+            case TagLib::String::Latin1:
+            case TagLib::String::UTF16:
+            case TagLib::String::UTF16BE:
+            case TagLib::String::UTF8:
+                break;
+            default:
+                continue;
+        }
+        if (std::string clean = Text(text->toString()); !clean.empty()) return clean;
+    }
+    return {};
+}
+
+CoverArt MakeCover(const TagLib::ByteVector& data, std::string_view declaredType) {
+    CoverArt cover;
+    if (data.isEmpty() || data.size() > kMaxCoverBytes) return cover;
+    cover.data.assign(data.begin(), data.end());
+    cover.mimeType = CoverMimeType(cover.data, declaredType);
+    return cover;
+}
+
+// The front cover among the attached pictures, else the first picture; pictures that only
+// link to a file ("-->") or are too big are passed over.
+CoverArt Id3v2Cover(const TagLib::ID3v2::Tag& tag) {
+    using TagLib::ID3v2::AttachedPictureFrame;
+    const AttachedPictureFrame* chosen = nullptr;
+    for (const TagLib::ID3v2::Frame* frame : tag.frameList("APIC")) {
+        const auto* picture = dynamic_cast<const AttachedPictureFrame*>(frame);
+        if (picture == nullptr || picture->mimeType() == "-->" || picture->picture().isEmpty() ||
+            picture->picture().size() > kMaxCoverBytes)
+            continue;
+        if (chosen == nullptr || (picture->type() == AttachedPictureFrame::FrontCover &&
+                                  chosen->type() != AttachedPictureFrame::FrontCover))
+            chosen = picture;
+    }
+    if (chosen == nullptr) return {};
+    return MakeCover(chosen->picture(), chosen->mimeType().to8Bit(false));
+}
+
+void ReadId3v2(const TagLib::ID3v2::Tag& tag, SongTags& out) {
+    Fill(out.title, Id3v2Text(tag, "TIT2"));
+    Fill(out.artist, Id3v2Text(tag, "TPE1"));
+    Fill(out.album, Id3v2Text(tag, "TALB"));
+    Fill(out.trackNumber, ParseTrackNumber(Id3v2Text(tag, "TRCK")));
+    if (out.cover.empty()) out.cover = Id3v2Cover(tag);
+}
+
+// APE item keys are case-insensitive; TagLib keeps them in upper case, but nothing says so.
+const TagLib::APE::Item* ApeItem(const TagLib::APE::Tag& tag, const char* key) {
+    const TagLib::String wanted = TagLib::String(key).upper();
+    for (const auto& [name, item] : tag.itemListMap())
+        if (name.upper() == wanted) return &item;
+    return nullptr;
+}
+
+std::string ApeText(const TagLib::APE::Tag& tag, const char* key) {
+    const TagLib::APE::Item* item = ApeItem(tag, key);
+    if (item == nullptr || item->type() != TagLib::APE::Item::Text) return {};
+    return Text(item->toString());
+}
+
+// "Cover Art (Front)" holds a file name, a NUL, then the picture.
+CoverArt ApeCover(const TagLib::APE::Tag& tag) {
+    const TagLib::APE::Item* item = ApeItem(tag, "Cover Art (Front)");
+    if (item == nullptr || item->type() != TagLib::APE::Item::Binary) return {};
+    const TagLib::ByteVector value = item->binaryData();
+    const int nul = value.find('\0');
+    if (nul < 0) return {};
+    return MakeCover(value.mid(static_cast<unsigned int>(nul) + 1), {});
+}
+
+void ReadApe(const TagLib::APE::Tag& tag, SongTags& out) {
+    Fill(out.title, ApeText(tag, "Title"));
+    Fill(out.artist, ApeText(tag, "Artist"));
+    Fill(out.album, ApeText(tag, "Album"));
+    Fill(out.trackNumber, ParseTrackNumber(ApeText(tag, "Track")));
+    if (out.cover.empty()) out.cover = ApeCover(tag);
+}
+
+void ReadId3v1(const TagLib::ID3v1::Tag& tag, SongTags& out) {
+    Fill(out.title, Text(tag.title()));
+    Fill(out.artist, Text(tag.artist()));
+    Fill(out.album, Text(tag.album()));
+    Fill(out.trackNumber, int(std::min(tag.track(), 255u)));  // one byte in ID3v1.1
+}
+
+// The INFO list of a WAV file. TagLib's own track() reads IPRT; ITRK is what most writers use.
+void ReadInfo(const TagLib::RIFF::Info::Tag& tag, SongTags& out) {
+    Fill(out.title, Text(tag.fieldText("INAM")));
+    Fill(out.artist, Text(tag.fieldText("IART")));
+    Fill(out.album, Text(tag.fieldText("IPRD")));
+    Fill(out.trackNumber, ParseTrackNumber(Text(tag.fieldText("ITRK"))));
+    Fill(out.trackNumber, ParseTrackNumber(Text(tag.fieldText("IPRT"))));
+}
+
+void ReadLength(const TagLib::AudioProperties* properties, SongTags& out) {
+    if (properties != nullptr) out.lengthMs = std::max(0, properties->lengthInMilliseconds());
+}
+
+void Read(const std::string& path, SongTags& out) {
+    ReadOnlyFile file(path);
+    if (!file.isOpen()) return;
+    const std::vector<uint8_t> start = file.ReadAt(0, kExtendedHeaderLookahead);
+    // By content: a WAV file named .mp3 is still a WAV file. Everything else is taken for MPEG
+    // audio, whatever its name, since MPEG streams have no fixed start.
+    if (start.size() >= 4 && std::memcmp(start.data(), "RIFF", 4) == 0) {
+        TagLib::RIFF::WAV::File wav(&file, true, TagLib::AudioProperties::Average);
+        if (wav.hasID3v2Tag() && wav.ID3v2Tag() != nullptr) ReadId3v2(*wav.ID3v2Tag(), out);
+        if (wav.hasInfoTag() && wav.InfoTag() != nullptr) ReadInfo(*wav.InfoTag(), out);
+        ReadLength(wav.audioProperties(), out);
+        return;
+    }
+    if (const auto tagStart = WithoutExtendedHeader(start))
+        file.ReplaceStart({tagStart->header.begin(), tagStart->header.end()},
+                          tagStart->replacedBytes);
+    TagLib::MPEG::File mpeg(&file, TagLib::ID3v2::FrameFactory::instance(), true,
+                            TagLib::AudioProperties::Average);
+    if (mpeg.hasID3v2Tag() && mpeg.ID3v2Tag() != nullptr) ReadId3v2(*mpeg.ID3v2Tag(), out);
+    if (mpeg.hasAPETag() && mpeg.APETag() != nullptr) ReadApe(*mpeg.APETag(), out);
+    if (mpeg.hasID3v1Tag() && mpeg.ID3v1Tag() != nullptr) ReadId3v1(*mpeg.ID3v1Tag(), out);
+    ReadLength(mpeg.audioProperties(), out);
+}
+
+}  // namespace
+
+SongTags ReadSongTags(const std::string& path) {
+    SongTags tags;
+    try {
+        Read(path, tags);
+    } catch (...) {
+        // Out of memory, or anything else TagLib lets through: what was read is already clean,
+        // and a field not reached stays empty.
+    }
+    return tags;
+}
+
+}  // namespace zirvak

@@ -1,0 +1,27 @@
+// How what a tag stores becomes what the player shows: text fields made safe to display, track
+// numbers, and the kind of picture a cover holds. Standard library only.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace zirvak {
+
+// A field's text: `utf8` trimmed of surrounding whitespace and NULs, then cut to at most
+// kMaxTagTextBytes at a character boundary. Empty when it is not well-formed UTF-8 or holds a
+// control character (C0, DEL, C1) or a noncharacter (U+FFFE, U+FFFF): a damaged or misread tag
+// shows nothing rather than garbage.
+std::string CleanTagText(std::string_view utf8);
+
+// The track number a tag's text gives: the whole number before a '/' ("3/12" → 3, "07" → 7).
+// 0 when there is none, it is not positive, or it does not fit an int.
+int ParseTrackNumber(std::string_view text);
+
+// The cover's MIME type: "image/jpeg" or "image/png" when the bytes say so (the bytes are what
+// will be shown, whatever the tag claims), else the tag's own type when it is a plausible one
+// ("image/jpg" read as "image/jpeg"), else "application/octet-stream".
+std::string CoverMimeType(std::span<const uint8_t> data, std::string_view declared);
+
+}  // namespace zirvak

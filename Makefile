@@ -7,8 +7,9 @@ FILE ?= res/demo.mp3
 DEB_PACKAGES := cmake ninja-build g++ pkg-config python3 libgtest-dev libgmock-dev \
                 libbenchmark-dev libsdl2-dev qt6-base-dev qt6-base-dev-tools libgl-dev \
                 clang libfuzzer-14-dev mpg123 lame sox twolame python3-pil fonts-dejavu-core \
-                time pulseaudio pulseaudio-utils libtag1-dev dbus-daemon dbus-bin dbus-x11 libglib2.0-bin playerctl \
-                desktop-file-utils appstream man-db groff-base dpkg-dev file lintian
+                time pulseaudio pulseaudio-utils libtag1-dev dbus-daemon dbus-bin dbus-x11 \
+                libglib2.0-bin playerctl desktop-file-utils appstream man-db groff-base dpkg-dev \
+                file lintian
 
 SUDO := $(shell [ "$$(id -u)" = "0" ] || echo sudo)
 

@@ -163,24 +163,37 @@ FileProblem LocateMpegAudio(mpeg::Decoder& decoder, ByteSource& source, MpegAudi
     const uint64_t size = source.size();
     uint64_t start = 0;
     uint8_t head[10];
-    if (source.ReadAt(0, head, 10) == 10 && std::memcmp(head, "ID3", 3) == 0) {
+    const bool tagged = source.ReadAt(0, head, 10) == 10 && std::memcmp(head, "ID3", 3) == 0;
+    if (tagged) {
         // Sizes are read as the tag stores them, each byte whole.
         start = (uint64_t(head[6]) << 21) + (uint64_t(head[7]) << 14) + (uint64_t(head[8]) << 7) +
                 uint64_t(head[9]) + 10;
+    }
+    FirstSync firstSync;
+    if (start < size) {
+        ByteWindow window(source, EndBeforeTrailingTags(source, start));
+        const uint64_t first = FindStreamStart(decoder, window, start, nullptr, firstSync);
+        if (first < window.end()) {
+            bounds = {start, window.end(), first};
+            return FileProblem::kNone;
+        }
+    }
+    if (tagged) {
+        // A tag whose size runs past the end, or swallows every frame, has a damaged size: the
+        // song is looked for from just after the tag's header rather than lost to it.
+        ByteWindow window(source, EndBeforeTrailingTags(source, 10));
+        FirstSync ignored;
+        const uint64_t first = FindStreamStart(decoder, window, 10, nullptr, ignored);
+        if (first < window.end()) {
+            bounds = {10, window.end(), first};
+            return FileProblem::kNone;
+        }
         if (start >= size) return fail(FileProblem::kNotPlayable, mpeg::kErrorTooFewBytes);
     }
-    const uint64_t end = EndBeforeTrailingTags(source, start);
-    ByteWindow window(source, end);
-    FirstSync firstSync;
-    const uint64_t first = FindStreamStart(decoder, window, start, nullptr, firstSync);
-    if (first >= window.end()) {
-        // MPEG audio headers without a frame of a stream: no audio. Otherwise not MPEG audio,
-        // for the reason its first frame sync was refused (or for having none).
-        return firstSync.valid ? fail(FileProblem::kNoAudio, mpeg::kErrorNone)
-                               : fail(FileProblem::kNotPlayable, firstSync.error);
-    }
-    bounds = {start, window.end(), first};
-    return FileProblem::kNone;
+    // MPEG audio headers without a frame of a stream: no audio. Otherwise not MPEG audio, for the
+    // reason its first frame sync was refused (or for having none).
+    return firstSync.valid ? fail(FileProblem::kNoAudio, mpeg::kErrorNone)
+                           : fail(FileProblem::kNotPlayable, firstSync.error);
 }
 
 MpegFrameWalk::MpegFrameWalk(mpeg::Decoder& decoder, ByteSource& source, uint64_t begin,

@@ -24,13 +24,15 @@
 namespace zirvak {
 
 struct MpegAudioBounds {
-    uint64_t audioStart = 0;  // first byte after an ID3v2 tag (where the frame search began)
+    uint64_t audioStart = 0;  // where the frame search began: after an ID3v2 tag
     uint64_t audioEnd = 0;    // end of the audio: before trailing ID3v1 and APE tags
     uint64_t firstFrame = 0;  // the stream's first frame
 };
 
 // Skips an ID3v2 tag, leaves out a trailing 128-byte "TAG" block and an APE tag, and finds the
-// first frame. kNotPlayable when no header of any stream is found (or a tag runs past the end),
+// first frame. A tag whose size runs past the end or over every frame is taken as damaged and
+// the frames are looked for from its header on. kNotPlayable when no header of any stream is
+// found,
 // kNoAudio when headers are found but no frame of a stream; `decoderError` then holds the
 // decoder's reason. Free-format streams (bit-rate index 0), which are not played, have no frame.
 FileProblem LocateMpegAudio(mpeg::Decoder& decoder, ByteSource& source, MpegAudioBounds& bounds,

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 namespace zirvak {
 
@@ -93,6 +94,27 @@ uint64_t FindDataByChunks(ByteSource& source, uint64_t at, bool oddBefore) {
     return 0;
 }
 
+// Where the samples start by a search for a "data" chunk from `at` on, for files whose chunk
+// sizes before it are damaged (an INFO list or id3 chunk written wrong): the first "data" whose
+// size fits in the file, or 0.
+uint64_t FindDataBySearch(ByteSource& source, uint64_t at) {
+    constexpr size_t kBlock = 64 * 1024;
+    std::vector<uint8_t> block(kBlock + 7);
+    const uint64_t size = source.size();
+    for (; at + 8 <= size; at += kBlock) {
+        const size_t got = source.ReadAt(at, block.data(), block.size());
+        if (got < 8) return 0;
+        for (size_t i = 0; i + 8 <= got; ++i) {
+            if (std::memcmp(&block[i], "data", 4) != 0) continue;
+            const uint64_t samples = at + i + 8;
+            const uint32_t bytes = U32(&block[i + 4]);
+            if (bytes > 0 && bytes <= size - samples) return samples;
+        }
+        if (got < block.size()) return 0;
+    }
+    return 0;
+}
+
 // The classic layouts: data at 44 after a 16-byte format chunk, or a 4-byte "fact" chunk after
 // a 16- or 18-byte format chunk and data at 56 or 58.
 uint64_t FindDataByLayout(ByteSource& source) {
@@ -133,6 +155,7 @@ FileProblem ReadWavHeader(ByteSource& source, WavInfo& info, std::string* reason
     uint64_t start =
         FindDataByChunks(source, at + 8 + formatSize + (formatSize & 1), (formatSize & 1) != 0);
     if (start == 0 && at == 12) start = FindDataByLayout(source);
+    if (start == 0) start = FindDataBySearch(source, at + 8 + formatSize);
     if (start == 0 || start > source.size()) return Refuse(reason, "no data chunk");
 
     uint8_t size[4];

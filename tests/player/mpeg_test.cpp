@@ -70,6 +70,15 @@ Bytes Id3v2() {
     return tag;
 }
 
+// An ID3v2 tag header claiming `size` bytes, then 100 bytes of tag: a size damaged to run past
+// the file's end or over all of its frames.
+Bytes Id3v2Claiming(uint32_t size) {
+    Bytes tag(110, 0x20);
+    std::memcpy(tag.data(), "ID3\3\0\0", 6);
+    for (size_t i = 0; i < 4; ++i) tag[6 + i] = uint8_t(size >> (21 - 7 * i) & 0x7F);
+    return tag;
+}
+
 // 300 bytes with things that look like frame syncs but are not valid headers.
 Bytes Junk() {
     Bytes junk(300, 0x00);
@@ -200,6 +209,10 @@ TEST(MpegClip, OnlyFramesAreAudioNotTagsJunkOrZeros) {
             {"APE and ID3v1", Concat({stream, ApeTag(true), id3v1}), 0},
             {"APE without header", Concat({Junk(), stream, ApeTag(false)}), 300},
             {"junk, zeros, junk", Concat({stream, Junk(), zeros, Junk()}), 0},
+            // Damaged tag sizes: the frames are looked for from the tag's header on.
+            {"ID3v2 size past the end", Concat({Id3v2Claiming(0x0FFFFFFF), stream}), 110},
+            {"ID3v2 size over every frame",
+             Concat({Id3v2Claiming(uint32_t(100 + stream.size() - 30)), stream}), 110},
         };
         for (const auto& c : cases) {
             SCOPED_TRACE(testing::Message() << frames << " frames, " << c.name);

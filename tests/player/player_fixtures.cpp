@@ -141,19 +141,48 @@ const CommonFiles& Files() {
     return files;
 }
 
-Bytes WithRiffInfo(Bytes wav, const std::vector<std::pair<std::string, std::string>>& fields) {
-    auto le32 = [](size_t v) {
-        return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
-    };
-    std::string list = "INFO";
+namespace {
+
+Bytes Le32(size_t value) {
+    return {uint8_t(value), uint8_t(value >> 8), uint8_t(value >> 16), uint8_t(value >> 24)};
+}
+
+Bytes Text(std::string_view text) {
+    return Bytes(text.begin(), text.end());
+}
+
+}  // namespace
+
+Bytes RiffChunk(std::string_view id, std::span<const uint8_t> data) {
+    Bytes chunk = Concat({Text(id), Le32(data.size()), data});
+    if (data.size() % 2) chunk.push_back(0x00);
+    return chunk;
+}
+
+Bytes InfoList(const std::vector<std::pair<std::string, std::string>>& fields) {
+    Bytes list = Text("INFO");
     for (const auto& [id, text] : fields) {
-        std::string value = text + '\0';
-        list += id + le32(value.size()) + value;
-        if (value.size() % 2) list += '\0';  // chunks start on even offsets
+        Bytes value = Text(text);
+        value.push_back(0x00);
+        list = Concat({list, RiffChunk(id, value)});
     }
-    list = "LIST" + le32(list.size()) + list;
-    wav.insert(wav.end(), list.begin(), list.end());
-    const std::string riffSize = le32(wav.size() - 8);
+    return RiffChunk("LIST", list);
+}
+
+Bytes WavFile(std::span<const uint8_t> pcm, const std::vector<Bytes>& before,
+              const std::vector<Bytes>& after) {
+    // PCM, two channels, 44100 Hz, 176400 bytes a second, 4-byte frames of 16 bits.
+    const Bytes format = {1, 0, 2, 0, 0x44, 0xAC, 0, 0, 0x10, 0xB1, 2, 0, 4, 0, 16, 0};
+    Bytes body = Concat({Text("WAVE"), RiffChunk("fmt ", format)});
+    for (const Bytes& chunk : before) body = Concat({body, chunk});
+    body = Concat({body, RiffChunk("data", pcm)});
+    for (const Bytes& chunk : after) body = Concat({body, chunk});
+    return Concat({Text("RIFF"), Le32(body.size()), body});
+}
+
+Bytes WithRiffInfo(Bytes wav, const std::vector<std::pair<std::string, std::string>>& fields) {
+    wav = Concat({wav, InfoList(fields)});
+    const Bytes riffSize = Le32(wav.size() - 8);
     std::copy(riffSize.begin(), riffSize.end(), wav.begin() + 4);
     return wav;
 }

@@ -6,6 +6,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -41,8 +42,15 @@ Bytes MakeWav(const WavParams& params, std::span<const uint8_t> samples);
 // Interleaved 16-bit PCM that does not repeat within a chunk, so a wrong offset never matches.
 Bytes Pcm16Pattern(uint32_t frames, int channels);
 
-// `wav` with a RIFF INFO list after its data: pairs of a four-letter field id ("INAM" the
-// title, "IART" the artist...) and its text. The RIFF size is updated.
+// RIFF chunks: an id and its data, padded to an even size.
+Bytes RiffChunk(std::string_view id, std::span<const uint8_t> data);
+// A "LIST" chunk of type "INFO": pairs of a four-letter field id ("INAM" the title, "IART" the
+// artist...) and its text, each NUL-terminated.
+Bytes InfoList(const std::vector<std::pair<std::string, std::string>>& fields);
+// A WAV file: "fmt ", then `before`, "data" with `pcm` (16-bit stereo 44100 Hz), then `after`.
+Bytes WavFile(std::span<const uint8_t> pcm, const std::vector<Bytes>& before,
+              const std::vector<Bytes>& after);
+// `wav` with an INFO list of `fields` after its data; the RIFF size is updated.
 Bytes WithRiffInfo(Bytes wav, const std::vector<std::pair<std::string, std::string>>& fields);
 Bytes Concat(std::initializer_list<std::span<const uint8_t>> parts);
 

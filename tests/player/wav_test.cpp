@@ -120,6 +120,17 @@ TEST(WavPlayback, MalformedFilesAreRefusedAndOverlongDataClamped) {
         EXPECT_EQ(PlayWav(file, device), kOpenFileFailed) << &file - refused;
         EXPECT_EQ(device.opens, 0);
     }
+    // A chunk before the data whose size is damaged (odd, short, past the end): the data
+    // chunk is found by its id and plays whole.
+    for (const uint32_t listSize : {47u, 2u, 0xFFFFFFFFu}) {
+        Bytes damaged = WavFile(samples, {InfoList({{"INAM", "Title"}, {"IART", "data"}})}, {});
+        const Bytes size = {uint8_t(listSize), uint8_t(listSize >> 8), uint8_t(listSize >> 16),
+                            uint8_t(listSize >> 24)};
+        std::copy(size.begin(), size.end(), damaged.begin() + 40);
+        TestAudioDevice device;
+        ASSERT_EQ(PlayWav(damaged, device), kOpenStarted) << listSize;
+        EXPECT_TRUE(device.AllBytes() == samples) << listSize;
+    }
     // A data size past the end plays what is there, in whole sample frames.
     WavParams params;
     params.declaredBytes = 0xFFFFFFF0;

@@ -236,41 +236,6 @@ Bytes ApeTag(const std::vector<ApeItem>& items, bool withHeader) {
     return tag;
 }
 
-Bytes RiffChunk(std::string_view id, const Bytes& data) {
-    Bytes out = Of(id);
-    Append(out, Le32(uint32_t(data.size())));
-    Append(out, data);
-    if (data.size() % 2) out.push_back(0x00);
-    return out;
-}
-
-Bytes InfoList(const std::vector<std::pair<std::string, std::string>>& fields) {
-    Bytes list = Of("INFO");
-    for (const auto& [id, text] : fields) {
-        Bytes value = Of(text);
-        value.push_back(0x00);
-        Append(list, RiffChunk(id, value));
-    }
-    return RiffChunk("LIST", list);
-}
-
-Bytes WavFile(const Bytes& pcm, const std::vector<Bytes>& before, const std::vector<Bytes>& after) {
-    Bytes format(16);
-    PutLe32(format, 0, 1 | 2 << 16);    // PCM, two channels
-    PutLe32(format, 4, 44100);          // sample rate
-    PutLe32(format, 8, 44100 * 4);      // bytes a second
-    PutLe32(format, 12, 4 | 16 << 16);  // block align, bits
-    Bytes body = Of("WAVE");
-    Append(body, RiffChunk("fmt ", format));
-    for (const Bytes& chunk : before) Append(body, chunk);
-    Append(body, RiffChunk("data", pcm));
-    for (const Bytes& chunk : after) Append(body, chunk);
-    Bytes file = Of("RIFF");
-    Append(file, Le32(uint32_t(body.size())));
-    Append(file, body);
-    return file;
-}
-
 Bytes DemoAudio(size_t frames) {
     return FirstFrames(ReadFileBytes(RepoPath("res/demo.mp3")), frames);
 }

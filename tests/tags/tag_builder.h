@@ -65,13 +65,7 @@ Bytes ApeValue(std::string_view text);
 // An APEv2 tag: header (unless left out), the items, the footer.
 Bytes ApeTag(const std::vector<ApeItem>& items, bool withHeader = true);
 
-// --- RIFF -------------------------------------------------------------------------------------
-
-Bytes RiffChunk(std::string_view id, const Bytes& data);  // padded to an even size
-// A "LIST" chunk of type "INFO": each field a NUL-terminated string.
-Bytes InfoList(const std::vector<std::pair<std::string, std::string>>& fields);
-// A WAV file: "fmt ", then `before`, "data" with `pcm` (16-bit stereo 44100 Hz), then `after`.
-Bytes WavFile(const Bytes& pcm, const std::vector<Bytes>& before, const std::vector<Bytes>& after);
+// RIFF chunks, INFO lists and WAV files come from the player's fixtures.
 
 // --- Audio and pictures ---------------------------------------------------------------------
 

@@ -4,13 +4,16 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "beat_markers.h"
-#include "test_audio_device.h"
 #include "mpeg_source.h"
 #include "player_engine.h"
+#include "song_tags.h"
+#include "tag_text.h"
+#include "test_audio_device.h"
 
 namespace zirvak::fuzz {
 
@@ -97,6 +100,27 @@ void MarkBeatsOf(const uint8_t* data, size_t size) {
     const uint32_t count =
         MarkBeats(pcm.data(), uint32_t(pcm.size()), channels, rate, analysed, markers);
     if (count > kMaxBeatMarkers) __builtin_trap();
+}
+
+void ReadTagsOf(const uint8_t* data, size_t size) {
+    const std::string path = ScratchPath();
+    if (std::FILE* f = std::fopen(path.c_str(), "wb")) {
+        std::fwrite(data, 1, size, f);
+        std::fclose(f);
+    }
+    const SongTags tags = ReadSongTags(path);
+    std::remove(path.c_str());
+    for (const std::string* text : {&tags.title, &tags.artist, &tags.album})
+        if (text->size() > kMaxTagTextBytes || CleanTagText(*text) != *text) __builtin_trap();
+    if (tags.trackNumber < 0 || tags.lengthMs < 0) __builtin_trap();
+    if (tags.cover.data.size() > kMaxCoverBytes ||
+        tags.cover.empty() != tags.cover.mimeType.empty())
+        __builtin_trap();
+    if (!tags.cover.empty()) {
+        const std::string folder = path + "-covers";
+        if (SaveCover(tags.cover, folder).empty()) __builtin_trap();
+        std::filesystem::remove_all(folder);
+    }
 }
 
 }  // namespace zirvak::fuzz

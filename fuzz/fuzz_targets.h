@@ -20,4 +20,9 @@ void PlayFile(const uint8_t* data, size_t size);
 // time base.
 void MarkBeatsOf(const uint8_t* data, size_t size);
 
+// Arbitrary bytes as a song file whose tags are read (as an MPEG file, or as a WAV file when
+// they start with "RIFF"); every field read must be clean, bounded text and any cover within
+// its limit, and the cover must save.
+void ReadTagsOf(const uint8_t* data, size_t size);
+
 }  // namespace zirvak::fuzz

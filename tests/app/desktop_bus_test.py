@@ -50,6 +50,12 @@ def playerctl(*args, player=PLAYER):
     return run("playerctl", "-p", player, *args).stdout.strip()
 
 
+def mpris_call(method, *args):
+    """A method of the window's MPRIS object, called with gdbus."""
+    return run("gdbus", "call", "--session", "--dest", "org.mpris.MediaPlayer2.zirvak",
+               "--object-path", "/org/mpris/MediaPlayer2", "--method", method, *args)
+
+
 def wait_for(condition, seconds=10.0, what="condition"):
     end = time.monotonic() + seconds
     while time.monotonic() < end:
@@ -117,9 +123,8 @@ class DesktopBus(unittest.TestCase):
         self.assertEqual(playerctl("metadata", "xesam:trackNumber"), "1")
         self.assertEqual(playerctl("metadata", "xesam:url"), "file://" + self.first)
         self.assertAlmostEqual(int(playerctl("metadata", "mpris:length")) / 1e6, 32.0, delta=0.5)
-        props = run("gdbus", "call", "--session", "--dest", "org.mpris.MediaPlayer2.zirvak",
-                    "--object-path", "/org/mpris/MediaPlayer2", "--method",
-                    "org.freedesktop.DBus.Properties.GetAll", "org.mpris.MediaPlayer2").stdout
+        props = mpris_call("org.freedesktop.DBus.Properties.GetAll",
+                           "org.mpris.MediaPlayer2").stdout
         for expected in ("'Identity': <'Zirvak'>", "'DesktopEntry': <'zirvak'>",
                          "'SupportedUriSchemes': <['file']>", "audio/x-wav", "audio/vnd.wave"):
             self.assertIn(expected, props)
@@ -149,6 +154,11 @@ class DesktopBus(unittest.TestCase):
         wait_for(lambda: 15.0 <= self.position() < 16.5, 3, "the position back at 15 s")
         self.assertEqual(playerctl("metadata", "mpris:trackid"), track)
         self.assertIn('member=Seeked', self.monitored())
+        # A position for another track than the one playing comes too late and is ignored.
+        mpris_call("org.mpris.MediaPlayer2.Player.SetPosition", "/org/zirvak/Zirvak/Track/99",
+                   "2000000")
+        time.sleep(0.5)
+        self.assertGreater(self.position(), 15.0)
 
     def test_4_volume(self):
         self.assertEqual(float(playerctl("volume")), 1.0)
@@ -172,18 +182,14 @@ class DesktopBus(unittest.TestCase):
 
     def test_6_open_uri_replaces_the_queue(self):
         uri = "file://" + self.third.replace(" ", "%20")
-        run("gdbus", "call", "--session", "--dest", "org.mpris.MediaPlayer2.zirvak", "--object-path",
-            "/org/mpris/MediaPlayer2", "--method", "org.mpris.MediaPlayer2.Player.OpenUri", uri)
+        mpris_call("org.mpris.MediaPlayer2.Player.OpenUri", uri)
         wait_for(lambda: playerctl("metadata", "xesam:title") == "third song.mp2", 3,
                  "the opened file, named by its file name")
         self.assertEqual(playerctl("metadata", "xesam:url"), uri)
-        self.assertEqual(run("gdbus", "call", "--session", "--dest", "org.mpris.MediaPlayer2.zirvak",
-                             "--object-path", "/org/mpris/MediaPlayer2", "--method",
-                             "org.freedesktop.DBus.Properties.Get", "org.mpris.MediaPlayer2.Player",
-                             "CanGoNext").stdout.strip(), "(<false>,)")
-        refused = run("gdbus", "call", "--session", "--dest", "org.mpris.MediaPlayer2.zirvak",
-                      "--object-path", "/org/mpris/MediaPlayer2", "--method",
-                      "org.mpris.MediaPlayer2.Player.OpenUri", "https://example.org/x.mp3")
+        self.assertEqual(mpris_call("org.freedesktop.DBus.Properties.Get",
+                                    "org.mpris.MediaPlayer2.Player", "CanGoNext").stdout.strip(),
+                         "(<false>,)")
+        refused = mpris_call("org.mpris.MediaPlayer2.Player.OpenUri", "https://example.org/x.mp3")
         self.assertNotEqual(refused.returncode, 0)
         self.assertIn("file: URIs only", refused.stderr)
         self.assertEqual(playerctl("metadata", "xesam:title"), "third song.mp2")
@@ -214,8 +220,7 @@ class DesktopBus(unittest.TestCase):
     def test_9_stop_and_quit(self):
         playerctl("stop")
         wait_for(lambda: playerctl("status") == "Stopped", 3, "Stopped")
-        run("gdbus", "call", "--session", "--dest", "org.mpris.MediaPlayer2.zirvak", "--object-path",
-            "/org/mpris/MediaPlayer2", "--method", "org.mpris.MediaPlayer2.Quit")
+        mpris_call("org.mpris.MediaPlayer2.Quit")
         self.assertEqual(self.app.wait(10), 0)
 
 

@@ -37,6 +37,9 @@ TEST(FuzzRegressions, Engine) {
 TEST(FuzzRegressions, BeatMarkers) {
     RunAll("beat_markers", fuzz::MarkBeatsOf);
 }
+TEST(FuzzRegressions, Tags) {
+    RunAll("tags", fuzz::ReadTagsOf);
+}
 
 // The illegal, nonstandard and cut-off streams of the conformance set, each played by the
 // engine from its start to its end (every buffer completed).

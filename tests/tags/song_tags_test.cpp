@@ -210,9 +210,11 @@ TEST(SongTags, HugeCoverIsLeftOutAndTheRestReads) {
                          {{"TIT2", Utf8Text("Big picture")},
                           {"APIC", ApicBody("image/jpeg", 3, FakeJpeg(kFiftyMegabytes, 3))},
                           {"TPE1", Utf8Text("After it")},
-                          {"TRCK", Utf8Text("1")}}),
+                          {"TRCK", Utf8Text("1")},
+                          {"APIC", ApicBody("image/png", 4, FakePng(900, 5))}}),
                 Audio()}));
-    ExpectTags(ReadSongTags(path), {"Big picture", "After it", "", 1, {}, ""},
+    // The back cover stands in for the front cover that is too big.
+    ExpectTags(ReadSongTags(path), {"Big picture", "After it", "", 1, FakePng(900, 5), "image/png"},
                MpegDurationMs(Audio()));
 
     // One byte over the limit is over it; at the limit, the cover is kept.

@@ -11,6 +11,9 @@ DEB_PACKAGES := cmake ninja-build g++ pkg-config python3 libgtest-dev libgmock-d
                 libglib2.0-bin playerctl desktop-file-utils appstream man-db groff-base dpkg-dev \
                 file lintian
 
+# What the benchmarks need besides: real music to decode (a game soundtrack in Ogg).
+BENCH_PACKAGES := colobot-common-sounds
+
 SUDO := $(shell [ "$$(id -u)" = "0" ] || echo sudo)
 
 .PHONY: deps build run test test-release test-package test-asan test-tsan package fuzz mutants \
@@ -94,6 +97,7 @@ mutants-ci: deps
 	tools/mutants.sh --ci
 
 bench: build
+	@$(MAKE) --no-print-directory deps DEB_PACKAGES="$(BENCH_PACKAGES)"
 	./bench/make_bench_files.sh build/bench-files
 	./build/release/bench/zirvak_bench
 	./build/release/bench/zirvak_scene_bench

@@ -54,11 +54,23 @@ void BM_DecodeLayerIII_128k(benchmark::State& state) {
 void BM_DecodeLayerIII_320k(benchmark::State& state) {
     DecodeWholeFile(state, SourcePath("build/bench-files/bench-320.mp3"));
 }
+void BM_DecodeMusicLayerII_192k(benchmark::State& state) {
+    DecodeWholeFile(state, SourcePath("build/bench-files/music-l2-192.mp2"));
+}
+void BM_DecodeMusicLayerIII_128k(benchmark::State& state) {
+    DecodeWholeFile(state, SourcePath("build/bench-files/music-128.mp3"));
+}
+void BM_DecodeMusicLayerIII_320k(benchmark::State& state) {
+    DecodeWholeFile(state, SourcePath("build/bench-files/music-320.mp3"));
+}
 
 BENCHMARK(BM_DecodeLayerI)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DecodeLayerII)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DecodeLayerIII_128k)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DecodeLayerIII_320k)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DecodeMusicLayerII_192k)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DecodeMusicLayerIII_128k)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DecodeMusicLayerIII_320k)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace zirvak::bench

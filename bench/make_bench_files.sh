@@ -1,18 +1,37 @@
 #!/usr/bin/env bash
-# Makes the benchmark inputs in DIR (default build/bench-files): a two-minute stereo piece
-# (a chord over pink noise with a beat, so every band is busy) encoded at 128 and 320 kbit/s
-# with lame. Files already there are kept. Needs Debian's sox and lame.
+# Makes the benchmark inputs in DIR (default build/bench-files). Files already there are kept.
+#
+# Synthetic: a two-minute stereo piece (a chord over pink noise with a beat, so every band is
+# busy) at 128 and 320 kbit/s. Real music: ten minutes of a game soundtrack that Debian ships in
+# Ogg (colobot-common-sounds), which has what the synthetic piece lacks (many non-zero lines,
+# long Huffman runs, short blocks), at 128 and 320 kbit/s CBR and VBR (-V 2) with lame and at
+# 192 kbit/s Layer II with twolame. Needs Debian's sox, lame, twolame and colobot-common-sounds.
 set -euo pipefail
 dir=${1:-build/bench-files}
+music=${ZIRVAK_BENCH_MUSIC:-/usr/share/games/colobot/music}
 mkdir -p "$dir"
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+
 if [ ! -f "$dir/bench-320.mp3" ]; then
-    tmp=$(mktemp -d)
-    trap 'rm -rf "$tmp"' EXIT
     sox -n -r 44100 -c 2 -b 16 "$tmp/tones.wav" synth 120 sine 220 sine 330 sine 440 \
         tremolo 2 50 gain -14
     sox -n -r 44100 -c 2 -b 16 "$tmp/noise.wav" synth 120 pinknoise tremolo 4 80 gain -12
     sox -m "$tmp/tones.wav" "$tmp/noise.wav" "$tmp/mix.wav" norm -2
     lame --quiet --noreplaygain -b 128 "$tmp/mix.wav" "$dir/bench-128.mp3"
     lame --quiet --noreplaygain -b 320 "$tmp/mix.wav" "$dir/bench-320.mp3"
+fi
+
+if [ ! -f "$dir/music-l2-192.mp2" ]; then
+    # Whole tracks in a fixed order, cut at ten minutes: 44100 Hz stereo, 16 bits.
+    tracks=()
+    for name in Humanitarian Infinite Constructive Quite Prototype Hv2 Proton; do
+        tracks+=("$music/$name.ogg")
+    done
+    sox "${tracks[@]}" -r 44100 -c 2 -b 16 "$tmp/music.wav" trim 0 600
+    lame --quiet --noreplaygain -b 128 "$tmp/music.wav" "$dir/music-128.mp3"
+    lame --quiet --noreplaygain -b 320 "$tmp/music.wav" "$dir/music-320.mp3"
+    lame --quiet --noreplaygain -V 2 "$tmp/music.wav" "$dir/music-vbr.mp3"
+    twolame --quiet -b 192 "$tmp/music.wav" "$dir/music-l2-192.mp2"
 fi
 echo "$dir"

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "bench_files.h"
-#include "test_audio_device.h"
 #include "player_engine.h"
+#include "test_audio_device.h"
 
 namespace zirvak::bench {
 namespace {

@@ -7,6 +7,14 @@
 
 namespace mpeg {
 
+// --- The granule driver (layer3_frame.cpp) ---
+
+// The first stages of one granule slot: each channel's scale factors and lines (from the bit
+// cursor on), then their requantisation (a one-channel frame of a two-channel stream copied to
+// both sides). Stereo processing and the hybrid routine follow.
+void DecodeGranuleLines(Decoder& d, int32_t slot);
+void RequantiseGranule(Decoder& d, int32_t slot);
+
 // --- Scale-factor bands (layer3_bands.cpp) ---
 
 struct BandTable {
@@ -51,6 +59,10 @@ void AliasReduce(float* x, int32_t boundaries);
 // By channel option: HybridLeft, HybridBoth, HybridMix, HybridLeft, HybridRight; index 0 for a
 // one-channel stream, 1 + the channel option otherwise.
 extern const HybridRoutine kHybridRoutines[5];
+
+// One channel of a granule slot through the IMDCT, windows and overlap into the synthesis
+// input, odd subbands inverted unless `invert` is false; returns the lines produced.
+int32_t TransformChannel(Decoder& d, int32_t slot, int32_t channel, bool invert = true);
 
 void Imdct18(float* x);
 void Imdct6x3(float* x);

@@ -92,6 +92,15 @@ void CopyLeftToRight(Decoder& d, int32_t slot) {
 }
 
 void decodeGranule(Decoder& d, uint8_t* out, int32_t slot) {
+    DecodeGranuleLines(d, slot);
+    RequantiseGranule(d, slot);
+    ProcessStereoAndAliasing(d, slot);
+    d.layer3.hybrid(d, out, slot);
+}
+
+}  // namespace
+
+void DecodeGranuleLines(Decoder& d, int32_t slot) {
     LayerIIIState& s = d.layer3;
     const int32_t decoded = std::min(s.channels, s.frameChannels);
     for (int32_t ch = 0; ch < s.frameChannels; ++ch) {
@@ -100,13 +109,14 @@ void decodeGranule(Decoder& d, uint8_t* out, int32_t slot) {
         else
             s.reservoir.bitCursor += s.granules[slot][ch].part2_3_length;  // not played
     }
-    for (int32_t ch = 0; ch < decoded; ++ch) Requantise(d, d.spectrum[ch][slot], slot, ch);
-    if (decoded < s.channels) CopyLeftToRight(d, slot);
-    ProcessStereoAndAliasing(d, slot);
-    s.hybrid(d, out, slot);
 }
 
-}  // namespace
+void RequantiseGranule(Decoder& d, int32_t slot) {
+    LayerIIIState& s = d.layer3;
+    const int32_t decoded = std::min(s.channels, s.frameChannels);
+    for (int32_t ch = 0; ch < decoded; ++ch) Requantise(d, d.spectrum[ch][slot], slot, ch);
+    if (decoded < s.channels) CopyLeftToRight(d, slot);
+}
 
 void ResetReservoir(Decoder& d) {
     MainDataReservoir& res = d.layer3.reservoir;

@@ -33,8 +33,9 @@ LineBounds BoundsOf(const Decoder& d, int32_t slot, int32_t channel) {
     return {std::min(longLines, s.lineLimit), std::min(lines, s.lineLimit), normalSubbands};
 }
 
-// Transforms one channel of the granule into the synthesis input; returns the lines produced.
-int32_t TransformChannel(Decoder& d, int32_t slot, int32_t channel, bool invert = true) {
+}  // namespace
+
+int32_t TransformChannel(Decoder& d, int32_t slot, int32_t channel, bool invert) {
     LayerIIIState& s = d.layer3;
     const int32_t other = slot ^ 1;
     const LineBounds b = BoundsOf(d, slot, channel);
@@ -46,6 +47,8 @@ int32_t TransformChannel(Decoder& d, int32_t slot, int32_t channel, bool invert 
     if (invert) InvertOddSubbands(s.subbandSamples, produced);
     return produced;
 }
+
+namespace {
 
 void HybridLeft(Decoder& d, uint8_t* out, int32_t slot) {
     TransformChannel(d, slot, 0);

@@ -55,11 +55,18 @@ def cpu_model():
 
 
 def decoder_path():
-    result = subprocess.run([CLI, "--version", "--verbose"], capture_output=True, text=True)
-    for line in result.stdout.splitlines():
-        if line.startswith("decoder path:"):
-            return line.split(":", 1)[1].strip()
-    return os.environ.get("ZIRVAK_DECODER_PATH", "default")
+    """The path zirvak-cli takes: the one ZIRVAK_DECODER_PATH asks for, else the best."""
+    asked = os.environ.get("ZIRVAK_DECODER_PATH")
+    if asked:
+        return asked
+    try:
+        with open("/proc/cpuinfo") as f:
+            flags = next((line for line in f if line.startswith("flags")), "").split()
+    except OSError:
+        flags = []
+    if "avx2" in flags:
+        return "avx2"
+    return "sse2" if platform.machine() in ("x86_64", "AMD64") else "generic"
 
 
 def stage_profile():

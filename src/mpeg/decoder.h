@@ -53,6 +53,8 @@ struct Decoder {
     int32_t streamChannels = 0;
     int32_t streamOutputBytesPerFrame = 0;
 
+    SimdPath simdPath = SimdPath::kGeneric;
+
     BitReader bits;
     LayerDecoder layerDecoder = nullptr;
     SynthFunction synth = nullptr;
@@ -61,6 +63,9 @@ struct Decoder {
     // At rate shift s a ring holds R = 512 >> s values; each is stored twice, at i and i + R,
     // so the window reads every run of values contiguously, without wrapping.
     alignas(64) float synthHistory[2][1024] = {};
+    // The vector paths keep the same values in reverse order as well (value i of a ring at
+    // R - 1 - i, also twice), so the window reads the runs it takes backwards as forward runs.
+    alignas(64) float synthHistoryReversed[2][1024] = {};
     int32_t synthPosition = 0;
     int32_t synthPositionRight = 0;
     int32_t equaliserOn = 0;

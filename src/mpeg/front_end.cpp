@@ -71,6 +71,7 @@ DecoderPtr CreateDecoder() {
     if (decoder) {
         decoder->constants = &Constants();
         decoder->layerDecoder = DoNothing;
+        decoder->simdPath = DefaultSimdPath();
     }
     return decoder;
 }

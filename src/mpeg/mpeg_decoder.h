@@ -116,6 +116,24 @@ inline uint32_t ReadU32BE(const uint8_t* p) {
     return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
 }
 
+// The instructions the decoder's inner loops run on. A path is taken at SetUpStream and kept
+// for the stream; every path gives the same samples.
+enum class SimdPath : int32_t {
+    kGeneric = 0,  // plain C++: the reference, and the path of every other architecture
+    kSse2 = 1,     // x86-64's baseline vectors
+    kAvx2 = 2,     // x86-64 processors with AVX2
+};
+// Whether this build on this machine runs `path`.
+bool SimdPathAvailable(SimdPath path);
+// The path new decoders take, decided once per process: the one the environment variable
+// ZIRVAK_DECODER_PATH names ("generic", "sse2" or "avx2") when this machine runs it, else the
+// best this machine runs.
+SimdPath DefaultSimdPath();
+const char* SimdPathName(SimdPath path);
+// The path of the decoder's next streams: 0 with kErrorUnsupported when unavailable.
+int32_t SetSimdPath(Decoder& decoder, SimdPath path);
+SimdPath GetSimdPath(const Decoder& decoder);
+
 // Values published by the last ParseFrameInfo with publishing on, and by DecodeFrame.
 int32_t PublishedSampleRate(const Decoder& decoder);
 int32_t PublishedOutputBytesPerFrame(const Decoder& decoder);

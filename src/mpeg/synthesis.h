@@ -19,9 +19,27 @@ struct SynthSelectionTables {
 };
 extern const SynthSelectionTables SynthSelection;
 
+// The routines a vector path has, all at full rate with 16-bit output: Layer I/II one channel
+// and two, Layer III one channel and one of two (its half of each stereo pair).
+struct VectorSynthesis {
+    SynthFunction layer12Mono;
+    SynthFunction layer12Stereo;
+    SynthFunction layer3Mono;
+    SynthFunction layer3Stereo;
+};
+#if defined(__x86_64__)
+extern const VectorSynthesis kSse2Synthesis;
+extern const VectorSynthesis kAvx2Synthesis;
+#endif
+// The routines of the decoder's path, or null for the plain path.
+const VectorSynthesis* VectorSynthesisOf(const Decoder& d);
+
 // Unscaled DCT-II of n = 32, 16 or 8 values: y[k] = sum x[i]·cos((2i+1)·k·pi/(2n)). The
 // 16-point form ignores x[15].
 void FastDct(const float* x, float* y, int32_t n);
+// The 32-point form, as the vector paths call it: compiled for any x86-64, where the compiler's
+// own vectors do better than AVX2's on its short, shuffled stages.
+void FastDct32(const float* x, float* y);
 
 // Converts one output value to 16 bits: clipped to -32768..32767, then truncated toward zero.
 // Written without branches so conversion loops vectorise; a NaN (which no valid stream

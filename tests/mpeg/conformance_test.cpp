@@ -61,6 +61,7 @@ Comparison Compare(const std::vector<int16_t>& ours, const std::vector<int16_t>&
 }
 
 TEST(Conformance, ReferenceVectorsMatchWithinOneLsb) {
+    ZIRVAK_REQUIRE_DECODER_PATH();
     std::string dir;
     ZIRVAK_REQUIRE_CONFORMANCE_DIR(dir);
     std::printf("%-22s %7s %10s %9s %8s\n", "vector", "frames", "samples", "max|diff|", "rms");

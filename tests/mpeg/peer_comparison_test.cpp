@@ -41,6 +41,7 @@ bool StartsWithTagFrame(const std::vector<uint8_t>& file, const mpeg::StreamInfo
 }
 
 TEST(PeerComparison, FixturesMatchMpg123WithinOneLsb) {
+    ZIRVAK_REQUIRE_DECODER_PATH();
     if (std::system("mpg123 --version >/dev/null 2>&1") != 0) {
         if (ConformanceRequired()) FAIL() << "mpg123 is required but not installed";
         GTEST_SKIP() << "mpg123 not installed; skipping the peer comparison";

@@ -182,6 +182,75 @@ TEST(Synthesis, SilenceAfterResetIsExactSilence) {
     }
 }
 
+// Each vector path gives exactly the plain path's bytes and writes no byte more, over enough
+// slots to wrap the ring several times: loud input that clips, an equaliser, a NaN and
+// infinities, both layers' routines, one channel and two.
+TEST(Synthesis, VectorPathsGiveThePlainSamples) {
+    constexpr int kSlots = 72;  // four Layer III granules of 18 slots
+    std::mt19937 random(77);
+    std::vector<float> samples = RandomSlots(random, kSlots, 3000.0f);
+    const std::vector<float> loud = RandomSlots(random, kSlots, 60000.0f);
+    std::copy(loud.begin() + 64 * 40, loud.begin() + 64 * 44, samples.begin() + 64 * 40);
+    samples[64 * 50 + 3] = std::nanf("");
+    samples[64 * 52 + 8] = std::numeric_limits<float>::infinity();
+    samples[64 * 60 + 1] = -std::numeric_limits<float>::infinity();
+    const int32_t bands[10] = {-120, 30, 0, 60, -30, 90, 0, -60, 120, 15};
+
+    // Runs `count` calls of `synth` on consecutive pieces of the input into one output with a
+    // canary after it; Layer III routines are called once per channel of each granule.
+    const auto run = [&](SimdPath path, SynthFunction (*pick)(const Decoder&), bool layer3,
+                         int channels, bool equalised) {
+        DecoderPtr d = CreateDecoder();
+        EXPECT_EQ(SetSimdPath(*d, path), 1);
+        if (equalised) SetEqualizer(*d, bands);
+        const SynthFunction synth = pick(*d);
+        std::vector<float> in = samples;
+        const size_t bytes = size_t(kSlots) * 32 * size_t(channels) * 2;
+        std::vector<uint8_t> out(bytes + 64, 0xA5);
+        if (layer3) {
+            for (int g = 0; g < kSlots / 18; ++g)
+                for (int c = 0; c < channels; ++c)
+                    synth(*d, in.data() + 576 * (2 * g + c) % in.size(),
+                          out.data() + size_t(g) * 18 * 32 * size_t(channels) * 2, c);
+        } else {
+            synth(*d, in.data(), out.data(), kSlots);
+        }
+        EXPECT_EQ(std::count(out.begin() + std::ptrdiff_t(bytes), out.end(), 0xA5), 64);
+        return out;
+    };
+    struct Routine {
+        const char* name;
+        SynthFunction (*pick)(const Decoder&);
+        bool layer3;
+        int channels;
+    };
+    const Routine routines[] = {
+        {"layer I/II mono", [](const Decoder& d) { return SelectLayer12Synth(d, 1); }, false, 1},
+        {"layer I/II stereo", [](const Decoder& d) { return SelectLayer12Synth(d, 2); }, false, 2},
+        {"layer III mono", [](const Decoder& d) { return SelectLayer3Synth(d, 1); }, true, 1},
+        {"layer III stereo", [](const Decoder& d) { return SelectLayer3Synth(d, 2); }, true, 2},
+    };
+    int compared = 0;
+    for (const SimdPath path : {SimdPath::kSse2, SimdPath::kAvx2}) {
+        if (!SimdPathAvailable(path)) continue;
+        for (const Routine& r : routines) {
+            for (const bool equalised : {false, true}) {
+                SCOPED_TRACE(std::string(SimdPathName(path)) + ", " + r.name +
+                             (equalised ? ", equalised" : ""));
+                const std::vector<uint8_t> plain =
+                    run(SimdPath::kGeneric, r.pick, r.layer3, r.channels, equalised);
+                const std::vector<uint8_t> vector =
+                    run(path, r.pick, r.layer3, r.channels, equalised);
+                EXPECT_TRUE(plain == vector);
+                ++compared;
+            }
+        }
+    }
+#if defined(__x86_64__)
+    EXPECT_GT(compared, 0);  // SSE2 is always there
+#endif
+}
+
 TEST(Synthesis, PcmConversion) {
     struct Case16 {
         float sum;

@@ -13,6 +13,14 @@
 
 namespace zirvak::test {
 
+std::string DecoderPathProblem() {
+    const mpeg::SimdPath path = mpeg::DefaultSimdPath();
+    std::printf("decoder path: %s\n", mpeg::SimdPathName(path));
+    const char* asked = std::getenv("ZIRVAK_DECODER_PATH");
+    if (asked == nullptr || std::string(asked) == mpeg::SimdPathName(path)) return {};
+    return std::string("this machine has no ") + asked + " path";
+}
+
 DecodedStream DecodeBytes(std::span<const uint8_t> file, const mpeg::DecoderOptions& options) {
     DecodedStream out;
     mpeg::DecoderPtr decoder = mpeg::CreateDecoder();

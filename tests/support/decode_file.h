@@ -20,6 +20,15 @@ struct DecodedStream {
     std::vector<uint8_t> pcm;   // one slot of outputBytesPerFrame per frame walked
 };
 
+// Why this run cannot test the decoder path ZIRVAK_DECODER_PATH asks for (the machine lacks
+// it), or empty; prints the path new decoders take.
+std::string DecoderPathProblem();
+#define ZIRVAK_REQUIRE_DECODER_PATH()                                                           \
+    do {                                                                                        \
+        if (const std::string problem = ::zirvak::test::DecoderPathProblem(); !problem.empty()) \
+            GTEST_SKIP() << problem;                                                            \
+    } while (0)
+
 DecodedStream DecodeBytes(std::span<const uint8_t> file, const mpeg::DecoderOptions& options = {});
 DecodedStream DecodeFile(const std::string& path, const mpeg::DecoderOptions& options = {});
 

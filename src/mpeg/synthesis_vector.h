@@ -1,0 +1,175 @@
+// The full-rate, 16-bit polyphase synthesis on vectors of W floats, written once over the
+// operations of a vector type `S` (four lanes for SSE2, eight for AVX2). Every lane does the
+// same IEEE operations in the same order as the plain routine, so each path gives exactly the
+// plain path's samples. Private to src/mpeg; see synthesis_parts.h on why it has internal
+// linkage.
+#pragma once
+
+#include <emmintrin.h>
+
+#include <cstring>
+
+#include "synthesis.h"
+#include "synthesis_parts.h"
+
+namespace mpeg {
+namespace {
+
+constexpr int32_t kFullN = 32;              // values per slot
+constexpr int32_t kFullRing = 16 * kFullN;  // R: values a ring holds
+constexpr int32_t kFullHalf = kFullN / 2;   // H
+constexpr int32_t kFullStep = 2 * kFullN;   // T: ring distance between window taps
+constexpr int32_t kFullMask = kFullRing - 1;
+
+// The window over the ring at position p: outputs 0..15 in sums[0..15], the middle one in
+// sums[16], outputs 17..31 in sums[17..31] (sums[32] is scratch: the sixteenth high lane).
+template <class S>
+void WindowFullRate(const float* ring, const float* reversed, int32_t p, float* sums) {
+    constexpr int32_t W = S::kWidth, K = kFullHalf / W;
+    const WindowLayout& w = LayoutFor<0>();
+    typename S::V low[K], high[K];
+    for (int32_t j = 0; j < K; ++j) low[j] = high[j] = S::Zero();
+    float middle = 0.0f;
+    for (int32_t m = 0; m < 8; ++m) {
+        // Runs that go down from an index of the ring go up from its mirror in the reversed one.
+        const int32_t fall = (p + 2 * kFullHalf + kFullStep * m) & kFullMask;
+        const float* rising = ring + ((p + kFullHalf + kFullStep * m) & kFullMask);
+        const float* falling = reversed + ((-(fall + kFullHalf + 1)) & kFullMask);
+        for (int32_t j = 0; j < K; ++j) {
+            low[j] = S::Add(low[j], S::Mul(S::Load(w.a[m] + j * W), S::Load(rising + j * W)));
+            low[j] = S::Sub(low[j], S::Mul(S::Load(w.b[m] + j * W), S::Load(falling + j * W)));
+        }
+        const int32_t centre = (p + kFullN + kFullStep * m) & kFullMask;
+        middle = middle + w.middle[m] * ring[centre];
+        const float* below = reversed + ((-centre) & kFullMask);
+        const float* above = ring + centre + 1;
+        for (int32_t j = 0; j < K; ++j) {
+            high[j] = S::Add(high[j], S::Mul(S::Load(w.c[m] + j * W), S::Load(below + j * W)));
+            high[j] = S::Add(high[j], S::Mul(S::Load(w.d[m] + j * W), S::Load(above + j * W)));
+        }
+    }
+    for (int32_t j = 0; j < K; ++j) S::Store(sums + j * W, low[j]);
+    for (int32_t j = 0; j < K; ++j) S::Store(sums + kFullHalf + 1 + j * W, high[j]);
+    sums[kFullHalf] = middle;
+}
+
+// One slot of one channel: the DCT into the ring and, reversed, into its mirror; the window.
+template <class S>
+void SynthSlot(const float* x, float* ring, float* reversed, int32_t position, float* sums) {
+    constexpr int32_t W = S::kWidth;
+    float* values = ring + position;
+    FastDct32(x, values);
+    std::memcpy(values + kFullRing, values, sizeof(float) * kFullN);
+    float* mirror = reversed + kFullRing - kFullN - position;
+    for (int32_t j = 0; j < kFullN / W; ++j) {
+        const typename S::V v = S::Reverse(S::Load(values + kFullN - (j + 1) * W));
+        S::Store(mirror + j * W, v);
+        S::Store(mirror + kFullRing + j * W, v);
+    }
+    WindowFullRate<S>(ring, reversed, position, sums);
+}
+
+int32_t NextFullRatePosition(int32_t position) {
+    return (position - kFullN) & kFullMask;
+}
+
+// Four window sums as 16-bit samples in 32-bit lanes: negated (the stored window holds -D),
+// NaN made 0, clipped, truncated toward zero, as ToPcm16 does.
+__m128i Pcm16x4(const float* sums) {
+    __m128 v = _mm_sub_ps(_mm_setzero_ps(), _mm_loadu_ps(sums));
+    v = _mm_and_ps(v, _mm_cmpeq_ps(v, v));
+    v = _mm_max_ps(v, _mm_set1_ps(-32768.0f));
+    v = _mm_min_ps(v, _mm_set1_ps(32767.0f));
+    return _mm_cvttps_epi32(v);
+}
+
+__m128i Pcm16x8(const float* sums) {
+    return _mm_packs_epi32(Pcm16x4(sums), Pcm16x4(sums + 4));
+}
+
+void StoreMono(const float* sums, uint8_t* out) {
+    for (int32_t k = 0; k < kFullN; k += 8)
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * k), Pcm16x8(sums + k));
+}
+
+void StoreStereo(const float* left, const float* right, uint8_t* out) {
+    for (int32_t k = 0; k < kFullN; k += 8) {
+        const __m128i l = Pcm16x8(left + k), r = Pcm16x8(right + k);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * k), _mm_unpacklo_epi16(l, r));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * k + 16), _mm_unpackhi_epi16(l, r));
+    }
+}
+
+// One channel's samples into its half of each stereo pair, the other half kept.
+void StoreStereoChannel(const float* sums, uint8_t* out, int32_t channel) {
+    const __m128i keep = _mm_set1_epi32(channel == 0 ? int32_t(0xFFFF0000) : 0x0000FFFF);
+    for (int32_t k = 0; k < kFullN; k += 4) {
+        __m128i pcm = _mm_and_si128(Pcm16x4(sums + k), _mm_set1_epi32(0xFFFF));
+        if (channel != 0) pcm = _mm_slli_epi32(pcm, 16);
+        __m128i* pairs = reinterpret_cast<__m128i*>(out + 4 * k);
+        _mm_storeu_si128(pairs, _mm_or_si128(_mm_and_si128(_mm_loadu_si128(pairs), keep), pcm));
+    }
+}
+
+// sums holds 32 outputs and room for the window's scratch lane.
+constexpr int32_t kSumsRoom = kFullN + 8;
+
+template <class S>
+int32_t VectorLayer12Mono(Decoder& d, float* samples, uint8_t* out, int32_t slots) {
+    for (int32_t s = 0; s < slots; ++s, samples += 64, out += 2 * kFullN) {
+        float x[kFullN];
+        alignas(32) float sums[kSumsRoom];
+        LoadSubbands<kFullN, Input::Contiguous, true>(d, samples, x);
+        SynthSlot<S>(x, d.synthHistory[0], d.synthHistoryReversed[0], d.synthPosition, sums);
+        StoreMono(sums, out);
+        d.synthPosition = NextFullRatePosition(d.synthPosition);
+    }
+    return 1;
+}
+
+template <class S>
+int32_t VectorLayer12Stereo(Decoder& d, float* samples, uint8_t* out, int32_t slots) {
+    for (int32_t s = 0; s < slots; ++s, samples += 64, out += 4 * kFullN) {
+        float x[kFullN];
+        alignas(32) float left[kSumsRoom];
+        alignas(32) float right[kSumsRoom];
+        LoadSubbands<kFullN, Input::Left, true>(d, samples, x);
+        SynthSlot<S>(x, d.synthHistory[0], d.synthHistoryReversed[0], d.synthPosition, left);
+        LoadSubbands<kFullN, Input::Right, true>(d, samples, x);
+        SynthSlot<S>(x, d.synthHistory[1], d.synthHistoryReversed[1], d.synthPosition, right);
+        StoreStereo(left, right, out);
+        d.synthPosition = NextFullRatePosition(d.synthPosition);
+    }
+    return 1;
+}
+
+// Layer III: 18 slots of one channel; the stereo form writes that channel's half of each pair.
+template <class S, bool Stereo>
+int32_t VectorLayer3(Decoder& d, float* samples, uint8_t* out, int32_t channel) {
+    const int32_t c = Stereo ? channel : 0;
+    int32_t& position = c == 0 ? d.synthPosition : d.synthPositionRight;
+    constexpr int32_t kSlotBytes = (Stereo ? 4 : 2) * kFullN;
+    for (int32_t s = 0; s < 18; ++s, samples += 32, out += kSlotBytes) {
+        float x[kFullN];
+        alignas(32) float sums[kSumsRoom];
+        LoadSubbands<kFullN, Input::Contiguous, true>(d, samples, x);
+        SynthSlot<S>(x, d.synthHistory[c], d.synthHistoryReversed[c], position, sums);
+        if constexpr (Stereo)
+            StoreStereoChannel(sums, out, c);
+        else
+            StoreMono(sums, out);
+        position = NextFullRatePosition(position);
+    }
+    return 1;
+}
+
+template <class S>
+constexpr VectorSynthesis kVectorSynthesis = {
+    VectorLayer12Mono<S>,
+    VectorLayer12Stereo<S>,
+    VectorLayer3<S, false>,
+    VectorLayer3<S, true>,
+};
+
+}  // namespace
+}  // namespace mpeg

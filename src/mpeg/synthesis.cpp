@@ -198,10 +198,6 @@ void FastDct(const float* x, float* y, int32_t n) {
     if (n == 8) Dct<8>(padded, y);
 }
 
-void FastDct32(const float* x, float* y) {
-    Dct<32>(x, y);
-}
-
 uint8_t ToPcm8(int32_t pcm16) {
     return uint8_t(((pcm16 >> 8) & 0xFF) ^ 0x80);
 }

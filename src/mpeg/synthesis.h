@@ -37,9 +37,6 @@ const VectorSynthesis* VectorSynthesisOf(const Decoder& d);
 // Unscaled DCT-II of n = 32, 16 or 8 values: y[k] = sum x[i]·cos((2i+1)·k·pi/(2n)). The
 // 16-point form ignores x[15].
 void FastDct(const float* x, float* y, int32_t n);
-// The 32-point form, as the vector paths call it: compiled for any x86-64, where the compiler's
-// own vectors do better than AVX2's on its short, shuffled stages.
-void FastDct32(const float* x, float* y);
 
 // Converts one output value to 16 bits: clipped to -32768..32767, then truncated toward zero.
 // Written without branches so conversion loops vectorise; a NaN (which no valid stream

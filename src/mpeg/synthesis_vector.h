@@ -6,6 +6,7 @@
 #pragma once
 
 #include <emmintrin.h>
+#include <xmmintrin.h>
 
 #include <cstring>
 
@@ -14,6 +15,22 @@
 
 namespace mpeg {
 namespace {
+
+// The operations on SSE's four-lane vectors: the SSE2 path's, and the DCT's on every path (its
+// stages are short, and wider vectors need more shuffling than they save). Each file that
+// includes this compiles it with its own instruction set.
+struct FourLanes {
+    using V = __m128;
+    using Dct = FourLanes;
+    static constexpr int32_t kWidth = 4;
+    static V Zero() { return _mm_setzero_ps(); }
+    static V Load(const float* p) { return _mm_loadu_ps(p); }
+    static void Store(float* p, V v) { _mm_storeu_ps(p, v); }
+    static V Add(V a, V b) { return _mm_add_ps(a, b); }
+    static V Sub(V a, V b) { return _mm_sub_ps(a, b); }
+    static V Mul(V a, V b) { return _mm_mul_ps(a, b); }
+    static V Reverse(V v) { return _mm_shuffle_ps(v, v, _MM_SHUFFLE(0, 1, 2, 3)); }
+};
 
 constexpr int32_t kFullN = 32;              // values per slot
 constexpr int32_t kFullRing = 16 * kFullN;  // R: values a ring holds
@@ -53,12 +70,106 @@ void WindowFullRate(const float* ring, const float* reversed, int32_t p, float* 
     sums[kFullHalf] = middle;
 }
 
+// The 32-point DCT of Dct<32> on vectors, every value from the same operations in the same
+// order. The first two stages run on contiguous values. The stages after them work within
+// blocks of eight, so the four blocks go side by side, one per lane of a four-lane vector
+// (after a transpose): every step is then the same for all of them. The last two stages
+// interleave contiguous values again.
+template <class S>
+void VectorDct32(const float* x, float* y) {
+    constexpr int32_t W = S::kWidth;
+    const float* c = Constants().dctCoefficients;
+    alignas(32) float a[36];
+    alignas(32) float b[36];
+    const float* c0 = c + kDctSection[0];
+    for (int32_t q = 0; q < 16; q += W) {
+        const typename S::V lo = S::Load(x + q), hi = S::Reverse(S::Load(x + 32 - q - W));
+        S::Store(a + q, S::Add(lo, hi));
+        S::Store(a + 16 + q, S::Mul(S::Sub(lo, hi), S::Load(c0 + q)));
+    }
+    const float* c1 = c + kDctSection[1];
+    for (int32_t block = 0; block < 32; block += 16) {
+        for (int32_t j = 0; j < 8; j += W) {
+            const typename S::V lo = S::Load(a + block + j);
+            const typename S::V hi = S::Reverse(S::Load(a + block + 16 - j - W));
+            S::Store(b + block + j, S::Add(lo, hi));
+            S::Store(b + block + 8 + j, S::Mul(S::Sub(lo, hi), S::Load(c1 + j)));
+        }
+    }
+    // v[j]: element j of each block of eight.
+    __m128 v[8];
+    for (int32_t half = 0; half < 8; half += 4) {
+        __m128 r0 = _mm_loadu_ps(b + half), r1 = _mm_loadu_ps(b + 8 + half);
+        __m128 r2 = _mm_loadu_ps(b + 16 + half), r3 = _mm_loadu_ps(b + 24 + half);
+        _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
+        v[half] = r0, v[half + 1] = r1, v[half + 2] = r2, v[half + 3] = r3;
+    }
+    const float* c2 = c + kDctSection[2];
+    __m128 t[8];
+    for (int32_t j = 0; j < 4; ++j) {
+        t[j] = _mm_add_ps(v[j], v[7 - j]);
+        t[4 + j] = _mm_mul_ps(_mm_sub_ps(v[j], v[7 - j]), _mm_set1_ps(c2[j]));
+    }
+    const float* c3 = c + kDctSection[3];
+    for (int32_t s = 0; s < 8; s += 4) {
+        for (int32_t j = 0; j < 2; ++j) {
+            v[s + j] = _mm_add_ps(t[s + j], t[s + 3 - j]);
+            v[s + 2 + j] = _mm_mul_ps(_mm_sub_ps(t[s + j], t[s + 3 - j]), _mm_set1_ps(c3[j]));
+        }
+    }
+    const __m128 c4 = _mm_set1_ps(c[kDctSection[4]]);
+    for (int32_t s = 0; s < 8; s += 2) {
+        t[s] = _mm_add_ps(v[s], v[s + 1]);
+        t[s + 1] = _mm_mul_ps(_mm_sub_ps(v[s], v[s + 1]), c4);
+    }
+    for (int32_t s = 0; s < 8; s += 4) {  // recombining pairs into fours
+        v[s] = t[s];
+        v[s + 2] = t[s + 1];
+        v[s + 1] = _mm_add_ps(t[s + 2], t[s + 3]);
+        v[s + 3] = t[s + 3];
+    }
+    for (int32_t j = 0; j < 4; ++j) t[2 * j] = v[j];  // fours into eights
+    for (int32_t j = 0; j < 3; ++j) t[2 * j + 1] = _mm_add_ps(v[4 + j], v[5 + j]);
+    t[7] = v[7];
+    for (int32_t half = 0; half < 8; half += 4) {
+        __m128 r0 = t[half], r1 = t[half + 1], r2 = t[half + 2], r3 = t[half + 3];
+        _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
+        _mm_storeu_ps(a + half, r0);
+        _mm_storeu_ps(a + 8 + half, r1);
+        _mm_storeu_ps(a + 16 + half, r2);
+        _mm_storeu_ps(a + 24 + half, r3);
+    }
+    // Eights into sixteens, then into the 32 outputs: the even outputs are the first half as
+    // it is, the odd ones sums of neighbours in the second half, the last odd one its last
+    // value alone (taken whole, not summed with anything).
+    const __m128 last = _mm_castsi128_ps(_mm_setr_epi32(0, 0, 0, -1));
+    const auto recombine = [&last](const float* in, float* out, int32_t size) {
+        const int32_t half = size / 2;
+        for (int32_t j = 0; j < half; j += 4) {
+            const __m128 evens = _mm_loadu_ps(in + j);
+            __m128 odds = _mm_add_ps(_mm_loadu_ps(in + half + j), _mm_loadu_ps(in + half + j + 1));
+            if (j + 4 == half) {
+                odds = _mm_or_ps(_mm_andnot_ps(last, odds),
+                                 _mm_and_ps(last, _mm_loadu_ps(in + half + j)));
+            }
+            _mm_storeu_ps(out + 2 * j, _mm_unpacklo_ps(evens, odds));
+            _mm_storeu_ps(out + 2 * j + 4, _mm_unpackhi_ps(evens, odds));
+        }
+    };
+    a[32] = 0.0f;  // read past the last block's end, never used
+    recombine(a, b, 16);
+    recombine(a + 16, b + 16, 16);
+    b[32] = 0.0f;
+    recombine(b, y, 32);
+}
+
 // One slot of one channel: the DCT into the ring and, reversed, into its mirror; the window.
+// S::Dct names the vector type the DCT runs on.
 template <class S>
 void SynthSlot(const float* x, float* ring, float* reversed, int32_t position, float* sums) {
     constexpr int32_t W = S::kWidth;
     float* values = ring + position;
-    FastDct32(x, values);
+    VectorDct32<typename S::Dct>(x, values);
     std::memcpy(values + kFullRing, values, sizeof(float) * kFullN);
     float* mirror = reversed + kFullRing - kFullN - position;
     for (int32_t j = 0; j < kFullN / W; ++j) {

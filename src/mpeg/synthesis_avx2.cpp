@@ -10,7 +10,6 @@ namespace {
 
 struct Avx2 {
     using V = __m256;
-    using Dct = FourLanes;
     static constexpr int32_t kWidth = 8;
     static V Zero() { return _mm256_setzero_ps(); }
     static V Load(const float* p) { return _mm256_loadu_ps(p); }

@@ -16,12 +16,10 @@
 namespace mpeg {
 namespace {
 
-// The operations on SSE's four-lane vectors: the SSE2 path's, and the DCT's on every path (its
-// stages are short, and wider vectors need more shuffling than they save). Each file that
-// includes this compiles it with its own instruction set.
+// The operations on SSE's four-lane vectors, the SSE2 path's. Each file that includes this
+// compiles it with its own instruction set.
 struct FourLanes {
     using V = __m128;
-    using Dct = FourLanes;
     static constexpr int32_t kWidth = 4;
     static V Zero() { return _mm_setzero_ps(); }
     static V Load(const float* p) { return _mm_loadu_ps(p); }
@@ -70,39 +68,55 @@ void WindowFullRate(const float* ring, const float* reversed, int32_t p, float* 
     sums[kFullHalf] = middle;
 }
 
-// The 32-point DCT of Dct<32> on vectors, every value from the same operations in the same
-// order. The first two stages run on contiguous values. The stages after them work within
-// blocks of eight, so the four blocks go side by side, one per lane of a four-lane vector
-// (after a transpose): every step is then the same for all of them. The last two stages
-// interleave contiguous values again.
-template <class S>
-void VectorDct32(const float* x, float* y) {
-    constexpr int32_t W = S::kWidth;
-    const float* c = Constants().dctCoefficients;
-    alignas(32) float a[36];
-    alignas(32) float b[36];
-    const float* c0 = c + kDctSection[0];
-    for (int32_t q = 0; q < 16; q += W) {
-        const typename S::V lo = S::Load(x + q), hi = S::Reverse(S::Load(x + 32 - q - W));
-        S::Store(a + q, S::Add(lo, hi));
-        S::Store(a + 16 + q, S::Mul(S::Sub(lo, hi), S::Load(c0 + q)));
+// (u1, u2, u3, next0): the values one place on.
+inline __m128 OnePlaceOn(__m128 u, __m128 next) {
+    const __m128 t = _mm_shuffle_ps(u, next, _MM_SHUFFLE(0, 0, 3, 3));  // u3 u3 n0 n0
+    return _mm_shuffle_ps(u, t, _MM_SHUFFLE(2, 0, 2, 1));
+}
+
+// Sums of neighbours in the second half of a block of `Regs` registers, the last value alone
+// (taken whole, not summed with anything), interleaved with the first half's values.
+template <int32_t Regs>
+void Recombine(const __m128* in, __m128* out) {
+    constexpr int32_t kHalf = Regs / 2;
+    const __m128 last = _mm_castsi128_ps(_mm_setr_epi32(0, 0, 0, -1));
+    for (int32_t k = 0; k < kHalf; ++k) {
+        const __m128 u = in[kHalf + k];
+        __m128 odds = _mm_add_ps(u, OnePlaceOn(u, k + 1 < kHalf ? in[kHalf + k + 1] : u));
+        if (k + 1 == kHalf) odds = _mm_or_ps(_mm_andnot_ps(last, odds), _mm_and_ps(last, u));
+        out[2 * k] = _mm_unpacklo_ps(in[k], odds);
+        out[2 * k + 1] = _mm_unpackhi_ps(in[k], odds);
     }
-    const float* c1 = c + kDctSection[1];
-    for (int32_t block = 0; block < 32; block += 16) {
-        for (int32_t j = 0; j < 8; j += W) {
-            const typename S::V lo = S::Load(a + block + j);
-            const typename S::V hi = S::Reverse(S::Load(a + block + 16 - j - W));
-            S::Store(b + block + j, S::Add(lo, hi));
-            S::Store(b + block + 8 + j, S::Mul(S::Sub(lo, hi), S::Load(c1 + j)));
+}
+
+// The 32-point DCT of Dct<32> on four-lane vectors, every value from the same operations in
+// the same order, the 32 values held in eight registers throughout. The first two stages run
+// on contiguous values. The stages after them work within blocks of eight, so the four blocks
+// go side by side, one per lane (after a transpose): every step is then the same for all of
+// them. The last two stages interleave contiguous values again.
+inline void VectorDct32(const float* x, float* y) {
+    const float* c = Constants().dctCoefficients;
+    const auto reverse = [](__m128 v) { return _mm_shuffle_ps(v, v, _MM_SHUFFLE(0, 1, 2, 3)); };
+    __m128 a[8], b[8];
+    for (int32_t k = 0; k < 4; ++k) {
+        const __m128 lo = _mm_loadu_ps(x + 4 * k), hi = reverse(_mm_loadu_ps(x + 28 - 4 * k));
+        a[k] = _mm_add_ps(lo, hi);
+        a[4 + k] = _mm_mul_ps(_mm_sub_ps(lo, hi), _mm_loadu_ps(c + kDctSection[0] + 4 * k));
+    }
+    for (int32_t block = 0; block < 8; block += 4) {
+        for (int32_t k = 0; k < 2; ++k) {
+            const __m128 lo = a[block + k], hi = reverse(a[block + 3 - k]);
+            b[block + k] = _mm_add_ps(lo, hi);
+            b[block + 2 + k] =
+                _mm_mul_ps(_mm_sub_ps(lo, hi), _mm_loadu_ps(c + kDctSection[1] + 4 * k));
         }
     }
-    // v[j]: element j of each block of eight.
+    // v[j]: element j of each block of eight (b[2 * block] and b[2 * block + 1]).
     __m128 v[8];
-    for (int32_t half = 0; half < 8; half += 4) {
-        __m128 r0 = _mm_loadu_ps(b + half), r1 = _mm_loadu_ps(b + 8 + half);
-        __m128 r2 = _mm_loadu_ps(b + 16 + half), r3 = _mm_loadu_ps(b + 24 + half);
+    for (int32_t half = 0; half < 2; ++half) {
+        __m128 r0 = b[half], r1 = b[2 + half], r2 = b[4 + half], r3 = b[6 + half];
         _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
-        v[half] = r0, v[half + 1] = r1, v[half + 2] = r2, v[half + 3] = r3;
+        v[4 * half] = r0, v[4 * half + 1] = r1, v[4 * half + 2] = r2, v[4 * half + 3] = r3;
     }
     const float* c2 = c + kDctSection[2];
     __m128 t[8];
@@ -122,7 +136,7 @@ void VectorDct32(const float* x, float* y) {
         t[s] = _mm_add_ps(v[s], v[s + 1]);
         t[s + 1] = _mm_mul_ps(_mm_sub_ps(v[s], v[s + 1]), c4);
     }
-    for (int32_t s = 0; s < 8; s += 4) {  // recombining pairs into fours
+    for (int32_t s = 0; s < 8; s += 4) {  // pairs into fours
         v[s] = t[s];
         v[s + 2] = t[s + 1];
         v[s + 1] = _mm_add_ps(t[s + 2], t[s + 3]);
@@ -131,45 +145,23 @@ void VectorDct32(const float* x, float* y) {
     for (int32_t j = 0; j < 4; ++j) t[2 * j] = v[j];  // fours into eights
     for (int32_t j = 0; j < 3; ++j) t[2 * j + 1] = _mm_add_ps(v[4 + j], v[5 + j]);
     t[7] = v[7];
-    for (int32_t half = 0; half < 8; half += 4) {
-        __m128 r0 = t[half], r1 = t[half + 1], r2 = t[half + 2], r3 = t[half + 3];
+    for (int32_t half = 0; half < 2; ++half) {  // back to contiguous blocks of eight
+        __m128 r0 = t[4 * half], r1 = t[4 * half + 1], r2 = t[4 * half + 2], r3 = t[4 * half + 3];
         _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
-        _mm_storeu_ps(a + half, r0);
-        _mm_storeu_ps(a + 8 + half, r1);
-        _mm_storeu_ps(a + 16 + half, r2);
-        _mm_storeu_ps(a + 24 + half, r3);
+        a[half] = r0, a[2 + half] = r1, a[4 + half] = r2, a[6 + half] = r3;
     }
-    // Eights into sixteens, then into the 32 outputs: the even outputs are the first half as
-    // it is, the odd ones sums of neighbours in the second half, the last odd one its last
-    // value alone (taken whole, not summed with anything).
-    const __m128 last = _mm_castsi128_ps(_mm_setr_epi32(0, 0, 0, -1));
-    const auto recombine = [&last](const float* in, float* out, int32_t size) {
-        const int32_t half = size / 2;
-        for (int32_t j = 0; j < half; j += 4) {
-            const __m128 evens = _mm_loadu_ps(in + j);
-            __m128 odds = _mm_add_ps(_mm_loadu_ps(in + half + j), _mm_loadu_ps(in + half + j + 1));
-            if (j + 4 == half) {
-                odds = _mm_or_ps(_mm_andnot_ps(last, odds),
-                                 _mm_and_ps(last, _mm_loadu_ps(in + half + j)));
-            }
-            _mm_storeu_ps(out + 2 * j, _mm_unpacklo_ps(evens, odds));
-            _mm_storeu_ps(out + 2 * j + 4, _mm_unpackhi_ps(evens, odds));
-        }
-    };
-    a[32] = 0.0f;  // read past the last block's end, never used
-    recombine(a, b, 16);
-    recombine(a + 16, b + 16, 16);
-    b[32] = 0.0f;
-    recombine(b, y, 32);
+    Recombine<4>(a, b);  // eights into sixteens
+    Recombine<4>(a + 4, b + 4);
+    Recombine<8>(b, a);  // sixteens into the 32 outputs
+    for (int32_t k = 0; k < 8; ++k) _mm_storeu_ps(y + 4 * k, a[k]);
 }
 
 // One slot of one channel: the DCT into the ring and, reversed, into its mirror; the window.
-// S::Dct names the vector type the DCT runs on.
 template <class S>
 void SynthSlot(const float* x, float* ring, float* reversed, int32_t position, float* sums) {
     constexpr int32_t W = S::kWidth;
     float* values = ring + position;
-    VectorDct32<typename S::Dct>(x, values);
+    VectorDct32(x, values);
     std::memcpy(values + kFullRing, values, sizeof(float) * kFullN);
     float* mirror = reversed + kFullRing - kFullN - position;
     for (int32_t j = 0; j < kFullN / W; ++j) {

@@ -97,21 +97,48 @@ DecoderPtr CreateDecoder();
 // Resets the options to their defaults and makes sure the constant tables exist.
 void InitDecoderTables(Decoder& decoder);
 
+// Reads the four header bytes at `bytes` into `header` (every field, also on refusal). Refuses
+// with kErrorNoSync when they do not start with a frame sync (0xFF, then 0xF or 0xE), and with
+// kErrorInvalidHeader for a reserved rate, bit-rate index 0 or 15, or layer bits 0.
 int32_t ParseHeader(Decoder& decoder, const uint8_t* bytes, FrameHeader& header);
+// Reads the frame at `frame` (`available` bytes, at least 156) into `info`: its header, what
+// the options make of it (output channels, bits, rate, bytes per frame) and a Xing or VBRI
+// header's counts. With `publish` 1 it also publishes the frame's rate and output size for
+// DecodeFrame. Refuses with kErrorTooFewBytes below 156 bytes, or as ParseHeader does, or with
+// kErrorInvalidHeader for a Xing header without frame or byte counts.
 int32_t ParseFrameInfo(Decoder& decoder, const uint8_t* frame, int32_t available, StreamInfo& info,
                        int32_t publish);
+// Sets the decoder up for the stream `frame` starts: publishes its rate, clears the synthesis
+// and the layer's state, chooses the layer's decoder and the synthesis of the decoder's path.
+// Refuses as ParseFrameInfo does, and with kErrorUnsupported for options out of range or a
+// stream its layer cannot decode.
 int32_t SetUpStream(Decoder& decoder, const uint8_t* frame, int32_t available);
+// Decodes the frame at job.input into job.output. Reads job.inputLength bytes at most (a copy
+// is padded when the frame ends too near the end of the input); on success sets inputLength to
+// the frame's length and outputLength to the bytes written (the stream's output size). Refuses
+// with kErrorTooFewBytes when the frame or the output room is short, kErrorUnsupported before
+// a stream is set up, and kErrorInvalidHeader for a frame of another layer (or another granule
+// count); a frame the layer decoder cannot use still returns 1 and writes silence or nothing.
 int32_t DecodeFrame(Decoder& decoder, FrameJob& job);
 
+// Copies the decoder's options into `options` and returns it.
 DecoderOptions& GetDecoderOptions(const Decoder& decoder, DecoderOptions& options);
+// Takes new options: ParseFrameInfo reports by them at once, decoding follows them from the
+// next SetUpStream (which refuses them when out of range).
 int32_t SetDecoderOptions(Decoder& decoder, const DecoderOptions& options);
 // Ten band gains in tenths of a decibel, or null to switch the equaliser off.
 int32_t SetEqualizer(Decoder& decoder, const int32_t* bands);
+// The reason for the last refusal (a DecoderErrorCode).
 int32_t LastDecoderError(const Decoder& decoder);
+// The first frame sync in bytes[0, length - 3) into `offset`; kErrorTooFewBytes when none.
 int32_t FindSync(Decoder& decoder, const uint8_t* bytes, int32_t length, int32_t& offset);
+// Makes DecodeFrame write nothing until a layer decoder is chosen again.
 void DisableDecoding(Decoder& decoder);
+// Chooses the decoder of `header`'s layer (emptying the Layer III reservoir) without setting
+// the stream up again; a layer outside 1..3 changes nothing.
 void SelectLayerDecoder(Decoder& decoder, const FrameHeader& header);
 
+// The big-endian 32-bit number at `p`.
 inline uint32_t ReadU32BE(const uint8_t* p) {
     return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
 }

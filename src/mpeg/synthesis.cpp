@@ -216,21 +216,16 @@ int32_t SelectionIndex(const Decoder& d, int32_t column) {
 }
 }  // namespace
 
-const VectorSynthesis* VectorSynthesisOf(const Decoder& d) {
+namespace {
+// The routines of the decoder's path where it has them: full rate with 16-bit output.
+const VectorSynthesis* VectorSynthesisFor(const Decoder& d) {
+    if (d.options.downSamplingShift != 0 || (d.options.outputFlags & kOutputFlag8Bit) != 0)
+        return nullptr;
 #if defined(__x86_64__)
     if (d.simdPath == SimdPath::kAvx2) return &kAvx2Synthesis;
     if (d.simdPath == SimdPath::kSse2) return &kSse2Synthesis;
 #endif
-    (void)d;
     return nullptr;
-}
-
-namespace {
-// The vector paths cover full rate with 16-bit output.
-const VectorSynthesis* VectorSynthesisFor(const Decoder& d) {
-    if (d.options.downSamplingShift != 0 || (d.options.outputFlags & kOutputFlag8Bit) != 0)
-        return nullptr;
-    return VectorSynthesisOf(d);
 }
 }  // namespace
 

@@ -31,8 +31,6 @@ struct VectorSynthesis {
 extern const VectorSynthesis kSse2Synthesis;
 extern const VectorSynthesis kAvx2Synthesis;
 #endif
-// The routines of the decoder's path, or null for the plain path.
-const VectorSynthesis* VectorSynthesisOf(const Decoder& d);
 
 // Unscaled DCT-II of n = 32, 16 or 8 values: y[k] = sum x[i]·cos((2i+1)·k·pi/(2n)). The
 // 16-point form ignores x[15].

@@ -96,16 +96,16 @@ void Recombine(const __m128* in, __m128* out) {
 // them. The last two stages interleave contiguous values again.
 inline void VectorDct32(const float* x, float* y) {
     const float* c = Constants().dctCoefficients;
-    const auto reverse = [](__m128 v) { return _mm_shuffle_ps(v, v, _MM_SHUFFLE(0, 1, 2, 3)); };
     __m128 a[8], b[8];
     for (int32_t k = 0; k < 4; ++k) {
-        const __m128 lo = _mm_loadu_ps(x + 4 * k), hi = reverse(_mm_loadu_ps(x + 28 - 4 * k));
+        const __m128 lo = _mm_loadu_ps(x + 4 * k),
+                     hi = FourLanes::Reverse(_mm_loadu_ps(x + 28 - 4 * k));
         a[k] = _mm_add_ps(lo, hi);
         a[4 + k] = _mm_mul_ps(_mm_sub_ps(lo, hi), _mm_loadu_ps(c + kDctSection[0] + 4 * k));
     }
     for (int32_t block = 0; block < 8; block += 4) {
         for (int32_t k = 0; k < 2; ++k) {
-            const __m128 lo = a[block + k], hi = reverse(a[block + 3 - k]);
+            const __m128 lo = a[block + k], hi = FourLanes::Reverse(a[block + 3 - k]);
             b[block + k] = _mm_add_ps(lo, hi);
             b[block + 2 + k] =
                 _mm_mul_ps(_mm_sub_ps(lo, hi), _mm_loadu_ps(c + kDctSection[1] + 4 * k));

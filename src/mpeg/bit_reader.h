@@ -1,56 +1,67 @@
-// A big-endian bit cursor over a frame's bytes, built for 32-bit registers: bytes are loaded
-// whole and in batches (a refill stops once more than 24 bits are held), so the hot loops can
-// take several fields after one refill check.
+// A big-endian bit cursor over a frame's bytes, built for 64-bit registers: the unconsumed
+// bits sit at the top of one 64-bit cache, and a refill tops it up to 56..63 bits with a
+// single eight-byte load and no loop or branch, so the hot loops can take a whole Huffman pair
+// (code, linbits and signs, at most 47 bits) or several fields after one refill.
 //
-// The reader checks no bounds: a refill may load up to four bytes past the last bit used (and
-// fetch three more that it does not keep), and callers make sure that those bytes are
+// The reader checks no bounds: a refill reads the eight bytes at its load cursor, which may
+// lie up to seven bytes past the last bit it keeps, and callers make sure that those bytes are
 // readable (the frame front end pads short inputs; the Layer III reservoir keeps zeroed room
 // behind anything a frame can reach).
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 namespace mpeg {
 
 struct BitReader {
-    const uint8_t* loadCursor = nullptr;  // next byte to load into the accumulator
+    // Unconsumed bits, the next one highest. Below the validCount loaded bits the cache holds
+    // either zeros or the stream's following bits, so a refill may OR new bytes in.
+    uint64_t cache = 0;
+    const uint8_t* loadCursor = nullptr;  // the byte after the last one loaded
     const uint8_t* start = nullptr;       // where reading began
-    uint32_t accumulator = 0;             // loaded, unconsumed bits, right-aligned
-    const uint8_t* limit = nullptr;       // overrun limit, used only by bitsPastEnd
-    int32_t validCount = 0;               // valid bits in the accumulator, 0..32
+    int32_t validCount = 0;               // loaded, unconsumed bits, 0..63
+    int32_t endPosition = 0;              // bit position past which reading is overrun
 };
 
-inline uint32_t LowBitMask(int32_t count) {
-    return uint32_t((uint64_t{1} << count) - 1);
-}
-
 inline void bitsInit(BitReader& r, const uint8_t* p) {
+    r.cache = 0;
     r.loadCursor = p;
     r.start = p;
-    r.accumulator = 0;
     r.validCount = 0;
+    r.endPosition = 0;
 }
 
-// Loads whole bytes until more than 24 bits are held. The bytes are fetched with one 32-bit
-// read, of which only the needed ones are taken: the state afterwards is exactly that of
-// loading them one by one. The read may touch up to three bytes beyond the last one loaded,
-// within the read-ahead room every caller provides.
+inline uint64_t LoadBigEndian64(const uint8_t* p) {
+    uint64_t v;
+    std::memcpy(&v, p, sizeof v);
+    if constexpr (__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__) v = __builtin_bswap64(v);
+    return v;
+}
+
+// Loads whole bytes until 56 or more bits are held. The eight bytes at the load cursor are
+// fetched at once; those that do not fit whole are left for the next refill, which ORs in the
+// same bits again.
 inline void bitsRefill(BitReader& r) {
-    if (r.validCount > 24) return;
-    const int32_t bytes = (32 - r.validCount) >> 3;
-    const uint32_t next = (uint32_t{r.loadCursor[0]} << 24) | (uint32_t{r.loadCursor[1]} << 16) |
-                          (uint32_t{r.loadCursor[2]} << 8) | r.loadCursor[3];
-    const uint64_t merged = (uint64_t{r.accumulator} << (8 * bytes)) | (next >> (32 - 8 * bytes));
-    r.accumulator = uint32_t(merged);
-    r.loadCursor += bytes;
-    r.validCount += 8 * bytes;
+    r.cache |= LoadBigEndian64(r.loadCursor) >> r.validCount;
+    r.loadCursor += (63 - r.validCount) >> 3;
+    r.validCount |= 56;
 }
 
-// Takes n bits that are known to be loaded.
-inline uint32_t bitsTake(BitReader& r, int32_t n) {
+// The next n (0..32) loaded bits, not consumed.
+inline uint32_t bitsLook(const BitReader& r, int32_t n) {
+    return uint32_t((r.cache >> (63 - n)) >> 1);
+}
+
+inline void bitsDrop(BitReader& r, int32_t n) {
+    r.cache <<= n;
     r.validCount -= n;
-    const uint32_t value = r.accumulator >> r.validCount;
-    r.accumulator &= LowBitMask(r.validCount);
+}
+
+// Takes n (0..32) bits that are known to be loaded.
+inline uint32_t bitsTake(BitReader& r, int32_t n) {
+    const uint32_t value = bitsLook(r, n);
+    bitsDrop(r, n);
     return value;
 }
 
@@ -58,22 +69,12 @@ inline uint32_t bitsTake1(BitReader& r) {
     return bitsTake(r, 1);
 }
 
-inline uint32_t bitsLook(const BitReader& r, int32_t n) {
-    return r.accumulator >> (r.validCount - n);
-}
-
-inline void bitsDrop(BitReader& r, int32_t n) {
-    r.validCount -= n;
-    r.accumulator &= LowBitMask(r.validCount);
-}
-
 inline void bitsEnsure(BitReader& r, int32_t n) {
     if (r.validCount < n) bitsRefill(r);
 }
 
-// n = 0..25.
+// n = 0..32.
 inline uint32_t bitsGet(BitReader& r, int32_t n) {
-    if (n == 0) return 0;
     bitsEnsure(r, n);
     return bitsTake(r, n);
 }
@@ -86,8 +87,9 @@ inline void bitsSkip(BitReader& r, int32_t n) {
     }
     n -= r.validCount;
     r.loadCursor += n / 8;
-    r.accumulator = *r.loadCursor++;
-    r.validCount = 8;
+    r.cache = 0;
+    r.validCount = 0;
+    bitsRefill(r);
     bitsDrop(r, n % 8);
 }
 
@@ -99,20 +101,21 @@ inline uint32_t bitsGetAhead2(BitReader& r, int32_t n) {
 
 // The next n (at most 11) bits, not consumed.
 inline uint32_t bitsPeek(BitReader& r, int32_t n) {
-    if (r.validCount < 11) bitsRefill(r);
+    bitsEnsure(r, 11);
     return bitsLook(r, n);
-}
-
-inline void bitsSetEnd(BitReader& r, const uint8_t* p) {
-    r.limit = p;
-}
-
-inline bool bitsPastEnd(const BitReader& r) {
-    return r.limit < r.loadCursor;
 }
 
 inline int32_t bitsPosition(const BitReader& r) {
     return int32_t(r.loadCursor - r.start) * 8 - r.validCount;
+}
+
+// Reading is overrun once it has consumed bits past `position` (counted from where it began).
+inline void bitsSetEnd(BitReader& r, int32_t position) {
+    r.endPosition = position;
+}
+
+inline bool bitsPastEnd(const BitReader& r) {
+    return bitsPosition(r) > r.endPosition;
 }
 
 }  // namespace mpeg

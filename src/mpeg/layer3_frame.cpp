@@ -13,6 +13,10 @@ namespace {
 // within its 8192 bytes.
 constexpr int32_t kCompactAbove = 6692;
 
+// How far a channel's Huffman data may run past its end before the channel counts as corrupt
+// and is silenced.
+constexpr int32_t kHuffmanOverrunBits = 16;
+
 int32_t HeaderBytes(const FrameHeader& h) {
     return h.crcPresent ? 6 : 4;
 }
@@ -53,8 +57,10 @@ void DecodeChannel(Decoder& d, int32_t slot, int32_t channel) {
     bitsInit(r, res.buffer + start / 8);
     const int32_t alignBits = start % 8;
     bitsGet(r, alignBits);
-    // The limit lies 39 bits past the channel's data: a refill may load four bytes ahead.
-    bitsSetEnd(r, res.buffer + (res.bitCursor + 39) / 8);
+    // Huffman data that runs on past the channel's end is the next channel's, read as if it
+    // were this one's. A legal stream overruns only in its last count1 quadruple (at most 9
+    // bits, and that quadruple is dropped); a stream that overruns further is corrupt.
+    bitsSetEnd(r, alignBits + g.part2_3_length + kHuffmanOverrunBits);
 
     if (s.streamVersion == 1)
         ReadScaleFactorsMpeg1(d, slot, channel);

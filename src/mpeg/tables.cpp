@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "huffman_lookup.h"
+
 namespace mpeg {
 
 namespace {
@@ -181,6 +183,8 @@ const DecoderConstants& Constants() {
         BuildLayer1Tables(c);
         BuildLayer2Tables(c);
         BuildDecoderConstants(c);
+        // The Huffman decoding tables are derived now too, before any frame is decoded.
+        HuffmanLookupTables();
         return c;
     }();
     return constants;

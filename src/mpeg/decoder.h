@@ -22,6 +22,9 @@ using SynthFunction = int32_t (*)(Decoder& d, float* samples, uint8_t* out, int3
 // four bytes a refill loads ahead.
 inline constexpr int32_t kFrameReadPad = 512;
 
+// Floats a vector synthesis slot's window sums take: 32 outputs and scratch lanes.
+inline constexpr int32_t kPendingSumsRoom = 40;
+
 // Layer I and II state. Entries interleave subbands and channels: 2·sb + ch for two channels.
 struct LayerIIState {
     int32_t entryCount = 0;    // E: entries of the allocation list
@@ -66,6 +69,9 @@ struct Decoder {
     // The vector paths keep the same values in reverse order as well (value i of a ring at
     // R - 1 - i, also twice), so the window reads the runs it takes backwards as forward runs.
     alignas(64) float synthHistoryReversed[2][1024] = {};
+    // Layer III stereo on the vector paths: channel 0's window sums of a granule, 18 slots of
+    // 32 outputs and scratch room, stored as pairs once channel 1's are done.
+    alignas(32) float pendingLeftSums[18][kPendingSumsRoom] = {};
     int32_t synthPosition = 0;
     int32_t synthPositionRight = 0;
     int32_t equaliserOn = 0;

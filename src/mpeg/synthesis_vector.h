@@ -203,17 +203,6 @@ void StoreStereo(const float* left, const float* right, uint8_t* out) {
     }
 }
 
-// One channel's samples into its half of each stereo pair, the other half kept.
-void StoreStereoChannel(const float* sums, uint8_t* out, int32_t channel) {
-    const __m128i keep = _mm_set1_epi32(channel == 0 ? int32_t(0xFFFF0000) : 0x0000FFFF);
-    for (int32_t k = 0; k < kFullN; k += 4) {
-        __m128i pcm = _mm_and_si128(Pcm16x4(sums + k), _mm_set1_epi32(0xFFFF));
-        if (channel != 0) pcm = _mm_slli_epi32(pcm, 16);
-        __m128i* pairs = reinterpret_cast<__m128i*>(out + 4 * k);
-        _mm_storeu_si128(pairs, _mm_or_si128(_mm_and_si128(_mm_loadu_si128(pairs), keep), pcm));
-    }
-}
-
 // sums holds 32 outputs and room for the window's scratch lane.
 constexpr int32_t kSumsRoom = kFullN + 8;
 
@@ -246,21 +235,25 @@ int32_t VectorLayer12Stereo(Decoder& d, float* samples, uint8_t* out, int32_t sl
     return 1;
 }
 
-// Layer III: 18 slots of one channel; the stereo form writes that channel's half of each pair.
+// Layer III: 18 slots of one channel. The stereo form is called for channel 0 and then channel 1
+// of each granule: channel 0's window sums wait in the decoder, and channel 1's call stores
+// both as pairs.
 template <class S, bool Stereo>
 int32_t VectorLayer3(Decoder& d, float* samples, uint8_t* out, int32_t channel) {
+    static_assert(kSumsRoom <= kPendingSumsRoom);
     const int32_t c = Stereo ? channel : 0;
     int32_t& position = c == 0 ? d.synthPosition : d.synthPositionRight;
     constexpr int32_t kSlotBytes = (Stereo ? 4 : 2) * kFullN;
     for (int32_t s = 0; s < 18; ++s, samples += 32, out += kSlotBytes) {
         float x[kFullN];
-        alignas(32) float sums[kSumsRoom];
+        alignas(32) float local[kSumsRoom];
+        float* sums = Stereo && c == 0 ? d.pendingLeftSums[s] : local;
         LoadSubbands<kFullN, Input::Contiguous, true>(d, samples, x);
         SynthSlot<S>(x, d.synthHistory[c], d.synthHistoryReversed[c], position, sums);
-        if constexpr (Stereo)
-            StoreStereoChannel(sums, out, c);
-        else
+        if constexpr (!Stereo)
             StoreMono(sums, out);
+        else if (c == 1)
+            StoreStereo(d.pendingLeftSums[s], sums, out);
         position = NextFullRatePosition(position);
     }
     return 1;

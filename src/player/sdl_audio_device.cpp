@@ -1,8 +1,7 @@
 #include "sdl_audio_device.h"
 
+#include "sdl_library.h"
 #include "volume.h"
-
-#include <SDL.h>
 
 #include <algorithm>
 #include <chrono>
@@ -51,7 +50,7 @@ bool SdlAudioDevice::Open(const AudioFormat& format, AudioDeviceListener* listen
         // No sound card, server or permission: play on in silence, paced as if we had one.
         SetStatus("silent", why.empty() ? "no sound output" : why);
     } else {
-        const char* driver = SDL_GetCurrentAudioDriver();
+        const char* driver = sdl_->GetCurrentAudioDriver();
         SetStatus(driver ? driver : "", "");
     }
     {
@@ -66,10 +65,12 @@ bool SdlAudioDevice::Open(const AudioFormat& format, AudioDeviceListener* listen
 
 // Starts SDL's audio and opens the default output; `why` says what failed. Under sdlMutex_.
 bool SdlAudioDevice::OpenOutput(std::string& why) {
+    if (sdl_ == nullptr) sdl_ = LoadSdlLibrary(why);
+    if (sdl_ == nullptr) return false;
     // SDL's SIGINT and SIGTERM handlers would swallow the signals of the program around us.
-    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
-        why = SDL_GetError();
+    sdl_->SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    if (sdl_->InitSubSystem(SDL_INIT_AUDIO) != 0) {
+        why = sdl_->GetError();
         return false;
     }
     SDL_AudioSpec want{};
@@ -80,16 +81,16 @@ bool SdlAudioDevice::OpenOutput(std::string& why) {
     want.callback = &SdlAudioDevice::AudioCallback;
     want.userdata = this;
     SDL_AudioSpec have{};
-    const SDL_AudioDeviceID device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    const SDL_AudioDeviceID device = sdl_->OpenAudioDevice(nullptr, 0, &want, &have, 0);
     if (device == 0) {
-        why = SDL_GetError();
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        why = sdl_->GetError();
+        sdl_->QuitSubSystem(SDL_INIT_AUDIO);
         return false;
     }
     sdlDevice_ = device;
     // SDL opens devices paused and sends whole periods of silence of its own until unpaused;
     // none of ours comes before the music. A device opened again after a loss plays on.
-    if (started_ && !paused_) SDL_PauseAudioDevice(device, 0);
+    if (started_ && !paused_) sdl_->PauseAudioDevice(device, 0);
     return true;
 }
 
@@ -97,8 +98,8 @@ bool SdlAudioDevice::OpenOutput(std::string& why) {
 void SdlAudioDevice::CloseOutput() {
     const uint32_t device = sdlDevice_.exchange(0);
     if (device == 0) return;
-    SDL_CloseAudioDevice(device);
-    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    sdl_->CloseAudioDevice(device);
+    sdl_->QuitSubSystem(SDL_INIT_AUDIO);
 }
 
 void SdlAudioDevice::SetStatus(const std::string& driver, const std::string& reason) {
@@ -123,21 +124,21 @@ void SdlAudioDevice::Write(const uint8_t* data, uint32_t length, int32_t tag) {
     if (!started_ && !paused_) {
         std::lock_guard lock(sdlMutex_);
         started_ = true;
-        if (const uint32_t device = sdlDevice_) SDL_PauseAudioDevice(device, 0);
+        if (const uint32_t device = sdlDevice_) sdl_->PauseAudioDevice(device, 0);
     }
 }
 
 void SdlAudioDevice::Pause() {
     std::lock_guard lock(sdlMutex_);
     paused_ = true;
-    if (const uint32_t device = sdlDevice_) SDL_PauseAudioDevice(device, 1);
+    if (const uint32_t device = sdlDevice_) sdl_->PauseAudioDevice(device, 1);
 }
 
 void SdlAudioDevice::Resume() {
     std::lock_guard lock(sdlMutex_);
     paused_ = false;
     started_ = true;
-    if (const uint32_t device = sdlDevice_) SDL_PauseAudioDevice(device, 0);
+    if (const uint32_t device = sdlDevice_) sdl_->PauseAudioDevice(device, 0);
 }
 
 void SdlAudioDevice::AudioCallback(void* self, uint8_t* stream, int length) {
@@ -145,7 +146,7 @@ void SdlAudioDevice::AudioCallback(void* self, uint8_t* stream, int length) {
     // A device SDL has stopped (its output went away) still has its callback run, into
     // nothing: take nothing from the queue, and let the keeper get an output back.
     const uint32_t id = device->sdlDevice_;
-    if (id != 0 && SDL_GetAudioDeviceStatus(id) == SDL_AUDIO_STOPPED) {
+    if (id != 0 && device->sdl_->GetAudioDeviceStatus(id) == SDL_AUDIO_STOPPED) {
         std::memset(stream, 0, size_t(length));
         if (!device->lost_.exchange(true)) device->keeperWake_.notify_all();
         return;
@@ -213,7 +214,7 @@ void SdlAudioDevice::KeeperLoop() {
             {
                 std::lock_guard sdl(sdlMutex_);
                 const uint32_t device = sdlDevice_;
-                if (device != 0 && SDL_GetAudioDeviceStatus(device) == SDL_AUDIO_STOPPED)
+                if (device != 0 && sdl_->GetAudioDeviceStatus(device) == SDL_AUDIO_STOPPED)
                     lost_ = true;
             }
             lock.lock();
@@ -252,7 +253,7 @@ void SdlAudioDevice::TryToGetOutputBack(std::unique_lock<std::mutex>& lock) {
             back = OpenOutput(why);
         }
         if (back) {
-            const char* driver = SDL_GetCurrentAudioDriver();
+            const char* driver = sdl_->GetCurrentAudioDriver();
             SetStatus(driver ? driver : "", "");
             lost_ = false;
         }

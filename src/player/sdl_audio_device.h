@@ -25,6 +25,8 @@
 
 namespace zirvak {
 
+struct SdlLibrary;
+
 class SdlAudioDevice final : public AudioDevice {
 public:
     SdlAudioDevice() = default;
@@ -67,6 +69,7 @@ private:
     // SDL calls on the device (open, close, pause) are made under sdlMutex_, never from the
     // callback, so closing a lost device (which waits for SDL's thread) cannot deadlock.
     std::mutex sdlMutex_;
+    const SdlLibrary* sdl_ = nullptr;     // loaded by the first OpenOutput
     std::atomic<uint32_t> sdlDevice_{0};  // SDL_AudioDeviceID; 0 while silent, lost or closed
     std::atomic<bool> paused_{false};
     std::atomic<bool> started_{false};  // the first buffer has been written

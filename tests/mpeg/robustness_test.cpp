@@ -220,5 +220,57 @@ TEST(Robustness, ExtremeLayer3SideInformationStaysLocal) {
     }
 }
 
+// An encoder may end a channel's count1 region with a quadruple that runs a few bits past the
+// channel's data; that quadruple is dropped, the rest of the channel plays. Shortening the last
+// channel of some frames by 1 to 8 bits makes such overruns (the next frame's data begins where
+// its main_data_begin says, so nothing else moves): those channels must not fall silent.
+TEST(Robustness, ChannelsEndingInAnOverrunQuadruplePlayOn) {
+    const std::vector<uint8_t> original =
+        ReadFileBytes(RepoPath("tests/fixtures/mp3/mpeg1_44100_stereo_cbr128.mp3"));
+    mpeg::DecoderPtr parser = mpeg::CreateDecoder();
+    MemorySource source(original);
+    MpegStream stream;
+    ASSERT_EQ(OpenMpegStream(*parser, source, stream), FileProblem::kNone);
+    std::vector<size_t> offsets;
+    for (MpegFrameWalk& walk = *stream.walk; !walk.AtEnd(); walk.SkipNext())
+        offsets.push_back(size_t(walk.offset()));
+    const DecodedStream expected = DecodeBytes(original, {});
+    const size_t frameBytes = size_t(expected.info.outputBytesPerFrame);
+    for (uint32_t shortBy = 1; shortBy <= 8; ++shortBy) {
+        SCOPED_TRACE("short by " + std::to_string(shortBy));
+        std::vector<uint8_t> bytes = original;
+        for (size_t frame = 4; frame + 2 < offsets.size(); frame += 3) {
+            mpeg::FrameHeader h;
+            ASSERT_EQ(mpeg::ParseHeader(*parser, bytes.data() + offsets[frame], h), 1);
+            ASSERT_EQ(h.version, 1);
+            // part2_3_length of granule 1, channel 1: behind the header, main_data_begin,
+            // private bits, the two scfsi sets and three channels' granule fields.
+            const size_t at =
+                8 * offsets[frame] + 32 + (h.crcPresent ? 16 : 0) + 9 + 3 + 8 + 3 * 59;
+            uint32_t length = 0;
+            for (size_t b = at; b < at + 12; ++b)
+                length = (length << 1) | ((bytes[b / 8] >> (7 - b % 8)) & 1u);
+            PutBits(bytes.data(), at, 12, length - std::min(length, shortBy));
+        }
+        const DecodedStream got = DecodeBytes(bytes, {});
+        ASSERT_EQ(got.pcm.size(), expected.pcm.size());
+        // The right channel of granule 1 of every damaged frame: its error is small next to
+        // the music in it, as silence's would not be.
+        for (size_t frame = 4; frame + 2 < offsets.size(); frame += 3) {
+            double music = 0, error = 0;
+            for (size_t i = frame * frameBytes + frameBytes / 2 + 2; i < (frame + 1) * frameBytes;
+                 i += 4) {
+                const auto sample = [&](const std::vector<uint8_t>& pcm) {
+                    return double(int16_t(pcm[i] | (pcm[i + 1] << 8)));
+                };
+                music += sample(expected.pcm) * sample(expected.pcm);
+                error += (sample(got.pcm) - sample(expected.pcm)) *
+                         (sample(got.pcm) - sample(expected.pcm));
+            }
+            EXPECT_LT(error, 0.1 * music) << "frame " << frame;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace zirvak::test

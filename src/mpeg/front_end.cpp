@@ -4,6 +4,7 @@
 #include <new>
 
 #include "decoder.h"
+#include "frame_geometry.h"
 #include "synthesis.h"
 
 namespace mpeg {
@@ -22,11 +23,9 @@ int32_t DoNothing(Decoder&, FrameJob&, const uint8_t*, uint8_t*) {
 constexpr LayerDecoder kLayerDecoders[3] = {decodeLayer1Frame, decodeLayer2Frame,
                                             decodeLayerIIIFrame};
 
-int32_t SideInfoBytes(const FrameHeader& h) {
-    if (h.layer != 3) return 0;
-    const bool mono = h.mode == kModeSingleChannel;
-    if (h.version == 1) return mono ? 17 : 32;
-    return mono ? 9 : 17;
+// Where a Xing or VBRI header would start: after the header and any side information.
+int32_t VbrHeaderOffset(const FrameHeader& h) {
+    return HeaderBytes(h) + (h.layer == 3 ? LayerIIISideInfoBytes(h.version, ChannelsOf(h)) : 0);
 }
 
 // Frame length in bytes at `bitrate` bit/s and `rate` Hz, without the padding slot.
@@ -113,10 +112,10 @@ int32_t ParseHeader(Decoder& d, const uint8_t* b, FrameHeader& h) {
 
 int32_t ParseFrameInfo(Decoder& d, const uint8_t* frame, int32_t available, StreamInfo& info,
                        int32_t publish) {
-    if (available < 156) return Refuse(d, kErrorTooFewBytes);
+    if (available < kFrameInfoMinBytes) return Refuse(d, kErrorTooFewBytes);
     if (!ParseHeader(d, frame, info)) return 0;
 
-    const uint8_t* p = frame + 4 + (info.crcPresent ? 2 : 0) + SideInfoBytes(info);
+    const uint8_t* p = frame + VbrHeaderOffset(info);
     const int16_t* bitrates = kBitrateKbps[info.version - 1][info.layer - 1];
     int32_t bitrate = bitrates[info.bitrateIndex] * 1000;
     const int32_t rate = kSampleRateHz[info.version - 1][info.sampleRateIndex];
@@ -156,8 +155,7 @@ int32_t ParseFrameInfo(Decoder& d, const uint8_t* frame, int32_t available, Stre
     }
 
     const int32_t samples = SamplesPerFrame(info, shift);
-    info.outputChannels =
-        (info.mode == kModeSingleChannel || (d.options.outputFlags & 3) != 0) ? 1 : 2;
+    info.outputChannels = (d.options.outputFlags & 3) != 0 ? 1 : ChannelsOf(info);
     if (d.options.outputFlags & kOutputFlag8Bit) {
         info.outputBits = 8;
         info.outputBytesPerFrame = samples * info.outputChannels;
@@ -213,13 +211,13 @@ int32_t SetUpStream(Decoder& d, const uint8_t* frame, int32_t available) {
     d.layerDecoder = kLayerDecoders[info.layer - 1];
     d.streamLayer = info.layer;
     d.streamVersion = info.version;
-    d.streamChannels = info.mode == kModeSingleChannel ? 1 : 2;
+    d.streamChannels = ChannelsOf(info);
     d.streamOutputBytesPerFrame = info.outputBytesPerFrame;
     return 1;
 }
 
 int32_t DecodeFrame(Decoder& d, FrameJob& job) {
-    if (job.inputLength <= 4) return Refuse(d, kErrorTooFewBytes);
+    if (job.inputLength <= kHeaderBytes) return Refuse(d, kErrorTooFewBytes);
     if (!ParseHeader(d, job.input, job)) return 0;
     job.bitrate = kBitrateKbps[job.version - 1][job.layer - 1][job.bitrateIndex] * 1000;
     const int32_t rate = d.publishedSampleRate;

@@ -72,7 +72,7 @@ void DecodeSamples(Decoder& d, BitReader& r, int32_t skipTotal) {
 
 int32_t Layer1StreamSetup(Decoder& d, const StreamInfo& info) {
     LayerIIState& s = d.layer12;
-    const int32_t channels = info.mode == kModeSingleChannel ? 1 : 2;
+    const int32_t channels = ChannelsOf(info);
     int32_t limit = FrequencySubbandLimit(d);
     if (limit > 32) limit = 32;
     s.entryCount = 32 * channels;
@@ -88,7 +88,7 @@ int32_t decodeLayer1Frame(Decoder& d, FrameJob& job, const uint8_t* frame, uint8
     const DecoderConstants& c = *d.constants;
     LayerIIState& s = d.layer12;
     BitReader& r = d.bits;
-    const int32_t headerBytes = job.crcPresent ? 6 : 4;
+    const int32_t headerBytes = HeaderBytes(job);
     bitsInit(r, frame + headerBytes);
 
     const int32_t entries = s.entryCount;

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "decoder.h"
+#include "frame_geometry.h"
 
 namespace mpeg {
 

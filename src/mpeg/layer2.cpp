@@ -59,7 +59,7 @@ constexpr int8_t kTableForMono[3][16] = {
 
 int32_t ChooseTable(const FrameHeader& h) {
     if (h.version != 1) return 4;
-    const auto& row = h.mode == kModeSingleChannel ? kTableForMono : kTableForStereo;
+    const auto& row = ChannelsOf(h) == 1 ? kTableForMono : kTableForStereo;
     return row[h.sampleRateIndex][h.bitrateIndex];
 }
 
@@ -201,7 +201,7 @@ int32_t Layer2StreamSetup(Decoder& d, const StreamInfo& info) {
     if (table < 0) return 0;
     LayerIIState& s = d.layer12;
     const AllocationTable& t = kAllocationTables[table];
-    const int32_t channels = info.mode == kModeSingleChannel ? 1 : 2;
+    const int32_t channels = ChannelsOf(info);
     int32_t subbands = 0;
     for (int32_t i = 0; i < 4; ++i) {
         s.groupCount[i] = t.groupCount[i] * channels;
@@ -223,7 +223,7 @@ int32_t decodeLayer2Frame(Decoder& d, FrameJob& job, const uint8_t* frame, uint8
     const DecoderConstants& c = *d.constants;
     LayerIIState& s = d.layer12;
     BitReader& r = d.bits;
-    const int32_t headerBytes = job.crcPresent ? 6 : 4;
+    const int32_t headerBytes = HeaderBytes(job);
     bitsInit(r, frame + headerBytes);
 
     const int32_t entries = s.entryCount;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "frame_geometry.h"
 #include "layer3.h"
 
 namespace mpeg {
@@ -16,10 +17,6 @@ constexpr int32_t kCompactAbove = 6692;
 // How far a channel's Huffman data may run past its end before the channel counts as corrupt
 // and is silenced.
 constexpr int32_t kHuffmanOverrunBits = 16;
-
-int32_t HeaderBytes(const FrameHeader& h) {
-    return h.crcPresent ? 6 : 4;
-}
 
 // Appends the frame's main data; sets the frame start (negative when the frame reaches back
 // past what the reservoir holds).
@@ -155,7 +152,7 @@ int32_t LayerIIIStreamSetup(Decoder& d, const StreamInfo& info) {
     s.longLimit = std::min(s.longLimit, s.lineLimit);
     s.shortLimit = std::min(s.shortLimit, s.lineLimit);
 
-    s.channels = info.mode == kModeSingleChannel ? 1 : 2;
+    s.channels = ChannelsOf(info);
     d.synth = SelectLayer3Synth(d, s.channels);
     s.hybrid = kHybridRoutines[s.channels == 1 ? 0 : 1 + (d.options.outputFlags & 3)];
 

@@ -1,14 +1,11 @@
 // Layer III side information (ISO/IEC 11172-3 2.4.1.7; ISO/IEC 13818-3 2.4.1.7) and scale
 // factors (ISO/IEC 11172-3 2.4.2.7; ISO/IEC 13818-3 2.4.3.2).
+#include "frame_geometry.h"
 #include "layer3.h"
 
 namespace mpeg {
 
 namespace {
-
-int32_t ChannelsOf(const FrameHeader& h) {
-    return h.mode == kModeSingleChannel ? 1 : 2;
-}
 
 // The part of a granule's side information after scalefac_compress, alike in both versions
 // apart from the fixed region counts.
@@ -85,7 +82,7 @@ int32_t ReadSideInfoMpeg1(Decoder& d, const FrameHeader& header) {
         }
         ClearMissingChannels(s, gr, channels);
     }
-    return channels == 1 ? 17 : 32;
+    return LayerIIISideInfoBytes(1, channels);
 }
 
 int32_t ReadSideInfoLsf(Decoder& d, const FrameHeader& header, int32_t slot) {
@@ -108,7 +105,7 @@ int32_t ReadSideInfoLsf(Decoder& d, const FrameHeader& header, int32_t slot) {
         g.count1table_select = int32_t(bitsGet(r, 1));
     }
     ClearMissingChannels(s, slot, channels);
-    return channels == 1 ? 9 : 17;
+    return LayerIIISideInfoBytes(header.version, channels);
 }
 
 void ReadScaleFactorsMpeg1(Decoder& d, int32_t slot, int32_t channel) {

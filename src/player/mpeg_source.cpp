@@ -8,7 +8,7 @@ namespace zirvak {
 namespace {
 
 // The frame parser wants this many bytes whatever the frame's length.
-constexpr size_t kParseBytes = 156;
+constexpr size_t kParseBytes = size_t(mpeg::kFrameInfoMinBytes);
 // Bytes looked at from a frame: the longest frame, the next frame's header, and the room the
 // decoder reads ahead, so frames decode straight from the window.
 constexpr size_t kFrameView = size_t(mpeg::kMaxFrameBytes) + 4 + 512;
@@ -22,8 +22,8 @@ int32_t ClampToInt(size_t n) {
     return n > size_t(INT32_MAX) ? INT32_MAX : int32_t(n);
 }
 
-// A frame's bytes as the decoder's parser wants them: 156 at least, whatever the frame's length,
-// so a short tail is offered as a zero-padded copy.
+// A frame's bytes as the decoder's parser wants them: kParseBytes at least, whatever the frame's
+// length, so a short tail is offered as a zero-padded copy.
 class ParseView {
 public:
     explicit ParseView(std::span<const uint8_t> bytes)

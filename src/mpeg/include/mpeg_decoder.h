@@ -84,6 +84,9 @@ inline constexpr int32_t kOutputFlag8Bit = 8;
 
 // Longest frame any header can describe (Layer II at 384 kbit/s over an 8 kHz published rate).
 inline constexpr int32_t kMaxFrameBytes = 6913;
+// Bytes ParseFrameInfo wants from any frame, however short: room for a header, the longest
+// side information and a whole Xing header.
+inline constexpr int32_t kFrameInfoMinBytes = 156;
 
 struct Decoder;
 struct DecoderDeleter {
@@ -101,11 +104,11 @@ void InitDecoderTables(Decoder& decoder);
 // with kErrorNoSync when they do not start with a frame sync (0xFF, then 0xF or 0xE), and with
 // kErrorInvalidHeader for a reserved rate, bit-rate index 0 or 15, or layer bits 0.
 int32_t ParseHeader(Decoder& decoder, const uint8_t* bytes, FrameHeader& header);
-// Reads the frame at `frame` (`available` bytes, at least 156) into `info`: its header, what
-// the options make of it (output channels, bits, rate, bytes per frame) and a Xing or VBRI
-// header's counts. With `publish` 1 it also publishes the frame's rate and output size for
-// DecodeFrame. Refuses with kErrorTooFewBytes below 156 bytes, or as ParseHeader does, or with
-// kErrorInvalidHeader for a Xing header without frame or byte counts.
+// Reads the frame at `frame` (`available` bytes, at least kFrameInfoMinBytes) into `info`: its
+// header, what the options make of it (output channels, bits, rate, bytes per frame) and a Xing or
+// VBRI header's counts. With `publish` 1 it also publishes the frame's rate and output size for
+// DecodeFrame. Refuses with kErrorTooFewBytes below kFrameInfoMinBytes, or as ParseHeader does, or
+// with kErrorInvalidHeader for a Xing header without frame or byte counts.
 int32_t ParseFrameInfo(Decoder& decoder, const uint8_t* frame, int32_t available, StreamInfo& info,
                        int32_t publish);
 // Sets the decoder up for the stream `frame` starts: publishes its rate, clears the synthesis

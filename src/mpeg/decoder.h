@@ -25,6 +25,14 @@ inline constexpr int32_t kFrameReadPad = 512;
 // Floats a vector synthesis slot's window sums take: 32 outputs and scratch lanes.
 inline constexpr int32_t kPendingSumsRoom = 40;
 
+// One read of a Layer I/II pass: an entry with samples, its allocation (Layer I) or
+// quantisation class (Layer II), and whether the next entry shares its samples.
+struct EntryRead {
+    uint8_t entry;
+    uint8_t allocation;
+    bool shared;
+};
+
 // Layer I and II state. Entries interleave subbands and channels: 2·sb + ch for two channels.
 struct LayerIIState {
     int32_t entryCount = 0;    // E: entries of the allocation list
@@ -39,6 +47,18 @@ struct LayerIIState {
     float stepFactor[66] = {};
     float scale[66][3] = {};
     uint8_t scfsi[66] = {};
+    int32_t skippedBits = 0;  // bits a pass takes for the entries at and above the limit
+
+    // Per frame, what every pass over the entries does: the reads in order, the bits it takes
+    // (with those it skips at the end), the entries it sets silent and those it reads.
+    EntryRead reads[64] = {};
+    int32_t readCount = 0;
+    int32_t passBits = 0;
+    int32_t passSkip = 0;
+    uint64_t silentEntries = 0;
+    uint64_t readEntries = 0;
+    // Entries whose slots may still hold samples; every other entry of the buffer is zero.
+    uint64_t heldEntries = 0;
 };
 
 struct Decoder {

@@ -1,24 +1,14 @@
 // Layer II (ISO/IEC 11172-3 2.4.3.3; the lower sampling frequencies of ISO/IEC 13818-3 use its
-// Table B.1). Same entry-list design as Layer I, with allocation tables, scale-factor selection
-// and grouped samples.
-#include <cstring>
-
-#include "layer12_common.h"
+// Table B.1) on the skeleton of layer12.h: allocation tables that give each entry a
+// quantisation class, scale-factor selection, and one group of three samples per entry and
+// pass.
+#include "layer12.h"
 
 namespace mpeg {
 
 namespace {
 
-constexpr uint8_t kSharedBase = 18;
-constexpr uint8_t kEndSlot = 36;
-constexpr uint8_t kSkipAndEnd = 37;
-constexpr int32_t kGranules = 12;
-constexpr int32_t kSlots = 36;
 constexpr int32_t kFieldBits[4] = {4, 4, 3, 2};
-
-// Bits of one group of three samples by quantisation class.
-constexpr int32_t kGroupBits[18] = {0,  5,  7,  9,  10, 12, 15, 18, 21,
-                                    24, 27, 30, 33, 36, 39, 42, 45, 48};
 
 // Allocation code -> quantisation class (classes 1..17 have 3, 5, 7, 9, 15, 31, ... 65535
 // levels), per group of subbands of the allocation tables.
@@ -63,136 +53,189 @@ int32_t ChooseTable(const FrameHeader& h) {
     return row[h.sampleRateIndex][h.bitrateIndex];
 }
 
-int32_t SampleBitsOfClass(int32_t q) {
-    return q == 3 ? 3 : q - 1;
-}
+// How a pass reads the group of one entry.
+enum class GroupForm : uint8_t {
+    kDigits3,     // a code word of three digits of 3 or 5 levels, looked up
+    kDigits9,     // a code word of three digits of 9 levels, looked up
+    kFields,      // three fields of up to 8 bits, taken at once
+    kWideFields,  // three fields of 9 to 12 bits, taken two and one
+    kWidest,      // three fields of 13 to 16 bits, taken one by one
+};
 
-int32_t SlotGroupBits(const LayerIIState& s, int32_t skipTotal) {
-    int32_t bits = 0;
-    for (int32_t e = 0;;) {
-        const int32_t code = s.code[e];
-        if (code == kEndSlot) return bits;
-        if (code == kSkipAndEnd) return bits + skipTotal;
-        if (code < kSharedBase) {
-            bits += kGroupBits[code];
-            e += 1;
-        } else {
-            bits += kGroupBits[code - kSharedBase];
-            e += 2;
-        }
-    }
-}
+struct GroupRead {
+    GroupForm form;
+    uint8_t bits;  // of the code word, or of one field
+    uint8_t entry;
+    bool shared;
+    int32_t offset;  // subtracted from each field
+    const int8_t* digits3;
+    const int16_t* digits9;
+    float scale[3];  // by third of the frame
+    float scaleRight[3];
+};
 
-// Reads the three samples of one group of class q (1..17), unscaled.
-void ReadGroup(BitReader& r, const DecoderConstants& c, int32_t q, float v[3]) {
-    switch (q) {
-        case 1: {
-            bitsEnsure(r, 5);
-            const int8_t* g = c.grouping3[bitsTake(r, 5)];
-            v[0] = g[0], v[1] = g[1], v[2] = g[2];
-            return;
-        }
-        case 2: {
-            bitsEnsure(r, 7);
-            const int8_t* g = c.grouping5[bitsTake(r, 7)];
-            v[0] = g[0], v[1] = g[1], v[2] = g[2];
-            return;
-        }
-        case 4: {
-            bitsEnsure(r, 10);
-            const int16_t* g = c.grouping9[bitsTake(r, 10)];
-            v[0] = g[0], v[1] = g[1], v[2] = g[2];
-            return;
-        }
-        default:
-            break;
-    }
-    const int32_t b = SampleBitsOfClass(q);
-    const int32_t offset = (1 << (b - 1)) - 1;
-    if (b <= 8) {
-        bitsEnsure(r, 3 * b);
-        for (int32_t n = 0; n < 3; ++n) v[n] = float(int32_t(bitsTake(r, b)) - offset);
-    } else if (b <= 12) {
-        bitsEnsure(r, 2 * b);
-        v[0] = float(int32_t(bitsTake(r, b)) - offset);
-        v[1] = float(int32_t(bitsTake(r, b)) - offset);
-        bitsEnsure(r, b);
-        v[2] = float(int32_t(bitsTake(r, b)) - offset);
-    } else {
-        for (int32_t n = 0; n < 3; ++n) v[n] = float(int32_t(bitsGet(r, b)) - offset);
-    }
-}
-
-void ReadScaleFactors(Decoder& d, BitReader& r) {
-    const DecoderConstants& c = *d.constants;
-    LayerIIState& s = d.layer12;
-    for (int32_t e = 0; s.scfsi[e] != 5; ++e) {
-        const float step = s.stepFactor[e];
-        float* scale = s.scale[e];
-        switch (s.scfsi[e]) {
-            case 0:
-                bitsEnsure(r, 18);
-                scale[0] = step * c.scaleFactorTable[bitsTake(r, 6)];
-                scale[1] = step * c.scaleFactorTable[bitsTake(r, 6)];
-                scale[2] = step * c.scaleFactorTable[bitsTake(r, 6)];
-                break;
-            case 1:
-                bitsEnsure(r, 12);
-                scale[0] = scale[1] = step * c.scaleFactorTable[bitsTake(r, 6)];
-                scale[2] = step * c.scaleFactorTable[bitsTake(r, 6)];
-                break;
-            case 2:
-                bitsEnsure(r, 6);
-                scale[0] = scale[1] = scale[2] = step * c.scaleFactorTable[bitsTake(r, 6)];
-                break;
-            case 3:
-                bitsEnsure(r, 12);
-                scale[0] = step * c.scaleFactorTable[bitsTake(r, 6)];
-                scale[1] = scale[2] = step * c.scaleFactorTable[bitsTake(r, 6)];
-                break;
-            default:
-                break;  // no allocation, no scale factors
-        }
-    }
-}
-
-void DecodeSamples(Decoder& d, BitReader& r, int32_t skipTotal) {
+// The reads of a pass as the sample loop wants them.
+int32_t PrepareReads(const Decoder& d, GroupRead* reads) {
     const DecoderConstants& c = *d.constants;
     const LayerIIState& s = d.layer12;
-    float* buffer = &d.spectrum[0][0][0];
-    for (int32_t g = 0; g < kGranules; ++g) {
-        const int32_t third = g / 4;
-        float* slot = buffer + 64 * 3 * g;  // slots 3g, 3g + 1, 3g + 2
-        for (int32_t e = 0;;) {
-            const int32_t code = s.code[e];
-            float v[3];
-            if (code == 0) {
-                slot[e] = slot[64 + e] = slot[128 + e] = 0.0f;
-                e += 1;
-            } else if (code < kSharedBase) {
-                ReadGroup(r, c, code, v);
-                const float scale = s.scale[e][third];
-                for (int32_t n = 0; n < 3; ++n) slot[64 * n + e] = v[n] * scale;
-                e += 1;
-            } else if (code == kSharedBase) {
-                for (int32_t n = 0; n < 3; ++n) slot[64 * n + e] = slot[64 * n + e + 1] = 0.0f;
-                e += 2;
-            } else if (code < kEndSlot) {
-                ReadGroup(r, c, code - kSharedBase, v);
-                const float left = s.scale[e][third];
-                const float right = s.scale[e + 1][third];
-                for (int32_t n = 0; n < 3; ++n) {
-                    slot[64 * n + e] = v[n] * left;
-                    slot[64 * n + e + 1] = v[n] * right;
-                }
-                e += 2;
-            } else {
-                if (code == kSkipAndEnd) bitsSkip(r, skipTotal);
-                break;
+    const int32_t count = s.readCount;
+    for (int32_t i = 0; i < count; ++i) {
+        const EntryRead& read = s.reads[i];
+        const int32_t q = read.allocation;
+        GroupRead& g = reads[i];
+        g.entry = read.entry;
+        g.shared = read.shared;
+        g.offset = 0;
+        g.digits3 = nullptr;
+        g.digits9 = nullptr;
+        if (q == 1 || q == 2) {
+            g.form = GroupForm::kDigits3;
+            g.bits = uint8_t(q == 1 ? 5 : 7);
+            g.digits3 = q == 1 ? &c.grouping3[0][0] : &c.grouping5[0][0];
+        } else if (q == 4) {
+            g.form = GroupForm::kDigits9;
+            g.bits = 10;
+            g.digits9 = &c.grouping9[0][0];
+        } else {
+            // Classes 3 and 5..17: 3 bits, then 4..16.
+            const int32_t b = q == 3 ? 3 : q - 1;
+            g.form = b <= 8    ? GroupForm::kFields
+                     : b <= 12 ? GroupForm::kWideFields
+                               : GroupForm::kWidest;
+            g.bits = uint8_t(b);
+            g.offset = (1 << (b - 1)) - 1;
+        }
+        for (int32_t third = 0; third < 3; ++third) {
+            g.scale[third] = s.scale[read.entry][third];
+            g.scaleRight[third] = s.scale[read.entry + 1][third];
+        }
+    }
+    return count;
+}
+
+struct Layer2 {
+    static constexpr int32_t kSlots = 3 * kLayer12Passes;
+    // Bits of one group of three samples by quantisation class.
+    static constexpr uint8_t kPassBits[18] = {0,  5,  7,  9,  10, 12, 15, 18, 21,
+                                              24, 27, 30, 33, 36, 39, 42, 45, 48};
+
+    static bool Ready(const Decoder& d) { return d.layer2Ready; }
+    static const float* StepFactors(const Decoder& d) { return d.constants->layer2StepFactor; }
+
+    static void ReadAllocations(Decoder& d, BitReader& r, AllocationList& list) {
+        const LayerIIState& s = d.layer12;
+        int32_t e = 0;
+        for (int32_t group = 0, groupEnd = 0; group < 4; ++group) {
+            groupEnd += s.groupCount[group];
+            const uint8_t* classes = s.classMap[group];
+            while (e < groupEnd) {
+                bitsEnsure(r, 4);
+                e += list.Set(e, classes[bitsTake(r, kFieldBits[group])]);
             }
         }
     }
-}
+
+    // Scale-factor selection, then the scale factors: three, two or one per allocated entry.
+    static void ReadScaleFactors(Decoder& d, BitReader& r) {
+        const float* scaleFactors = d.constants->scaleFactorTable;
+        LayerIIState& s = d.layer12;
+        for (int32_t i = 0; i < s.entryCount; ++i) {
+            bitsEnsure(r, 2);
+            s.scfsi[i] = s.allocation[i] != 0 ? uint8_t(bitsTake(r, 2)) : 4;
+        }
+        for (int32_t e = 0; e < s.entryCount; ++e) {
+            const float step = s.stepFactor[e];
+            float* scale = s.scale[e];
+            switch (s.scfsi[e]) {
+                case 0:
+                    bitsEnsure(r, 18);
+                    scale[0] = step * scaleFactors[bitsTake(r, 6)];
+                    scale[1] = step * scaleFactors[bitsTake(r, 6)];
+                    scale[2] = step * scaleFactors[bitsTake(r, 6)];
+                    break;
+                case 1:
+                    bitsEnsure(r, 12);
+                    scale[0] = scale[1] = step * scaleFactors[bitsTake(r, 6)];
+                    scale[2] = step * scaleFactors[bitsTake(r, 6)];
+                    break;
+                case 2:
+                    bitsEnsure(r, 6);
+                    scale[0] = scale[1] = scale[2] = step * scaleFactors[bitsTake(r, 6)];
+                    break;
+                case 3:
+                    bitsEnsure(r, 12);
+                    scale[0] = step * scaleFactors[bitsTake(r, 6)];
+                    scale[1] = scale[2] = step * scaleFactors[bitsTake(r, 6)];
+                    break;
+                default:
+                    break;  // no allocation, no scale factors
+            }
+        }
+    }
+
+    // Twelve passes, four in each third of the frame; a pass fills three slots.
+    static void DecodeSamples(Decoder& d, BitReader& r) {
+        GroupRead reads[64];
+        const int32_t count = PrepareReads(d, reads);
+        const int32_t skip = d.layer12.passSkip;
+        float* slot = &d.spectrum[0][0][0];
+        for (int32_t pass = 0; pass < kLayer12Passes; ++pass, slot += 3 * 64) {
+            const int32_t third = pass / 4;
+            for (int32_t i = 0; i < count; ++i) {
+                const GroupRead& g = reads[i];
+                int32_t v0, v1, v2;
+                const int32_t b = g.bits;
+                switch (g.form) {
+                    case GroupForm::kDigits3: {
+                        bitsEnsure(r, b);
+                        const int8_t* digits = g.digits3 + 3 * bitsTake(r, b);
+                        v0 = digits[0], v1 = digits[1], v2 = digits[2];
+                        break;
+                    }
+                    case GroupForm::kDigits9: {
+                        bitsEnsure(r, b);
+                        const int16_t* digits = g.digits9 + 3 * bitsTake(r, b);
+                        v0 = digits[0], v1 = digits[1], v2 = digits[2];
+                        break;
+                    }
+                    case GroupForm::kFields: {
+                        bitsEnsure(r, 3 * b);
+                        const uint32_t x = bitsTake(r, 3 * b);
+                        const uint32_t mask = (1u << b) - 1;
+                        v0 = int32_t(x >> (2 * b)) - g.offset;
+                        v1 = int32_t((x >> b) & mask) - g.offset;
+                        v2 = int32_t(x & mask) - g.offset;
+                        break;
+                    }
+                    case GroupForm::kWideFields:
+                        bitsEnsure(r, 2 * b);
+                        v0 = int32_t(bitsTake(r, b)) - g.offset;
+                        v1 = int32_t(bitsTake(r, b)) - g.offset;
+                        bitsEnsure(r, b);
+                        v2 = int32_t(bitsTake(r, b)) - g.offset;
+                        break;
+                    default:
+                        v0 = int32_t(bitsGet(r, b)) - g.offset;
+                        v1 = int32_t(bitsGet(r, b)) - g.offset;
+                        v2 = int32_t(bitsGet(r, b)) - g.offset;
+                        break;
+                }
+                float* at = slot + g.entry;
+                const float left = g.scale[third];
+                at[0] = float(v0) * left;
+                at[64] = float(v1) * left;
+                at[128] = float(v2) * left;
+                if (g.shared) {
+                    const float right = g.scaleRight[third];
+                    at[1] = float(v0) * right;
+                    at[65] = float(v1) * right;
+                    at[129] = float(v2) * right;
+                }
+            }
+            if (skip != 0) bitsSkip(r, skip);
+        }
+    }
+};
 
 }  // namespace
 
@@ -208,66 +251,13 @@ int32_t Layer2StreamSetup(Decoder& d, const StreamInfo& info) {
         s.classMap[i] = t.classMap[i];
         subbands += t.groupCount[i];
     }
-    int32_t limit = FrequencySubbandLimit(d);
-    if (limit > subbands) limit = subbands;
-    s.entryCount = subbands * channels;
-    s.subbandLimit = limit * channels;
-    d.synth = SelectLayer12Synth(d, channels);
-    std::memset(d.spectrum, 0, sizeof(float) * kSlots * 64);
+    SetUpLayer12Stream(d, info, subbands, Layer2::kSlots);
     d.layer2Ready = true;
     return 1;
 }
 
 int32_t decodeLayer2Frame(Decoder& d, FrameJob& job, const uint8_t* frame, uint8_t* out) {
-    if (!d.layer2Ready) return 0;
-    const DecoderConstants& c = *d.constants;
-    LayerIIState& s = d.layer12;
-    BitReader& r = d.bits;
-    const int32_t headerBytes = HeaderBytes(job);
-    bitsInit(r, frame + headerBytes);
-
-    const int32_t entries = s.entryCount;
-    int32_t bound = JointStereoBoundEntries(job);
-    int32_t skipTotal = 0;
-    int32_t e = 0;
-    for (int32_t group = 0, groupEnd = 0; group < 4; ++group) {
-        groupEnd += s.groupCount[group];
-        const uint8_t* classes = s.classMap[group];
-        while (e < groupEnd) {
-            bitsEnsure(r, 4);
-            const int32_t q = classes[bitsTake(r, kFieldBits[group])];
-            s.allocation[e] = uint8_t(q);
-            s.code[e] = uint8_t(q);
-            s.stepFactor[e] = c.layer2StepFactor[q];
-            if (e >= s.subbandLimit) skipTotal += kGroupBits[q];
-            if (--bound < 0) {
-                s.code[e] = uint8_t(q + kSharedBase);
-                s.allocation[e + 1] = s.allocation[e];
-                s.code[e + 1] = s.code[e];
-                s.stepFactor[e + 1] = s.stepFactor[e];
-                ++e;
-            }
-            ++e;
-        }
-    }
-    s.code[s.subbandLimit] = kSkipAndEnd;
-    s.code[entries] = kEndSlot;
-    s.code[entries + 1] = kEndSlot;
-
-    for (int32_t i = 0; i < entries; ++i) {
-        bitsEnsure(r, 2);
-        s.scfsi[i] = s.allocation[i] != 0 ? uint8_t(bitsTake(r, 2)) : 4;
-    }
-    s.scfsi[entries] = 5;
-    ReadScaleFactors(d, r);
-
-    const int32_t frameBits = (d.currentFrameLength - headerBytes) * 8;
-    if (bitsPosition(r) + kGranules * SlotGroupBits(s, skipTotal) > frameBits) {
-        SilenceSlots(d, kSlots);
-    } else {
-        DecodeSamples(d, r, skipTotal);
-    }
-    return d.synth(d, &d.spectrum[0][0][0], out, kSlots);
+    return DecodeLayer12Frame<Layer2>(d, job, frame, out);
 }
 
 }  // namespace mpeg

@@ -1,0 +1,125 @@
+// The frame skeleton Layers I and II share. Subbands and channels form one list of entries
+// (2·sb + ch for two channels). A frame gives each entry an allocation (Layer I) or a
+// quantisation class (Layer II), then scale factors, then its samples in twelve passes over
+// the list: one sample per entry and pass in Layer I, one group of three in Layer II. Past the
+// joint-stereo bound one allocation and one set of samples serve both channels of a subband.
+//
+// A layer supplies, as the static members of a type:
+//   kSlots                       slots of 64 values a frame fills (12 or 36)
+//   kPassBits[q]                 bits one pass takes for an entry of allocation or class q
+//   Ready(d)                     whether the layer's stream set-up was done
+//   StepFactors(d)               the step factor of each allocation or class
+//   ReadAllocations(d, r, list)  the allocations, each handed to list.Set
+//   ReadScaleFactors(d, r)       s.scale of the allocated entries
+//   DecodeSamples(d, r)          the passes, as s.reads lays them out
+#pragma once
+
+#include <cstdint>
+
+#include "decoder.h"
+#include "frame_geometry.h"
+
+namespace mpeg {
+
+inline constexpr int32_t kLayer12Passes = 12;
+
+// Entry codes: the allocation or class, with kSharedPair on the first entry of a pair that
+// shares it; the list ends at an end code, skipping the entries above the limit or not.
+inline constexpr uint8_t kSharedPair = 0x40;
+inline constexpr uint8_t kEndOfList = 0xFE;
+inline constexpr uint8_t kSkipAndEnd = 0xFF;
+
+// Joint-stereo bound in entries (two per subband): subbands below it are coded per channel.
+inline int32_t JointStereoBoundEntries(const FrameHeader& header) {
+    switch (header.mode) {
+        case kModeJointStereo:
+            return 8 * (header.modeExtension + 1);
+        case kModeSingleChannel:
+            return 32;
+        default:
+            return 64;
+    }
+}
+
+// Takes a frame's allocations entry by entry into the entry codes.
+class AllocationList {
+public:
+    AllocationList(LayerIIState& s, const FrameHeader& header, const uint8_t* passBits,
+                   const float* stepFactors)
+        : s_(s),
+          passBits_(passBits),
+          stepFactors_(stepFactors),
+          bound_(JointStereoBoundEntries(header)) {}
+
+    // Gives entry e allocation (or class) q; past the joint-stereo bound the next entry
+    // shares it. Returns the entries given: 1 or 2.
+    int32_t Set(int32_t e, int32_t q) {
+        s_.allocation[e] = uint8_t(q);
+        s_.code[e] = uint8_t(q);
+        s_.stepFactor[e] = stepFactors_[q];
+        if (e >= s_.subbandLimit) skippedBits_ += passBits_[q];
+        if (--bound_ >= 0) return 1;
+        s_.code[e] = uint8_t(q | kSharedPair);
+        s_.allocation[e + 1] = s_.allocation[e];
+        s_.code[e + 1] = s_.code[e];
+        s_.stepFactor[e + 1] = s_.stepFactor[e];
+        return 2;
+    }
+
+    // Closes the list: the entries at the limit are skipped, and two end codes follow the
+    // last entry (a pair starting there jumps over the first).
+    void Close() {
+        s_.code[s_.subbandLimit] = kSkipAndEnd;
+        s_.code[s_.entryCount] = kEndOfList;
+        s_.code[s_.entryCount + 1] = kEndOfList;
+        s_.skippedBits = skippedBits_;
+    }
+
+private:
+    LayerIIState& s_;
+    const uint8_t* passBits_;
+    const float* stepFactors_;
+    int32_t bound_;
+    int32_t skippedBits_ = 0;
+};
+
+// Lays out the passes of the frame (s.reads and the rest) by walking its entry codes.
+void PlanPasses(LayerIIState& s, const uint8_t* passBits);
+
+// Zeroes the entries this frame's passes leave silent that still hold samples, in the first
+// `slots` slots; the passes write the rest.
+void ClearSilentEntries(Decoder& d, int32_t slots);
+
+// Fills `slots` slots of the sample buffer with zeros: a frame whose allocation asks for more
+// bits than the frame holds is played as silence rather than read past its end.
+void SilenceSlots(Decoder& d, int32_t slots);
+
+// The stream set-up both layers share, for `subbands` coded subbands per channel: entry
+// counts, the synthesis, and a silent sample buffer of `slots` slots.
+void SetUpLayer12Stream(Decoder& d, const StreamInfo& info, int32_t subbands, int32_t slots);
+
+template <class Layer>
+int32_t DecodeLayer12Frame(Decoder& d, const FrameJob& job, const uint8_t* frame, uint8_t* out) {
+    if (!Layer::Ready(d)) return 0;
+    LayerIIState& s = d.layer12;
+    BitReader& r = d.bits;
+    const int32_t headerBytes = HeaderBytes(job);
+    bitsInit(r, frame + headerBytes);
+
+    AllocationList list(s, job, Layer::kPassBits, Layer::StepFactors(d));
+    Layer::ReadAllocations(d, r, list);
+    list.Close();
+    Layer::ReadScaleFactors(d, r);
+    PlanPasses(s, Layer::kPassBits);
+
+    const int32_t frameBits = (d.currentFrameLength - headerBytes) * 8;
+    if (bitsPosition(r) + kLayer12Passes * s.passBits > frameBits) {
+        SilenceSlots(d, Layer::kSlots);
+    } else {
+        ClearSilentEntries(d, Layer::kSlots);
+        Layer::DecodeSamples(d, r);
+    }
+    return d.synth(d, &d.spectrum[0][0][0], out, Layer::kSlots);
+}
+
+}  // namespace mpeg

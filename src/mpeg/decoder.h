@@ -18,19 +18,21 @@ using LayerDecoder = int32_t (*)(Decoder& d, FrameJob& job, const uint8_t* frame
 using SynthFunction = int32_t (*)(Decoder& d, float* samples, uint8_t* out, int32_t slotsOrChannel);
 
 // Bytes a frame's bit reader may touch beyond its last byte: allocation and scale factors of
-// a corrupt Layer I/II frame (at most 64 entries of 4 + 2 + 18 bits), side information, and the
-// four bytes a refill loads ahead.
+// a corrupt Layer I/II frame (at most 64 entries of 4 + 2 + 18 bits), side information, the
+// four bytes a refill loads ahead, and the seven a Layer I/II sample read loads past its bits.
 inline constexpr int32_t kFrameReadPad = 512;
 
 // Floats a vector synthesis slot's window sums take: 32 outputs and scratch lanes.
 inline constexpr int32_t kPendingSumsRoom = 40;
 
 // One read of a Layer I/II pass: an entry with samples, its allocation (Layer I) or
-// quantisation class (Layer II), and whether the next entry shares its samples.
+// quantisation class (Layer II), whether the next entry shares its samples, and where its bits
+// start within the pass.
 struct EntryRead {
     uint8_t entry;
     uint8_t allocation;
     bool shared;
+    uint16_t bit;
 };
 
 // Layer I and II state. Entries interleave subbands and channels: 2·sb + ch for two channels.

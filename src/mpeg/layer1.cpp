@@ -32,34 +32,21 @@ struct Layer1 {
         }
     }
 
-    static void DecodeSamples(Decoder& d, BitReader& r) {
+    static void DecodeSamples(Decoder& d, const uint8_t* samples, int32_t first) {
         const LayerIIState& s = d.layer12;
-        struct SampleRead {
-            int32_t entry;
-            int32_t bits;
-            int32_t offset;
-            bool shared;
-            float scale;
-            float scaleRight;
-        };
-        SampleRead reads[64];
-        const int32_t count = s.readCount;
-        for (int32_t i = 0; i < count; ++i) {
+        for (int32_t i = 0; i < s.readCount; ++i) {
             const EntryRead& read = s.reads[i];
-            const int32_t e = read.entry;
-            reads[i] = {e,           read.allocation + 1, (1 << read.allocation) - 1,
-                        read.shared, s.scale[e][0],       s.scale[e + 1][0]};
-        }
-        float* slot = &d.spectrum[0][0][0];
-        for (int32_t t = 0; t < kSlots; ++t, slot += 64) {
-            for (int32_t i = 0; i < count; ++i) {
-                const SampleRead& read = reads[i];
-                bitsEnsure(r, read.bits);
-                const float v = float(int32_t(bitsTake(r, read.bits)) - read.offset);
-                slot[read.entry] = v * read.scale;
-                if (read.shared) slot[read.entry + 1] = v * read.scaleRight;
+            const int32_t bits = read.allocation + 1;
+            const int32_t offset = (1 << read.allocation) - 1;
+            const float scale = s.scale[read.entry][0];
+            const float scaleRight = s.scale[read.entry + 1][0];
+            float* at = &d.spectrum[0][0][0] + read.entry;
+            int32_t bit = first + read.bit;
+            for (int32_t t = 0; t < kSlots; ++t, at += 64, bit += s.passBits) {
+                const float v = float(int32_t(BitsAt(samples, bit) >> (64 - bits)) - offset);
+                at[0] = v * scale;
+                if (read.shared) at[1] = v * scaleRight;
             }
-            if (s.passSkip != 0) bitsSkip(r, s.passSkip);
         }
     }
 };

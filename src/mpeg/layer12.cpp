@@ -24,7 +24,7 @@ void PlanPasses(LayerIIState& s, const uint8_t* passBits) {
         if (q == 0) {
             silent |= entries;
         } else {
-            s.reads[reads++] = EntryRead{uint8_t(e), uint8_t(q), shared};
+            s.reads[reads++] = EntryRead{uint8_t(e), uint8_t(q), shared, uint16_t(bits)};
             read |= entries;
             bits += passBits[q];
         }

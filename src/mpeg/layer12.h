@@ -11,7 +11,12 @@
 //   StepFactors(d)               the step factor of each allocation or class
 //   ReadAllocations(d, r, list)  the allocations, each handed to list.Set
 //   ReadScaleFactors(d, r)       s.scale of the allocated entries
-//   DecodeSamples(d, r)          the passes, as s.reads lays them out
+//   DecodeSamples(d, samples, first)
+//                                the passes, as s.reads lays them out, from bit `first` of
+//                                `samples` on
+//
+// Every pass takes the same bits in the same places, so pass p starts at first + p·passBits,
+// and a layer reads each entry's samples of all twelve passes together.
 #pragma once
 
 #include <cstdint>
@@ -83,6 +88,17 @@ private:
     int32_t skippedBits_ = 0;
 };
 
+// The 64 bits of `bytes` from bit `bit` on, the first of them highest; the lowest seven may
+// belong to the next byte or not. Reads the eight bytes from bit / 8 on: the samples of a
+// frame end within it, and the frame has read-ahead room behind it.
+inline uint64_t BitsAt(const uint8_t* bytes, int32_t bit) {
+    const uint8_t* p = bytes + (bit >> 3);
+    const uint64_t word = (uint64_t{p[0]} << 56) | (uint64_t{p[1]} << 48) | (uint64_t{p[2]} << 40) |
+                          (uint64_t{p[3]} << 32) | (uint64_t{p[4]} << 24) | (uint64_t{p[5]} << 16) |
+                          (uint64_t{p[6]} << 8) | p[7];
+    return word << (bit & 7);
+}
+
 // Lays out the passes of the frame (s.reads and the rest) by walking its entry codes.
 void PlanPasses(LayerIIState& s, const uint8_t* passBits);
 
@@ -117,7 +133,7 @@ int32_t DecodeLayer12Frame(Decoder& d, const FrameJob& job, const uint8_t* frame
         SilenceSlots(d, Layer::kSlots);
     } else {
         ClearSilentEntries(d, Layer::kSlots);
-        Layer::DecodeSamples(d, r);
+        Layer::DecodeSamples(d, frame + headerBytes, bitsPosition(r));
     }
     return d.synth(d, &d.spectrum[0][0][0], out, Layer::kSlots);
 }

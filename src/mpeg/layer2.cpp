@@ -53,64 +53,32 @@ int32_t ChooseTable(const FrameHeader& h) {
     return row[h.sampleRateIndex][h.bitrateIndex];
 }
 
-// How a pass reads the group of one entry.
-enum class GroupForm : uint8_t {
-    kDigits3,     // a code word of three digits of 3 or 5 levels, looked up
-    kDigits9,     // a code word of three digits of 9 levels, looked up
-    kFields,      // three fields of up to 8 bits, taken at once
-    kWideFields,  // three fields of 9 to 12 bits, taken two and one
-    kWidest,      // three fields of 13 to 16 bits, taken one by one
-};
-
-struct GroupRead {
-    GroupForm form;
-    uint8_t bits;  // of the code word, or of one field
-    uint8_t entry;
-    bool shared;
-    int32_t offset;  // subtracted from each field
-    const int8_t* digits3;
-    const int16_t* digits9;
-    float scale[3];  // by third of the frame
-    float scaleRight[3];
-};
-
-// The reads of a pass as the sample loop wants them.
-int32_t PrepareReads(const Decoder& d, GroupRead* reads) {
-    const DecoderConstants& c = *d.constants;
-    const LayerIIState& s = d.layer12;
-    const int32_t count = s.readCount;
-    for (int32_t i = 0; i < count; ++i) {
-        const EntryRead& read = s.reads[i];
-        const int32_t q = read.allocation;
-        GroupRead& g = reads[i];
-        g.entry = read.entry;
-        g.shared = read.shared;
-        g.offset = 0;
-        g.digits3 = nullptr;
-        g.digits9 = nullptr;
-        if (q == 1 || q == 2) {
-            g.form = GroupForm::kDigits3;
-            g.bits = uint8_t(q == 1 ? 5 : 7);
-            g.digits3 = q == 1 ? &c.grouping3[0][0] : &c.grouping5[0][0];
-        } else if (q == 4) {
-            g.form = GroupForm::kDigits9;
-            g.bits = 10;
-            g.digits9 = &c.grouping9[0][0];
-        } else {
-            // Classes 3 and 5..17: 3 bits, then 4..16.
-            const int32_t b = q == 3 ? 3 : q - 1;
-            g.form = b <= 8    ? GroupForm::kFields
-                     : b <= 12 ? GroupForm::kWideFields
-                               : GroupForm::kWidest;
-            g.bits = uint8_t(b);
-            g.offset = (1 << (b - 1)) - 1;
-        }
-        for (int32_t third = 0; third < 3; ++third) {
-            g.scale[third] = s.scale[read.entry][third];
-            g.scaleRight[third] = s.scale[read.entry + 1][third];
+// Fills one entry's slots of all twelve passes, four in each third of the frame: `values`
+// turns the 64 bits from a group's start into its three sample values.
+template <bool Shared, class Values>
+void FillEntry(const LayerIIState& s, const EntryRead& read, const uint8_t* samples, int32_t bit,
+               float* buffer, Values values) {
+    float* at = buffer + read.entry;
+    for (int32_t third = 0; third < 3; ++third) {
+        const float left = s.scale[read.entry][third];
+        const float right = s.scale[read.entry + 1][third];
+        for (int32_t pass = 0; pass < 4; ++pass, bit += s.passBits, at += 3 * 64) {
+            int32_t v[3];
+            values(BitsAt(samples, bit), v);
+            for (int32_t n = 0; n < 3; ++n) at[64 * n] = float(v[n]) * left;
+            if constexpr (Shared)
+                for (int32_t n = 0; n < 3; ++n) at[64 * n + 1] = float(v[n]) * right;
         }
     }
-    return count;
+}
+
+template <class Values>
+void FillEntry(const LayerIIState& s, const EntryRead& read, const uint8_t* samples, int32_t bit,
+               float* buffer, Values values) {
+    if (read.shared)
+        FillEntry<true>(s, read, samples, bit, buffer, values);
+    else
+        FillEntry<false>(s, read, samples, bit, buffer, values);
 }
 
 struct Layer2 {
@@ -173,66 +141,38 @@ struct Layer2 {
         }
     }
 
-    // Twelve passes, four in each third of the frame; a pass fills three slots.
-    static void DecodeSamples(Decoder& d, BitReader& r) {
-        GroupRead reads[64];
-        const int32_t count = PrepareReads(d, reads);
-        const int32_t skip = d.layer12.passSkip;
-        float* slot = &d.spectrum[0][0][0];
-        for (int32_t pass = 0; pass < kLayer12Passes; ++pass, slot += 3 * 64) {
-            const int32_t third = pass / 4;
-            for (int32_t i = 0; i < count; ++i) {
-                const GroupRead& g = reads[i];
-                int32_t v0, v1, v2;
-                const int32_t b = g.bits;
-                switch (g.form) {
-                    case GroupForm::kDigits3: {
-                        bitsEnsure(r, b);
-                        const int8_t* digits = g.digits3 + 3 * bitsTake(r, b);
-                        v0 = digits[0], v1 = digits[1], v2 = digits[2];
-                        break;
-                    }
-                    case GroupForm::kDigits9: {
-                        bitsEnsure(r, b);
-                        const int16_t* digits = g.digits9 + 3 * bitsTake(r, b);
-                        v0 = digits[0], v1 = digits[1], v2 = digits[2];
-                        break;
-                    }
-                    case GroupForm::kFields: {
-                        bitsEnsure(r, 3 * b);
-                        const uint32_t x = bitsTake(r, 3 * b);
-                        const uint32_t mask = (1u << b) - 1;
-                        v0 = int32_t(x >> (2 * b)) - g.offset;
-                        v1 = int32_t((x >> b) & mask) - g.offset;
-                        v2 = int32_t(x & mask) - g.offset;
-                        break;
-                    }
-                    case GroupForm::kWideFields:
-                        bitsEnsure(r, 2 * b);
-                        v0 = int32_t(bitsTake(r, b)) - g.offset;
-                        v1 = int32_t(bitsTake(r, b)) - g.offset;
-                        bitsEnsure(r, b);
-                        v2 = int32_t(bitsTake(r, b)) - g.offset;
-                        break;
-                    default:
-                        v0 = int32_t(bitsGet(r, b)) - g.offset;
-                        v1 = int32_t(bitsGet(r, b)) - g.offset;
-                        v2 = int32_t(bitsGet(r, b)) - g.offset;
-                        break;
-                }
-                float* at = slot + g.entry;
-                const float left = g.scale[third];
-                at[0] = float(v0) * left;
-                at[64] = float(v1) * left;
-                at[128] = float(v2) * left;
-                if (g.shared) {
-                    const float right = g.scaleRight[third];
-                    at[1] = float(v0) * right;
-                    at[65] = float(v1) * right;
-                    at[129] = float(v2) * right;
-                }
+    // A group of 3, 5 or 9 levels is one code word of three digits; a group of any other
+    // class is three fields of 3 to 16 bits, which the 57 bits BitsAt gives always hold.
+    static void DecodeSamples(Decoder& d, const uint8_t* samples, int32_t first) {
+        const DecoderConstants& c = *d.constants;
+        const LayerIIState& s = d.layer12;
+        float* buffer = &d.spectrum[0][0][0];
+        for (int32_t i = 0; i < s.readCount; ++i) {
+            const EntryRead& read = s.reads[i];
+            const int32_t bit = first + read.bit;
+            const int32_t q = read.allocation;
+            if (q == 1 || q == 2) {
+                const int32_t bits = q == 1 ? 5 : 7;
+                const int8_t* digits = q == 1 ? &c.grouping3[0][0] : &c.grouping5[0][0];
+                FillEntry(s, read, samples, bit, buffer, [=](uint64_t word, int32_t* v) {
+                    const int8_t* g = digits + 3 * (word >> (64 - bits));
+                    v[0] = g[0], v[1] = g[1], v[2] = g[2];
+                });
+            } else if (q == 4) {
+                FillEntry(s, read, samples, bit, buffer, [&c](uint64_t word, int32_t* v) {
+                    const int16_t* g = c.grouping9[word >> 54];
+                    v[0] = g[0], v[1] = g[1], v[2] = g[2];
+                });
+            } else {
+                const int32_t b = q == 3 ? 3 : q - 1;
+                const int32_t offset = (1 << (b - 1)) - 1;
+                const uint64_t mask = (uint64_t{1} << b) - 1;
+                FillEntry(s, read, samples, bit, buffer, [=](uint64_t word, int32_t* v) {
+                    v[0] = int32_t(word >> (64 - b)) - offset;
+                    v[1] = int32_t((word >> (64 - 2 * b)) & mask) - offset;
+                    v[2] = int32_t((word >> (64 - 3 * b)) & mask) - offset;
+                });
             }
-            if (skip != 0) bitsSkip(r, skip);
         }
     }
 };

@@ -48,7 +48,6 @@ struct LayerIIState {
     uint8_t code[66] = {};
     float stepFactor[66] = {};
     float scale[66][3] = {};
-    uint8_t scfsi[66] = {};
     int32_t skippedBits = 0;  // bits a pass takes for the entries at and above the limit
 
     // Per frame, what every pass over the entries does: the reads in order, the bits it takes

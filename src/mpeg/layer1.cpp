@@ -22,7 +22,7 @@ struct Layer1 {
         }
     }
 
-    static void ReadScaleFactors(Decoder& d, BitReader& r) {
+    static void ReadScaleFactors(Decoder& d, BitReader& r, const uint8_t*) {
         const float* scaleFactors = d.constants->scaleFactorTable;
         LayerIIState& s = d.layer12;
         for (int32_t e = 0; e < s.entryCount; ++e) {

@@ -10,7 +10,8 @@
 //   Ready(d)                     whether the layer's stream set-up was done
 //   StepFactors(d)               the step factor of each allocation or class
 //   ReadAllocations(d, r, list)  the allocations, each handed to list.Set
-//   ReadScaleFactors(d, r)       s.scale of the allocated entries
+//   ReadScaleFactors(d, r, bytes)
+//                                s.scale of the allocated entries; `bytes` are those `r` reads
 //   DecodeSamples(d, samples, first)
 //                                the passes, as s.reads lays them out, from bit `first` of
 //                                `samples` on
@@ -125,7 +126,7 @@ int32_t DecodeLayer12Frame(Decoder& d, const FrameJob& job, const uint8_t* frame
     AllocationList list(s, job, Layer::kPassBits, Layer::StepFactors(d));
     Layer::ReadAllocations(d, r, list);
     list.Close();
-    Layer::ReadScaleFactors(d, r);
+    Layer::ReadScaleFactors(d, r, frame + headerBytes);
     PlanPasses(s, Layer::kPassBits);
 
     const int32_t frameBits = (d.currentFrameLength - headerBytes) * 8;

@@ -104,41 +104,37 @@ struct Layer2 {
     }
 
     // Scale-factor selection, then the scale factors: three, two or one per allocated entry.
-    static void ReadScaleFactors(Decoder& d, BitReader& r) {
+    // Both are read at their places from the reader's position on, without a branch on the
+    // values, and the reader is moved past them.
+    static void ReadScaleFactors(Decoder& d, BitReader& r, const uint8_t* bytes) {
+        // By selection: the scale factors sent, and which of them each third of the frame takes.
+        constexpr int32_t kSent[4] = {3, 2, 1, 2};
+        constexpr uint8_t kTaken[4][3] = {{0, 1, 2}, {0, 0, 1}, {0, 0, 0}, {0, 1, 1}};
         const float* scaleFactors = d.constants->scaleFactorTable;
         LayerIIState& s = d.layer12;
-        for (int32_t i = 0; i < s.entryCount; ++i) {
-            bitsEnsure(r, 2);
-            s.scfsi[i] = s.allocation[i] != 0 ? uint8_t(bitsTake(r, 2)) : 4;
-        }
+        const int32_t start = bitsPosition(r);
+        int32_t bit = start;
+        uint8_t allocated[64];
+        uint8_t selection[64];
+        int32_t count = 0;
         for (int32_t e = 0; e < s.entryCount; ++e) {
-            const float step = s.stepFactor[e];
-            float* scale = s.scale[e];
-            switch (s.scfsi[e]) {
-                case 0:
-                    bitsEnsure(r, 18);
-                    scale[0] = step * scaleFactors[bitsTake(r, 6)];
-                    scale[1] = step * scaleFactors[bitsTake(r, 6)];
-                    scale[2] = step * scaleFactors[bitsTake(r, 6)];
-                    break;
-                case 1:
-                    bitsEnsure(r, 12);
-                    scale[0] = scale[1] = step * scaleFactors[bitsTake(r, 6)];
-                    scale[2] = step * scaleFactors[bitsTake(r, 6)];
-                    break;
-                case 2:
-                    bitsEnsure(r, 6);
-                    scale[0] = scale[1] = scale[2] = step * scaleFactors[bitsTake(r, 6)];
-                    break;
-                case 3:
-                    bitsEnsure(r, 12);
-                    scale[0] = step * scaleFactors[bitsTake(r, 6)];
-                    scale[1] = scale[2] = step * scaleFactors[bitsTake(r, 6)];
-                    break;
-                default:
-                    break;  // no allocation, no scale factors
-            }
+            allocated[count] = uint8_t(e);
+            selection[count] = uint8_t(BitsAt(bytes, bit) >> 62);
+            const int32_t sent = s.allocation[e] != 0 ? 1 : 0;
+            count += sent;
+            bit += 2 * sent;
         }
+        for (int32_t i = 0; i < count; ++i) {
+            const int32_t e = allocated[i];
+            const uint64_t word = BitsAt(bytes, bit);
+            const int32_t fields[3] = {int32_t(word >> 58), int32_t(word >> 52) & 63,
+                                       int32_t(word >> 46) & 63};
+            const uint8_t* taken = kTaken[selection[i]];
+            for (int32_t third = 0; third < 3; ++third)
+                s.scale[e][third] = s.stepFactor[e] * scaleFactors[fields[taken[third]]];
+            bit += 6 * kSent[selection[i]];
+        }
+        bitsSkip(r, bit - start);
     }
 
     // A group of 3, 5 or 9 levels is one code word of three digits; a group of any other

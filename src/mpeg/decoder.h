@@ -37,8 +37,13 @@ struct EntryRead {
 
 // Layer I and II state. Entries interleave subbands and channels: 2·sb + ch for two channels.
 struct LayerIIState {
-    int32_t entryCount = 0;    // E: entries of the allocation list
-    int32_t subbandLimit = 0;  // entries at and above it are skipped, not decoded
+    int32_t channels = 0;        // of the stream
+    int32_t frequencyLimit = 0;  // subbands below the frequency limit
+    int32_t entryCount = 0;      // E: entries of the allocation list
+    int32_t subbandLimit = 0;    // entries at and above it are skipped, not decoded
+    // Layer II: the allocation table by bit-rate index (-1: none) and the one in use.
+    const int8_t* tableByBitrate = nullptr;
+    int32_t table = -1;
     int32_t groupCount[4] = {};
     const uint8_t* classMap[4] = {};  // allocation code -> quantisation class, per group
 

@@ -11,7 +11,7 @@ struct Layer1 {
     // A sample of allocation a takes a + 1 bits (allocation 15 is forbidden, read as 0).
     static constexpr uint8_t kPassBits[16] = {0, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 0};
 
-    static bool Ready(const Decoder& d) { return d.layer1Ready; }
+    static bool Prepare(const Decoder& d, const FrameHeader&) { return d.layer1Ready; }
     static const float* StepFactors(const Decoder& d) { return d.constants->layer1StepFactor; }
 
     static void ReadAllocations(Decoder& d, BitReader& r, AllocationList& list) {
@@ -54,7 +54,8 @@ struct Layer1 {
 }  // namespace
 
 int32_t Layer1StreamSetup(Decoder& d, const StreamInfo& info) {
-    SetUpLayer12Stream(d, info, 32, Layer1::kSlots);
+    SetUpLayer12Stream(d, info, Layer1::kSlots);
+    SetCodedSubbands(d.layer12, 32);
     d.layer1Ready = true;
     return 1;
 }

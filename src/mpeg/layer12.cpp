@@ -52,14 +52,17 @@ void SilenceSlots(Decoder& d, int32_t slots) {
     d.layer12.heldEntries = 0;
 }
 
-void SetUpLayer12Stream(Decoder& d, const StreamInfo& info, int32_t subbands, int32_t slots) {
+void SetUpLayer12Stream(Decoder& d, const StreamInfo& info, int32_t slots) {
     LayerIIState& s = d.layer12;
-    const int32_t channels = ChannelsOf(info);
-    const int32_t limit = std::min(FrequencySubbandLimit(d), subbands);
-    s.entryCount = subbands * channels;
-    s.subbandLimit = limit * channels;
-    d.synth = SelectLayer12Synth(d, channels);
+    s.channels = ChannelsOf(info);
+    s.frequencyLimit = FrequencySubbandLimit(d);
+    d.synth = SelectLayer12Synth(d, s.channels);
     SilenceSlots(d, slots);
+}
+
+void SetCodedSubbands(LayerIIState& s, int32_t subbands) {
+    s.entryCount = subbands * s.channels;
+    s.subbandLimit = std::min(s.frequencyLimit, subbands) * s.channels;
 }
 
 }  // namespace mpeg

@@ -7,7 +7,8 @@
 // A layer supplies, as the static members of a type:
 //   kSlots                       slots of 64 values a frame fills (12 or 36)
 //   kPassBits[q]                 bits one pass takes for an entry of allocation or class q
-//   Ready(d)                     whether the layer's stream set-up was done
+//   Prepare(d, header)           whether the layer's stream set-up was done, after taking
+//                                what the frame's header changes
 //   StepFactors(d)               the step factor of each allocation or class
 //   ReadAllocations(d, r, list)  the allocations, each handed to list.Set
 //   ReadScaleFactors(d, r, bytes)
@@ -111,13 +112,16 @@ void ClearSilentEntries(Decoder& d, int32_t slots);
 // bits than the frame holds is played as silence rather than read past its end.
 void SilenceSlots(Decoder& d, int32_t slots);
 
-// The stream set-up both layers share, for `subbands` coded subbands per channel: entry
-// counts, the synthesis, and a silent sample buffer of `slots` slots.
-void SetUpLayer12Stream(Decoder& d, const StreamInfo& info, int32_t subbands, int32_t slots);
+// The stream set-up both layers share: channels, frequency limit, the synthesis, and a silent
+// sample buffer of `slots` slots.
+void SetUpLayer12Stream(Decoder& d, const StreamInfo& info, int32_t slots);
+
+// Entry counts for `subbands` coded subbands per channel.
+void SetCodedSubbands(LayerIIState& s, int32_t subbands);
 
 template <class Layer>
 int32_t DecodeLayer12Frame(Decoder& d, const FrameJob& job, const uint8_t* frame, uint8_t* out) {
-    if (!Layer::Ready(d)) return 0;
+    if (!Layer::Prepare(d, job)) return 0;
     LayerIIState& s = d.layer12;
     BitReader& r = d.bits;
     const int32_t headerBytes = HeaderBytes(job);

@@ -47,10 +47,27 @@ constexpr int8_t kTableForMono[3][16] = {
     {1, 3, 3, 0, 0, 0, 1, 1, 1, 1, 1, -1, -1, -1, -1, -1},
 };
 
-int32_t ChooseTable(const FrameHeader& h) {
-    if (h.version != 1) return 4;
-    const auto& row = ChannelsOf(h) == 1 ? kTableForMono : kTableForStereo;
-    return row[h.sampleRateIndex][h.bitrateIndex];
+// MPEG-2 and MPEG-2.5 take the lower sampling frequencies' table at every bit rate.
+constexpr int8_t kTableForLsf[16] = {4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4};
+
+// The tables of a stream by bit-rate index: its version, channels and rate fix the row.
+const int8_t* TablesByBitrate(const FrameHeader& h) {
+    if (h.version != 1) return kTableForLsf;
+    const auto& rows = ChannelsOf(h) == 1 ? kTableForMono : kTableForStereo;
+    return rows[h.sampleRateIndex];
+}
+
+// Takes allocation table `table`: its groups, classes and entry counts.
+void TakeTable(LayerIIState& s, int32_t table) {
+    const AllocationTable& t = kAllocationTables[table];
+    int32_t subbands = 0;
+    for (int32_t i = 0; i < 4; ++i) {
+        s.groupCount[i] = t.groupCount[i] * s.channels;
+        s.classMap[i] = t.classMap[i];
+        subbands += t.groupCount[i];
+    }
+    s.table = table;
+    SetCodedSubbands(s, subbands);
 }
 
 // Fills one entry's slots of all twelve passes, four in each third of the frame: `values`
@@ -87,7 +104,19 @@ struct Layer2 {
     static constexpr uint8_t kPassBits[18] = {0,  5,  7,  9,  10, 12, 15, 18, 21,
                                               24, 27, 30, 33, 36, 39, 42, 45, 48};
 
-    static bool Ready(const Decoder& d) { return d.layer2Ready; }
+    // A stream may change its bit rate from frame to frame, and the allocation table with
+    // it: the entries of the old table are silenced. A frame whose bit rate has no table in
+    // the stream keeps the one in use.
+    static bool Prepare(Decoder& d, const FrameHeader& header) {
+        if (!d.layer2Ready) return false;
+        LayerIIState& s = d.layer12;
+        const int32_t table = s.tableByBitrate[header.bitrateIndex];
+        if (table >= 0 && table != s.table) {
+            TakeTable(s, table);
+            SilenceSlots(d, kSlots);
+        }
+        return true;
+    }
     static const float* StepFactors(const Decoder& d) { return d.constants->layer2StepFactor; }
 
     static void ReadAllocations(Decoder& d, BitReader& r, AllocationList& list) {
@@ -176,18 +205,11 @@ struct Layer2 {
 }  // namespace
 
 int32_t Layer2StreamSetup(Decoder& d, const StreamInfo& info) {
-    const int32_t table = ChooseTable(info);
-    if (table < 0) return 0;
-    LayerIIState& s = d.layer12;
-    const AllocationTable& t = kAllocationTables[table];
-    const int32_t channels = ChannelsOf(info);
-    int32_t subbands = 0;
-    for (int32_t i = 0; i < 4; ++i) {
-        s.groupCount[i] = t.groupCount[i] * channels;
-        s.classMap[i] = t.classMap[i];
-        subbands += t.groupCount[i];
-    }
-    SetUpLayer12Stream(d, info, subbands, Layer2::kSlots);
+    const int8_t* tables = TablesByBitrate(info);
+    if (tables[info.bitrateIndex] < 0) return 0;
+    SetUpLayer12Stream(d, info, Layer2::kSlots);
+    d.layer12.tableByBitrate = tables;
+    TakeTable(d.layer12, tables[info.bitrateIndex]);
     d.layer2Ready = true;
     return 1;
 }

@@ -1,6 +1,7 @@
 // The decoder's front end (header parsing, stream information, set-up, frame decoding, sync
 // search, with their refusals and error codes) and Layer I/II decoding of frames built field by
-// field: joint stereo sharing, forbidden allocations, the subband limit, over-allocated frames.
+// field: joint stereo sharing, forbidden allocations, the subband limit, bit-rate switches,
+// over-allocated frames.
 #include <gtest/gtest.h>
 #include <sanitizer/asan_interface.h>
 
@@ -319,9 +320,9 @@ TEST(Layer1, JointStereoForbiddenAllocationAndFrequencyLimit) {
     }
 }
 
-// Layer II, table 0, joint stereo with bound 4, every subband allocated, scale-factor selection
-// cycling through 0..3: the subbands above the limit are skipped, the others stay in step.
-TEST(Layer2, SkippedSubbandsLeaveTheOthersInStep) {
+// Layer II at 160 kbit/s and 44100 Hz (table 0, 27 subbands, 522 bytes), joint stereo with
+// bound 4, every subband allocated, scale-factor selection cycling through 0..3.
+Bytes JointStereoLayer2Frame() {
     std::mt19937 random(3);
     FrameWriter w({0xFF, 0xFD, 0x90, 0x40});
     for (int sb = 0; sb < 27; ++sb)
@@ -332,7 +333,12 @@ TEST(Layer2, SkippedSubbandsLeaveTheOthersInStep) {
     for (int e = 0; e < 54; ++e)
         for (int i = 0; i < kScaleFactors[e % 4]; ++i) w.Put(uint32_t(random() % 63), 6);
     while (w.BitCount() < 522 * 8) w.Put(uint32_t(random()), 8);
-    const Bytes frame = w.Finish(522);
+    return w.Finish(522);
+}
+
+// The subbands above the limit are skipped, the others stay in step.
+TEST(Layer2, SkippedSubbandsLeaveTheOthersInStep) {
+    const Bytes frame = JointStereoLayer2Frame();
     const DecoderPtr full = DecodeOne(frame);
     const DecoderPtr limited = DecodeOne(frame, {0, 0, 11025});
     ASSERT_EQ(limited->layer12.subbandLimit, 32);
@@ -348,6 +354,29 @@ TEST(Layer2, SkippedSubbandsLeaveTheOthersInStep) {
 // A frame whose allocation needs far more bits than it has is played as silence. The bytes after
 // it are poisoned in the sanitizer build (enough of them that the decoder reads the input in
 // place), so reading any sample bits would fail the test.
+// A stream may switch bit rates, and with them allocation tables: the 160 kbit/s frame (27
+// subbands) after a 192 kbit/s one (30 subbands, each entry at class 1, random scale factors
+// and samples) decodes as it does on its own, the three subbands it lacks silent.
+TEST(Layer2, EachFrameTakesTheAllocationTableOfItsBitRate) {
+    std::mt19937 random(5);
+    FrameWriter w({0xFF, 0xFD, 0xA0, 0x00});
+    for (int e = 0; e < 60; ++e) w.Put(1, e < 22 ? 4 : e < 46 ? 3 : 2);
+    for (int e = 0; e < 60; ++e) w.Put(2, 2);
+    while (w.BitCount() < 626 * 8) w.Put(uint32_t(random()), 8);
+    Bytes stream = w.Finish(626);
+    const Bytes second = JointStereoLayer2Frame();
+    stream.insert(stream.end(), second.begin(), second.end());
+    DecoderPtr d = NewDecoder();
+    ASSERT_EQ(SetUpStream(*d, stream.data(), int32_t(stream.size())), 1);
+    Bytes out(4608);
+    FrameJob job;
+    for (size_t at = 0; at < stream.size(); at += size_t(job.inputLength))
+        ASSERT_EQ(Decode(*d, stream.data() + at, int32_t(stream.size() - at), out, job), 1);
+    const DecoderPtr alone = DecodeOne(second);
+    for (int t = 0; t < 36; ++t)
+        for (int e = 0; e < 64; ++e) ASSERT_EQ(Slot(*d, t)[e], Slot(*alone, t)[e]) << t << " " << e;
+}
+
 TEST(Layer12, OverAllocatedFrameIsSilencedWithoutReadingPastIt) {
     std::vector<int> layer2Widths;
     for (int sb = 0; sb < 27; ++sb)

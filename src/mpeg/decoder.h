@@ -18,8 +18,8 @@ using LayerDecoder = int32_t (*)(Decoder& d, FrameJob& job, const uint8_t* frame
 using SynthFunction = int32_t (*)(Decoder& d, float* samples, uint8_t* out, int32_t slotsOrChannel);
 
 // Bytes a frame's bit reader may touch beyond its last byte: allocation and scale factors of
-// a corrupt Layer I/II frame (at most 64 entries of 4 + 2 + 18 bits), side information, the
-// four bytes a refill loads ahead, and the seven a Layer I/II sample read loads past its bits.
+// a corrupt Layer I/II frame (at most 64 entries of 4 + 2 + 18 bits), side information, and the
+// eight bytes a refill or a Layer I/II sample read loads ahead.
 inline constexpr int32_t kFrameReadPad = 512;
 
 // Floats a vector synthesis slot's window sums take: 32 outputs and scratch lanes.

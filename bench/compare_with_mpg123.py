@@ -10,8 +10,9 @@ decoding from the Google Benchmark program.
     python3 bench/compare_with_mpg123.py [--check] [--runs N]
 
 ZIRVAK_DECODER_PATH (generic, sse2, avx2) is passed on to zirvak-cli and the benchmarks, so
-one path can be measured on its own. --check makes the exit status say whether every file with
-a goal met it.
+one path can be measured on its own. The goals are 0.8 on the AVX2 path and 1.0 on SSE2, for
+the real music at 128 and 320 kbit/s and Layer II. --check makes the exit status say whether
+every file with a goal met it.
 """
 import argparse
 import os
@@ -26,15 +27,19 @@ BUILD = os.path.join(ROOT, "build/release")
 CLI = os.environ.get("ZIRVAK_CLI", os.path.join(BUILD, "src/cli/zirvak-cli"))
 BENCH = os.path.join(BUILD, "bench/zirvak_bench")
 
-# File, what it is, and the ratio it must reach (None: reported only).
+# File, what it is, and whether it has a goal (the others are reported only).
 FILES = [
-    ("music-128.mp3", "music, Layer III 128 kbit/s", 0.8),
-    ("music-320.mp3", "music, Layer III 320 kbit/s", 0.8),
-    ("music-vbr.mp3", "music, Layer III VBR -V 2", None),
-    ("music-l2-192.mp2", "music, Layer II 192 kbit/s", 0.8),
-    ("bench-128.mp3", "synthetic, 128 kbit/s", None),
-    ("bench-320.mp3", "synthetic, 320 kbit/s", None),
+    ("music-128.mp3", "music, Layer III 128 kbit/s", True),
+    ("music-320.mp3", "music, Layer III 320 kbit/s", True),
+    ("music-vbr.mp3", "music, Layer III VBR -V 2", False),
+    ("music-l2-192.mp2", "music, Layer II 192 kbit/s", True),
+    ("bench-128.mp3", "synthetic, 128 kbit/s", False),
+    ("bench-320.mp3", "synthetic, 320 kbit/s", False),
 ]
+
+# The ratio to reach by path: a fifth faster than mpg123 on AVX2, at least as fast on the SSE2
+# baseline every x86-64 has; the plain path is the reference and has no goal.
+GOALS = {"avx2": 0.8, "sse2": 1.0}
 
 
 def user_seconds(command):
@@ -94,7 +99,9 @@ def main():
           .stdout.strip())
     print(f"{'file':18} {'what':30} {'zirvak (s)':>11} {'mpg123 (s)':>11} {'ratio':>7} {'goal':>6}")
     missed = []
-    for name, what, goal in FILES:
+    path_goal = GOALS.get(decoder_path())
+    for name, what, has_goal in FILES:
+        goal = path_goal if has_goal else None
         path = os.path.join(files_dir, name)
         ours, peer, ratios = [], [], []
         for _ in range(args.runs):

@@ -75,6 +75,23 @@ int32_t ImdctAccumulate(const Decoder& d, float* spectrum, float* overlapOut, fl
                         int32_t blockType, int32_t longLines, int32_t lines,
                         int32_t normalSubbands = 0);
 void InvertOddSubbands(float (*samples)[32], int32_t lines);
+
+// A vector path's forms of ImdctGranule (its line limit given) and ImdctAccumulate, which give
+// exactly the plain path's values and leave the arrays exactly as it does. They read (but never
+// write) the subbands around the ones they work on, up to whole blocks of vector lanes, so the
+// arrays hold all 32 subbands.
+struct VectorImdct {
+    int32_t (*granule)(const DecoderConstants& c, float* spectrum, const float* overlap,
+                       float (*samples)[32], int32_t blockType, int32_t longLines, int32_t lines,
+                       int32_t previousLines, int32_t lineLimit, int32_t normalSubbands);
+    int32_t (*accumulate)(const DecoderConstants& c, float* spectrum, float* overlapOut,
+                          float (*samples)[32], int32_t blockType, int32_t longLines, int32_t lines,
+                          int32_t normalSubbands);
+};
+#if defined(__x86_64__)
+extern const VectorImdct kSse2Imdct;
+extern const VectorImdct kAvx2Imdct;
+#endif
 void AddSpectrum(float* a, const float* b, int32_t n);
 
 }  // namespace mpeg

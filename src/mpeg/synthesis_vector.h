@@ -1,34 +1,18 @@
 // The full-rate, 16-bit polyphase synthesis on vectors of W floats, written once over the
-// operations of a vector type `S` (four lanes for SSE2, eight for AVX2). Every lane does the
-// same IEEE operations in the same order as the plain routine, so each path gives exactly the
-// plain path's samples. Private to src/mpeg; see synthesis_parts.h on why it has internal
-// linkage.
+// operations of a vector type `S` of vector_ops.h (four lanes for SSE2, eight for AVX2). Every
+// lane does the same IEEE operations in the same order as the plain routine, so each path gives
+// exactly the plain path's samples. Private to src/mpeg; see vector_ops.h on why it has
+// internal linkage.
 #pragma once
-
-#include <emmintrin.h>
-#include <xmmintrin.h>
 
 #include <cstring>
 
 #include "synthesis.h"
 #include "synthesis_parts.h"
+#include "vector_ops.h"
 
 namespace mpeg {
 namespace {
-
-// The operations on SSE's four-lane vectors, the SSE2 path's. Each file that includes this
-// compiles it with its own instruction set.
-struct FourLanes {
-    using V = __m128;
-    static constexpr int32_t kWidth = 4;
-    static V Zero() { return _mm_setzero_ps(); }
-    static V Load(const float* p) { return _mm_loadu_ps(p); }
-    static void Store(float* p, V v) { _mm_storeu_ps(p, v); }
-    static V Add(V a, V b) { return _mm_add_ps(a, b); }
-    static V Sub(V a, V b) { return _mm_sub_ps(a, b); }
-    static V Mul(V a, V b) { return _mm_mul_ps(a, b); }
-    static V Reverse(V v) { return _mm_shuffle_ps(v, v, _MM_SHUFFLE(0, 1, 2, 3)); }
-};
 
 constexpr int32_t kFullN = 32;              // values per slot
 constexpr int32_t kFullRing = 16 * kFullN;  // R: values a ring holds

@@ -1,0 +1,173 @@
+// The vector types the decoder's x86-64 paths are written over: four lanes of SSE (the SSE2
+// path's) and, in files compiled for AVX2 only, eight lanes of AVX2. The vector routines are
+// templates over these structs, so one text gives every path. Private to src/mpeg.
+//
+// Everything here has internal linkage on purpose: each file that includes it compiles its own
+// copy with its own instruction set, so code built for AVX2 is never shared with a path that
+// must run on any x86-64.
+#pragma once
+
+#include <emmintrin.h>
+#include <xmmintrin.h>
+#if defined(__AVX2__)
+#include <immintrin.h>
+#endif
+
+#include <cstdint>
+
+namespace mpeg {
+namespace {
+
+// SSE's four lanes. Lane l of a register of rows holds row l (see Rows4).
+struct FourLanes {
+    using V = __m128;
+    static constexpr int32_t kWidth = 4;
+    static V Zero() { return _mm_setzero_ps(); }
+    static V Set1(float v) { return _mm_set1_ps(v); }
+    static V Load(const float* p) { return _mm_loadu_ps(p); }
+    static void Store(float* p, V v) { _mm_storeu_ps(p, v); }
+    static V Add(V a, V b) { return _mm_add_ps(a, b); }
+    static V Sub(V a, V b) { return _mm_sub_ps(a, b); }
+    static V Mul(V a, V b) { return _mm_mul_ps(a, b); }
+    static V Reverse(V v) { return _mm_shuffle_ps(v, v, _MM_SHUFFLE(0, 1, 2, 3)); }
+    // All bits set in lanes lo..hi - 1, clear in the others.
+    static V LanesIn(int32_t lo, int32_t hi) {
+        const __m128i lane = _mm_setr_epi32(0, 1, 2, 3);
+        return _mm_castsi128_ps(_mm_and_si128(_mm_cmpgt_epi32(lane, _mm_set1_epi32(lo - 1)),
+                                              _mm_cmpgt_epi32(_mm_set1_epi32(hi), lane)));
+    }
+    // a in the lanes the mask sets, b in the others.
+    static V Select(V mask, V a, V b) {
+        return _mm_or_ps(_mm_and_ps(mask, a), _mm_andnot_ps(mask, b));
+    }
+
+    // The shuffles of a 4 × 4 transpose, within each group of four lanes.
+    static V UnpackLo(V a, V b) { return _mm_unpacklo_ps(a, b); }
+    static V UnpackHi(V a, V b) { return _mm_unpackhi_ps(a, b); }
+    // Lanes (a[i], a[j], b[k], b[l]) of Imm = _MM_SHUFFLE(l, k, j, i).
+    template <int Imm>
+    static V Shuffle(V a, V b) {
+        return _mm_shuffle_ps(a, b, Imm);
+    }
+    // Four values of row k, from row[k * Stride] on.
+    template <int32_t Stride>
+    static V Rows4(const float* row, int32_t k) {
+        return _mm_loadu_ps(row + k * Stride);
+    }
+    template <int32_t Stride>
+    static void StoreRows4(float* row, int32_t k, V v) {
+        _mm_storeu_ps(row + k * Stride, v);
+    }
+    // Two values each of rows k and k + 1.
+    template <int32_t Stride>
+    static V Rows2(const float* row, int32_t k) {
+        const __m128 low =
+            _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(row + k * Stride)));
+        return _mm_loadh_pi(low, reinterpret_cast<const __m64*>(row + (k + 1) * Stride));
+    }
+    template <int32_t Stride>
+    static void StoreRows2(float* row, int32_t k, V v) {
+        _mm_storel_pi(reinterpret_cast<__m64*>(row + k * Stride), v);
+        _mm_storeh_pi(reinterpret_cast<__m64*>(row + (k + 1) * Stride), v);
+    }
+};
+
+#if defined(__AVX2__)
+// AVX2's eight lanes: two groups of four, the low one holding rows 0..3, the high one rows
+// 4..7, so the four-lane transposes work on both groups at once.
+struct Avx2 {
+    using V = __m256;
+    static constexpr int32_t kWidth = 8;
+    static V Zero() { return _mm256_setzero_ps(); }
+    static V Set1(float v) { return _mm256_set1_ps(v); }
+    static V Load(const float* p) { return _mm256_loadu_ps(p); }
+    static void Store(float* p, V v) { _mm256_storeu_ps(p, v); }
+    static V Add(V a, V b) { return _mm256_add_ps(a, b); }
+    static V Sub(V a, V b) { return _mm256_sub_ps(a, b); }
+    static V Mul(V a, V b) { return _mm256_mul_ps(a, b); }
+    static V Reverse(V v) {
+        return _mm256_permutevar8x32_ps(v, _mm256_setr_epi32(7, 6, 5, 4, 3, 2, 1, 0));
+    }
+    static V LanesIn(int32_t lo, int32_t hi) {
+        const __m256i lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+        return _mm256_castsi256_ps(
+            _mm256_and_si256(_mm256_cmpgt_epi32(lane, _mm256_set1_epi32(lo - 1)),
+                             _mm256_cmpgt_epi32(_mm256_set1_epi32(hi), lane)));
+    }
+    static V Select(V mask, V a, V b) { return _mm256_blendv_ps(b, a, mask); }
+
+    static V UnpackLo(V a, V b) { return _mm256_unpacklo_ps(a, b); }
+    static V UnpackHi(V a, V b) { return _mm256_unpackhi_ps(a, b); }
+    template <int Imm>
+    static V Shuffle(V a, V b) {
+        return _mm256_shuffle_ps(a, b, Imm);
+    }
+    // Rows k and k + 4, four values each.
+    template <int32_t Stride>
+    static V Rows4(const float* row, int32_t k) {
+        return _mm256_insertf128_ps(_mm256_castps128_ps256(_mm_loadu_ps(row + k * Stride)),
+                                    _mm_loadu_ps(row + (k + 4) * Stride), 1);
+    }
+    template <int32_t Stride>
+    static void StoreRows4(float* row, int32_t k, V v) {
+        _mm_storeu_ps(row + k * Stride, _mm256_castps256_ps128(v));
+        _mm_storeu_ps(row + (k + 4) * Stride, _mm256_extractf128_ps(v, 1));
+    }
+    // Rows k, k + 1, k + 4 and k + 5, two values each.
+    template <int32_t Stride>
+    static V Rows2(const float* row, int32_t k) {
+        return _mm256_insertf128_ps(_mm256_castps128_ps256(FourLanes::Rows2<Stride>(row, k)),
+                                    FourLanes::Rows2<Stride>(row, k + 4), 1);
+    }
+    template <int32_t Stride>
+    static void StoreRows2(float* row, int32_t k, V v) {
+        FourLanes::StoreRows2<Stride>(row, k, _mm256_castps256_ps128(v));
+        FourLanes::StoreRows2<Stride>(row, k + 4, _mm256_extractf128_ps(v, 1));
+    }
+};
+#endif
+
+// Transposes each group of four lanes of r[0..3]: lane l of r[m] becomes lane m of r[l].
+template <class S>
+[[gnu::always_inline]] inline void Transpose4(typename S::V* r) {
+    const typename S::V t0 = S::UnpackLo(r[0], r[1]), t1 = S::UnpackLo(r[2], r[3]);
+    const typename S::V t2 = S::UnpackHi(r[0], r[1]), t3 = S::UnpackHi(r[2], r[3]);
+    constexpr int kLow = _MM_SHUFFLE(1, 0, 1, 0), kHigh = _MM_SHUFFLE(3, 2, 3, 2);
+    r[0] = S::template Shuffle<kLow>(t0, t1);
+    r[1] = S::template Shuffle<kHigh>(t0, t1);
+    r[2] = S::template Shuffle<kLow>(t2, t3);
+    r[3] = S::template Shuffle<kHigh>(t2, t3);
+}
+
+// Columns 0..17 of kWidth rows of 18 values from `rows` on: lane l of out[n] is
+// rows[18 * l + n].
+template <class S>
+[[gnu::always_inline]] inline void LoadColumns18(const float* rows, typename S::V* out) {
+    using V = typename S::V;
+    for (int32_t col = 0; col < 16; col += 4) {
+        V* r = out + col;
+        for (int32_t k = 0; k < 4; ++k) r[k] = S::template Rows4<18>(rows + col, k);
+        Transpose4<S>(r);
+    }
+    // The last two columns from pairs of rows: (0, 1) and (2, 3), and in the high group of
+    // eight lanes (4, 5) and (6, 7).
+    const V a = S::template Rows2<18>(rows + 16, 0), b = S::template Rows2<18>(rows + 16, 2);
+    out[16] = S::template Shuffle<_MM_SHUFFLE(2, 0, 2, 0)>(a, b);
+    out[17] = S::template Shuffle<_MM_SHUFFLE(3, 1, 3, 1)>(a, b);
+}
+
+// The inverse of LoadColumns18: rows[18 * l + n] becomes lane l of in[n].
+template <class S>
+[[gnu::always_inline]] inline void StoreColumns18(const typename S::V* in, float* rows) {
+    using V = typename S::V;
+    for (int32_t col = 0; col < 16; col += 4) {
+        V r[4] = {in[col], in[col + 1], in[col + 2], in[col + 3]};
+        Transpose4<S>(r);
+        for (int32_t k = 0; k < 4; ++k) S::template StoreRows4<18>(rows + col, k, r[k]);
+    }
+    S::template StoreRows2<18>(rows + 16, 0, S::UnpackLo(in[16], in[17]));
+    S::template StoreRows2<18>(rows + 16, 2, S::UnpackHi(in[16], in[17]));
+}
+
+}  // namespace
+}  // namespace mpeg

@@ -76,22 +76,27 @@ int32_t ImdctAccumulate(const Decoder& d, float* spectrum, float* overlapOut, fl
                         int32_t normalSubbands = 0);
 void InvertOddSubbands(float (*samples)[32], int32_t lines);
 
-// A vector path's forms of ImdctGranule (its line limit given) and ImdctAccumulate, which give
-// exactly the plain path's values and leave the arrays exactly as it does. They read (but never
-// write) the subbands around the ones they work on, up to whole blocks of vector lanes, so the
-// arrays hold all 32 subbands.
+// A vector path's forms of ImdctGranule (its line limit given) and ImdctAccumulate. They give
+// exactly the plain path's outputs, but keep a channel's overlap as 18 rows of 32 subbands
+// (value t of subband sb at 32·t + sb) rather than subband after subband, and leave the
+// spectrum that ImdctAccumulate reads as scratch. So a stream takes one path from its set-up
+// on. They read (but never write) the subbands around the ones they work on, up to whole blocks
+// of vector lanes, so the arrays hold all 32 subbands.
 struct VectorImdct {
-    int32_t (*granule)(const DecoderConstants& c, float* spectrum, const float* overlap,
-                       float (*samples)[32], int32_t blockType, int32_t longLines, int32_t lines,
-                       int32_t previousLines, int32_t lineLimit, int32_t normalSubbands);
-    int32_t (*accumulate)(const DecoderConstants& c, float* spectrum, float* overlapOut,
-                          float (*samples)[32], int32_t blockType, int32_t longLines, int32_t lines,
+    int32_t (*granule)(float* spectrum, const float* overlap, float (*samples)[32],
+                       int32_t blockType, int32_t longLines, int32_t lines, int32_t previousLines,
+                       int32_t lineLimit, int32_t normalSubbands);
+    int32_t (*accumulate)(float* spectrum, float* overlapOut, float (*samples)[32],
+                          int32_t blockType, int32_t longLines, int32_t lines,
                           int32_t normalSubbands);
 };
 #if defined(__x86_64__)
 extern const VectorImdct kSse2Imdct;
 extern const VectorImdct kAvx2Imdct;
 #endif
+// The routines of the decoder's path where it has them, else null (the plain path); chosen at
+// stream set-up.
+const VectorImdct* SelectImdct(const Decoder& d);
 void AddSpectrum(float* a, const float* b, int32_t n);
 
 }  // namespace mpeg

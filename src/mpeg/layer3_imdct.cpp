@@ -193,8 +193,9 @@ int32_t TransformSubbands(const DecoderConstants& c, float* spectrum, const floa
     return i;
 }
 
-// The routines of the decoder's path where it has them.
-const VectorImdct* VectorImdctFor(const Decoder& d) {
+}  // namespace
+
+const VectorImdct* SelectImdct(const Decoder& d) {
 #if defined(__x86_64__)
     if (d.simdPath == SimdPath::kAvx2) return &kAvx2Imdct;
     if (d.simdPath == SimdPath::kSse2) return &kSse2Imdct;
@@ -203,14 +204,12 @@ const VectorImdct* VectorImdctFor(const Decoder& d) {
     return nullptr;
 }
 
-}  // namespace
-
 int32_t ImdctGranule(const Decoder& d, float* spectrum, const float* overlap, float (*samples)[32],
                      int32_t blockType, int32_t longLines, int32_t lines, int32_t previousLines,
                      int32_t normalSubbands) {
-    if (const VectorImdct* vector = VectorImdctFor(d))
-        return vector->granule(*d.constants, spectrum, overlap, samples, blockType, longLines,
-                               lines, previousLines, d.layer3.lineLimit, normalSubbands);
+    if (const VectorImdct* vector = d.layer3.imdct)
+        return vector->granule(spectrum, overlap, samples, blockType, longLines, lines,
+                               previousLines, d.layer3.lineLimit, normalSubbands);
     int32_t i = TransformSubbands<false>(*d.constants, spectrum, overlap, nullptr, samples,
                                          blockType, longLines, lines, normalSubbands);
     // The previous granule reached further: its overlap still has to be played out.
@@ -225,9 +224,9 @@ int32_t ImdctGranule(const Decoder& d, float* spectrum, const float* overlap, fl
 int32_t ImdctAccumulate(const Decoder& d, float* spectrum, float* overlapOut, float (*samples)[32],
                         int32_t blockType, int32_t longLines, int32_t lines,
                         int32_t normalSubbands) {
-    if (const VectorImdct* vector = VectorImdctFor(d))
-        return vector->accumulate(*d.constants, spectrum, overlapOut, samples, blockType, longLines,
-                                  lines, normalSubbands);
+    if (const VectorImdct* vector = d.layer3.imdct)
+        return vector->accumulate(spectrum, overlapOut, samples, blockType, longLines, lines,
+                                  normalSubbands);
     return 18 * TransformSubbands<true>(*d.constants, spectrum, nullptr, overlapOut, samples,
                                         blockType, longLines, lines, normalSubbands);
 }

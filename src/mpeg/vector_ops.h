@@ -54,21 +54,12 @@ struct FourLanes {
     static V Rows4(const float* row, int32_t k) {
         return _mm_loadu_ps(row + k * Stride);
     }
-    template <int32_t Stride>
-    static void StoreRows4(float* row, int32_t k, V v) {
-        _mm_storeu_ps(row + k * Stride, v);
-    }
     // Two values each of rows k and k + 1.
     template <int32_t Stride>
     static V Rows2(const float* row, int32_t k) {
         const __m128 low =
             _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(row + k * Stride)));
         return _mm_loadh_pi(low, reinterpret_cast<const __m64*>(row + (k + 1) * Stride));
-    }
-    template <int32_t Stride>
-    static void StoreRows2(float* row, int32_t k, V v) {
-        _mm_storel_pi(reinterpret_cast<__m64*>(row + k * Stride), v);
-        _mm_storeh_pi(reinterpret_cast<__m64*>(row + (k + 1) * Stride), v);
     }
 };
 
@@ -108,21 +99,11 @@ struct Avx2 {
         return _mm256_insertf128_ps(_mm256_castps128_ps256(_mm_loadu_ps(row + k * Stride)),
                                     _mm_loadu_ps(row + (k + 4) * Stride), 1);
     }
-    template <int32_t Stride>
-    static void StoreRows4(float* row, int32_t k, V v) {
-        _mm_storeu_ps(row + k * Stride, _mm256_castps256_ps128(v));
-        _mm_storeu_ps(row + (k + 4) * Stride, _mm256_extractf128_ps(v, 1));
-    }
     // Rows k, k + 1, k + 4 and k + 5, two values each.
     template <int32_t Stride>
     static V Rows2(const float* row, int32_t k) {
         return _mm256_insertf128_ps(_mm256_castps128_ps256(FourLanes::Rows2<Stride>(row, k)),
                                     FourLanes::Rows2<Stride>(row, k + 4), 1);
-    }
-    template <int32_t Stride>
-    static void StoreRows2(float* row, int32_t k, V v) {
-        FourLanes::StoreRows2<Stride>(row, k, _mm256_castps256_ps128(v));
-        FourLanes::StoreRows2<Stride>(row, k + 4, _mm256_extractf128_ps(v, 1));
     }
 };
 #endif
@@ -137,36 +118,6 @@ template <class S>
     r[1] = S::template Shuffle<kHigh>(t0, t1);
     r[2] = S::template Shuffle<kLow>(t2, t3);
     r[3] = S::template Shuffle<kHigh>(t2, t3);
-}
-
-// Columns 0..17 of kWidth rows of 18 values from `rows` on: lane l of out[n] is
-// rows[18 * l + n].
-template <class S>
-[[gnu::always_inline]] inline void LoadColumns18(const float* rows, typename S::V* out) {
-    using V = typename S::V;
-    for (int32_t col = 0; col < 16; col += 4) {
-        V* r = out + col;
-        for (int32_t k = 0; k < 4; ++k) r[k] = S::template Rows4<18>(rows + col, k);
-        Transpose4<S>(r);
-    }
-    // The last two columns from pairs of rows: (0, 1) and (2, 3), and in the high group of
-    // eight lanes (4, 5) and (6, 7).
-    const V a = S::template Rows2<18>(rows + 16, 0), b = S::template Rows2<18>(rows + 16, 2);
-    out[16] = S::template Shuffle<_MM_SHUFFLE(2, 0, 2, 0)>(a, b);
-    out[17] = S::template Shuffle<_MM_SHUFFLE(3, 1, 3, 1)>(a, b);
-}
-
-// The inverse of LoadColumns18: rows[18 * l + n] becomes lane l of in[n].
-template <class S>
-[[gnu::always_inline]] inline void StoreColumns18(const typename S::V* in, float* rows) {
-    using V = typename S::V;
-    for (int32_t col = 0; col < 16; col += 4) {
-        V r[4] = {in[col], in[col + 1], in[col + 2], in[col + 3]};
-        Transpose4<S>(r);
-        for (int32_t k = 0; k < 4; ++k) S::template StoreRows4<18>(rows + col, k, r[k]);
-    }
-    S::template StoreRows2<18>(rows + 16, 0, S::UnpackLo(in[16], in[17]));
-    S::template StoreRows2<18>(rows + 16, 2, S::UnpackHi(in[16], in[17]));
 }
 
 }  // namespace

@@ -90,7 +90,9 @@ void HybridMix(Decoder& d, uint8_t* out, int32_t slot) {
             ImdctAccumulate(d, d.spectrum[1][slot], d.spectrum[0][slot], s.subbandSamples,
                             g1.block_type, b1.longLines, b1.lines, b1.normalSubbands);
         s.nonzeroCount[slot][1] = produced1;
-        InvertOddSubbands(s.subbandSamples, std::max(produced0, produced1));
+        // The mixed overlap reaches as far as either channel's: the next granule plays it out.
+        s.nonzeroCount[slot][0] = std::max(produced0, produced1);
+        InvertOddSubbands(s.subbandSamples, s.nonzeroCount[slot][0]);
     }
     d.synth(d, &s.subbandSamples[0][0], out, 0);
 }

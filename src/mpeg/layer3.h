@@ -45,6 +45,8 @@ int32_t DecodeCount1(Decoder& d, float* dest, int32_t linesAvailable, int32_t bi
 // --- Requantisation (layer3_requantise.cpp) ---
 
 void Requantise(Decoder& d, float* spectrum, int32_t slot, int32_t channel);
+// sign(q)·|q|^(4/3)·factor for a quantised value q outside -32..31, in double precision.
+float DequantiseLarge(int32_t q, float factor);
 
 // --- Stereo and alias reduction (layer3_stereo.cpp) ---
 
@@ -76,27 +78,31 @@ int32_t ImdctAccumulate(const Decoder& d, float* spectrum, float* overlapOut, fl
                         int32_t normalSubbands = 0);
 void InvertOddSubbands(float (*samples)[32], int32_t lines);
 
-// A vector path's forms of ImdctGranule (its line limit given) and ImdctAccumulate. They give
-// exactly the plain path's outputs, but keep a channel's overlap as 18 rows of 32 subbands
-// (value t of subband sb at 32·t + sb) rather than subband after subband, and leave the
-// spectrum that ImdctAccumulate reads as scratch. So a stream takes one path from its set-up
-// on. They read (but never write) the subbands around the ones they work on, up to whole blocks
-// of vector lanes, so the arrays hold all 32 subbands.
-struct VectorImdct {
+// A vector path's Layer III stages, chosen at stream set-up (null for the plain path).
+//
+// `granule` and `accumulate` are its forms of ImdctGranule (the line limit given) and
+// ImdctAccumulate. They give exactly the plain path's outputs, but keep a channel's overlap as
+// 18 rows of 32 subbands (value t of subband sb at 32·t + sb) rather than subband after
+// subband, and leave the spectrum that `accumulate` reads as scratch: a stream keeps its path
+// from its set-up on. They read (but never write) the subbands around the ones they work on, up
+// to whole blocks of vector lanes, so the arrays hold all 32 subbands.
+//
+// `dequantise` requantises `count` lines of one scale-factor band in place, exactly as the
+// plain loop does, and returns the bitwise or of their quantised values.
+struct VectorLayer3 {
     int32_t (*granule)(float* spectrum, const float* overlap, float (*samples)[32],
                        int32_t blockType, int32_t longLines, int32_t lines, int32_t previousLines,
                        int32_t lineLimit, int32_t normalSubbands);
     int32_t (*accumulate)(float* spectrum, float* overlapOut, float (*samples)[32],
                           int32_t blockType, int32_t longLines, int32_t lines,
                           int32_t normalSubbands);
+    int32_t (*dequantise)(float* x, int32_t count, float factor, const float* smallPowers);
 };
 #if defined(__x86_64__)
-extern const VectorImdct kSse2Imdct;
-extern const VectorImdct kAvx2Imdct;
+extern const VectorLayer3 kSse2Layer3;
+extern const VectorLayer3 kAvx2Layer3;
 #endif
-// The routines of the decoder's path where it has them, else null (the plain path); chosen at
-// stream set-up.
-const VectorImdct* SelectImdct(const Decoder& d);
+const VectorLayer3* SelectVectorLayer3(const Decoder& d);
 void AddSpectrum(float* a, const float* b, int32_t n);
 
 }  // namespace mpeg

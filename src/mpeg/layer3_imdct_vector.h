@@ -1,4 +1,4 @@
-// The long-block IMDCT with its windows and overlap on vectors whose lanes are subbands, written
+// The IMDCT with its windows and overlap on vectors whose lanes are subbands, written
 // once over the operations of a vector type `S` of vector_ops.h. Every lane does the same IEEE
 // operations in the same order as Imdct18 and the unfolding of layer3_imdct.cpp do for its
 // subband, so each path gives exactly the plain path's values. Private to src/mpeg; see
@@ -364,9 +364,6 @@ int32_t Accumulate(float* spectrum, float* overlapOut, Rows samples, int32_t blo
                        longEnd, end, normalSubbands);
     return 18 * end;
 }
-
-template <class S>
-constexpr VectorImdct kVectorImdct = {Granule<S>, Accumulate<S>};
 
 }  // namespace
 }  // namespace mpeg

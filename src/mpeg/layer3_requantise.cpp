@@ -17,16 +17,48 @@ constexpr int32_t kPretab[2][22] = {
     {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 3, 3, 3, 2, 0},
 };
 
+// The largest magnitude the Huffman decoder gives: 15 plus 13 bits of linbits.
+constexpr int32_t kLargestQuantised = 15 + 8191;
+
+// |q|^(1/3) in double precision for every magnitude the lines can have, as std::pow gives it:
+// values of 32 and more are frequent at high bit-rates, and pow is slow.
+const double* CubeRoots() {
+    static double roots[kLargestQuantised + 1];
+    static const bool filled = [] {
+        for (int32_t i = 0; i <= kLargestQuantised; ++i) roots[i] = std::pow(double(i), 1.0 / 3.0);
+        return true;
+    }();
+    (void)filled;
+    return roots;
+}
+
 // sign(q)·|q|^(4/3)·factor for a quantised value q, which may be 0. Small values (nearly all)
-// come from the table, larger ones are computed in double precision.
+// come from the table.
 inline float Dequantise(int32_t q, float factor, const float* smallPowers) {
     if (uint32_t(q + 32) < 64u) [[likely]]
         return factor * smallPowers[q + 32];
-    const double magnitude = std::fabs(double(q));
-    return float(double(factor) * double(q) * std::pow(magnitude, 1.0 / 3.0));
+    return DequantiseLarge(q, factor);
+}
+
+// The lines of one band in place; returns the bitwise or of their quantised values.
+int32_t DequantiseLines(float* x, int32_t count, float factor, const float* smallPowers) {
+    int32_t any = 0;
+    for (int32_t i = 0; i < count; ++i) {
+        const int32_t q = int32_t(x[i]);
+        x[i] = Dequantise(q, factor, smallPowers);
+        any |= q;
+    }
+    return any;
 }
 
 }  // namespace
+
+float DequantiseLarge(int32_t q, float factor) {
+    const double magnitude = std::fabs(double(q));
+    const double root = magnitude <= kLargestQuantised ? CubeRoots()[int32_t(magnitude)]
+                                                       : std::pow(magnitude, 1.0 / 3.0);
+    return float(double(factor) * double(q) * root);
+}
 
 void Requantise(Decoder& d, float* x, int32_t slot, int32_t channel) {
     const DecoderConstants& c = *d.constants;
@@ -37,6 +69,7 @@ void Requantise(Decoder& d, float* x, int32_t slot, int32_t channel) {
     int32_t& nonzero = s.nonzeroCount[slot][channel];
     const float gain = c.globalGainPowers[g.global_gain + 6];
     const float(*sfPowers)[32] = c.scaleFactorPowers[g.scalefac_scale];
+    const auto dequantise = s.vector != nullptr ? s.vector->dequantise : DequantiseLines;
 
     int32_t longBands = 22;
     int32_t firstShort = 12;
@@ -52,12 +85,9 @@ void Requantise(Decoder& d, float* x, int32_t slot, int32_t channel) {
         const float factor = gain * sfPowers[pre][sf[m] & 31];
         // Lines at and above the nonzero count are zero and stay zero.
         const int32_t end = s.longBandEnd[m];
-        int32_t any = 0;
-        for (const int32_t stop = std::min(end, nonzero); line < stop; ++line) {
-            const int32_t q = int32_t(x[line]);
-            x[line] = Dequantise(q, factor, c.smallPowers);
-            any |= q;
-        }
+        const int32_t stop = std::min(end, nonzero);
+        const int32_t any =
+            line < stop ? dequantise(x + line, stop - line, factor, c.smallPowers) : 0;
         line = end;
         if (any) topBand = m;
         if (line >= nonzero) break;

@@ -45,8 +45,6 @@ int32_t DecodeCount1(Decoder& d, float* dest, int32_t linesAvailable, int32_t bi
 // --- Requantisation (layer3_requantise.cpp) ---
 
 void Requantise(Decoder& d, float* spectrum, int32_t slot, int32_t channel);
-// sign(q)·|q|^(4/3)·factor for a quantised value q outside -32..31, in double precision.
-float DequantiseLarge(int32_t q, float factor);
 
 // --- Stereo and alias reduction (layer3_stereo.cpp) ---
 
@@ -86,9 +84,6 @@ void InvertOddSubbands(float (*samples)[32], int32_t lines);
 // subband, and leave the spectrum that `accumulate` reads as scratch: a stream keeps its path
 // from its set-up on. They read (but never write) the subbands around the ones they work on, up
 // to whole blocks of vector lanes, so the arrays hold all 32 subbands.
-//
-// `dequantise` requantises `count` lines of one scale-factor band in place, exactly as the
-// plain loop does, and returns the bitwise or of their quantised values.
 struct VectorLayer3 {
     int32_t (*granule)(float* spectrum, const float* overlap, float (*samples)[32],
                        int32_t blockType, int32_t longLines, int32_t lines, int32_t previousLines,
@@ -96,7 +91,6 @@ struct VectorLayer3 {
     int32_t (*accumulate)(float* spectrum, float* overlapOut, float (*samples)[32],
                           int32_t blockType, int32_t longLines, int32_t lines,
                           int32_t normalSubbands);
-    int32_t (*dequantise)(float* x, int32_t count, float factor, const float* smallPowers);
 };
 #if defined(__x86_64__)
 extern const VectorLayer3 kSse2Layer3;

@@ -33,32 +33,17 @@ const double* CubeRoots() {
 }
 
 // sign(q)·|q|^(4/3)·factor for a quantised value q, which may be 0. Small values (nearly all)
-// come from the table.
-inline float Dequantise(int32_t q, float factor, const float* smallPowers) {
+// come from the table, larger ones are computed in double precision.
+inline float Dequantise(int32_t q, float factor, const float* smallPowers, const double* roots) {
     if (uint32_t(q + 32) < 64u) [[likely]]
         return factor * smallPowers[q + 32];
-    return DequantiseLarge(q, factor);
-}
-
-// The lines of one band in place; returns the bitwise or of their quantised values.
-int32_t DequantiseLines(float* x, int32_t count, float factor, const float* smallPowers) {
-    int32_t any = 0;
-    for (int32_t i = 0; i < count; ++i) {
-        const int32_t q = int32_t(x[i]);
-        x[i] = Dequantise(q, factor, smallPowers);
-        any |= q;
-    }
-    return any;
+    const double magnitude = std::fabs(double(q));
+    const double root =
+        magnitude <= kLargestQuantised ? roots[int32_t(magnitude)] : std::pow(magnitude, 1.0 / 3.0);
+    return float(double(factor) * double(q) * root);
 }
 
 }  // namespace
-
-float DequantiseLarge(int32_t q, float factor) {
-    const double magnitude = std::fabs(double(q));
-    const double root = magnitude <= kLargestQuantised ? CubeRoots()[int32_t(magnitude)]
-                                                       : std::pow(magnitude, 1.0 / 3.0);
-    return float(double(factor) * double(q) * root);
-}
 
 void Requantise(Decoder& d, float* x, int32_t slot, int32_t channel) {
     const DecoderConstants& c = *d.constants;
@@ -69,7 +54,7 @@ void Requantise(Decoder& d, float* x, int32_t slot, int32_t channel) {
     int32_t& nonzero = s.nonzeroCount[slot][channel];
     const float gain = c.globalGainPowers[g.global_gain + 6];
     const float(*sfPowers)[32] = c.scaleFactorPowers[g.scalefac_scale];
-    const auto dequantise = s.vector != nullptr ? s.vector->dequantise : DequantiseLines;
+    const double* roots = CubeRoots();
 
     int32_t longBands = 22;
     int32_t firstShort = 12;
@@ -85,9 +70,12 @@ void Requantise(Decoder& d, float* x, int32_t slot, int32_t channel) {
         const float factor = gain * sfPowers[pre][sf[m] & 31];
         // Lines at and above the nonzero count are zero and stay zero.
         const int32_t end = s.longBandEnd[m];
-        const int32_t stop = std::min(end, nonzero);
-        const int32_t any =
-            line < stop ? dequantise(x + line, stop - line, factor, c.smallPowers) : 0;
+        int32_t any = 0;
+        for (const int32_t stop = std::min(end, nonzero); line < stop; ++line) {
+            const int32_t q = int32_t(x[line]);
+            x[line] = Dequantise(q, factor, c.smallPowers, roots);
+            any |= q;
+        }
         line = end;
         if (any) topBand = m;
         if (line >= nonzero) break;
@@ -114,7 +102,7 @@ void Requantise(Decoder& d, float* x, int32_t slot, int32_t channel) {
             int32_t any = 0;
             for (int32_t k = 0; k < width; ++k, ++line) {
                 const int32_t q = int32_t(x[line]);
-                scratch[base + 3 * k + w] = Dequantise(q, factor, c.smallPowers);
+                scratch[base + 3 * k + w] = Dequantise(q, factor, c.smallPowers, roots);
                 any |= q;
             }
             if (any) top[w] = m;

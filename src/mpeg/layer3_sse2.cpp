@@ -1,10 +1,8 @@
 // The Layer III vector stages on SSE2's four-lane vectors, which every x86-64 processor has.
 #include "layer3_imdct_vector.h"
-#include "layer3_requantise_vector.h"
 
 namespace mpeg {
 
-const VectorLayer3 kSse2Layer3 = {Granule<FourLanes>, Accumulate<FourLanes>,
-                                  DequantiseLines<FourLanes>};
+const VectorLayer3 kSse2Layer3 = {Granule<FourLanes>, Accumulate<FourLanes>};
 
 }  // namespace mpeg

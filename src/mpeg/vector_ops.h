@@ -61,29 +61,6 @@ struct FourLanes {
             _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(row + k * Stride)));
         return _mm_loadh_pi(low, reinterpret_cast<const __m64*>(row + (k + 1) * Stride));
     }
-
-    // 32-bit integer lanes.
-    using I = __m128i;
-    static I ZeroI() { return _mm_setzero_si128(); }
-    // Truncated toward zero, as int32_t(v) converts.
-    static I Truncate(V v) { return _mm_cvttps_epi32(v); }
-    static I Or(I a, I b) { return _mm_or_si128(a, b); }
-    static I Plus(I a, int32_t k) { return _mm_add_epi32(a, _mm_set1_epi32(k)); }
-    static int32_t OrLanes(I a) {
-        a = _mm_or_si128(a, _mm_shuffle_epi32(a, _MM_SHUFFLE(1, 0, 3, 2)));
-        a = _mm_or_si128(a, _mm_shuffle_epi32(a, _MM_SHUFFLE(2, 3, 0, 1)));
-        return _mm_cvtsi128_si32(a);
-    }
-    // Whether every lane is an index 0..63.
-    static bool Below64(I index) {
-        const __m128i outside = _mm_and_si128(index, _mm_set1_epi32(~63));
-        return _mm_movemask_epi8(_mm_cmpeq_epi32(outside, _mm_setzero_si128())) == 0xFFFF;
-    }
-    static V Lookup(const float* table, I index) {
-        alignas(16) int32_t k[4];
-        _mm_store_si128(reinterpret_cast<__m128i*>(k), index);
-        return _mm_setr_ps(table[k[0]], table[k[1]], table[k[2]], table[k[3]]);
-    }
 };
 
 #if defined(__AVX2__)
@@ -127,22 +104,6 @@ struct Avx2 {
     static V Rows2(const float* row, int32_t k) {
         return _mm256_insertf128_ps(_mm256_castps128_ps256(FourLanes::Rows2<Stride>(row, k)),
                                     FourLanes::Rows2<Stride>(row, k + 4), 1);
-    }
-
-    using I = __m256i;
-    static I ZeroI() { return _mm256_setzero_si256(); }
-    static I Truncate(V v) { return _mm256_cvttps_epi32(v); }
-    static I Or(I a, I b) { return _mm256_or_si256(a, b); }
-    static I Plus(I a, int32_t k) { return _mm256_add_epi32(a, _mm256_set1_epi32(k)); }
-    static int32_t OrLanes(I a) {
-        return FourLanes::OrLanes(
-            _mm_or_si128(_mm256_castsi256_si128(a), _mm256_extracti128_si256(a, 1)));
-    }
-    static bool Below64(I index) { return _mm256_testz_si256(index, _mm256_set1_epi32(~63)) != 0; }
-    static V Lookup(const float* table, I index) { return _mm256_i32gather_ps(table, index, 4); }
-    // Four of them, on half a vector.
-    static __m128 Lookup4(const float* table, __m128i index) {
-        return _mm_i32gather_ps(table, index, 4);
     }
 };
 #endif

@@ -332,12 +332,14 @@ int32_t Granule(float* spectrum, const float* overlap, Rows samples, int32_t blo
     const int32_t end = std::max(longEnd, (lines + 17) / 18);
     const int32_t limitEnd = (lineLimit + 17) / 18;
     const int32_t played = std::max(end, std::min((previousLines + 17) / 18, 32));
+    // Every subband a later granule may read the overlap of.
+    const int32_t kept = std::max(limitEnd, played);
     alignas(32) float rows[18][32];
-    LinesAsRows<S>(spectrum, rows, std::max(end, limitEnd));
+    LinesAsRows<S>(spectrum, rows, kept);
     const ConstRows previous = reinterpret_cast<ConstRows>(overlap);
     const Rows next = reinterpret_cast<Rows>(spectrum);
     Transform<S, false>(rows, previous, next, samples, blockType, longEnd, end, normalSubbands);
-    ForBlocks<S>(end, limitEnd, [&](const Block<S>& b) {
+    ForBlocks<S>(end, kept, [&](const Block<S>& b) {
         for (int32_t t = 0; t < 18; ++t) b.Put(next[t], b.Get(rows[t]));
     });
     // The previous granule reached further: its overlap still has to be played out.

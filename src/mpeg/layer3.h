@@ -76,9 +76,10 @@ int32_t ImdctAccumulate(const Decoder& d, float* spectrum, float* overlapOut, fl
                         int32_t normalSubbands = 0);
 void InvertOddSubbands(float (*samples)[32], int32_t lines);
 
-// A vector path's Layer III stages, chosen at stream set-up (null for the plain path).
+// The Layer III stages a vector path has its own forms of, chosen at stream set-up (null for
+// the plain path): the hybrid filterbank.
 //
-// `granule` and `accumulate` are its forms of ImdctGranule (the line limit given) and
+// `granule` and `accumulate` are the forms of ImdctGranule (the line limit given) and
 // ImdctAccumulate. They give exactly the plain path's outputs, but keep a channel's overlap as
 // 18 rows of 32 subbands (value t of subband sb at 32·t + sb) rather than subband after
 // subband, and leave the spectrum that `accumulate` reads as scratch: a stream keeps its path

@@ -123,15 +123,25 @@ void MidSide(float* left, float* right, int32_t lines) {
 }
 
 void AliasReduce(float* x, int32_t boundaries) {
-    const FloatPair* cs = Constants().aliasCoefficients;
+    // The coefficients in locals (the stores into x cannot then change them) and each
+    // boundary's eight pairs read before any is written: the compiler makes vectors of them.
+    const FloatPair* pairs = Constants().aliasCoefficients;
+    float cs[8], ca[8];
+    for (int32_t j = 0; j < 8; ++j) {
+        cs[j] = pairs[j].first;
+        ca[j] = pairs[j].second;
+    }
     for (int32_t i = 0; i < boundaries; ++i) {
         float* lower = x + 18 * i + 17;
         float* upper = x + 18 * i + 18;
+        float a[8], b[8];
         for (int32_t j = 0; j < 8; ++j) {
-            const float a = lower[-j];
-            const float b = upper[j];
-            lower[-j] = a * cs[j].first - b * cs[j].second;
-            upper[j] = b * cs[j].first + a * cs[j].second;
+            a[j] = lower[-j];
+            b[j] = upper[j];
+        }
+        for (int32_t j = 0; j < 8; ++j) {
+            lower[-j] = a[j] * cs[j] - b[j] * ca[j];
+            upper[j] = b[j] * cs[j] + a[j] * ca[j];
         }
     }
 }

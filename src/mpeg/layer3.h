@@ -76,16 +76,15 @@ int32_t ImdctAccumulate(const Decoder& d, float* spectrum, float* overlapOut, fl
                         int32_t normalSubbands = 0);
 void InvertOddSubbands(float (*samples)[32], int32_t lines);
 
-// The Layer III stages a vector path has its own forms of, chosen at stream set-up (null for
-// the plain path): the hybrid filterbank.
+// A vector path's hybrid filterbank, chosen at stream set-up (null for the plain path).
 //
-// `granule` and `accumulate` are the forms of ImdctGranule (the line limit given) and
+// `granule` and `accumulate` are its forms of ImdctGranule (the line limit given) and
 // ImdctAccumulate. They give exactly the plain path's outputs, but keep a channel's overlap as
 // 18 rows of 32 subbands (value t of subband sb at 32·t + sb) rather than subband after
 // subband, and leave the spectrum that `accumulate` reads as scratch: a stream keeps its path
 // from its set-up on. They read (but never write) the subbands around the ones they work on, up
 // to whole blocks of vector lanes, so the arrays hold all 32 subbands.
-struct VectorLayer3 {
+struct VectorHybrid {
     int32_t (*granule)(float* spectrum, const float* overlap, float (*samples)[32],
                        int32_t blockType, int32_t longLines, int32_t lines, int32_t previousLines,
                        int32_t lineLimit, int32_t normalSubbands);
@@ -94,10 +93,10 @@ struct VectorLayer3 {
                           int32_t normalSubbands);
 };
 #if defined(__x86_64__)
-extern const VectorLayer3 kSse2Layer3;
-extern const VectorLayer3 kAvx2Layer3;
+extern const VectorHybrid kSse2Hybrid;
+extern const VectorHybrid kAvx2Hybrid;
 #endif
-const VectorLayer3* SelectVectorLayer3(const Decoder& d);
+const VectorHybrid* SelectVectorHybrid(const Decoder& d);
 void AddSpectrum(float* a, const float* b, int32_t n);
 
 }  // namespace mpeg

@@ -195,10 +195,10 @@ int32_t TransformSubbands(const DecoderConstants& c, float* spectrum, const floa
 
 }  // namespace
 
-const VectorLayer3* SelectVectorLayer3(const Decoder& d) {
+const VectorHybrid* SelectVectorHybrid(const Decoder& d) {
 #if defined(__x86_64__)
-    if (d.simdPath == SimdPath::kAvx2) return &kAvx2Layer3;
-    if (d.simdPath == SimdPath::kSse2) return &kSse2Layer3;
+    if (d.simdPath == SimdPath::kAvx2) return &kAvx2Hybrid;
+    if (d.simdPath == SimdPath::kSse2) return &kSse2Hybrid;
 #endif
     (void)d;
     return nullptr;
@@ -207,7 +207,7 @@ const VectorLayer3* SelectVectorLayer3(const Decoder& d) {
 int32_t ImdctGranule(const Decoder& d, float* spectrum, const float* overlap, float (*samples)[32],
                      int32_t blockType, int32_t longLines, int32_t lines, int32_t previousLines,
                      int32_t normalSubbands) {
-    if (const VectorLayer3* vector = d.layer3.vector)
+    if (const VectorHybrid* vector = d.layer3.vectorHybrid)
         return vector->granule(spectrum, overlap, samples, blockType, longLines, lines,
                                previousLines, d.layer3.lineLimit, normalSubbands);
     int32_t i = TransformSubbands<false>(*d.constants, spectrum, overlap, nullptr, samples,
@@ -224,7 +224,7 @@ int32_t ImdctGranule(const Decoder& d, float* spectrum, const float* overlap, fl
 int32_t ImdctAccumulate(const Decoder& d, float* spectrum, float* overlapOut, float (*samples)[32],
                         int32_t blockType, int32_t longLines, int32_t lines,
                         int32_t normalSubbands) {
-    if (const VectorLayer3* vector = d.layer3.vector)
+    if (const VectorHybrid* vector = d.layer3.vectorHybrid)
         return vector->accumulate(spectrum, overlapOut, samples, blockType, longLines, lines,
                                   normalSubbands);
     return 18 * TransformSubbands<true>(*d.constants, spectrum, nullptr, overlapOut, samples,

@@ -30,14 +30,14 @@ Loaded Load() {
         return l;
     }
     SdlLibrary& c = l.calls;
-    const bool all = Resolve(library, "SDL_SetHint", c.SetHint, l.why) &
-                     Resolve(library, "SDL_InitSubSystem", c.InitSubSystem, l.why) &
-                     Resolve(library, "SDL_QuitSubSystem", c.QuitSubSystem, l.why) &
-                     Resolve(library, "SDL_GetError", c.GetError, l.why) &
-                     Resolve(library, "SDL_OpenAudioDevice", c.OpenAudioDevice, l.why) &
-                     Resolve(library, "SDL_CloseAudioDevice", c.CloseAudioDevice, l.why) &
-                     Resolve(library, "SDL_PauseAudioDevice", c.PauseAudioDevice, l.why) &
-                     Resolve(library, "SDL_GetAudioDeviceStatus", c.GetAudioDeviceStatus, l.why) &
+    const bool all = Resolve(library, "SDL_SetHint", c.SetHint, l.why) &&
+                     Resolve(library, "SDL_InitSubSystem", c.InitSubSystem, l.why) &&
+                     Resolve(library, "SDL_QuitSubSystem", c.QuitSubSystem, l.why) &&
+                     Resolve(library, "SDL_GetError", c.GetError, l.why) &&
+                     Resolve(library, "SDL_OpenAudioDevice", c.OpenAudioDevice, l.why) &&
+                     Resolve(library, "SDL_CloseAudioDevice", c.CloseAudioDevice, l.why) &&
+                     Resolve(library, "SDL_PauseAudioDevice", c.PauseAudioDevice, l.why) &&
+                     Resolve(library, "SDL_GetAudioDeviceStatus", c.GetAudioDeviceStatus, l.why) &&
                      Resolve(library, "SDL_GetCurrentAudioDriver", c.GetCurrentAudioDriver, l.why);
     // The library stays loaded for the process even when it is unusable: SDL may have
     // started threads of its own.

@@ -65,10 +65,6 @@ inline uint32_t bitsTake(BitReader& r, int32_t n) {
     return value;
 }
 
-inline uint32_t bitsTake1(BitReader& r) {
-    return bitsTake(r, 1);
-}
-
 inline void bitsEnsure(BitReader& r, int32_t n) {
     if (r.validCount < n) bitsRefill(r);
 }
@@ -91,12 +87,6 @@ inline void bitsSkip(BitReader& r, int32_t n) {
     r.validCount = 0;
     bitsRefill(r);
     bitsDrop(r, n % 8);
-}
-
-// Takes n bits with two more loaded behind them (a linbits field and its sign).
-inline uint32_t bitsGetAhead2(BitReader& r, int32_t n) {
-    bitsEnsure(r, n + 2);
-    return bitsTake(r, n);
 }
 
 // The next n (at most 11) bits, not consumed.

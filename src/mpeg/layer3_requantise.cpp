@@ -17,21 +17,6 @@ constexpr int32_t kPretab[2][22] = {
     {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 3, 3, 3, 2, 0},
 };
 
-// The largest magnitude the Huffman decoder gives: 15 plus 13 bits of linbits.
-constexpr int32_t kLargestQuantised = 15 + 8191;
-
-// |q|^(1/3) in double precision for every magnitude the lines can have, as std::pow gives it:
-// values of 32 and more are frequent at high bit-rates, and pow is slow.
-const double* CubeRoots() {
-    static double roots[kLargestQuantised + 1];
-    static const bool filled = [] {
-        for (int32_t i = 0; i <= kLargestQuantised; ++i) roots[i] = std::pow(double(i), 1.0 / 3.0);
-        return true;
-    }();
-    (void)filled;
-    return roots;
-}
-
 // sign(q)·|q|^(4/3)·factor for a quantised value q, which may be 0. Small values (nearly all)
 // come from the table, larger ones are computed in double precision.
 inline float Dequantise(int32_t q, float factor, const float* smallPowers, const double* roots) {
@@ -54,7 +39,7 @@ void Requantise(Decoder& d, float* x, int32_t slot, int32_t channel) {
     int32_t& nonzero = s.nonzeroCount[slot][channel];
     const float gain = c.globalGainPowers[g.global_gain + 6];
     const float(*sfPowers)[32] = c.scaleFactorPowers[g.scalefac_scale];
-    const double* roots = CubeRoots();
+    const double* roots = c.cubeRoots;
 
     int32_t longBands = 22;
     int32_t firstShort = 12;

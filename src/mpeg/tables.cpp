@@ -30,6 +30,7 @@ void BuildRequantisationTables(DecoderConstants& c) {
         c.smallPowers[i] = float(std::pow(std::fabs(x), oneThird) * x);
     }
     for (int j = 0; j < 8; ++j) c.subblockGainPowers[j] = float(std::pow(2.0, -2.0 * j));
+    for (int i = 0; i <= kLargestQuantised; ++i) c.cubeRoots[i] = std::pow(double(i), 1.0 / 3.0);
 }
 
 void BuildStereoTables(DecoderConstants& c) {

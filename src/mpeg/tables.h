@@ -14,6 +14,9 @@ struct FloatPair {
     float second;
 };
 
+// The largest magnitude Huffman decoding gives: 15 plus 13 bits of linbits.
+inline constexpr int32_t kLargestQuantised = 15 + 8191;
+
 struct DecoderConstants {
     // --- Layer I and II (ISO/IEC 11172-3 2.4.3.2, 2.4.3.3) ---
 
@@ -39,6 +42,9 @@ struct DecoderConstants {
     float scaleFactorPowers[2][4][32];
     // sign(x) · |x|^(4/3) for x = -32..31, read at x + 32.
     float smallPowers[64];
+    // |q|^(1/3) in double precision for every magnitude Huffman decoding gives, as std::pow
+    // gives it: magnitudes of 32 and more are frequent at high bit-rates, and pow is slow.
+    double cubeRoots[kLargestQuantised + 1];
     // 2^(-2j) for subblock_gain j = 0..7.
     float subblockGainPowers[8];
 

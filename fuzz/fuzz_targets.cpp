@@ -43,7 +43,7 @@ void DecodeMpeg(const uint8_t* data, size_t size) {
     mpeg::SetDecoderOptions(*decoder, options);
     MemorySource source(file);
     MpegStream stream;
-    if (OpenMpegStream(*decoder, source, stream, nullptr, /*keepOptions=*/true) !=
+    if (OpenMpegStream(*decoder, source, stream, /*keepOptions=*/true) !=
         FileProblem::kNone)
         return;
     MpegFrameWalk& walk = *stream.walk;

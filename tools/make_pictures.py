@@ -33,8 +33,6 @@ from PIL import Image, ImageDraw, ImageFilter, ImageFont
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 RES = os.path.join(ROOT, "res")
 
-VERSION = "0.1"
-
 MAGENTA = (255, 0, 255)
 # Neutral dark colour that anti-aliased edges of the butterfly blend into (never the key).
 EDGE_DARK = (24, 20, 38)
@@ -1071,8 +1069,7 @@ def make_about():
     d = ImageDraw.Draw(img)
     d.line([(114, 61), (278, 61)], fill=(92, 104, 190), width=1)
     d.text((114, 66), "a player with a butterfly", font=sub, fill=(196, 204, 246))
-    ver = font(("DejaVuSans.ttf",), 10)
-    d.text((114, 86), f"version {VERSION}", font=ver, fill=(170, 176, 228))
+    # The version is not drawn here: the About box writes the build's own over this spot.
     return img
 
 

@@ -101,6 +101,7 @@ void MainDialog::CreateActions() {
         QAction* action = menuBar()->addAction(QString::fromLatin1(c.text));
         action->setData(int32_t(c.id));
         action->setShortcut(c.key);
+        action->setShortcutContext(Qt::ApplicationShortcut);
         action->setStatusTip(QString::fromLatin1(c.tip));
         const CommandId id = c.id;
         connect(action, &QAction::triggered, this, [this, id] { commands_->Run(id); });
@@ -113,7 +114,8 @@ void MainDialog::CreateActions() {
     addAction(aboutAction_);
 }
 
-// Keys for what the menu does not hold; they act wherever the focus is in the window.
+// Keys for what the menu does not hold; they act wherever the focus is in the window, or in a
+// message box of its.
 void MainDialog::CreateKeys() {
     TransportCommands& c = *commands_;
     const std::pair<QKeySequence, std::function<void()>> keys[] = {
@@ -136,6 +138,8 @@ void MainDialog::CreateKeys() {
     for (const auto& [key, act] : keys) {
         auto* action = new QAction(this);
         action->setShortcut(key);
+        // A message box beside the window, clicked or not, never takes the keys away.
+        action->setShortcutContext(Qt::ApplicationShortcut);
         connect(action, &QAction::triggered, this, act);
         addAction(action);
     }
@@ -270,21 +274,6 @@ void MainDialog::StopTimer() {
 
 void MainDialog::SetCaption(const std::string& caption) {
     setWindowTitle(QString::fromStdString(caption));
-}
-
-// A message that does not stop the window: the music, the queue and the butterfly go on behind
-// it. Messages that come while one is open join it, one line each.
-void MainDialog::ShowMessage(const std::string& text) {
-    std::fprintf(stderr, "zirvak: %s\n", text.c_str());  // for a window started from a terminal
-    const QString line = QString::fromStdString(text);
-    if (messageBox_) {
-        messageBox_->setText(messageBox_->text() + QLatin1Char('\n') + line);
-        return;
-    }
-    messageBox_ = new QMessageBox(QMessageBox::Warning, QStringLiteral("Zirvak"), line,
-                                  QMessageBox::Ok, this);
-    messageBox_->setAttribute(Qt::WA_DeleteOnClose);
-    messageBox_->open();
 }
 
 // "Artist – Title" when the tags say, over "1:02 / 3:40   Volume 80%   Song 2/5".

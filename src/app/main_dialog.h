@@ -6,8 +6,6 @@
 #pragma once
 
 #include <QMainWindow>
-#include <QMessageBox>
-#include <QPointer>
 #include <QRegion>
 #include <QTimer>
 #include <functional>
@@ -18,6 +16,7 @@
 #include <vector>
 
 #include "animation.h"
+#include "message_board.h"
 #include "player_engine.h"
 #include "scene.h"
 #include "transport_commands.h"
@@ -47,6 +46,8 @@ public:
     QAction* commandAction(CommandId id) const;
     bool animationRunning() const { return timer_.isActive(); }
     const SceneView* view() const { return view_; }
+    // The lines of the message box, while it is open.
+    QStringList messages() const { return messages_.lines(); }
     const Animation& animation() const { return *animation_; }
 
     // Brings the window to the front of the desktop (a second start, the desktop's controls).
@@ -84,7 +85,9 @@ private:
     void StartTimer(uint32_t intervalMs) override;
     void StopTimer() override;
     void SetCaption(const std::string& caption) override;
-    void ShowMessage(const std::string& text) override;
+    void ShowMessage(const std::string& text) override { messages_.Show(text); }
+    void ShowOutputLost(const std::string& text) override { messages_.ShowOutputLost(text); }
+    void ShowOutputBack(const std::string&) override { messages_.WithdrawOutputLost(); }
     void Quit() override;
     void ShowStatus() override;
     void Seeked() override { emit seeked(); }
@@ -99,8 +102,8 @@ private:
     SceneView* view_ = nullptr;
     QRegion lights_;
     QTimer timer_;
-    QTimer statusTimer_;                // hides the on-picture display
-    QPointer<QMessageBox> messageBox_;  // the open message, to which later ones are added
+    QTimer statusTimer_;  // hides the on-picture display
+    MessageBoard messages_{this};
     bool quitting_ = false;
 };
 

@@ -62,9 +62,9 @@ int RunDecode(const std::string& path, const std::string& outPath) {
     }
     PcmFileWriter writer;
     if (!writer.Open(out.writePath(), HasWavExtension(outPath), rate, channels, bits, &error))
-        return Fail("cannot write " + outPath + " (" + error + ")");
+        return Fail(Words(Say::kCannotWrite, outPath, error));
     const bool whole = in.isWave ? WriteWav(in, writer) : WriteMpeg(in, writer);
-    if (!writer.Close()) return Fail("cannot write " + outPath);
+    if (!writer.Close()) return Fail(Words(Say::kCannotWrite, outPath));
     if (!whole || in.file.Changed()) return Fail(DescribeFileProblem(path, FileProblem::kChanged));
     if (!out.Commit(error)) return Fail(error);
     return 0;

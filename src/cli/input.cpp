@@ -13,7 +13,7 @@ bool OpenInput(const std::string& path, Input& in, std::string& error) {
             problem = ReadWavHeader(in.file, in.wav, &detail);
         } else {
             in.decoder = mpeg::CreateDecoder();
-            problem = OpenMpegStream(*in.decoder, in.file, in.mpeg, &detail);
+            problem = OpenMpegStream(*in.decoder, in.file, in.mpeg);
         }
     }
     if (problem == FileProblem::kNone) return true;

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "input_file.h"
+#include "messages.h"
 #include "mpeg_decoder.h"
 #include "mpeg_source.h"
 #include "wav_file.h"

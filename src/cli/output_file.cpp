@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "messages.h"
+
 namespace zirvak::cli {
 
 OutputFile::~OutputFile() {
@@ -23,12 +25,12 @@ bool OutputFile::Prepare(const std::string& path, const std::string& inputPath,
     const bool exists = ::stat(path.c_str(), &out) == 0;
     if (exists && ::stat(inputPath.c_str(), &in) == 0 && out.st_dev == in.st_dev &&
         out.st_ino == in.st_ino) {
-        error = "cannot write " + path + ": it is the input file";
+        error = Words(Say::kWouldOverwriteInput, path);
         return false;
     }
     if (exists && !S_ISREG(out.st_mode)) {
         if (S_ISDIR(out.st_mode)) {
-            error = "cannot write " + path + ": it is a folder";
+            error = Words(Say::kCannotWriteFolder, path);
             return false;
         }
         writePath_ = path;  // a device or a pipe
@@ -40,7 +42,7 @@ bool OutputFile::Prepare(const std::string& path, const std::string& inputPath,
     std::string temp = folder + (slash == std::string::npos ? "/." : ".") + name + ".XXXXXX";
     const int fd = ::mkstemp(temp.data());
     if (fd < 0) {
-        error = "cannot write " + path + " (" + std::strerror(errno) + ")";
+        error = Words(Say::kCannotWrite, path, std::strerror(errno));
         return false;
     }
     // mkstemp makes the file private; give it the mode OUT has, or a new file would get.
@@ -60,7 +62,7 @@ bool OutputFile::Prepare(const std::string& path, const std::string& inputPath,
 bool OutputFile::Commit(std::string& error) {
     if (!temporary_) return true;
     if (::rename(writePath_.c_str(), path_.c_str()) != 0) {
-        error = "cannot write " + path_ + " (" + std::strerror(errno) + ")";
+        error = Words(Say::kCannotWrite, path_, std::strerror(errno));
         return false;
     }
     temporary_ = false;

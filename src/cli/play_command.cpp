@@ -75,6 +75,10 @@ public:
         std::fflush(stdout);
         std::fprintf(stderr, "zirvak-cli: %s\n", line.c_str());
     }
+    // Back after a loss: said; nothing playing any more: nothing to say.
+    void ShowOutputBack(const std::string& text) override {
+        if (!text.empty()) ShowMessage(text);
+    }
     void Quit() override { quit = true; }
 };
 

@@ -13,13 +13,13 @@ int RunRender(const std::string& path, const std::string& outPath) {
     OfflineAudioDevice device(out.writePath());
     PlayerEngine engine(device);
     const int32_t result = engine.Open(path, 0, kDefaultEndMs);
-    if (result == kOpenNoDevice) return Fail("cannot write " + outPath);
-    if (result != kOpenStarted) return Fail(engine.DescribeFailure(path, result));
+    if (result == kOpenNoDevice) return Fail(Words(Say::kCannotWrite, outPath));
+    if (result != kOpenStarted) return Fail(DescribeOpenFailure(engine, path, result));
     // Each delivered completion refills and queues the next buffer, until the run ends.
     device.DeliverCompletions();
     const bool changed = engine.fileChanged();
     engine.Close();
-    if (!device.ok()) return Fail("cannot write " + outPath);
+    if (!device.ok()) return Fail(Words(Say::kCannotWrite, outPath));
     if (changed) return Fail(DescribeFileProblem(path, FileProblem::kChanged));
     if (!out.Commit(error)) return Fail(error);
     return 0;

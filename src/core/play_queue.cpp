@@ -1,5 +1,7 @@
 #include "play_queue.h"
 
+#include <cstddef>
+
 namespace zirvak {
 
 void PlayQueue::Replace(std::vector<std::string> files) {
@@ -15,6 +17,16 @@ bool PlayQueue::MoveTo(size_t index) {
     if (index >= files_.size()) return false;
     current_ = index;
     return true;
+}
+
+void PlayQueue::Remove(size_t index) {
+    if (index >= files_.size()) return;
+    files_.erase(files_.begin() + std::ptrdiff_t(index));
+    if (!current_) return;
+    if (*current_ == index)
+        current_.reset();
+    else if (*current_ > index)
+        --*current_;
 }
 
 std::optional<size_t> PlayQueue::NextIndex() const {

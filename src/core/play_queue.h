@@ -28,6 +28,9 @@ public:
 
     // Makes song `index` current; false (and nothing changes) when there is no such song.
     bool MoveTo(size_t index);
+    // Takes song `index` out (a song that cannot be played): the songs after it move up one,
+    // and when it was the current one, none is current.
+    void Remove(size_t index);
     // The song after the current one (the first when none is current), if any.
     std::optional<size_t> NextIndex() const;
     // Where "previous" goes `positionMs` into the current song: the song before within the

@@ -1,6 +1,8 @@
 // The commands beyond the menu's: the queue, seeking and the volume.
 #include <algorithm>
 
+#include "messages.h"
+#include "playable_file.h"
 #include "playlist_files.h"
 #include "transport_commands.h"
 
@@ -19,30 +21,55 @@ void TransportCommands::UpdateSettings(const Settings& settings) {
     if (!settingsPath_.empty()) SaveSettings(settingsPath_, settings_);
 }
 
-int32_t TransportCommands::OpenFiles(const std::vector<std::string>& paths) {
-    queue_.Replace(ExpandPaths(paths));
+int32_t TransportCommands::OpenFiles(const std::vector<std::string>& paths,
+                                     WhenNonePlays whenNonePlays) {
+    std::vector<std::string> files = ExpandPaths(paths);
+    const std::string named = paths.empty() ? std::string("nothing") : paths.front();
+    if (whenNonePlays == WhenNonePlays::kKeepPlaying && engine_.state() != NoFile) {
+        // The song that plays goes on until one of the new files is sure to play: those that
+        // cannot are named and left out, up to the first that can.
+        size_t first = 0;
+        for (std::string detail; first < files.size(); ++first) {
+            const FileProblem problem = CheckPlayable(files[first], &detail);
+            if (problem == FileProblem::kNone) break;
+            ++failures_;
+            host_.ShowMessage(DescribeFileProblem(files[first], problem, detail));
+        }
+        if (first == files.size()) {
+            if (files.empty()) host_.ShowMessage(Words(Say::kNoPlayableFilesIn, named));
+            return kOpenFileFailed;
+        }
+        files.erase(files.begin(), files.begin() + std::ptrdiff_t(first));
+    }
+    queue_.Replace(std::move(files));
     if (queue_.empty()) {
         // A folder without a playable file: nothing to play, and the user hears why.
         engine_.Close();
-        LeaveWithNoFile((paths.empty() ? std::string("nothing") : paths.front()) +
-                        ": no playable files (MP3 or WAV) in it.");
+        LeaveWithNoFile(Words(Say::kNoPlayableFilesIn, named));
         return kOpenFileFailed;
     }
     return PlayFrom(0, +1);
 }
 
 // Opens song `index`, and when it cannot play, the ones after it (or before it, going back)
-// until one does.
+// until one does. A file that cannot be played leaves the queue, so the count of songs is the
+// count of what plays.
 int32_t TransportCommands::PlayFrom(size_t index, int direction) {
-    for (size_t i = index;; i = direction > 0 ? i + 1 : i - 1) {
-        const int32_t result = OpenSong(i);
+    int32_t result = kOpenFileFailed;
+    for (size_t i = index; i < queue_.size();) {
+        result = OpenSong(i);
         if (result == kOpenStarted) return result;
-        const bool atEnd = direction > 0 ? i + 1 >= queue_.size() : i == 0;
-        if (atEnd) {
-            queueEnded_ = true;
-            return result;
+        const bool fileAtFault = result == kOpenFileFailed || result == kOpenNoAudio;
+        if (fileAtFault) queue_.Remove(i);
+        if (direction > 0) {
+            if (!fileAtFault) ++i;  // removing it brought the next one to `i`
+        } else {
+            if (i == 0) break;
+            --i;
         }
     }
+    queueEnded_ = true;
+    return result;
 }
 
 int32_t TransportCommands::OpenSong(size_t index) {
@@ -51,7 +78,7 @@ int32_t TransportCommands::OpenSong(size_t index) {
     host_.StopTimer();
     const int32_t result = engine_.Open(path, 0, kDefaultEndMs);
     if (result != kOpenStarted) {
-        LeaveWithNoFile(engine_.DescribeFailure(path, result) + ".");  // the previous one closed
+        LeaveWithNoFile(DescribeOpenFailure(engine_, path, result));  // the previous one closed
         return result;
     }
     title_ = FileTitle(path);
@@ -60,9 +87,7 @@ int32_t TransportCommands::OpenSong(size_t index) {
     StartedRun();
     RestartFlight();
     const OutputStatus output = engine_.outputStatus();
-    if (output.silent)
-        host_.ShowMessage(title_ + " plays without sound: no sound output could be opened (" +
-                          output.reason + ").");
+    if (output.silent) host_.ShowMessage(Words(Say::kPlaysSilently, title_, output.reason));
     host_.ShowStatus();
     return result;
 }
@@ -87,7 +112,7 @@ void TransportCommands::ReadTags(const std::string& path) {
 
 void TransportCommands::ReportChangedFile() {
     ++failures_;
-    host_.ShowMessage(DescribeFileProblem(queue_.CurrentFile(), FileProblem::kChanged) + ".");
+    host_.ShowMessage(DescribeFileProblem(queue_.CurrentFile(), FileProblem::kChanged));
 }
 
 // The song is over (heard to its end, or sought past it): the next one plays, or the queue has
@@ -156,7 +181,7 @@ void TransportCommands::SeekTo(uint32_t positionMs) {
         if (engine_.fileChanged())
             ReportChangedFile();
         else
-            host_.ShowMessage(engine_.DescribeFailure(queue_.CurrentFile(), kOpenFileFailed) + ".");
+            host_.ShowMessage(DescribeOpenFailure(engine_, queue_.CurrentFile(), kOpenFileFailed));
         return;
     }
     ReleaseOutputHold();

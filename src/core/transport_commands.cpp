@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "messages.h"
+
 namespace zirvak {
 
 std::string FileTitle(const std::string& path) {
@@ -133,10 +135,13 @@ uint32_t TransportCommands::ReadSoundingMarks(BeatMark* out) const {
 }
 
 bool TransportCommands::FollowPlayback() {
-    const bool lost = engine_.state() != NoFile && engine_.outputStatus().lost;
+    const OutputStatus output = engine_.outputStatus();
+    const bool lost = engine_.state() != NoFile && output.lost;
     if (lost && !outputLost_)
-        host_.ShowMessage(title_ + ": the sound output was lost (" + engine_.outputStatus().reason +
-                          "); trying again every second.");
+        host_.ShowOutputLost(Words(Say::kSoundStopped, title_, output.reason));
+    // Back, or no longer wanted (nothing plays): the loss is no longer news.
+    if (!lost && outputLost_)
+        host_.ShowOutputBack(engine_.state() != NoFile ? Words(Say::kSoundBack, title_) : "");
     outputLost_ = lost;
     if (lost && !heldForOutput_ && engine_.state() == Playing) {
         animation_.TogglePause(host_.TickCount());

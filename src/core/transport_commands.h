@@ -42,8 +42,13 @@ public:
     virtual void StartTimer(uint32_t intervalMs) = 0;
     virtual void StopTimer() = 0;
     virtual void SetCaption(const std::string& caption) = 0;
-    // Tells the user something went wrong, in one sentence, without stopping the program.
+    // Tells the user something went wrong, in one sentence (no full stop), without stopping
+    // the program or holding up a key.
     virtual void ShowMessage(const std::string& text) = 0;
+    // The sound output went away, and later came back (or nothing plays any more: no text):
+    // a window shows the first until the second comes; a terminal prints both.
+    virtual void ShowOutputLost(const std::string& text) { ShowMessage(text); }
+    virtual void ShowOutputBack(const std::string& text) { ShowMessage(text); }
     // Ends the program (the window closes).
     virtual void Quit() = 0;
     // The user moved in the song, changed the volume, or a new song began: a moment to show
@@ -55,6 +60,11 @@ public:
 protected:
     ~CommandHost() = default;
 };
+
+// What opening files does to a song that plays when none of them can be played: the menu's
+// Open, a drop and the command line leave no file (as when the one file chosen fails); files
+// handed over by another program leave the song playing.
+enum class WhenNonePlays { kLeaveNoFile, kKeepPlaying };
 
 class TransportCommands {
 public:
@@ -87,11 +97,12 @@ public:
     void Run(CommandId command);
 
     // The queue becomes the files `paths` name (folders searched through for playable files)
-    // and the first that opens plays; those that cannot are skipped, each named in a message
-    // with the reason. Returns the engine's result for the last file tried (kOpenStarted when
-    // one plays). With none playable the window is left with no file: caption "Zirvak", the
-    // butterfly flying home.
-    int32_t OpenFiles(const std::vector<std::string>& paths);
+    // and the first that opens plays; those that cannot are skipped and leave the queue, each
+    // named in a message with the reason. Returns the engine's result for the last file tried
+    // (kOpenStarted when one plays). With none playable the window is left with no file:
+    // caption "Zirvak", the butterfly flying home; unless `whenNonePlays` keeps what plays.
+    int32_t OpenFiles(const std::vector<std::string>& paths,
+                      WhenNonePlays whenNonePlays = WhenNonePlays::kLeaveNoFile);
     // One file chosen (named on the command line, or dropped on the window).
     int32_t OpenFile(const std::string& path) { return OpenFiles({path}); }
     // The song after the current one; nothing after the last.
@@ -166,7 +177,7 @@ private:
     bool stoppedByUser_ = false;            // the end of this run is no cue for the next song
     bool queueEnded_ = false;
     int failures_ = 0;
-    bool outputLost_ = false;     // as the last tick saw it
+    bool outputLost_ = false;     // as the last tick saw it, and said
     bool heldForOutput_ = false;  // the animation clock is held for a lost output
 };
 

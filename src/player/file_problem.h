@@ -1,7 +1,7 @@
-// Why a file could not be played, and the one line that tells the user.
+// Why a file could not be played. The words that tell the user are the front ends' (their
+// message table); a problem may carry a detail: the system's own words, or a fact about the
+// file ("a folder", "6 channels").
 #pragma once
-
-#include <string>
 
 namespace zirvak {
 
@@ -10,14 +10,12 @@ enum class FileProblem {
     kMissing,      // no such file or folder
     kNotReadable,  // exists, but cannot be opened or read (permissions, I/O error)
     kNotRegular,   // a folder, FIFO, device or socket
-    kNotPlayable,  // neither a WAV file we can play nor MPEG audio
+    kEmpty,        // a file of no bytes at all
+    kNotPlayable,  // neither a WAV file nor MPEG audio
+    kUnsupported,  // audio, but of a kind the player cannot play (channels, rate, encoding)
+    kDamaged,      // a WAV file whose description of its samples is missing or cut off
     kNoAudio,      // a WAV or MPEG file without a single audio frame
     kChanged,      // the file changed on disk while it was being played
 };
-
-// One sentence naming `path` and the problem, with `detail` (the system's or the decoder's
-// words) where it helps: "song.mp3: not a playable WAV or MPEG file (no frame sync)".
-std::string DescribeFileProblem(const std::string& path, FileProblem problem,
-                                const std::string& detail = {});
 
 }  // namespace zirvak

@@ -139,19 +139,11 @@ uint64_t EndBeforeTrailingTags(ByteSource& source, uint64_t start) {
 
 }  // namespace
 
-const char* DecoderErrorText(int32_t code) {
-    switch (code) {
-        case mpeg::kErrorNoSync:
-            return "no frame sync";
-        case mpeg::kErrorInvalidHeader:
-            return "invalid frame header";
-        case mpeg::kErrorTooFewBytes:
-            return "the stream is too short";
-        case mpeg::kErrorUnsupported:
-            return "unsupported stream";
-        default:
-            return "refused by the decoder";
-    }
+// Why the decoder refused the stream: a stream of a kind it does not set up is audio all the same;
+// anything else is not MPEG audio at all.
+FileProblem RefusalOf(int32_t decoderError) {
+    return decoderError == mpeg::kErrorUnsupported ? FileProblem::kUnsupported
+                                                   : FileProblem::kNotPlayable;
 }
 
 FileProblem LocateMpegAudio(mpeg::Decoder& decoder, ByteSource& source, MpegAudioBounds& bounds,
@@ -404,23 +396,16 @@ double MpegStream::frameMs() const {
 }
 
 FileProblem OpenMpegStream(mpeg::Decoder& decoder, ByteSource& source, MpegStream& stream,
-                           std::string* reason, bool keepOptions) {
-    auto fail = [&](FileProblem problem, int32_t error) {
-        if (reason) *reason = DecoderErrorText(error);
-        return problem;
-    };
-    if (source.size() == 0) {
-        if (reason) *reason = "empty file";
-        return FileProblem::kNotPlayable;
-    }
+                           bool keepOptions) {
+    if (source.size() == 0) return FileProblem::kEmpty;
     int32_t error = 0;
     const FileProblem located = LocateMpegAudio(decoder, source, stream.bounds, &error);
-    if (located != FileProblem::kNone) return fail(located, error);
+    if (located == FileProblem::kNotPlayable) return RefusalOf(error);
+    if (located != FileProblem::kNone) return located;
     stream.scan = ScanMpegStream(decoder, source, stream.bounds);
     stream.walk.emplace(decoder, source, stream.bounds.firstFrame, stream.scan.audioEnd);
-    if (!stream.walk->SetUp(keepOptions))
-        return fail(FileProblem::kNotPlayable, mpeg::LastDecoderError(decoder));
-    if (stream.audioFrames() == 0) return fail(FileProblem::kNoAudio, mpeg::kErrorNone);
+    if (!stream.walk->SetUp(keepOptions)) return RefusalOf(mpeg::LastDecoderError(decoder));
+    if (stream.audioFrames() == 0) return FileProblem::kNoAudio;
     return FileProblem::kNone;
 }
 

@@ -141,11 +141,8 @@ struct MpegStream {
 };
 
 // Locates, scans and sets the stream of `source` up on `decoder` (with the options it holds
-// when `keepOptions`). On failure returns the problem with the decoder's reason in `reason`.
+// when `keepOptions`), or returns why it cannot be played.
 FileProblem OpenMpegStream(mpeg::Decoder& decoder, ByteSource& source, MpegStream& stream,
-                           std::string* reason = nullptr, bool keepOptions = false);
-
-// The decoder's reason for a last-error code, in a few words.
-const char* DecoderErrorText(int32_t code);
+                           bool keepOptions = false);
 
 }  // namespace zirvak

@@ -82,17 +82,6 @@ int32_t PlayerEngine::Open(const std::string& path, uint32_t startMs, uint32_t e
     return StartRun();
 }
 
-std::string PlayerEngine::DescribeFailure(const std::string& path, int32_t result) const {
-    switch (result) {
-        case kOpenNoDevice:
-            return path + ": no sound output could be opened";
-        case kOpenNoBufferMemory:
-            return "not enough memory to play " + path;
-        default:
-            return DescribeFileProblem(path, failure_, failureDetail_);
-    }
-}
-
 int32_t PlayerEngine::Refuse(FileProblem problem, const std::string& detail) {
     failure_ = problem;
     failureDetail_ = detail;
@@ -382,12 +371,10 @@ int32_t PlayerEngine::SetUpMpeg() {
     if (!decoder_) {
         decoder_ = mpeg::CreateDecoder();
         if (!decoder_) return kOpenNoBufferMemory;
-        std::string reason;
-        const FileProblem problem = OpenMpegStream(*decoder_, file_, mpeg_, &reason);
-        if (problem != FileProblem::kNone) return Refuse(problem, reason);
+        const FileProblem problem = OpenMpegStream(*decoder_, file_, mpeg_);
+        if (problem != FileProblem::kNone) return Refuse(problem, {});
     } else if (!mpeg_.walk->SetUp()) {
-        return Refuse(FileProblem::kNotPlayable,
-                      DecoderErrorText(mpeg::LastDecoderError(*decoder_)));
+        return Refuse(FileProblem::kNotPlayable, {});
     }
     MpegFrameWalk& walk = *mpeg_.walk;
     // Everything about the stream comes from the decoder's reading of the first frame.

@@ -78,10 +78,10 @@ public:
     // True once the file changed on disk (shrank, was rewritten) while it played: the run then
     // ends after what had been read, as at the end of the song.
     bool fileChanged() const { return fileChanged_.load(); }
-    // Why the last Open or Restart failed with kOpenFileFailed or kOpenNoAudio.
+    // Why the last Open or Restart failed with kOpenFileFailed or kOpenNoAudio, and the
+    // detail that goes with it (the system's words, or a fact about the file).
     FileProblem failure() const { return failure_; }
-    // The one sentence that tells the user why Open or Restart of `path` gave `result`.
-    std::string DescribeFailure(const std::string& path, int32_t result) const;
+    const std::string& failureDetail() const { return failureDetail_; }
     void ClearEndReached() { endReached_.store(false); }
     uint8_t currentBuffer() const { return currentBuffer_.load(); }
     // Copies the marker list of output buffer `buffer` (0 or 1), as one refill left it whole;

@@ -38,24 +38,30 @@ bool LooksLikeChunkId(const uint8_t* id) {
     return true;
 }
 
-FileProblem Refuse(std::string* reason, const std::string& why) {
+FileProblem Refuse(std::string* reason, FileProblem problem, const std::string& why) {
     if (reason) *reason = why;
-    return FileProblem::kNotPlayable;
+    return problem;
 }
+
+// What a damaged header leaves out, in the words the user reads.
+constexpr const char* kNoFormat = "the description of its sound is missing";
+constexpr const char* kNoSamples = "its sound data is missing";
 
 // Takes the sample format from a format chunk's first 16 (or, for WAVE_FORMAT_EXTENSIBLE, 26)
 // bytes.
 FileProblem ReadFormat(const uint8_t* fmt, uint32_t size, WavInfo& info, std::string* reason) {
-    if (size < 16) return Refuse(reason, "format chunk too short");
+    if (size < 16) return Refuse(reason, FileProblem::kDamaged, kNoFormat);
     uint32_t tag = U16(fmt);
     if (tag == kFormatExtensible && size >= 26) tag = U16(fmt + 24);  // the sub-format's tag
     info.channels = int32_t(U16(fmt + 2));
     info.sampleRateHz = U32(fmt + 4);
     const uint32_t bits = U16(fmt + 14);
     if (info.channels < 1 || info.channels > 2)
-        return Refuse(reason, std::to_string(info.channels) + " channels");
+        return Refuse(reason, FileProblem::kUnsupported,
+                      std::to_string(info.channels) + " channels; Zirvak plays mono and stereo");
     if (info.sampleRateHz < kWavLowestRateHz || info.sampleRateHz > kWavHighestRateHz)
-        return Refuse(reason, "sample rate of " + std::to_string(info.sampleRateHz) + " Hz");
+        return Refuse(reason, FileProblem::kUnsupported,
+                      "a sample rate of " + std::to_string(info.sampleRateHz) + " Hz");
     if (tag == kFormatPcm && bits == 16)
         info.format = WavSampleFormat::kPcm16;
     else if (tag == kFormatPcm && bits == 8)
@@ -67,8 +73,9 @@ FileProblem ReadFormat(const uint8_t* fmt, uint32_t size, WavInfo& info, std::st
     else if (tag == kFormatFloat && bits == 32)
         info.format = WavSampleFormat::kFloat32;
     else
-        return Refuse(reason, "sample format " + std::to_string(tag) + " with " +
-                                  std::to_string(bits) + " bits");
+        return Refuse(reason, FileProblem::kUnsupported,
+                      "samples stored as format " + std::to_string(tag) + " with " +
+                          std::to_string(bits) + " bits");
     info.bytesPerSample = int32_t(bits / 8);
     return FileProblem::kNone;
 }
@@ -132,23 +139,25 @@ bool LooksLikeWav(ByteSource& source) {
 
 FileProblem ReadWavHeader(ByteSource& source, WavInfo& info, std::string* reason) {
     info = {};
-    if (!LooksLikeWav(source)) return Refuse(reason, "not a RIFF WAVE file");
+    if (!LooksLikeWav(source)) return Refuse(reason, FileProblem::kNotPlayable, "");
     // The format chunk comes first, perhaps after a few chunks of other kinds.
     uint64_t at = 12;
     uint8_t head[8];
     int chunks = 0;
     for (;; ++chunks) {
         if (chunks == kMostChunks || source.ReadAt(at, head, 8) != 8)
-            return Refuse(reason, "no format chunk");
+            return Refuse(reason, FileProblem::kDamaged, kNoFormat);
         if (std::memcmp(head, "fmt ", 4) == 0) break;
-        if (std::memcmp(head, "data", 4) == 0) return Refuse(reason, "no format chunk");
+        if (std::memcmp(head, "data", 4) == 0)
+            return Refuse(reason, FileProblem::kDamaged, kNoFormat);
         const uint64_t size = U32(head + 4);
         at += 8 + size + (size & 1);
     }
     const uint32_t formatSize = U32(head + 4);
     uint8_t fmt[40] = {};
     const uint32_t wanted = formatSize < sizeof fmt ? formatSize : uint32_t(sizeof fmt);
-    if (source.ReadAt(at + 8, fmt, wanted) != wanted) return Refuse(reason, "format chunk cut off");
+    if (source.ReadAt(at + 8, fmt, wanted) != wanted)
+        return Refuse(reason, FileProblem::kDamaged, kNoFormat);
     const FileProblem format = ReadFormat(fmt, formatSize, info, reason);
     if (format != FileProblem::kNone) return format;
 
@@ -156,17 +165,18 @@ FileProblem ReadWavHeader(ByteSource& source, WavInfo& info, std::string* reason
         FindDataByChunks(source, at + 8 + formatSize + (formatSize & 1), (formatSize & 1) != 0);
     if (start == 0 && at == 12) start = FindDataByLayout(source);
     if (start == 0) start = FindDataBySearch(source, at + 8 + formatSize);
-    if (start == 0 || start > source.size()) return Refuse(reason, "no data chunk");
+    if (start == 0 || start > source.size())
+        return Refuse(reason, FileProblem::kDamaged, kNoSamples);
 
     uint8_t size[4];
-    if (source.ReadAt(start - 4, size, 4) != 4) return Refuse(reason, "no data chunk");
+    if (source.ReadAt(start - 4, size, 4) != 4)
+        return Refuse(reason, FileProblem::kDamaged, kNoSamples);
     info.dataOffset = start;
     uint64_t bytes = U32(size);
     const uint64_t available = source.size() - start;
     if (bytes > available) bytes = available;
     info.dataBytes = uint32_t(bytes - bytes % info.frameBytes());
     if (info.dataBytes == 0) {
-        if (reason) *reason = "no samples";
         return FileProblem::kNoAudio;
     }
     return FileProblem::kNone;

@@ -55,20 +55,18 @@ TEST(CliMessages, EachProblemWithTheInputHasItsOwnLine) {
         std::string path, says;
     } cases[] = {
         {dir.Path("missing.mp3"), "%: no such file"},
-        {dir.Path("loop1"), "%: cannot be read (Too many levels of symbolic links)"},
-        {folder, "%: not a regular file (a folder)"},
-        {fifo, "%: not a regular file (a pipe)"},
+        {dir.Path("loop1"), "% cannot be read (Too many levels of symbolic links)"},
+        {folder, "% is a folder, not a file"},
+        {fifo, "% is a pipe, not a file"},
         {WriteBytes(dir.Path("notes.mp3"), Bytes(text.begin(), text.end())),
-         "%: not a playable WAV or MPEG file (no frame sync)"},
-        {WriteBytes(dir.Path("empty.mp3"), Bytes()),
-         "%: not a playable WAV or MPEG file (empty file)"},
-        {WriteBytes(dir.Path("free.mp3"), FreeFormat()),
-         "%: not a playable WAV or MPEG file (invalid frame header)"},
+         "% is not an audio file Zirvak can play"},
+        {WriteBytes(dir.Path("empty.mp3"), Bytes()), "% is empty"},
+        {WriteBytes(dir.Path("free.mp3"), FreeFormat()), "% is not an audio file Zirvak can play"},
         {WriteBytes(dir.Path("rate.wav"), MakeWav(wildRate, Pcm16Pattern(100, 2))),
-         "%: not a playable WAV or MPEG file (sample rate of 4294967295 Hz)"},
-        {WriteBytes(dir.Path("silent.wav"), MakeWav({}, Bytes())), "no audio in %"},
-        {WriteBytes(dir.Path("xing0.mp3"), XingWithNoFrames()), "no audio in %"},
-        {WriteBytes(dir.Path("repeated.mp3"), repeated), "no audio in %"},
+         "% holds audio of a kind Zirvak cannot play (a sample rate of 4294967295 Hz)"},
+        {WriteBytes(dir.Path("silent.wav"), MakeWav({}, Bytes())), "% holds no audio"},
+        {WriteBytes(dir.Path("xing0.mp3"), XingWithNoFrames()), "% holds no audio"},
+        {WriteBytes(dir.Path("repeated.mp3"), repeated), "% holds no audio"},
     };
     setenv("SDL_AUDIODRIVER", "dummy", 1);
     for (const auto& c : cases) {
@@ -85,7 +83,8 @@ TEST(CliMessages, EachProblemWithTheInputHasItsOwnLine) {
             // play takes folders, and says when one holds nothing it plays.
             const bool folderToPlay = c.path == folder && command.rfind("play", 0) == 0;
             EXPECT_EQ(r.err, "zirvak-cli: " +
-                                 (folderToPlay ? folder + ": no playable files (MP3 or WAV) in it"
+                                 (folderToPlay ? folder + " holds no files Zirvak can play (MP3, "
+                                                          "MP2, MP1 or WAV)"
                                                : says) +
                                  "\n");
         }
@@ -126,9 +125,9 @@ TEST(CliMessages, OutputsNeverHarmTheInputAndReplaceOutOnlyWhenComplete) {
         {"decode " + Quote(x) + " " + Quote(dir.dir),
          "cannot write " + dir.dir + ": it is a folder"},
         {"decode " + Quote(notes) + " " + Quote(out),
-         notes + ": not a playable WAV or MPEG file (no frame sync)"},
+         notes + " is not an audio file Zirvak can play"},
         {"render " + Quote(notes) + " " + Quote(out),
-         notes + ": not a playable WAV or MPEG file (no frame sync)"},
+         notes + " is not an audio file Zirvak can play"},
     };
     for (const auto& c : refused) {
         SCOPED_TRACE(c.args);

@@ -70,8 +70,6 @@ TEST(OutputLoss, AnOutputThatWillNotOpenLeavesNoFileAndTheNextOpenTriesAgain) {
     ASSERT_EQ(engine.Open(Files().wav, 0, kDefaultEndMs), kOpenStarted);
     EXPECT_EQ(engine.Open(Files().mp2, 0, kDefaultEndMs), kOpenNoDevice);
     EXPECT_EQ(engine.state(), NoFile);
-    EXPECT_EQ(engine.DescribeFailure("sample.mp2", kOpenNoDevice),
-              "sample.mp2: no sound output could be opened");
     EXPECT_EQ(engine.Open(Files().mp2, 0, kDefaultEndMs), kOpenStarted);
     EXPECT_EQ(device.log, "OWWXCOOWW");
 }

@@ -3,8 +3,9 @@
 #include <QCoreApplication>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
-#include <QFileInfo>
+#include <QDBusMetaType>
 
+#include "file_uri.h"
 #include "mpris_service.h"
 
 namespace zirvak {
@@ -19,15 +20,24 @@ QDBusMessage Call(const char* interface, const char* method) {
 
 }  // namespace
 
+void RegisterBusTypes() {
+    qDBusRegisterMetaType<QByteArrayList>();
+}
+
 bool HandOverToRunningWindow(const QDBusConnection& bus, const std::vector<std::string>& files) {
     if (!bus.isConnected()) return false;
+    RegisterBusTypes();
     const auto owned = bus.interface()->isServiceRegistered(QString::fromLatin1(kMprisServiceName));
     if (!owned.isValid() || !owned.value()) return false;
-    QStringList paths;
-    for (const std::string& file : files)
-        paths << QFileInfo(QString::fromStdString(file)).absoluteFilePath();
+    // As bytes: the running window plays exactly the files named here, whatever their names'
+    // encoding, from its own folder.
+    QByteArrayList paths;
+    for (const std::string& file : files) {
+        const std::string absolute = AbsolutePath(file);
+        paths << QByteArray(absolute.data(), qsizetype(absolute.size()));
+    }
     QDBusMessage open = Call(kHandOverInterface, "Open");
-    open << paths;
+    open << QVariant::fromValue(paths);
     const QDBusMessage reply = bus.call(open, QDBus::Block, kHandOverTimeoutMs);
     return reply.type() == QDBusMessage::ReplyMessage;
 }

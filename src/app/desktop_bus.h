@@ -10,6 +10,10 @@ namespace zirvak {
 
 class MprisService;
 
+// Makes the types of the hand-over known to the bus layer (lists of byte strings); called by
+// both sides before their first call or export.
+void RegisterBusTypes();
+
 // How long a second start waits for the running window to take its files.
 inline constexpr int kHandOverTimeoutMs = 2000;
 

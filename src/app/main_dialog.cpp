@@ -5,8 +5,6 @@
 #include <QContextMenuEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFileDialog>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QMenuBar>
@@ -20,7 +18,9 @@
 #include <vector>
 
 #include "about_dialog.h"
+#include "file_uri.h"
 #include "image_conversion.h"
+#include "open_dialog.h"
 #include "scene_view.h"
 
 // The pictures are compiled into this library; a static library's resources must be
@@ -193,11 +193,16 @@ void MainDialog::closeEvent(QCloseEvent* event) {
 
 namespace {
 
-// The local files and folders among dropped URLs.
+// The local files and folders among dropped URLs, read from the URI list's own bytes: a name
+// that is not UTF-8 arrives percent-encoded and stays the name it is.
 std::vector<std::string> LocalPaths(const QMimeData* data) {
     std::vector<std::string> paths;
-    for (const QUrl& url : data->urls())
-        if (url.isLocalFile()) paths.push_back(url.toLocalFile().toStdString());
+    const QByteArray list = data->data(QStringLiteral("text/uri-list"));
+    for (QByteArray line : list.split('\n')) {
+        line = line.trimmed();
+        if (line.isEmpty() || line.startsWith('#')) continue;
+        if (auto path = PathFromFileUri(line.toStdString())) paths.push_back(std::move(*path));
+    }
     return paths;
 }
 
@@ -248,15 +253,12 @@ const char* const kOpenFilters =
 std::vector<std::string> MainDialog::ChooseFiles() {
     if (chooser_) return chooser_();
     Settings settings = commands_->settings();
-    const QStringList chosen = QFileDialog::getOpenFileNames(
-        this, QStringLiteral("Open a File"), QString::fromStdString(settings.lastFolder),
-        QString::fromLatin1(kOpenFilters));
-    if (chosen.isEmpty()) return {};
-    settings.lastFolder = QFileInfo(chosen.first()).absolutePath().toStdString();
+    OpenDialog dialog(settings.lastFolder,
+                      QString::fromLatin1(kOpenFilters).split(QStringLiteral(";;")), this);
+    if (dialog.exec() != QDialog::Accepted || dialog.chosen().empty()) return {};
+    settings.lastFolder = dialog.folder();
     commands_->UpdateSettings(settings);
-    std::vector<std::string> paths;
-    for (const QString& path : chosen) paths.push_back(path.toStdString());
-    return paths;
+    return dialog.chosen();
 }
 
 uint32_t MainDialog::TickCount() {

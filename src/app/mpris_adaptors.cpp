@@ -1,10 +1,10 @@
 #include "mpris_adaptors.h"
 
 #include <QTimer>
-#include <QUrl>
 #include <algorithm>
 #include <cmath>
 
+#include "file_uri.h"
 #include "main_dialog.h"
 #include "mpris_service.h"
 
@@ -132,29 +132,30 @@ void MprisPlayerAdaptor::SetPosition(const QDBusObjectPath& trackId, qlonglong p
     service_.AnnounceChanges();
 }
 
+// A file that cannot play leaves the song that plays playing.
 void MprisPlayerAdaptor::OpenUri(const QString& uri) {
-    const QUrl url(uri);
-    if (!url.isValid() || !url.isLocalFile()) {
+    const std::optional<std::string> path = PathFromFileUri(uri.toStdString());
+    if (!path) {
         if (service_.calledFromDBus())
             service_.sendErrorReply(
                 QDBusError::NotSupported,
                 QStringLiteral("Zirvak opens file: URIs only, not %1").arg(uri));
         return;
     }
-    service_.commands().OpenFiles({url.toLocalFile().toStdString()});
+    service_.commands().OpenFiles({*path}, WhenNonePlays::kKeepPlaying);
     service_.AnnounceChanges();
 }
 
 HandOverAdaptor::HandOverAdaptor(MprisService* service)
     : QDBusAbstractAdaptor(service), service_(*service) {}
 
-void HandOverAdaptor::Open(const QStringList& paths) {
+void HandOverAdaptor::Open(const QByteArrayList& paths) {
     // Opening may show a message box; the caller is answered first and not kept waiting.
     std::vector<std::string> files;
-    for (const QString& path : paths) files.push_back(path.toStdString());
+    for (const QByteArray& path : paths) files.emplace_back(path.constData(), size_t(path.size()));
     QTimer::singleShot(0, &service_, [this, files] {
         service_.window().Raise();
-        if (!files.empty()) service_.commands().OpenFiles(files);
+        if (!files.empty()) service_.commands().OpenFiles(files, WhenNonePlays::kKeepPlaying);
         service_.AnnounceChanges();
     });
 }

@@ -101,8 +101,9 @@ public:
     explicit HandOverAdaptor(MprisService* service);
 
 public slots:
-    // Replaces the queue with `paths` (absolute), as Open does, and raises the window.
-    void Open(const QStringList& paths);
+    // Replaces the queue with `paths` (absolute, as bytes: a name need not be UTF-8), as Open
+    // does, and raises the window; when none of them plays, what plays goes on.
+    void Open(const QByteArrayList& paths);
 
 private:
     MprisService& service_;

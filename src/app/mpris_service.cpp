@@ -3,9 +3,9 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
-#include <QFileInfo>
-#include <QUrl>
 
+#include "desktop_bus.h"
+#include "file_uri.h"
 #include "main_dialog.h"
 #include "mpris_adaptors.h"
 
@@ -19,15 +19,17 @@ bool SameSong(const MediaStatus& a, const MediaStatus& b) {
            a.trackNumber == b.trackNumber && a.lengthMs == b.lengthMs && a.coverPath == b.coverPath;
 }
 
+// The path's bytes percent-encoded, whatever their encoding: the URL takes the song back
+// through OpenUri unchanged.
 QString FileUrl(const std::string& path) {
-    return QUrl::fromLocalFile(QFileInfo(QString::fromStdString(path)).absoluteFilePath())
-        .toString(QUrl::FullyEncoded);
+    return QString::fromLatin1(FileUriFromPath(AbsolutePath(path)));
 }
 
 }  // namespace
 
 MprisService::MprisService(MainDialog& window)
     : QObject(&window), window_(window), bus_(QStringLiteral("unused")) {
+    RegisterBusTypes();
     new MprisRootAdaptor(this);
     player_ = new MprisPlayerAdaptor(this);
     new HandOverAdaptor(this);

@@ -4,16 +4,18 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QDialog>
-#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -21,6 +23,7 @@
 #include "image_conversion.h"
 #include "light_region.h"
 #include "main_dialog.h"
+#include "open_dialog.h"
 #include "player_fixtures.h"
 #include "scene_view.h"
 #include "support/fixtures.h"
@@ -430,14 +433,15 @@ TEST_F(MainDialogTest, OpenDialogAndSettingsAreRememberedAcrossWindows) {
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     const std::string a = MinuteSong(dir, "a.wav"), b = MinuteSong(dir, "b.wav");
     QStringList filters;
-    QString startedIn;
     QTimer::singleShot(300, &window, [&] {
-        auto* dialog = window.findChild<QFileDialog*>();
+        auto* dialog = window.findChild<OpenDialog*>();
         ASSERT_NE(dialog, nullptr);
-        filters = dialog->nameFilters();
-        startedIn = dialog->directory().absolutePath();
-        // Typed into the dialog's name field, as a user may: two files at once.
-        dialog->setDirectory(QString::fromStdString(dir.dir));
+        auto* filterBox = dialog->findChild<QComboBox*>(QStringLiteral("filters"));
+        for (int i = 0; i < filterBox->count(); ++i) filters << filterBox->itemText(i);
+        // Typed into the dialog's fields, as a user may: the folder, then two files at once.
+        auto* folder = dialog->findChild<QLineEdit*>(QStringLiteral("folder"));
+        folder->setText(QString::fromStdString(dir.dir));
+        QTest::keyClick(folder, Qt::Key_Return);
         auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
         ASSERT_NE(name, nullptr);
         name->setText(QStringLiteral("\"a.wav\" \"b.wav\""));
@@ -445,7 +449,7 @@ TEST_F(MainDialogTest, OpenDialogAndSettingsAreRememberedAcrossWindows) {
     });
     // A dialog still open when it should have gone is closed, and the test fails.
     QTimer::singleShot(8000, &window, [&] {
-        if (auto* dialog = window.findChild<QFileDialog*>(); dialog && dialog->isVisible()) {
+        if (auto* dialog = window.findChild<OpenDialog*>(); dialog && dialog->isVisible()) {
             ADD_FAILURE() << "the Open dialog did not take the files";
             QMetaObject::invokeMethod(dialog, "reject");
         }
@@ -468,14 +472,51 @@ TEST_F(MainDialogTest, OpenDialogAndSettingsAreRememberedAcrossWindows) {
     EXPECT_EQ(next.zoom(), 2);
     EXPECT_EQ(next.commands().volumePercent(), 95u);
     EXPECT_EQ(otherDevice.volume(), 95u);
+    std::string startedIn;
     QTimer::singleShot(300, &next, [&] {
-        for (auto* dialog : next.findChildren<QFileDialog*>()) {
-            startedIn = dialog->directory().absolutePath();
+        for (auto* dialog : next.findChildren<OpenDialog*>()) {
+            startedIn = dialog->folder();
             QMetaObject::invokeMethod(dialog, "reject");
         }
     });
     next.commandAction(CommandId::Open)->trigger();
-    EXPECT_EQ(startedIn.toStdString(), std::filesystem::canonical(dir.dir).string());
+    EXPECT_EQ(startedIn, dir.dir);
+}
+
+// A name that is not UTF-8 (Latin-1 "café") is listed, shown readably, and chosen as the bytes
+// it is; a folder opened from the list shows what is in it, filtered.
+TEST_F(MainDialogTest, TheOpenDialogListsAndOpensNamesOfAnyBytes) {
+    const std::string latin1 = MinuteSong(dir, "caf\xe9.wav");
+    std::filesystem::create_directory(dir.Path("inner"));
+    MinuteSong(dir, "inner/track 10.wav");
+    MinuteSong(dir, "inner/track 2.wav");
+    WriteBytes(dir.Path("inner/notes.txt"), Bytes(10, 'n'));
+    QStringList listed, innerListed;
+    QTimer::singleShot(300, &window, [&] {
+        auto* dialog = window.findChild<OpenDialog*>();
+        ASSERT_NE(dialog, nullptr);
+        auto* filterBox = dialog->findChild<QComboBox*>(QStringLiteral("filters"));
+        filterBox->setCurrentIndex(2);  // all playable files
+        auto* folder = dialog->findChild<QLineEdit*>(QStringLiteral("folder"));
+        folder->setText(QString::fromStdString(dir.dir));
+        QTest::keyClick(folder, Qt::Key_Return);
+        auto* files = dialog->findChild<QListWidget*>(QStringLiteral("files"));
+        for (int i = 0; i < files->count(); ++i) listed << files->item(i)->text();
+        // Into the folder and out again by the list and the Up button.
+        emit files->itemActivated(files->item(0));
+        for (int i = 0; i < files->count(); ++i) innerListed << files->item(i)->text();
+        dialog->findChild<QToolButton*>(QStringLiteral("up"))->click();
+        const QList<QListWidgetItem*> cafe =
+            files->findItems(QStringLiteral("caf\u00e9.wav"), Qt::MatchExactly);
+        ASSERT_EQ(cafe.size(), 1);
+        cafe.front()->setSelected(true);
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
+    window.commandAction(CommandId::Open)->trigger();
+    EXPECT_EQ(listed, (QStringList{"inner", "caf\u00e9.wav", "song.wav"}));
+    EXPECT_EQ(innerListed, (QStringList{"track 2.wav", "track 10.wav"}));
+    EXPECT_EQ(window.commands().queue().files(), std::vector<std::string>{latin1});
+    EXPECT_EQ(engine.state(), Playing);
 }
 
 }  // namespace

@@ -1,0 +1,113 @@
+#include "file_uri.h"
+
+#include <unistd.h>
+
+#include <cctype>
+#include <memory>
+
+namespace zirvak {
+
+namespace {
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+bool StartsWithNoCase(const std::string& text, const std::string& prefix) {
+    if (text.size() < prefix.size()) return false;
+    for (size_t i = 0; i < prefix.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(text[i])) != prefix[i]) return false;
+    return true;
+}
+
+// Kept as they are in a path: letters, digits, the unreserved marks and the characters a path
+// segment may hold unescaped.
+bool PlainInPath(unsigned char c) {
+    if (std::isalnum(c)) return true;
+    switch (c) {
+        case '-':
+        case '.':
+        case '_':
+        case '~':
+        case '/':
+        case '!':
+        case '$':
+        case '&':
+        case '\'':
+        case '(':
+        case ')':
+        case '*':
+        case '+':
+        case ',':
+        case ';':
+        case '=':
+        case ':':
+        case '@':
+            return true;
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
+std::optional<std::string> PathFromFileUri(const std::string& uri) {
+    if (!StartsWithNoCase(uri, "file:")) return std::nullopt;
+    std::string rest = uri.substr(5);
+    rest = rest.substr(0, rest.find_first_of("?#"));
+    if (rest.rfind("//", 0) == 0) {
+        // An authority: only this machine's.
+        const size_t slash = rest.find('/', 2);
+        const std::string host = rest.substr(2, slash == std::string::npos ? slash : slash - 2);
+        if (!host.empty() && !(host.size() == 9 && StartsWithNoCase(host, "localhost")))
+            return std::nullopt;
+        rest = slash == std::string::npos ? std::string() : rest.substr(slash);
+    }
+    if (rest.empty() || rest[0] != '/') return std::nullopt;
+    std::string path;
+    path.reserve(rest.size());
+    for (size_t i = 0; i < rest.size(); ++i) {
+        if (rest[i] != '%') {
+            path += rest[i];
+            continue;
+        }
+        const int high = i + 2 < rest.size() ? HexValue(rest[i + 1]) : -1;
+        const int low = high >= 0 ? HexValue(rest[i + 2]) : -1;
+        if (low < 0) return std::nullopt;
+        const char byte = char(high * 16 + low);
+        if (byte == '\0') return std::nullopt;  // a name cannot hold one: the URI means no file
+        path += byte;
+        i += 2;
+    }
+    return path;
+}
+
+std::string FileUriFromPath(const std::string& path) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string uri = "file://";
+    for (const char c : path) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (PlainInPath(byte)) {
+            uri += c;
+        } else {
+            uri += '%';
+            uri += kHex[byte >> 4];
+            uri += kHex[byte & 15];
+        }
+    }
+    return uri;
+}
+
+std::string AbsolutePath(const std::string& path) {
+    if (!path.empty() && path[0] == '/') return path;
+    const std::unique_ptr<char, decltype(&free)> here(getcwd(nullptr, 0), &free);
+    if (!here) return path;
+    std::string folder = here.get();
+    if (folder.empty() || folder.back() != '/') folder += '/';
+    return folder + path;
+}
+
+}  // namespace zirvak

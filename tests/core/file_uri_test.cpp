@@ -1,0 +1,59 @@
+// file: URIs and the paths they name, byte for byte.
+#include <gtest/gtest.h>
+
+#include "file_uri.h"
+
+namespace zirvak::test {
+namespace {
+
+TEST(FileUri, NamesOneLocalFileOrNone) {
+    const struct {
+        const char* uri;
+        std::optional<std::string> path;
+    } cases[] = {
+        {"file:///music/a%20b.mp3", "/music/a b.mp3"},
+        {"FILE://localhost/music/x.mp3", "/music/x.mp3"},
+        {"file://LocalHost/x.mp3", "/x.mp3"},
+        {"file:/music/x.mp3", "/music/x.mp3"},
+        {"file:///caf%E9.mp3", "/caf\xe9.mp3"},         // Latin-1 bytes, as they are on disk
+        {"file:///caf%c3%a9.mp3", "/caf\xc3\xa9.mp3"},  // lower-case escapes
+        {"file:///a%0Ab.mp3", "/a\nb.mp3"},
+        {"file:///x.mp3?query#part", "/x.mp3"},
+        {"file:///a%2Fb", "/a/b"},
+        {"file:///song.mp3%00/../../etc/passwd", std::nullopt},  // no name holds a NUL
+        {"file:///x%4", std::nullopt},
+        {"file:///x%zz", std::nullopt},
+        {"file://example.org/x.mp3", std::nullopt},
+        {"file://localhostx/x.mp3", std::nullopt},
+        {"file:relative.mp3", std::nullopt},
+        {"file://", std::nullopt},
+        {"https://example.org/x.mp3", std::nullopt},
+        {"/music/x.mp3", std::nullopt},
+        {"", std::nullopt},
+    };
+    for (const auto& c : cases) EXPECT_EQ(PathFromFileUri(c.uri), c.path) << c.uri;
+}
+
+TEST(FileUri, EveryPathMakesTheRoundTrip) {
+    EXPECT_EQ(FileUriFromPath("/music/Gece Bahçesi (live) #2.mp3"),
+              "file:///music/Gece%20Bah%C3%A7esi%20(live)%20%232.mp3");
+    EXPECT_EQ(FileUriFromPath("/a%b?c"), "file:///a%25b%3Fc");
+    // Every byte but NUL, in every position.
+    std::string all = "/";
+    for (int b = 1; b < 256; ++b) all += char(b);
+    for (const std::string& path : {all, std::string("/caf\xe9.mp3"), std::string("/-x\n\r.mp3")}) {
+        const std::string uri = FileUriFromPath(path);
+        for (const char c : uri) EXPECT_TRUE(c > ' ' && c < 127) << uri;
+        EXPECT_EQ(PathFromFileUri(uri), path);
+    }
+}
+
+TEST(FileUri, RelativePathsAreMadeAbsoluteAsBytes) {
+    EXPECT_EQ(AbsolutePath("/already/there"), "/already/there");
+    const std::string made = AbsolutePath("caf\xe9.mp3");
+    EXPECT_EQ(made.front(), '/');
+    EXPECT_EQ(made.substr(made.size() - 9), "/caf\xe9.mp3");
+}
+
+}  // namespace
+}  // namespace zirvak::test

@@ -21,6 +21,7 @@
 #include "file_uri.h"
 #include "image_conversion.h"
 #include "open_dialog.h"
+#include "readable_text.h"
 #include "scene_view.h"
 
 // The pictures are compiled into this library; a static library's resources must be
@@ -275,7 +276,7 @@ void MainDialog::StopTimer() {
 }
 
 void MainDialog::SetCaption(const std::string& caption) {
-    setWindowTitle(QString::fromStdString(caption));
+    setWindowTitle(QString::fromStdString(ReadableText(caption)));
 }
 
 // "Artist – Title" when the tags say, over "1:02 / 3:40   Volume 80%   Song 2/5".

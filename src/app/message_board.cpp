@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "readable_text.h"
+
 namespace zirvak {
 
 namespace {
@@ -10,7 +12,7 @@ namespace {
 // stop, in the box.
 QString Sentence(const std::string& text) {
     std::fprintf(stderr, "zirvak: %s\n", text.c_str());
-    const QString line = QString::fromStdString(text);
+    const QString line = QString::fromStdString(ReadableText(text));
     return line.endsWith(QLatin1Char('.')) ? line : line + QLatin1Char('.');
 }
 

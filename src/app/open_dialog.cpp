@@ -9,12 +9,12 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QStringDecoder>
 #include <QStyle>
 #include <QToolButton>
 #include <cstdlib>
 
 #include "folder_listing.h"
+#include "readable_text.h"
 
 namespace zirvak {
 
@@ -54,10 +54,7 @@ QStringList SplitNames(const QString& text) {
 }  // namespace
 
 QString OpenDialog::DisplayName(const std::string& name) {
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString text = utf8(QByteArrayView(name.data(), qsizetype(name.size())));
-    // Not UTF-8: most such names were written in Latin-1, which every byte decodes as.
-    return utf8.hasError() ? QString::fromLatin1(name.data(), qsizetype(name.size())) : text;
+    return QString::fromStdString(ReadableText(name));
 }
 
 OpenDialog::OpenDialog(const std::string& folder, const QStringList& filters, QWidget* parent)

@@ -1,6 +1,6 @@
 // The Open dialog: a folder's sub-folders and playable files, several of which can be chosen at
 // once. Names are kept as the bytes they are on disk, so a file whose name is not UTF-8 is
-// listed, shown (its bytes read as Latin-1) and opened as it is.
+// listed, shown (readably: see ReadableText) and opened as it is.
 #pragma once
 
 #include <QDialog>

@@ -1,5 +1,7 @@
 #include "media_status.h"
 
+#include "readable_text.h"
+
 namespace zirvak {
 
 MediaStatus ReadMediaStatus(const TransportCommands& commands) {
@@ -15,7 +17,7 @@ MediaStatus ReadMediaStatus(const TransportCommands& commands) {
     status.songIndex = *current;
     status.path = commands.queue().CurrentFile();
     const SongTags& tags = commands.songTags();
-    status.title = tags.title.empty() ? FileTitle(status.path) : tags.title;
+    status.title = tags.title.empty() ? ReadableText(FileTitle(status.path)) : tags.title;
     status.artist = tags.artist;
     status.album = tags.album;
     status.trackNumber = tags.trackNumber;

@@ -14,6 +14,7 @@ import sys
 import tempfile
 import time
 import unittest
+import urllib.parse
 
 ZIRVAK = sys.argv[1] if len(sys.argv) > 1 else "zirvak"
 REPO = sys.argv[2] if len(sys.argv) > 2 else "."
@@ -222,6 +223,83 @@ class DesktopBus(unittest.TestCase):
         wait_for(lambda: playerctl("status") == "Stopped", 3, "Stopped")
         mpris_call("org.mpris.MediaPlayer2.Quit")
         self.assertEqual(self.app.wait(10), 0)
+
+
+def file_url(path):
+    """The percent-encoded URL of a path of bytes, as the window reports it."""
+    return "file://" + urllib.parse.quote(path, safe="/-._~!$&'()*+,;=:@")
+
+
+class NamesOfAnyBytes(unittest.TestCase):
+    """Names that are not UTF-8, with line breaks and leading dashes, in every way in."""
+
+    def setUp(self):
+        self.dir = tempfile.mkdtemp(prefix="zirvak-names-").encode()
+        audio = untagged_audio(os.path.join(REPO, "res/demo.mp3"))
+        self.latin1 = self.write(b"caf\xe9.mp3", audio)
+        self.dashed = self.write(b"-x\nnew.mp3", audio)
+        os.mkdir(os.path.join(self.dir, b"fold\xe9r"))
+        self.inside = self.write(b"fold\xe9r/track \xe9 2.mp3", audio)
+        self.notes = self.write(b"notes.mp3", b"These are notes, not audio.\n" * 40)
+        self.env = dict(os.environ, QT_QPA_PLATFORM="offscreen", SDL_AUDIODRIVER="dummy",
+                        XDG_CONFIG_HOME=os.path.join(self.dir, b"config").decode("latin-1"),
+                        XDG_CACHE_HOME=os.path.join(self.dir, b"cache").decode("latin-1"))
+        self.err = open(os.path.join(self.dir, b"zirvak.err"), "w+b")
+        self.app = subprocess.Popen([ZIRVAK.encode(), self.latin1], env=self.env,
+                                    stderr=self.err)
+        wait_for(lambda: playerctl("status") == "Playing", what="the window playing")
+
+    def tearDown(self):
+        if self.app.poll() is None:
+            self.app.send_signal(signal.SIGTERM)
+            self.app.wait(10)
+        self.err.close()
+        shutil.rmtree(self.dir, ignore_errors=True)
+
+    def write(self, name, data):
+        path = os.path.join(self.dir, name)
+        with open(path, "wb") as f:
+            f.write(data)
+        return path
+
+    def url(self):
+        return playerctl("metadata", "xesam:url")
+
+    def hand_over(self, *names):
+        second = subprocess.run([ZIRVAK.encode(), b"--", *names], env=self.env, cwd=self.dir,
+                                capture_output=True, timeout=10)
+        self.assertEqual(second.returncode, 0, second.stderr)
+
+    def test_every_way_in_plays_the_file_itself(self):
+        # The command line of the first window: the URL holds the name's own bytes.
+        wait_for(lambda: self.url() == file_url(self.latin1), 3, "the Latin-1 name's URL")
+        self.assertIn("caf%E9.mp3", self.url())
+        # The hand-over, a relative name with a line break and a leading dash.
+        self.hand_over(b"-x\nnew.mp3")
+        wait_for(lambda: self.url() == file_url(self.dashed), 3, "the handed-over file")
+        self.assertIn("-x%0Anew.mp3", self.url())
+        # OpenUri of the URL the window gave: the same file again.
+        mpris_call("org.mpris.MediaPlayer2.Player.OpenUri", file_url(self.latin1))
+        wait_for(lambda: self.url() == file_url(self.latin1), 3, "OpenUri's round trip")
+        # A folder of such names, handed over.
+        self.hand_over(b"fold\xe9r")
+        wait_for(lambda: self.url() == file_url(self.inside), 3, "the file in the folder")
+        self.assertEqual(playerctl("status"), "Playing")
+
+    def test_files_that_all_fail_leave_the_song_playing(self):
+        playing = self.url()
+        self.hand_over(b"missing.mp3", b"notes.mp3", b"fold\xe9r/none.mp3")
+        refused = mpris_call("org.mpris.MediaPlayer2.Player.OpenUri",
+                             file_url(os.path.join(self.dir, b"missing.mp3")))
+        self.assertEqual(refused.returncode, 0, refused.stderr)
+        time.sleep(1.0)  # time for the window to have tried them all
+        self.assertEqual(playerctl("status"), "Playing")
+        self.assertEqual(self.url(), playing)
+        self.err.seek(0)
+        said = self.err.read().decode("latin-1")  # names as their bytes are
+        for name in ("missing.mp3: no such file", "notes.mp3 is not an audio file",
+                     "fold\xe9r/none.mp3: no such file"):
+            self.assertIn(name, said)
 
 
 class WithoutABus(unittest.TestCase):

@@ -191,14 +191,18 @@ std::vector<std::string> TakeMessages(MainDialog& window) {
 }
 
 // A file dragged onto the window and dropped, as Qt delivers it: the drop goes to the widget
-// that took the drag's entry.
-void Drop(MainDialog& window, const std::string& path) {
+// that took the drag's entry. The URI list as a file manager writes it, escapes and all.
+void DropUriList(MainDialog& window, const QByteArray& uriList) {
     QMimeData data;
-    data.setUrls({QUrl::fromLocalFile(QString::fromStdString(path))});
+    data.setData(QStringLiteral("text/uri-list"), uriList);
     QDragEnterEvent enter(QPoint(200, 150), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(&window, &enter);
     QDropEvent drop(QPointF(200, 150), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(&window, &drop);
+}
+
+void Drop(MainDialog& window, const std::string& path) {
+    DropUriList(window, QUrl::fromLocalFile(QString::fromStdString(path)).toEncoded() + "\r\n");
 }
 
 // Every way a file can fail to play shows one message naming the file and the reason, and
@@ -481,6 +485,18 @@ TEST_F(MainDialogTest, OpenDialogAndSettingsAreRememberedAcrossWindows) {
     });
     next.commandAction(CommandId::Open)->trigger();
     EXPECT_EQ(startedIn, dir.dir);
+}
+
+// Dropped names arrive percent-encoded: a name of any bytes, with a line break even, is the file
+// that plays; comments and what is not a local file are passed over.
+TEST_F(MainDialogTest, ADroppedNameOfAnyBytesPlaysAsItIs) {
+    const std::string odd = MinuteSong(dir, "caf\xe9\n-2.wav");
+    const std::string folder = dir.dir;
+    DropUriList(window, "# a comment\r\nhttps://example.org/x.mp3\r\nfile://" +
+                            QByteArray::fromStdString(folder) + "/caf%E9%0A-2.wav\r\n");
+    EXPECT_EQ(window.commands().queue().files(), std::vector<std::string>{odd});
+    EXPECT_EQ(engine.state(), Playing);
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("caf\u00e9\n-2.wav"));
 }
 
 // A name that is not UTF-8 (Latin-1 "café") is listed, shown readably, and chosen as the bytes

@@ -1,7 +1,8 @@
-// file: URIs and the paths they name, byte for byte.
+// file: URIs and the paths they name, byte for byte, and names shown readably.
 #include <gtest/gtest.h>
 
 #include "file_uri.h"
+#include "readable_text.h"
 
 namespace zirvak::test {
 namespace {
@@ -53,6 +54,29 @@ TEST(FileUri, RelativePathsAreMadeAbsoluteAsBytes) {
     const std::string made = AbsolutePath("caf\xe9.mp3");
     EXPECT_EQ(made.front(), '/');
     EXPECT_EQ(made.substr(made.size() - 9), "/caf\xe9.mp3");
+}
+
+}  // namespace
+}  // namespace zirvak::test
+
+namespace zirvak::test {
+namespace {
+
+TEST(ReadableText, ShowsEveryByteOfANameThatIsNotUtf8) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"song.mp3", "song.mp3"},
+        {"Bah\xc3\xa7"
+         "e",
+         "Bah\xc3\xa7"
+         "e"},                                           // UTF-8 stays
+        {"caf\xe9.mp3", "caf\xc3\xa9.mp3"},              // Latin-1 é
+        {"\xc3\xa9 and \xe9", "\xc3\xa9 and \xc3\xa9"},  // both in one
+        {"\xf0\x9f\xa6\x8b", "\xf0\x9f\xa6\x8b"},        // a butterfly, four bytes
+        {"\xc0\xaf", "\xc3\x80\xc2\xaf"},                // an overlong '/' is two bytes
+        {"\xed\xa0\x80", "\xc3\xad\xc2\xa0\xc2\x80"},    // a surrogate
+        {"\xe2\x82", "\xc3\xa2\xc2\x82"},                // cut short
+    };
+    for (const auto& [bytes, shown] : cases) EXPECT_EQ(ReadableText(bytes), shown) << bytes;
 }
 
 }  // namespace

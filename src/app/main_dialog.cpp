@@ -11,6 +11,8 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QScreen>
+#include <QStyle>
+#include <QWindow>
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -151,8 +153,12 @@ int MainDialog::zoom() const {
 }
 
 // Zoom 0 follows the screen: one picture pixel to each pixel of the screen's own, so a screen
-// with twice the pixels shows the picture twice as large and sharp.
+// with twice the pixels shows the picture twice as large and sharp. The zoom kept is the one
+// asked for; the one shown is never larger than the screen the window is on holds.
 void MainDialog::SetZoom(int zoom) {
+    // Growing past what the screen holds changes nothing, not even the zoom kept for another
+    // screen.
+    if (zoom > this->zoom() && zoom > LargestFittingZoom()) return;
     Settings settings = commands_->settings();
     settings.zoom = std::clamp(zoom, 0, Settings::kMaxZoom);
     commands_->UpdateSettings(settings);
@@ -162,11 +168,75 @@ void MainDialog::SetZoom(int zoom) {
 void MainDialog::ApplyZoom() {
     int zoom = commands_->settings().zoom;
     if (zoom == 0) zoom = std::clamp(int(std::lround(devicePixelRatioF())), 1, Settings::kMaxZoom);
+    zoom = std::min(zoom, LargestFittingZoom());
     view_->SetZoom(zoom);
     setMinimumSize(0, 0);
     setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     adjustSize();
     setFixedSize(sizeHint());
+    KeepOnScreen();
+}
+
+// What the window manager adds around the window: known once it has framed the window; before
+// that, a title bar and thin borders as most draw them.
+QMargins MainDialog::Decorations() const {
+    const QRect frame = frameGeometry(), inner = geometry();
+    if (frame != inner)
+        return {inner.left() - frame.left(), inner.top() - frame.top(),
+                frame.right() - inner.right(), frame.bottom() - inner.bottom()};
+    const int border = 4;
+    return {border, style()->pixelMetric(QStyle::PM_TitleBarHeight) + border, border, border};
+}
+
+QRect MainDialog::AvailableArea() const {
+    const QScreen* on = screen() ? screen() : QGuiApplication::primaryScreen();
+    return on ? on->availableGeometry() : QRect();
+}
+
+int MainDialog::LargestFittingZoom() const {
+    const QRect area = AvailableArea();
+    if (area.isEmpty()) return Settings::kMaxZoom;
+    const QMargins around = Decorations();
+    // The menu bar and whatever else the window holds besides the picture.
+    const QSize besides = sizeHint() - view_->size();
+    for (int zoom = Settings::kMaxZoom; zoom > 1; --zoom) {
+        const QSize window = SceneView::SizeAt(view_->pictureSize(), zoom, devicePixelRatioF()) +
+                             besides + QSize(around.left() + around.right(),
+                                             around.top() + around.bottom());
+        if (window.width() <= area.width() && window.height() <= area.height()) return zoom;
+    }
+    return 1;
+}
+
+// Moves the window, frame and all, back within the available area of its screen; where it
+// cannot fit, its title bar and menu stay in reach at the top left.
+void MainDialog::KeepOnScreen() {
+    const QRect area = AvailableArea();
+    if (area.isEmpty()) return;
+    const QMargins around = Decorations();
+    const QRect frame = geometry().marginsAdded(around);
+    QPoint topLeft = frame.topLeft();
+    topLeft.setX(std::max(std::min(topLeft.x(), area.right() + 1 - frame.width()), area.left()));
+    topLeft.setY(std::max(std::min(topLeft.y(), area.bottom() + 1 - frame.height()), area.top()));
+    if (topLeft != frame.topLeft()) move(topLeft);
+}
+
+// Until the window manager has framed the window, its size with the frame is a guess: once the
+// frame is known, the zoom and the place are checked again. Later moves are the user's own.
+void MainDialog::moveEvent(QMoveEvent* event) {
+    QMainWindow::moveEvent(event);
+    if (!framed_ && isVisible() && frameGeometry() != geometry()) {
+        framed_ = true;
+        QTimer::singleShot(0, this, &MainDialog::ApplyZoom);
+    }
+}
+
+void MainDialog::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (QWindow* handle = windowHandle())
+        connect(handle, &QWindow::screenChanged, this, &MainDialog::ApplyZoom,
+                Qt::UniqueConnection);
+    QTimer::singleShot(0, this, &MainDialog::ApplyZoom);
 }
 
 QAction* MainDialog::commandAction(CommandId id) const {

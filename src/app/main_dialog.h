@@ -64,6 +64,8 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
@@ -78,6 +80,10 @@ private:
     void HideStatus();
     QString StatusText();
     void ApplyZoom();
+    QMargins Decorations() const;
+    QRect AvailableArea() const;
+    int LargestFittingZoom() const;
+    void KeepOnScreen();
 
     // CommandHost.
     std::vector<std::string> ChooseFiles() override;
@@ -105,6 +111,7 @@ private:
     QTimer statusTimer_;  // hides the on-picture display
     MessageBoard messages_{this};
     bool quitting_ = false;
+    bool framed_ = false;  // the window manager's frame has been seen
 };
 
 }  // namespace zirvak

@@ -29,13 +29,16 @@ SceneView::SceneView(QSize pictureSize, QWidget* parent)
     SetZoom(1);
 }
 
+// The widget's size in its own units: the enlarged picture in device pixels, divided by the
+// pixel ratio.
+QSize SceneView::SizeAt(QSize pictureSize, int zoom, double ratio) {
+    return {int(std::lround(pictureSize.width() * zoom / ratio)),
+            int(std::lround(pictureSize.height() * zoom / ratio))};
+}
+
 void SceneView::SetZoom(int zoom) {
     zoom_ = zoom;
-    // The widget's size in its own units: the enlarged picture in device pixels, divided by
-    // the pixel ratio.
-    const double ratio = devicePixelRatioF();
-    setFixedSize(int(std::lround(pictureSize_.width() * zoom / ratio)),
-                 int(std::lround(pictureSize_.height() * zoom / ratio)));
+    setFixedSize(SizeAt(pictureSize_, zoom, devicePixelRatioF()));
     update();
 }
 

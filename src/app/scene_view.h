@@ -21,6 +21,9 @@ public:
     // pixel ratio of 2 a zoom of 2 keeps the widget's size and shows every pixel sharp).
     void SetZoom(int zoom);
     int zoom() const { return zoom_; }
+    QSize pictureSize() const { return pictureSize_; }
+    // The widget's size for a picture of `pictureSize` at `zoom` on a screen of pixel `ratio`.
+    static QSize SizeAt(QSize pictureSize, int zoom, double ratio);
 
     // The on-picture display; an empty text hides it.
     void SetStatus(const QString& text);

@@ -27,6 +27,7 @@
 #include "player_fixtures.h"
 #include "scene_view.h"
 #include "support/fixtures.h"
+#include "wide_screen.h"
 
 namespace zirvak::test {
 namespace {
@@ -36,7 +37,8 @@ QApplication& App() {
     static char name[] = "app_window_test";
     static char* argv[] = {name, nullptr};
     static QApplication* app = [] {
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        static const TempDir dir;
+        UseWideOffscreenScreen(dir);
         return new QApplication(argc, argv);
     }();
     return *app;

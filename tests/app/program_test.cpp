@@ -13,6 +13,7 @@
 #include "cli_runner.h"
 #include "player_fixtures.h"
 #include "support/fixtures.h"
+#include "wide_screen.h"
 
 namespace zirvak::test {
 namespace {
@@ -25,7 +26,7 @@ std::string Text(const std::string& path) {
 class ZirvakProgram : public ::testing::Test {
 protected:
     void SetUp() override {
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        UseWideOffscreenScreen(dir);
         setenv("SDL_AUDIODRIVER", "dummy", 1);
         setenv("XDG_CONFIG_HOME", dir.Path("config").c_str(), 1);  // default settings
     }
@@ -130,7 +131,7 @@ TEST_F(ZirvakProgram, HelpVersionAndWrongUsageNeedNoDisplay) {
         EXPECT_EQ(Text(dir.Path("out")).rfind(c.out, 0), 0u) << Text(dir.Path("out"));
         EXPECT_NE(Text(dir.Path("err")).find(c.err), std::string::npos) << Text(dir.Path("err"));
     }
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    UseWideOffscreenScreen(dir);
 }
 
 // Everything after "--" is a file, even a name that looks like an option.

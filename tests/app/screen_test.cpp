@@ -1,0 +1,197 @@
+// The window on a real X server with a window manager (Xvfb and openbox, started here) and a
+// small screen: the zoom never makes the window larger than the screen, the window stays on it
+// after zoom changes and after a start with a zoom saved for a larger screen, and keys typed on
+// the X server act while a message is shown.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <stdlib.h>
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QScreen>
+#include <QTest>
+#include <chrono>
+#include <fstream>
+#include <memory>
+#include <thread>
+
+#include "cli_runner.h"
+#include "main_dialog.h"
+#include "player_fixtures.h"
+#include "settings.h"
+
+namespace zirvak::test {
+namespace {
+
+constexpr int kScreenWidth = 1024, kScreenHeight = 768;
+
+std::string Text(const std::string& path) {
+    std::ifstream in(path);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Xvfb on a display number of its own choosing, and openbox managing its windows.
+class XDisplay : public ::testing::Environment {
+public:
+    void SetUp() override {
+        server_ = std::make_unique<Process>(
+            std::vector<std::string>{"Xvfb", "-displayfd", "1", "-nolisten", "tcp", "-screen",
+                                     "0",
+                                     std::to_string(kScreenWidth) + "x" +
+                                         std::to_string(kScreenHeight) + "x24"},
+            dir_.Path("display"), dir_.Path("xvfb.log"));
+        std::string display;
+        for (int i = 0; i < 200 && display.empty(); ++i) {
+            // The number, and a line break once it is all there.
+            std::string written = Text(dir_.Path("display"));
+            if (!written.empty() && written.back() == '\n') {
+                written.pop_back();
+                display = ':';
+                display += written;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        ASSERT_FALSE(display.empty()) << "Xvfb did not start: " << Text(dir_.Path("xvfb.log"));
+        setenv("DISPLAY", display.c_str(), 1);
+        setenv("QT_QPA_PLATFORM", "xcb", 1);
+        manager_ = std::make_unique<Process>(std::vector<std::string>{"openbox", "--sm-disable"},
+                                             "", dir_.Path("openbox.log"));
+        // The manager is there once it has named itself on the root window.
+        bool managed = false;
+        for (int i = 0; i < 200 && !managed; ++i) {
+            managed = std::system("xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | "
+                                  "grep -q 'window id'") == 0;
+            if (!managed) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        ASSERT_TRUE(managed) << "openbox did not start: " << Text(dir_.Path("openbox.log"));
+    }
+    void TearDown() override {
+        manager_.reset();
+        server_.reset();
+    }
+
+private:
+    TempDir dir_;
+    std::unique_ptr<Process> server_, manager_;
+};
+
+QApplication& App() {
+    static int argc = 1;
+    static char name[] = "app_screen_test";
+    static char* argv[] = {name, nullptr};
+    static QApplication* app = new QApplication(argc, argv);
+    return *app;
+}
+
+// Keys as the X server delivers them to the focused window.
+void Type(const std::string& keys) {
+    ASSERT_EQ(std::system(("xdotool key --delay 30 " + keys).c_str()), 0) << keys;
+    QTest::qWait(150);
+}
+
+class ScreenTest : public ::testing::Test {
+protected:
+    void SetUp() override { setenv("XDG_CONFIG_HOME", config.dir.c_str(), 1); }
+
+    // Shows `window` and waits until the window manager has framed it and it has the focus.
+    static void ShowFramed(MainDialog& window) {
+        window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&window, 10000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return window.frameGeometry() != window.geometry(); },
+                                    10000));
+        QTest::qWait(200);  // the placement that follows the frame
+    }
+
+    static QRect Screen() { return QGuiApplication::primaryScreen()->geometry(); }
+
+    static void ExpectOnScreen(const MainDialog& window, const char* when) {
+        EXPECT_TRUE(Screen().contains(window.frameGeometry()))
+            << when << ": the window, frame and all, at (" << window.frameGeometry().x() << ", "
+            << window.frameGeometry().y() << ") size " << window.frameGeometry().width() << " × "
+            << window.frameGeometry().height();
+    }
+
+    QApplication& app = App();
+    TempDir config;
+    TestAudioDevice device;
+    PlayerEngine engine{device};
+};
+
+TEST_F(ScreenTest, TheZoomNeverOutgrowsTheScreenAndTheWindowStaysOnIt) {
+    ASSERT_EQ(Screen().size(), QSize(kScreenWidth, kScreenHeight));
+    MainDialog window(engine);
+    ShowFramed(window);
+    ExpectOnScreen(window, "opened");
+    // 405 × 308 at 2 fits 1024 × 768 with the menu and the frame; at 3 it does not.
+    Type("ctrl+plus ctrl+plus ctrl+plus");
+    EXPECT_EQ(window.zoom(), 2);
+    EXPECT_EQ(window.commands().settings().zoom, 2);  // no more than could be shown
+    ExpectOnScreen(window, "zoomed in");
+    // Near the bottom right corner, a zoom that would push it off brings it back.
+    Type("ctrl+0");
+    EXPECT_EQ(window.zoom(), 1);
+    window.move(Screen().right() - window.frameGeometry().width() - 10,
+                Screen().bottom() - window.frameGeometry().height() - 10);
+    QTest::qWait(300);
+    ExpectOnScreen(window, "moved to the corner");
+    Type("ctrl+plus");
+    EXPECT_EQ(window.zoom(), 2);
+    QTest::qWait(300);
+    ExpectOnScreen(window, "zoomed in the corner");
+    Type("ctrl+minus");
+    EXPECT_EQ(window.zoom(), 1);
+    ExpectOnScreen(window, "zoomed out");
+}
+
+TEST_F(ScreenTest, AZoomSavedForALargerScreenOpensAtTheLargestThatFits) {
+    Settings saved;
+    saved.zoom = 4;
+    SaveSettings(SettingsPath(), saved);
+    MainDialog window(engine);
+    ShowFramed(window);
+    EXPECT_EQ(window.zoom(), 2);
+    ExpectOnScreen(window, "opened with zoom 4 saved");
+    // The saved zoom stays, for the screen it was meant for.
+    EXPECT_EQ(LoadSettings(SettingsPath()).zoom, 4);
+}
+
+// A message beside the window: typed keys still act, whether the window or the box has the
+// focus.
+TEST_F(ScreenTest, KeysActWhileAMessageIsShown) {
+    TempDir dir;
+    WavParams mono8k;
+    mono8k.channels = 1;
+    mono8k.sampleRate = 8000;
+    const Bytes minute = MakeWav(mono8k, Pcm16Pattern(60 * 8000, 1));
+    const std::string a = WriteBytes(dir.Path("a.wav"), minute);
+    const std::string b = WriteBytes(dir.Path("b.wav"), minute);
+    MainDialog window(engine);
+    ShowFramed(window);
+    window.commands().OpenFiles({a, b});
+    window.commands().OpenFiles({dir.Path("missing.mp3")}, WhenNonePlays::kKeepPlaying);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window.messages().isEmpty(); }, 5000));
+    auto* box = window.findChild<QMessageBox*>();
+    ASSERT_NE(box, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(box, 5000));
+    EXPECT_EQ(QApplication::activeWindow(), &window) << "the box took the focus";
+    Type("n");
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("b.wav"));
+    Type("space");
+    EXPECT_EQ(engine.state(), Paused);
+    // The box clicked, so it has the focus: the keys still reach the player.
+    box->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(box, 5000));
+    Type("space b");
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("a.wav"));
+    EXPECT_EQ(engine.state(), Playing);
+    EXPECT_TRUE(box->isVisible());
+}
+
+}  // namespace
+}  // namespace zirvak::test
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    ::testing::AddGlobalTestEnvironment(new zirvak::test::XDisplay);
+    return RUN_ALL_TESTS();
+}

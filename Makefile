@@ -9,12 +9,10 @@ DEB_PACKAGES := cmake ninja-build g++ pkg-config python3 libgtest-dev libgmock-d
                 clang libfuzzer-14-dev mpg123 lame sox twolame python3-pil fonts-dejavu-core \
                 time pulseaudio pulseaudio-utils libtag1-dev dbus-daemon dbus-bin dbus-x11 \
                 libglib2.0-bin playerctl desktop-file-utils appstream man-db groff-base dpkg-dev \
-                file lintian
+                file lintian xvfb openbox xdotool x11-utils
 
 # What the benchmarks need besides: real music to decode (a game soundtrack in Ogg).
 BENCH_PACKAGES := colobot-common-sounds
-
-SUDO := $(shell [ "$$(id -u)" = "0" ] || echo sudo)
 
 .PHONY: deps build run test test-release test-package test-asan test-tsan package fuzz mutants \
         mutants-ci bench format clean
@@ -25,7 +23,7 @@ deps:
 	done; \
 	if [ -n "$$missing" ]; then \
 	    echo "installing:$$missing"; \
-	    $(SUDO) apt-get update -qq && DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq $$missing; \
+	    tools/apt_install.sh $$missing; \
 	fi
 
 build: deps

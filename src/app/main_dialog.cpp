@@ -201,8 +201,8 @@ int MainDialog::LargestFittingZoom() const {
     const QSize besides = sizeHint() - view_->size();
     for (int zoom = Settings::kMaxZoom; zoom > 1; --zoom) {
         const QSize window = SceneView::SizeAt(view_->pictureSize(), zoom, devicePixelRatioF()) +
-                             besides + QSize(around.left() + around.right(),
-                                             around.top() + around.bottom());
+                             besides +
+                             QSize(around.left() + around.right(), around.top() + around.bottom());
         if (window.width() <= area.width() && window.height() <= area.height()) return zoom;
     }
     return 1;
@@ -349,22 +349,25 @@ void MainDialog::SetCaption(const std::string& caption) {
     setWindowTitle(QString::fromStdString(ReadableText(caption)));
 }
 
-// "Artist – Title" when the tags say, over "1:02 / 3:40   Volume 80%   Song 2/5".
-QString MainDialog::StatusText() {
+// "Artist – Title" when the tags say, the file's name when they do not, over
+// "1:02 / 3:40   Volume 80%   Song 2/5" ("Paused" in front while paused).
+StatusLines MainDialog::StatusText() {
     TransportCommands& c = *commands_;
+    StatusLines lines;
     const SongTags& tags = c.songTags();
-    QString song = QString::fromStdString(tags.artist);
-    if (!tags.title.empty())
-        song += (song.isEmpty() ? QString() : QStringLiteral(" \u2013 ")) +
-                QString::fromStdString(tags.title);
-    if (!song.isEmpty()) song += QLatin1Char('\n');
-    QString text = song + QStringLiteral("%1 / %2   Volume %3%")
-                              .arg(QString::fromStdString(FormatTime(c.PositionMs())),
-                                   QString::fromStdString(FormatTime(c.LengthMs())))
-                              .arg(c.volumePercent());
+    if (c.queue().current() && c.state() != NoFile) {
+        lines.artist = QString::fromStdString(tags.artist);
+        lines.title = QString::fromStdString(
+            tags.title.empty() ? ReadableText(FileTitle(c.queue().CurrentFile())) : tags.title);
+    }
+    lines.details = QStringLiteral("%1 / %2   Volume %3%")
+                        .arg(QString::fromStdString(FormatTime(c.PositionMs())),
+                             QString::fromStdString(FormatTime(c.LengthMs())))
+                        .arg(c.volumePercent());
+    if (c.state() == Paused) lines.details.prepend(QStringLiteral("Paused   "));
     if (const auto current = c.queue().current())
-        text += QStringLiteral("   Song %1/%2").arg(*current + 1).arg(c.queue().size());
-    return text;
+        lines.details += QStringLiteral("   Song %1/%2").arg(*current + 1).arg(c.queue().size());
+    return lines;
 }
 
 void MainDialog::Raise() {
@@ -379,8 +382,10 @@ void MainDialog::ShowStatus() {
     statusTimer_.start(kStatusShownMs);
 }
 
+// While paused the display stays: it says so, and where the song stands.
 void MainDialog::HideStatus() {
-    view_->SetStatus(QString());
+    if (commands_->state() == Paused) return;
+    view_->SetStatus({});
 }
 
 void MainDialog::Quit() {

@@ -19,13 +19,12 @@
 #include "message_board.h"
 #include "player_engine.h"
 #include "scene.h"
+#include "scene_view.h"
 #include "transport_commands.h"
 
 class QAction;
 
 namespace zirvak {
-
-class SceneView;
 
 class MainDialog : public QMainWindow, private CommandHost {
     Q_OBJECT
@@ -78,7 +77,7 @@ private:
     void CreateKeys();
     void ShowComposedScene(const QRegion& changed);
     void HideStatus();
-    QString StatusText();
+    StatusLines StatusText();
     void ApplyZoom();
     QMargins Decorations() const;
     QRect AvailableArea() const;

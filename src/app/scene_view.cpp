@@ -42,10 +42,38 @@ void SceneView::SetZoom(int zoom) {
     update();
 }
 
-void SceneView::SetStatus(const QString& text) {
-    if (text == status_) return;
-    status_ = text;
+namespace {
+
+const QString kSongSeparator = QStringLiteral(" \u2013 ");
+
+}  // namespace
+
+void SceneView::SetStatus(const StatusLines& lines) {
+    if (lines == status_) return;
+    status_ = lines;
     update();
+}
+
+QString SceneView::status() const {
+    if (status_.empty()) return {};
+    QString song = status_.artist;
+    if (!status_.title.isEmpty())
+        song += (song.isEmpty() ? QString() : kSongSeparator) + status_.title;
+    return song.isEmpty() ? status_.details : song + QLatin1Char('\n') + status_.details;
+}
+
+QString SceneView::FitSongLine(const QString& artist, const QString& title,
+                               const QFontMetrics& metrics, int width) {
+    if (artist.isEmpty()) return metrics.elidedText(title, Qt::ElideRight, width);
+    if (title.isEmpty()) return metrics.elidedText(artist, Qt::ElideRight, width);
+    const QString whole = artist + kSongSeparator + title;
+    if (metrics.horizontalAdvance(whole) <= width) return whole;
+    // The title whole, and what room is left for the artist: at least a few letters of it, or
+    // the title alone.
+    const int room = width - metrics.horizontalAdvance(kSongSeparator + title);
+    if (room >= metrics.horizontalAdvance(QStringLiteral("Abc\u2026")))
+        return metrics.elidedText(artist, Qt::ElideRight, room) + kSongSeparator + title;
+    return metrics.elidedText(title, Qt::ElideRight, width);
 }
 
 void SceneView::paintEvent(QPaintEvent* event) {
@@ -66,15 +94,18 @@ void SceneView::paintEvent(QPaintEvent* event) {
         part.setDevicePixelRatio(ratio);
         painter.drawImage(QPointF(x0 * scale, y0 * scale), part);
     }
-    if (status_.isEmpty()) return;
+    if (status_.empty()) return;
     // A dark band along the bottom edge, the text in it.
     QFont font = painter.font();
     font.setPixelSize(std::max(11, height() / 22));
     painter.setFont(font);
-    // One line each, long titles cut short with an ellipsis rather than spilling over.
+    // One line each, long names cut short with an ellipsis rather than spilling over.
     const QFontMetrics metrics(font);
-    QStringList lines = status_.split(QLatin1Char('\n'));
-    for (QString& line : lines) line = metrics.elidedText(line, Qt::ElideRight, width() - 8);
+    const int room = width() - 8;
+    QStringList lines;
+    if (!status_.artist.isEmpty() || !status_.title.isEmpty())
+        lines << FitSongLine(status_.artist, status_.title, metrics, room);
+    lines << metrics.elidedText(status_.details, Qt::ElideRight, room);
     const int band = metrics.height() * int(lines.size()) + 8;
     const QRect area(0, height() - band, width(), band);
     painter.fillRect(area, QColor(0, 0, 0, 160));

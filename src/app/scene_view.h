@@ -9,6 +9,17 @@
 
 namespace zirvak {
 
+// What the on-picture display says: the song ("Artist – Title", or the title alone), then where
+// playback stands.
+struct StatusLines {
+    QString artist;
+    QString title;
+    QString details;
+
+    bool operator==(const StatusLines&) const = default;
+    bool empty() const { return artist.isEmpty() && title.isEmpty() && details.isEmpty(); }
+};
+
 class SceneView : public QWidget {
     Q_OBJECT
 public:
@@ -25,9 +36,15 @@ public:
     // The widget's size for a picture of `pictureSize` at `zoom` on a screen of pixel `ratio`.
     static QSize SizeAt(QSize pictureSize, int zoom, double ratio);
 
-    // The on-picture display; an empty text hides it.
-    void SetStatus(const QString& text);
-    const QString& status() const { return status_; }
+    // The on-picture display; empty lines hide it.
+    void SetStatus(const StatusLines& lines);
+    // Its text as shown, when nothing needs cutting: "Artist – Title", a line break, the details.
+    QString status() const;
+
+    // "Artist – Title" within `width`: when it is too long the artist is cut short first, and
+    // only a title that does not fit alone is cut itself.
+    static QString FitSongLine(const QString& artist, const QString& title,
+                               const QFontMetrics& metrics, int width);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -36,7 +53,7 @@ private:
     QSize pictureSize_;
     QImage scene_;
     int zoom_ = 1;
-    QString status_;
+    StatusLines status_;
 };
 
 // `source` enlarged `factor` times, each pixel repeated factor × factor times.

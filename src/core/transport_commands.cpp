@@ -102,6 +102,7 @@ void TransportCommands::Pause() {
         host_.StartTimer(Animation::tickInterval);
     else
         host_.StopTimer();
+    host_.ShowStatus();
 }
 
 void TransportCommands::Stop() {

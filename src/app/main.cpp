@@ -9,16 +9,36 @@
 #include <QDBusConnection>
 #include <QTimer>
 #include <cstdio>
+#include <cstdlib>
+#include <string>
 
+#include "bus_probe.h"
 #include "close_on_signals.h"
 #include "command_line.h"
 #include "desktop_bus.h"
 #include "main_dialog.h"
+#include "messages.h"
 #include "mpris_service.h"
 #include "sdl_audio_device.h"
 #include "zirvak_version.h"
 
 namespace {
+
+// Without a display Qt ends the program (an abort, and advice to reinstall it): one line that
+// says what happened and what plays without one, then exit status 1. What Qt says while it
+// starts is its own business otherwise.
+void QuietStartupMessages(QtMsgType type, const QMessageLogContext&, const QString&) {
+    if (type != QtFatalMsg) return;
+    const char* x11 = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    std::string why;
+    if ((x11 == nullptr || *x11 == '\0') && (wayland == nullptr || *wayland == '\0'))
+        why = "neither DISPLAY nor WAYLAND_DISPLAY is set";
+    else
+        why = std::string("the display ") + (x11 && *x11 ? x11 : wayland) + " cannot be reached";
+    std::fprintf(stderr, "zirvak: %s\n", zirvak::Words(zirvak::Say::kNoDisplay, {}, why).c_str());
+    std::_Exit(1);
+}
 
 // Saves the window after `ticks` animation ticks (at once without a flight to wait for) and
 // closes it; `status` becomes 1 when the picture cannot be written.
@@ -59,8 +79,16 @@ int main(int argc, char** argv) {
         std::printf("zirvak %s\n", zirvak::kVersion);
         return 0;
     }
+    // A bus that takes connections but never answers would hold Qt's connection, and the window,
+    // forever: one that does not answer in time counts as none, for Qt's own parts too.
+    std::string busWhy;
+    const bool busAnswers = zirvak::SessionBusAnswers(busWhy);
+    if (!busAnswers) setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
+
     int qtArgc = 1;
+    qInstallMessageHandler(QuietStartupMessages);
     QApplication app(qtArgc, argv);
+    qInstallMessageHandler(nullptr);
     QApplication::setApplicationName(QStringLiteral("Zirvak"));
     QApplication::setApplicationVersion(QString::fromLatin1(zirvak::kVersion));
     QApplication::setDesktopFileName(QStringLiteral("zirvak"));
@@ -68,8 +96,8 @@ int main(int argc, char** argv) {
 
     // A screenshot is a scripted run of its own: it neither hands over nor takes the name.
     const bool scripted = options.screenshot.has_value();
-    const QDBusConnection bus =
-        scripted ? QDBusConnection(QStringLiteral("none")) : QDBusConnection::sessionBus();
+    const QDBusConnection bus = scripted || !busAnswers ? QDBusConnection(QStringLiteral("none"))
+                                                        : QDBusConnection::sessionBus();
     if (!options.newInstance && !scripted && zirvak::HandOverToRunningWindow(bus, options.files))
         return 0;
 
@@ -82,10 +110,13 @@ int main(int argc, char** argv) {
     if (!scripted) {
         auto* mpris = new zirvak::MprisService(window);
         const QString why = zirvak::PublishOnBus(*mpris, bus, !options.newInstance);
-        if (!why.isEmpty())
-            std::fprintf(stderr, "zirvak: %s (%s): media keys and desktop controls are off\n",
-                         bus.isConnected() ? "not on the session bus" : "no session bus",
-                         why.toLocal8Bit().constData());
+        if (!why.isEmpty()) {
+            const zirvak::Say notice =
+                bus.isConnected() ? zirvak::Say::kNotOnSessionBus : zirvak::Say::kNoSessionBus;
+            std::fprintf(
+                stderr, "zirvak: %s\n",
+                zirvak::Words(notice, {}, busAnswers ? why.toStdString() : busWhy).c_str());
+        }
     }
 
     // A file that cannot play is named in the window's message, and on stderr.

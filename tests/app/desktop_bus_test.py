@@ -8,6 +8,7 @@ Usage: desktop_bus_test.py ZIRVAK_BINARY REPO_DIR
 import os
 import shutil
 import signal
+import socket
 import struct
 import subprocess
 import sys
@@ -303,21 +304,46 @@ class NamesOfAnyBytes(unittest.TestCase):
 
 
 class WithoutABus(unittest.TestCase):
-    def test_plays_and_says_so_once(self):
-        with tempfile.TemporaryDirectory() as folder:
-            env = dict(os.environ, QT_QPA_PLATFORM="offscreen", SDL_AUDIODRIVER="dummy",
-                       XDG_CONFIG_HOME=folder, XDG_CACHE_HOME=folder,
-                       DBUS_SESSION_BUS_ADDRESS="unix:path=" + os.path.join(folder, "no-bus"))
+    """No bus at the address, or one that takes the connection and never answers: the window
+    plays all the same, at once, and says so in one line."""
+
+    def plays_and_says_so_once(self, folder, address):
+        env = dict(os.environ, QT_QPA_PLATFORM="offscreen", SDL_AUDIODRIVER="dummy",
+                   XDG_CONFIG_HOME=folder, XDG_CACHE_HOME=folder,
+                   DBUS_SESSION_BUS_ADDRESS=address)
+        err_path = os.path.join(folder, "err")
+        with open(err_path, "w") as err_file:
             app = subprocess.Popen([ZIRVAK, os.path.join(REPO, "res/demo.mp3")], env=env,
-                                   stderr=subprocess.PIPE, text=True)
-            time.sleep(1.5)
+                                   stderr=err_file)
+        try:
+            wait_for(lambda: "session bus" in open(err_path).read(), 10, "the notice")
             self.assertIsNone(app.poll())  # still playing
+        finally:
             app.send_signal(signal.SIGTERM)
-            _, err = app.communicate(timeout=10)
-            self.assertEqual(app.returncode, 0)
-            lines = [line for line in err.splitlines() if "session bus" in line]
-            self.assertEqual(len(lines), 1, err)
-            self.assertIn("media keys and desktop controls are off", lines[0])
+            app.wait(10)
+        self.assertEqual(app.returncode, 0)
+        err = open(err_path).read()
+        lines = [line for line in err.splitlines() if "session bus" in line]
+        self.assertEqual(len(lines), 1, err)
+        self.assertTrue(lines[0].startswith("zirvak: no session bus ("), lines[0])
+        self.assertIn("media keys and desktop controls are off", lines[0])
+
+    def test_an_address_that_leads_nowhere(self):
+        with tempfile.TemporaryDirectory() as folder:
+            self.plays_and_says_so_once(folder, "unix:path=" + os.path.join(folder, "no-bus"))
+
+    def test_a_bus_that_never_answers(self):
+        with tempfile.TemporaryDirectory() as folder:
+            silent = socket.socket(socket.AF_UNIX)
+            silent.bind(os.path.join(folder, "silent-bus"))
+            silent.listen(8)
+            try:
+                started = time.monotonic()
+                self.plays_and_says_so_once(folder,
+                                            "unix:path=" + os.path.join(folder, "silent-bus"))
+                self.assertLess(time.monotonic() - started, 8)
+            finally:
+                silent.close()
 
 
 if __name__ == "__main__":

@@ -6,6 +6,7 @@
 #include <stdlib.h>
 
 #include <QImage>
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <thread>
@@ -131,6 +132,25 @@ TEST_F(ZirvakProgram, HelpVersionAndWrongUsageNeedNoDisplay) {
         EXPECT_EQ(Text(dir.Path("out")).rfind(c.out, 0), 0u) << Text(dir.Path("out"));
         EXPECT_NE(Text(dir.Path("err")).find(c.err), std::string::npos) << Text(dir.Path("err"));
     }
+    UseWideOffscreenScreen(dir);
+}
+
+// Without a display the window cannot open: one line says so and what plays in a terminal
+// instead, and the status is 1, whether no display is named or the one named is not there.
+TEST_F(ZirvakProgram, WithoutADisplayOneLineSaysWhatToDo) {
+    setenv("QT_QPA_PLATFORM", "xcb", 1);
+    unsetenv("WAYLAND_DISPLAY");
+    for (const char* display : {"", ":77777"}) {
+        SCOPED_TRACE(display);
+        setenv("DISPLAY", display, 1);
+        Process app({ZIRVAK_APP, song}, dir.Path("out"), dir.Path("err"));
+        EXPECT_EQ(app.Wait(10000), 1);
+        const std::string err = Text(dir.Path("err"));
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+        EXPECT_EQ(err.rfind("zirvak: no display to show the window on (", 0), 0u) << err;
+        EXPECT_NE(err.find("'zirvak-cli play FILE...' plays in a terminal"), std::string::npos);
+    }
+    unsetenv("DISPLAY");
     UseWideOffscreenScreen(dir);
 }
 

@@ -7,7 +7,7 @@ namespace zirvak {
 MediaStatus ReadMediaStatus(const TransportCommands& commands) {
     MediaStatus status;
     status.volumePercent = commands.volumePercent();
-    const PlayerState state = commands.state();
+    const PlayerState state = commands.PlaybackState();
     const std::optional<size_t> current = commands.queue().current();
     if (state == NoFile || !current) return status;
     status.playback = state == Playing  ? PlaybackStatus::Playing

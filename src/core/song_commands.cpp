@@ -163,6 +163,12 @@ uint32_t TransportCommands::PositionMs() {
     return uint32_t(std::min<uint64_t>({clock, handedMs, LengthMs()}));
 }
 
+uint32_t TransportCommands::SoundStoppedAtMs() const {
+    const uint64_t handed = engine_.runStartFrame() + engine_.samplesAnalysed();
+    const uint64_t pending = std::min<uint64_t>(engine_.framesPending(), handed);
+    return uint32_t((handed - pending) * 1000 / std::max(engine_.sampleRate(), 1u));
+}
+
 void TransportCommands::SeekBy(int32_t deltaMs) {
     if (engine_.state() == NoFile) return;
     const int64_t target = int64_t(PositionMs()) + deltaMs;

@@ -1,5 +1,6 @@
 #include "transport_commands.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "messages.h"
@@ -120,6 +121,12 @@ void TransportCommands::ReleaseOutputHold() {
     heldForOutput_ = false;
 }
 
+PlayerState TransportCommands::PlaybackState() const {
+    const PlayerState state = engine_.state();
+    if (state == Stopped && engine_.endReached() && !stoppedByUser_ && !queueEnded_) return Playing;
+    return state;
+}
+
 bool TransportCommands::MusicEnded() const {
     if (engine_.state() == NoFile) return true;
     if (!engine_.endReached()) return false;
@@ -145,10 +152,21 @@ bool TransportCommands::FollowPlayback() {
         host_.ShowOutputBack(engine_.state() != NoFile ? Words(Say::kSoundBack, title_) : "");
     outputLost_ = lost;
     if (lost && !heldForOutput_ && engine_.state() == Playing) {
-        animation_.TogglePause(host_.TickCount());
+        // Held where the sound stopped: the output goes on from what it had not taken, so the
+        // clock does too, and agrees with what is heard once it is back.
+        const uint32_t now = host_.TickCount();
+        animation_.TogglePause(now);
+        animation_.MoveClock(now, std::min(PositionMs(), SoundStoppedAtMs()));
         heldForOutput_ = true;
-    } else if (!lost) {
-        ReleaseOutputHold();
+        pendingWhenHeld_ = engine_.framesPending();
+        backSince_.reset();
+    } else if (!lost && heldForOutput_) {
+        // Back: a new output may take a while before it takes music; the clock runs again when
+        // it does (or after a while in any case), so it keeps agreeing with what is heard.
+        const uint32_t now = host_.TickCount();
+        if (!backSince_) backSince_ = now;
+        if (engine_.framesPending() != pendingWhenHeld_ || now - *backSince_ >= kOutputStartMs)
+            ReleaseOutputHold();
     }
     if (engine_.runFinished() && !stoppedByUser_ && !queueEnded_) EndOfSong();
     return !heldForOutput_;

@@ -73,6 +73,8 @@ public:
     static constexpr int32_t kLongSeekStepMs = 30000;
     // How long the end of a song may take to leave the sound output before the next begins.
     static constexpr uint32_t kDrainMs = 3000;
+    // The longest an output that came back may take to start playing before the clock runs on.
+    static constexpr uint32_t kOutputStartMs = 3000;
 
     // `scene` is the picture the flight is drawn on; a player without one (the terminal) passes
     // none and uses the animation's clock and beat lookup alone.
@@ -111,6 +113,9 @@ public:
     void Previous();
     const PlayQueue& queue() const { return queue_; }
     PlayerState state() const { return engine_.state(); }
+    // The state as the user hears it: a song that ended by itself is still playing while its
+    // last moments sound and until the next song of the queue begins.
+    PlayerState PlaybackState() const;
     // The current song's tags (its cover left out: that is written to the cover folder), all
     // empty without a song.
     const SongTags& songTags() const { return songTags_; }
@@ -158,6 +163,9 @@ private:
     void LeaveWithNoFile(const std::string& message);
     void RestartFlight();
     void ReleaseOutputHold();
+    // Where in the song the output has taken the music to: with the output lost, where it
+    // goes on from.
+    uint32_t SoundStoppedAtMs() const;
     void ReportChangedFile();
     void ReadTags(const std::string& path);
     void StartedRun();
@@ -177,8 +185,10 @@ private:
     bool stoppedByUser_ = false;            // the end of this run is no cue for the next song
     bool queueEnded_ = false;
     int failures_ = 0;
-    bool outputLost_ = false;     // as the last tick saw it, and said
-    bool heldForOutput_ = false;  // the animation clock is held for a lost output
+    bool outputLost_ = false;            // as the last tick saw it, and said
+    bool heldForOutput_ = false;         // the animation clock is held for a lost output
+    uint64_t pendingWhenHeld_ = 0;       // what the output had not taken when it was lost
+    std::optional<uint32_t> backSince_;  // the tick the output came back at
 };
 
 // The file's name without its folder.

@@ -29,6 +29,8 @@
 //   never changed.
 // - Drain(maxMs) waits, at most maxMs, until what was written has been heard: every buffer
 //   done, and what the output itself still held played out.
+// - pendingFrames() tells how many sample frames of what was written the output has not taken
+//   yet (so while the output is lost, where it will go on from). Any thread may ask.
 #pragma once
 
 #include <atomic>
@@ -68,6 +70,7 @@ public:
     virtual void Close() = 0;
     virtual OutputStatus status() const = 0;
     virtual void Drain(uint32_t /*maxMs*/) {}
+    virtual uint64_t pendingFrames() const { return 0; }
 
     void SetVolume(uint32_t percent) { volumePercent_.store(percent < 100 ? percent : 100); }
     uint32_t volume() const { return volumePercent_.load(); }

@@ -97,8 +97,10 @@ public:
     uint32_t sampleRate() const { return sampleRate_; }
     int32_t channels() const { return channels_; }
     uint32_t clipLengthMs() const;
-    // Sample frames handed to the device since the run began.
+    // Sample frames handed to the device since the run began, and of those, the ones the output
+    // has not taken yet.
     uint32_t samplesAnalysed() const { return samplesAnalysed_.load(); }
+    uint64_t framesPending() const { return device_.pendingFrames(); }
     // The song's length: where its clip ends, in ms of the stream.
     uint32_t songLengthMs() const;
     // Where in the song the run began: 0 for Open and Restart (the beat markers count from the

@@ -274,6 +274,14 @@ void SdlAudioDevice::Reset() {
     doneChanged_.wait(lock, [this] { return delivered_ == reported_; });
 }
 
+uint64_t SdlAudioDevice::pendingFrames() const {
+    std::lock_guard lock(queueMutex_);
+    uint64_t bytes = 0;
+    for (const Queued& q : queue_) bytes += q.length - q.consumed;
+    const uint32_t frameBytes = 2 * uint32_t(format_.channels > 0 ? format_.channels : 1);
+    return bytes / frameBytes;
+}
+
 void SdlAudioDevice::Drain(uint32_t maxMs) {
     const auto deadline = Clock::now() + std::chrono::milliseconds(maxMs);
     while (open_ && Clock::now() < deadline) {

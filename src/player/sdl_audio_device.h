@@ -40,6 +40,7 @@ public:
     void Close() override;
     OutputStatus status() const override;
     void Drain(uint32_t maxMs) override;
+    uint64_t pendingFrames() const override;
 
     // The output in use: an SDL driver ("pulseaudio", "alsa", "dummy", "disk", ...) or "silent".
     std::string driverName() const { return status().driver; }
@@ -81,7 +82,7 @@ private:
     std::string driver_;
     std::string reason_;
 
-    std::mutex queueMutex_;
+    mutable std::mutex queueMutex_;
     std::deque<Queued> queue_;
     uint64_t silentFramesSinceQueued_ = 0;  // written by the callback once the queue ran dry
 

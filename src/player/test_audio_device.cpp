@@ -173,6 +173,13 @@ void TestAudioDevice::StopThread() {
     thread_.join();
 }
 
+uint64_t TestAudioDevice::pendingFrames() const {
+    std::lock_guard lock(mutex_);
+    uint64_t bytes = 0;
+    for (const Queued& q : queue_) bytes += q.length;
+    return bytes / (2 * uint64_t(format.channels > 0 ? format.channels : 1));
+}
+
 size_t TestAudioDevice::queuedCount() const {
     std::lock_guard lock(mutex_);
     return queue_.size();

@@ -39,6 +39,7 @@ public:
     void Reset() override;
     void Close() override;
     OutputStatus status() const override;
+    uint64_t pendingFrames() const override;
 
     // Faults. Open fails while `refuseOpen` is set, and on the open numbered `failOpenNumber`
     // (1 for the first). After `loseAfter` buffers have been played (counted from Open) the

@@ -303,6 +303,134 @@ class NamesOfAnyBytes(unittest.TestCase):
             self.assertIn(name, said)
 
 
+def start_window(test, files, **env_extra):
+    """The window on the test's bus, playing `files`; stopped at the test's end."""
+    folder = tempfile.mkdtemp(prefix="zirvak-window-")
+    test.addCleanup(shutil.rmtree, folder, True)
+    env = dict(os.environ, QT_QPA_PLATFORM="offscreen", SDL_AUDIODRIVER="dummy",
+               XDG_CONFIG_HOME=os.path.join(folder, "config"),
+               XDG_CACHE_HOME=os.path.join(folder, "cache"))
+    env.update(env_extra)
+    err = open(os.path.join(folder, "err"), "w+")
+    test.addCleanup(err.close)
+    app = subprocess.Popen([ZIRVAK, *files], env=env, stderr=err)
+
+    def stop():
+        if app.poll() is None:
+            app.send_signal(signal.SIGTERM)
+            app.wait(10)
+    test.addCleanup(stop)
+    return app, err
+
+
+class SongChanges(unittest.TestCase):
+    """From one song of the queue to the next the status stays "Playing": a panel that shows it
+    does not flicker. After the last song, "Stopped"."""
+
+    def test_no_stopped_between_two_queued_songs(self):
+        folder = tempfile.mkdtemp(prefix="zirvak-songs-")
+        self.addCleanup(shutil.rmtree, folder, True)
+        songs = []
+        for name in ("one.mp2", "two.mp2"):
+            songs.append(os.path.join(folder, name))
+            shutil.copyfile(os.path.join(REPO, "res/sample.mp2"), songs[-1])
+        log = open(os.path.join(folder, "monitor.log"), "w")
+        monitor = subprocess.Popen(
+            ["dbus-monitor", "--session",
+             "type='signal',interface='org.freedesktop.DBus.Properties',"
+             "member='PropertiesChanged'"], stdout=log, stderr=subprocess.STDOUT)
+        self.addCleanup(monitor.wait, 5)
+        self.addCleanup(monitor.terminate)
+        start_window(self, songs)
+        wait_for(lambda: playerctl("status") == "Playing", what="the first song playing")
+        seen = []  # (status, title) as polled, in order
+        deadline = time.monotonic() + 30
+        while time.monotonic() < deadline:
+            seen.append((playerctl("status"), playerctl("metadata", "xesam:title")))
+            if seen[-1][0] == "Stopped":
+                break
+            time.sleep(0.05)
+        titles = [title for _, title in seen]
+        self.assertIn("two.mp2", titles, "the second song never came")
+        last_playing = max(i for i, (status, _) in enumerate(seen) if status == "Playing")
+        self.assertEqual(seen[last_playing][1], "two.mp2")
+        self.assertEqual([status for status, _ in seen[:last_playing + 1]],
+                         ["Playing"] * (last_playing + 1))
+        self.assertEqual(seen[-1][0], "Stopped", "the queue's end")
+        # What was announced: never "Stopped" until the second song had begun.
+        time.sleep(0.3)
+        log.flush()
+        announced = open(log.name).read()
+        second = announced.find('"two.mp2"')
+        self.assertGreater(second, 0)
+        self.assertNotIn('string "Stopped"', announced[:second])
+
+
+class SoundServerComesBack(unittest.TestCase):
+    """A private PulseAudio server killed and started again: once the sound is back the
+    position runs on as smoothly as before, never standing still and then jumping."""
+
+    def setUp(self):
+        self.dir = tempfile.mkdtemp(prefix="zirvak-pulse-")
+        self.addCleanup(shutil.rmtree, self.dir, True)
+        runtime = os.path.join(self.dir, "runtime")
+        os.mkdir(runtime, 0o700)
+        self.socket = os.path.join(runtime, "native")
+        with open(os.path.join(self.dir, "server.pa"), "w") as f:
+            f.write("load-module module-native-protocol-unix auth-anonymous=1 socket=%s\n"
+                    "load-module module-null-sink sink_name=zirvak rate=44100 channels=2\n"
+                    "set-default-sink zirvak\n" % self.socket)
+        self.env = dict(os.environ, PULSE_SERVER="unix:" + self.socket, XDG_RUNTIME_DIR=runtime,
+                        HOME=self.dir)
+        self.server = None
+        self.addCleanup(self.kill_server)
+
+    def start_server(self):
+        if os.path.exists(self.socket):
+            os.unlink(self.socket)
+        self.server = subprocess.Popen(
+            ["pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no",
+             "-F", os.path.join(self.dir, "server.pa"), "--log-target=stderr"],
+            env=self.env, stderr=subprocess.DEVNULL)
+        wait_for(lambda: subprocess.run(["pactl", "info"], env=self.env,
+                                        capture_output=True).returncode == 0,
+                 10, "the sound server")
+
+    def kill_server(self):
+        if self.server and self.server.poll() is None:
+            self.server.kill()
+            self.server.wait(10)
+
+    def test_the_position_runs_on_smoothly_after_the_server_is_back(self):
+        self.start_server()
+        start_window(self, [os.path.join(REPO, "res/demo.mp3")], SDL_AUDIODRIVER="pulseaudio",
+                     PULSE_SERVER=self.env["PULSE_SERVER"],
+                     XDG_RUNTIME_DIR=self.env["XDG_RUNTIME_DIR"])
+        wait_for(lambda: playerctl("status") == "Playing", what="playing")
+        wait_for(lambda: float(playerctl("position") or 0) > 2.0, 10, "two seconds played")
+        self.kill_server()
+        time.sleep(2.0)  # the window finds the sound gone
+        self.start_server()
+        # Once the position moves again, it moves with the time that passes, read by read.
+        held = float(playerctl("position"))
+        wait_for(lambda: float(playerctl("position")) > held + 0.05, 10, "the position moving")
+        reads = []  # (time before asking, time after, position)
+        while len(reads) < 60:
+            before = time.monotonic()
+            position = float(playerctl("position"))
+            reads.append((before, time.monotonic(), position))
+            time.sleep(0.075)
+        # Between two reads no more time can have passed than from the start of the first to
+        # the end of the second: a position that moves further jumped.
+        for (earlier_before, _, earlier), (_, later_after, later) in zip(reads, reads[1:]):
+            self.assertLessEqual(later - earlier, later_after - earlier_before + 0.1,
+                                 "the position jumped: %s" % reads)
+            self.assertGreaterEqual(later, earlier - 0.001)
+        moved = reads[-1][2] - reads[0][2]
+        print("positions after the server came back:", " ".join("%.3f" % r[2] for r in reads))
+        self.assertGreater(moved, (reads[-1][0] - reads[0][1]) - 0.5, "the position stood still")
+
+
 class WithoutABus(unittest.TestCase):
     """No bus at the address, or one that takes the connection and never answers: the window
     plays all the same, at once, and says so in one line."""
@@ -347,4 +475,4 @@ class WithoutABus(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    unittest.main(argv=sys.argv[:1], verbosity=2)
+    unittest.main(argv=sys.argv[:1] + sys.argv[3:], verbosity=2)

@@ -35,10 +35,9 @@ class XDisplay : public ::testing::Environment {
 public:
     void SetUp() override {
         server_ = std::make_unique<Process>(
-            std::vector<std::string>{"Xvfb", "-displayfd", "1", "-nolisten", "tcp", "-screen",
-                                     "0",
-                                     std::to_string(kScreenWidth) + "x" +
-                                         std::to_string(kScreenHeight) + "x24"},
+            std::vector<std::string>{
+                "Xvfb", "-displayfd", "1", "-nolisten", "tcp", "-screen", "0",
+                std::to_string(kScreenWidth) + "x" + std::to_string(kScreenHeight) + "x24"},
             dir_.Path("display"), dir_.Path("xvfb.log"));
         std::string display;
         for (int i = 0; i < 200 && display.empty(); ++i) {
@@ -59,8 +58,9 @@ public:
         // The manager is there once it has named itself on the root window.
         bool managed = false;
         for (int i = 0; i < 200 && !managed; ++i) {
-            managed = std::system("xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | "
-                                  "grep -q 'window id'") == 0;
+            managed = std::system(
+                          "xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | "
+                          "grep -q 'window id'") == 0;
             if (!managed) std::this_thread::sleep_for(std::chrono::milliseconds(50));
         }
         ASSERT_TRUE(managed) << "openbox did not start: " << Text(dir_.Path("openbox.log"));
@@ -97,8 +97,8 @@ protected:
     static void ShowFramed(MainDialog& window) {
         window.show();
         ASSERT_TRUE(QTest::qWaitForWindowActive(&window, 10000));
-        ASSERT_TRUE(QTest::qWaitFor([&] { return window.frameGeometry() != window.geometry(); },
-                                    10000));
+        ASSERT_TRUE(
+            QTest::qWaitFor([&] { return window.frameGeometry() != window.geometry(); }, 10000));
         QTest::qWait(200);  // the placement that follows the frame
     }
 

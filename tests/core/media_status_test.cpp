@@ -18,12 +18,12 @@ struct QuietHost final : CommandHost {
     void Quit() override {}
 };
 
-// Ten seconds of 8 kHz mono, its RIFF INFO naming the song.
-Bytes WavWithTitle(const std::string& title) {
+// Ten seconds (or `seconds`) of 8 kHz mono, its RIFF INFO naming the song.
+Bytes WavWithTitle(const std::string& title, uint32_t seconds = 10) {
     WavParams mono8k;
     mono8k.channels = 1;
     mono8k.sampleRate = 8000;
-    return WithRiffInfo(MakeWav(mono8k, Pcm16Pattern(10 * 8000, 1)), {{"INAM", title}});
+    return WithRiffInfo(MakeWav(mono8k, Pcm16Pattern(seconds * 8000, 1)), {{"INAM", title}});
 }
 
 TEST(MediaStatus, FollowsTheQueueAndThePlayer) {
@@ -72,6 +72,37 @@ TEST(MediaStatus, FollowsTheQueueAndThePlayer) {
     commands.OpenFiles({dir.Path("missing.wav")});
     EXPECT_FALSE(ReadMediaStatus(commands).hasSong);
     EXPECT_EQ(commands.songTags().title, "");
+}
+
+// From one song of the queue to the next the controls keep saying "Playing", while the end of
+// the first still sounds and until the second begins; after the last song, "Stopped".
+TEST(MediaStatus, StaysPlayingFromOneSongToTheNext) {
+    TestAudioDevice device;
+    PlayerEngine engine{device};
+    Animation animation{40, 30};
+    QuietHost host;
+    TransportCommands commands{engine, animation, nullptr, host};
+    TempDir dir;
+    // 40 s: three buffers, so the last one is still out when the engine reaches the end.
+    commands.OpenFiles({WriteBytes(dir.Path("a.wav"), WavWithTitle("A", 40)),
+                        WriteBytes(dir.Path("b.wav"), WavWithTitle("B", 40))});
+    for (const char* song : {"A", "B"}) {
+        SCOPED_TRACE(song);
+        // The engine has queued the song's last buffer and stopped; it is still heard.
+        while (engine.state() == Playing && device.CompleteOldest()) {
+        }
+        ASSERT_EQ(engine.state(), Stopped);
+        ASSERT_FALSE(engine.runFinished());
+        EXPECT_EQ(ReadMediaStatus(commands).playback, PlaybackStatus::Playing);
+        EXPECT_EQ(ReadMediaStatus(commands).title, song);
+        device.CompleteAll();
+        ASSERT_TRUE(engine.runFinished());
+        EXPECT_EQ(ReadMediaStatus(commands).playback, PlaybackStatus::Playing);
+        host.now += 75;
+        commands.FollowPlayback();  // the tick that moves on
+    }
+    EXPECT_EQ(ReadMediaStatus(commands).playback, PlaybackStatus::Stopped);
+    EXPECT_TRUE(commands.QueueEnded());
 }
 
 }  // namespace

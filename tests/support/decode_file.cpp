@@ -27,8 +27,7 @@ DecodedStream DecodeBytes(std::span<const uint8_t> file, const mpeg::DecoderOpti
     mpeg::SetDecoderOptions(*decoder, options);
     MemorySource source(file);
     MpegStream stream;
-    if (OpenMpegStream(*decoder, source, stream, /*keepOptions=*/true) !=
-        FileProblem::kNone) {
+    if (OpenMpegStream(*decoder, source, stream, /*keepOptions=*/true) != FileProblem::kNone) {
         out.error = mpeg::LastDecoderError(*decoder);
         return out;
     }

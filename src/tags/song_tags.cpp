@@ -2,6 +2,7 @@
 
 #include <apetag.h>
 #include <attachedpictureframe.h>
+#include <id3v1genres.h>
 #include <id3v1tag.h>
 #include <id3v2tag.h>
 #include <infotag.h>
@@ -27,28 +28,65 @@ std::string Text(const TagLib::String& text) {
 void Fill(std::string& field, const std::string& text) {
     if (field.empty()) field = text;
 }
-void Fill(int& track, int number) {
-    if (track == 0) track = number;
+void Fill(int& number, int value) {
+    if (number == 0) number = value;
+}
+// A track or a disc: its number and the set's total come from the same tag, or not at all.
+void Fill(int& number, int& total, SetPosition position) {
+    if (number != 0 || position.number == 0) return;
+    number = position.number;
+    total = position.total;
 }
 
-// The first text of a text frame (`id`) that ID3v2 encodes in one of its four encodings; TagLib
-// reads a frame with any other encoding byte as UTF-16 without saying so, which gives garbage.
+// A text frame that ID3v2 encodes in one of its four encodings; TagLib reads a frame with any
+// other encoding byte as UTF-16 without saying so, which gives garbage.
+const TagLib::ID3v2::TextIdentificationFrame* ReadableText(const TagLib::ID3v2::Frame* frame) {
+    const auto* text = dynamic_cast<const TagLib::ID3v2::TextIdentificationFrame*>(frame);
+    if (text == nullptr) return nullptr;
+    switch (text->textEncoding()) {
+        case TagLib::String::Latin1:
+        case TagLib::String::UTF16:
+        case TagLib::String::UTF16BE:
+        case TagLib::String::UTF8:
+            return text;
+        default:
+            return nullptr;
+    }
+}
+
+// The first text of a text frame (`id`).
 std::string Id3v2Text(const TagLib::ID3v2::Tag& tag, const char* id) {
+    for (const TagLib::ID3v2::Frame* frame : tag.frameList(id))
+        if (const auto* text = ReadableText(frame))
+            if (std::string clean = Text(text->toString()); !clean.empty()) return clean;
+    return {};
+}
+
+// The clean fields of the first text frame `id` that has any; a field that is not clean is
+// left out, the others kept.
+std::vector<std::string> Id3v2Fields(const TagLib::ID3v2::Tag& tag, const char* id) {
     for (const TagLib::ID3v2::Frame* frame : tag.frameList(id)) {
-        const auto* text = dynamic_cast<const TagLib::ID3v2::TextIdentificationFrame*>(frame);
+        const auto* text = ReadableText(frame);
         if (text == nullptr) continue;
-        switch (text->textEncoding()) {
-            case TagLib::String::Latin1:
-            case TagLib::String::UTF16:
-            case TagLib::String::UTF16BE:
-            case TagLib::String::UTF8:
-                break;
-            default:
-                continue;
-        }
-        if (std::string clean = Text(text->toString()); !clean.empty()) return clean;
+        std::vector<std::string> fields;
+        for (const TagLib::String& field : text->fieldList())
+            if (std::string clean = Text(field); !clean.empty()) fields.push_back(std::move(clean));
+        if (!fields.empty()) return fields;
     }
     return {};
+}
+
+// The genre a content-type frame names: its first text (a name, or the refinement of a number:
+// TagLib splits "(4)Eurodisco" into the fields "4" and "Eurodisco"), else the name its first
+// number has in ID3v1's list.
+std::string Id3v2Genre(const TagLib::ID3v2::Tag& tag) {
+    int number = -1;
+    for (const std::string& field : Id3v2Fields(tag, "TCON")) {
+        GenreField genre = ParseGenreField(field);
+        if (!genre.text.empty()) return std::move(genre.text);
+        if (number < 0) number = genre.number;
+    }
+    return number < 0 ? std::string() : Text(TagLib::ID3v1::genre(number));
 }
 
 CoverArt MakeCover(const TagLib::ByteVector& data, std::string_view declaredType) {
@@ -81,7 +119,12 @@ void ReadId3v2(const TagLib::ID3v2::Tag& tag, SongTags& out) {
     Fill(out.title, Id3v2Text(tag, "TIT2"));
     Fill(out.artist, Id3v2Text(tag, "TPE1"));
     Fill(out.album, Id3v2Text(tag, "TALB"));
-    Fill(out.trackNumber, ParseTrackNumber(Id3v2Text(tag, "TRCK")));
+    // ID3v2.3's TYER reads as 2.4's TDRC; a 2.4 tag may still hold a TYER of its own.
+    Fill(out.year, ParseYear(Id3v2Text(tag, "TDRC")));
+    Fill(out.year, ParseYear(Id3v2Text(tag, "TYER")));
+    Fill(out.genre, Id3v2Genre(tag));
+    Fill(out.trackNumber, out.trackTotal, ParseSetPosition(Id3v2Text(tag, "TRCK")));
+    Fill(out.discNumber, out.discTotal, ParseSetPosition(Id3v2Text(tag, "TPOS")));
     if (out.cover.empty()) out.cover = Id3v2Cover(tag);
 }
 
@@ -113,7 +156,10 @@ void ReadApe(const TagLib::APE::Tag& tag, SongTags& out) {
     Fill(out.title, ApeText(tag, "Title"));
     Fill(out.artist, ApeText(tag, "Artist"));
     Fill(out.album, ApeText(tag, "Album"));
-    Fill(out.trackNumber, ParseTrackNumber(ApeText(tag, "Track")));
+    Fill(out.year, ParseYear(ApeText(tag, "Year")));
+    Fill(out.genre, ApeText(tag, "Genre"));
+    Fill(out.trackNumber, out.trackTotal, ParseSetPosition(ApeText(tag, "Track")));
+    Fill(out.discNumber, out.discTotal, ParseSetPosition(ApeText(tag, "Disc")));
     if (out.cover.empty()) out.cover = ApeCover(tag);
 }
 
@@ -121,6 +167,9 @@ void ReadId3v1(const TagLib::ID3v1::Tag& tag, SongTags& out) {
     Fill(out.title, Text(tag.title()));
     Fill(out.artist, Text(tag.artist()));
     Fill(out.album, Text(tag.album()));
+    // Four characters, which TagLib reads as a number even when they are damaged ("19x9" is 19).
+    if (tag.year() >= 1000 && tag.year() <= 9999) Fill(out.year, int(tag.year()));
+    Fill(out.genre, Text(tag.genre()));                       // named from its number; none for 255
     Fill(out.trackNumber, int(std::min(tag.track(), 255u)));  // one byte in ID3v1.1
 }
 
@@ -129,8 +178,10 @@ void ReadInfo(const TagLib::RIFF::Info::Tag& tag, SongTags& out) {
     Fill(out.title, Text(tag.fieldText("INAM")));
     Fill(out.artist, Text(tag.fieldText("IART")));
     Fill(out.album, Text(tag.fieldText("IPRD")));
-    Fill(out.trackNumber, ParseTrackNumber(Text(tag.fieldText("ITRK"))));
-    Fill(out.trackNumber, ParseTrackNumber(Text(tag.fieldText("IPRT"))));
+    Fill(out.year, ParseYear(Text(tag.fieldText("ICRD"))));
+    Fill(out.genre, Text(tag.fieldText("IGNR")));
+    Fill(out.trackNumber, out.trackTotal, ParseSetPosition(Text(tag.fieldText("ITRK"))));
+    Fill(out.trackNumber, out.trackTotal, ParseSetPosition(Text(tag.fieldText("IPRT"))));
 }
 
 void ReadLength(const TagLib::AudioProperties* properties, SongTags& out) {

@@ -1,7 +1,7 @@
-// What a song's tags say about it: title, artist, album, track number, length and cover art,
-// read with TagLib from MP3 (ID3v2, ID3v1, APE) and WAV (RIFF INFO, ID3) files. Reading never
-// fails: whatever is missing, unreadable or damaged is left empty, so a broken tag can never
-// stop a song from playing.
+// What a song's tags say about it: title, artist, album, year, genre, track and disc (each with
+// the set's total), length and cover art, read with TagLib from MP3 (ID3v2, ID3v1, APE) and WAV
+// (RIFF INFO, ID3) files. Reading never fails: whatever is missing, unreadable or damaged is left
+// empty, so a broken tag can never stop a song from playing.
 #pragma once
 
 #include <cstddef>
@@ -26,7 +26,12 @@ struct SongTags {
     std::string title;     // UTF-8; empty when the tags do not say
     std::string artist;    // UTF-8
     std::string album;     // UTF-8
+    int year = 0;          // 0 when unknown
+    std::string genre;     // UTF-8; a genre a tag gives by number is named
     int trackNumber = 0;   // 0 when unknown
+    int trackTotal = 0;    // the tracks of the set (12 of "3/12"); 0 when unknown
+    int discNumber = 0;    // 0 when unknown
+    int discTotal = 0;     // 0 when unknown
     int64_t lengthMs = 0;  // from the file's audio properties; 0 when unknown
     CoverArt cover;
 };

@@ -63,6 +63,28 @@ bool IsForbidden(char32_t c) {
     return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0xFFFE || c == 0xFFFF;
 }
 
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+std::string_view Trimmed(std::string_view text) {
+    const auto isSpace = [](char c) { return c == ' ' || c == '\t' || c == '\0'; };
+    while (!text.empty() && isSpace(text.front())) text.remove_prefix(1);
+    while (!text.empty() && isSpace(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+// The positive whole number `text` holds, blanks around it allowed; 0 for anything else, or one
+// that does not fit an int.
+int PositiveNumber(std::string_view text) {
+    text = Trimmed(text);
+    // from_chars would take a leading '-'; these numbers are digits only.
+    if (text.empty() || !std::all_of(text.begin(), text.end(), IsDigit)) return 0;
+    int value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return error == std::errc() && end == text.data() + text.size() && value > 0 ? value : 0;
+}
+
 }  // namespace
 
 std::string CleanTagText(std::string_view utf8) {
@@ -91,17 +113,55 @@ std::string CleanTagText(std::string_view utf8) {
 }
 
 int ParseTrackNumber(std::string_view text) {
-    text = text.substr(0, text.find('/'));
-    const auto isSpace = [](char c) { return c == ' ' || c == '\t' || c == '\0'; };
-    while (!text.empty() && isSpace(text.front())) text.remove_prefix(1);
-    while (!text.empty() && isSpace(text.back())) text.remove_suffix(1);
-    // from_chars would take a leading '-'; a track number is digits only.
-    if (text.empty() ||
-        !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
-        return 0;
-    int value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return error == std::errc() && end == text.data() + text.size() && value > 0 ? value : 0;
+    return ParseSetPosition(text).number;
+}
+
+SetPosition ParseSetPosition(std::string_view text) {
+    const size_t slash = text.find('/');
+    SetPosition position{PositiveNumber(text.substr(0, slash)), 0};
+    if (position.number > 0 && slash != std::string_view::npos) {
+        const int total = PositiveNumber(text.substr(slash + 1));
+        if (total >= position.number) position.total = total;
+    }
+    return position;
+}
+
+int ParseYear(std::string_view text) {
+    text = Trimmed(text);
+    if (text.size() < 4 || (text.size() > 4 && IsDigit(text[4]))) return 0;
+    return PositiveNumber(text.substr(0, 4));
+}
+
+GenreField ParseGenreField(std::string_view field) {
+    field = Trimmed(field);
+    GenreField genre;
+    if (field.starts_with("((")) {
+        genre.text = field.substr(1);
+        return genre;
+    }
+    // "(17)", "(RX)" or "(17)Text": what the parentheses hold, and the text after them.
+    std::string_view code = field;
+    if (field.starts_with('(')) {
+        const size_t close = field.find(')');
+        if (close == std::string_view::npos) {
+            genre.text = field;
+            return genre;
+        }
+        code = field.substr(1, close - 1);
+        genre.text = Trimmed(field.substr(close + 1));
+    }
+    if (code == "RX" || code == "CR") {
+        if (genre.text.empty()) genre.text = code == "RX" ? "Remix" : "Cover";
+    } else if (!code.empty() && std::all_of(code.begin(), code.end(), IsDigit)) {
+        // ID3v1's list is numbered from 0 and ends before 256; longer numbers are damage.
+        if (code.size() <= 3) {
+            genre.number = 0;
+            for (char c : code) genre.number = genre.number * 10 + (c - '0');
+        }
+    } else if (code == field) {
+        genre.text = field;  // text alone
+    }
+    return genre;
 }
 
 std::string CoverMimeType(std::span<const uint8_t> data, std::string_view declared) {

@@ -19,6 +19,29 @@ std::string CleanTagText(std::string_view utf8);
 // 0 when there is none, it is not positive, or it does not fit an int.
 int ParseTrackNumber(std::string_view text);
 
+// A track's or a disc's place in a set, as "3/12" or "3" gives it. The number as
+// ParseTrackNumber reads it; the total the whole number after the '/', 0 when there is none, it
+// is not a positive number, or it is smaller than the number (one of the two is damaged, and
+// only the number is believed).
+struct SetPosition {
+    int number = 0;
+    int total = 0;
+};
+SetPosition ParseSetPosition(std::string_view text);
+
+// The year a date field starts with: four digits ("1999", "2004-05-06", "2004-05-06T12:00"),
+// then nothing or something other than a digit. 0 otherwise, and for year 0.
+int ParseYear(std::string_view text);
+
+// One field of an ID3 genre: text ("Rock"), the number of a genre in ID3v1's list ("17",
+// "(17)"), or both ("(4)Eurodisco": the text refines the number). "RX" and "CR", bare or in
+// parentheses, are the text "Remix" and "Cover"; "((" starts text with a parenthesis.
+struct GenreField {
+    int number = -1;   // -1 without one
+    std::string text;  // empty without any
+};
+GenreField ParseGenreField(std::string_view field);
+
 // The cover's MIME type: "image/jpeg" or "image/png" when the bytes say so (the bytes are what
 // will be shown, whatever the tag claims), else the tag's own type when it is a plausible one
 // ("image/jpg" read as "image/jpeg"), else "application/octet-stream".

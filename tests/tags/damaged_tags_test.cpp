@@ -25,6 +25,9 @@ enum Field : uint32_t {
     kTrack = 8,
     kCover = 16,
     kLength = 32,
+    kYear = 64,
+    kGenre = 128,
+    kDisc = 256,
 };
 
 Field FieldOf(std::string_view id) {
@@ -32,6 +35,9 @@ Field FieldOf(std::string_view id) {
     if (id == "TPE1" || id == "IART" || id == "ARTIST") return kArtist;
     if (id == "TALB" || id == "IPRD" || id == "ALBUM") return kAlbum;
     if (id == "TRCK" || id == "ITRK" || id == "TRACK") return kTrack;
+    if (id == "TYER" || id == "TDRC" || id == "ICRD" || id == "YEAR") return kYear;
+    if (id == "TCON" || id == "IGNR" || id == "GENRE") return kGenre;
+    if (id == "TPOS" || id == "DISC") return kDisc;
     return kCover;
 }
 
@@ -62,13 +68,16 @@ int64_t PlayedMs(const std::string& path) {
 std::vector<Song> GoodSongs(const TempDir& dir) {
     const Bytes audio = DemoAudio(77), pcm = Pcm16Pattern(44100, 2);
     const Bytes jpeg = FakeJpeg(2000, 11), png = FakePng(1500, 12);
-    const Bytes id3v1 = Id3v1Tag("Title", "Artist", "Album", 5);
+    const Bytes id3v1 = Id3v1Tag("Title", "Artist", "Album", 5, "1999", 17);
     const std::vector<Id3v2FrameData> frames23 = {
         {"TIT2", Utf16Text(u"Title \u00e4")},
         {"TPE1", Utf16Text(u"Artist", true)},
         {"APIC", ApicBody("image/jpeg", 3, jpeg)},
         {"TALB", Latin1Text("Album")},
         {"TRCK", Latin1Text("5/9")},
+        {"TYER", Latin1Text("1999")},
+        {"TCON", Latin1Text("(17)")},
+        {"TPOS", Latin1Text("1/2")},
     };
     std::vector<Song> songs = {
         {"v23.mp3", Concat({Id3v2Tag({.version = 3}, frames23), audio}), {}, 0},
@@ -77,6 +86,8 @@ std::vector<Song> GoodSongs(const TempDir& dir) {
                                                           {"TPE1", Utf16BeText(u"Artist")},
                                                           {"TALB", Utf16Text(u"Album")},
                                                           {"TRCK", Utf8Text("5")},
+                                                          {"TDRC", Utf8Text("1999-05-01")},
+                                                          {"TCON", Utf16Text(u"Rock")},
                                                           {"APIC", ApicBody("image/png", 3, png)}}),
                  audio, id3v1}),
          {},
@@ -91,17 +102,27 @@ std::vector<Song> GoodSongs(const TempDir& dir) {
                          {"Artist", ApeValue("Artist")},
                          {"Album", ApeValue("Album")},
                          {"Track", ApeValue("5/9")},
+                         {"Year", ApeValue("1999")},
+                         {"Genre", ApeValue("Rock")},
+                         {"Disc", ApeValue("1/2")},
                          {"Cover Art (Front)", Concat({ApeValue("c.jpg"), Bytes{0}, jpeg}), true}}),
                  id3v1}),
          {},
          0},
         {"info-and-id3.wav",
-         WavFile(pcm, {InfoList({{"INAM", "Title \u00e4"}, {"IPRD", "Album"}, {"ITRK", "5"}})},
+         WavFile(pcm,
+                 {InfoList({{"INAM", "Title \u00e4"},
+                            {"IPRD", "Album"},
+                            {"ITRK", "5"},
+                            {"ICRD", "1999-05-01"},
+                            {"IGNR", "Rock"}})},
                  {RiffChunk("id3 ", Id3v2Tag({.version = 3}, frames23))}),
          {},
          0},
         {"info-after-data.wav",
-         WavFile(pcm, {}, {InfoList({{"INAM", "Title"}, {"IART", "Artist"}, {"ITRK", "5"}})}),
+         WavFile(pcm, {},
+                 {InfoList(
+                     {{"INAM", "Title"}, {"IART", "Artist"}, {"ITRK", "5/9"}, {"IGNR", "Rock"}})}),
          {},
          0},
     };
@@ -341,7 +362,7 @@ Damaged Damage(const Song& song, Kind kind, std::mt19937& random) {
                 // Unsynchronisation switched on or off changes the bytes of a picture or of
                 // UTF-16 text with a big-endian BOM (FE FF 00), and after them where the next
                 // frames lie.
-                d.mayChange = kTitle | kArtist | kAlbum | kTrack | kCover;
+                d.mayChange = kTitle | kArtist | kAlbum | kTrack | kCover | kYear | kGenre | kDisc;
             } else {
                 const Id3v2Frame frame = pick(Frames(f, tag));
                 f[frame.at + 8 + random() % 2] ^= uint8_t(1u << (random() % 8));
@@ -403,7 +424,7 @@ Damaged Damage(const Song& song, Kind kind, std::mt19937& random) {
         }
         case Kind::kInfoFieldSize: {
             std::vector<size_t> fields;
-            for (const char* id : {"INAM", "IART", "IPRD", "ITRK"})
+            for (const char* id : {"INAM", "IART", "IPRD", "ITRK", "ICRD", "IGNR"})
                 for (size_t at : Find(f, id)) fields.push_back(at);
             const size_t at = pick(fields);
             const uint32_t size =
@@ -433,10 +454,24 @@ void ExpectOriginalOrEmpty(const SongTags& read, const Song& song, uint32_t mayC
     text(read.title, song.tags.title, kTitle);
     text(read.artist, song.tags.artist, kArtist);
     text(read.album, song.tags.album, kAlbum);
-    if (!(mayChange & kTrack) && read.trackNumber != 0) {
-        EXPECT_EQ(read.trackNumber, song.tags.trackNumber);
+    text(read.genre, song.tags.genre, kGenre);
+    // A number, and the set's total or none (when another tag, without one, stood in); a total
+    // is never below its number.
+    const auto position = [&](int number, int total, int goodNumber, int goodTotal, Field field) {
+        if (!(mayChange & field) && number != 0) {
+            EXPECT_EQ(number, goodNumber) << "field " << field;
+            EXPECT_TRUE(total == 0 || total == goodTotal) << "field " << field << ": " << total;
+        }
+        EXPECT_GE(number, 0);
+        EXPECT_TRUE(total == 0 || total >= number) << "field " << field;
+    };
+    position(read.trackNumber, read.trackTotal, song.tags.trackNumber, song.tags.trackTotal,
+             kTrack);
+    position(read.discNumber, read.discTotal, song.tags.discNumber, song.tags.discTotal, kDisc);
+    if (!(mayChange & kYear) && read.year != 0) {
+        EXPECT_EQ(read.year, song.tags.year);
     }
-    EXPECT_GE(read.trackNumber, 0);
+    EXPECT_TRUE(read.year >= 0 && read.year <= 9999) << read.year;
     if (!(mayChange & kCover) && !read.cover.empty()) {
         EXPECT_TRUE(read.cover.data == song.tags.cover.data) << "cover";
     }
@@ -459,6 +494,7 @@ TEST(DamagedTags, ReadCleanlyAndTheSongStillPlays) {
     for (const Song& song : songs) {
         ASSERT_GT(song.playedMs, 900) << song.name;
         ASSERT_EQ(song.tags.title.substr(0, 5), "Title") << song.name;  // they read as they should
+        ASSERT_EQ(song.tags.genre, "Rock") << song.name;
         ASSERT_GT(song.tags.lengthMs, 900) << song.name;
     }
     const auto songNamed = [&](const std::string& name) -> const Song& {

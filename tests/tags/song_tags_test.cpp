@@ -187,6 +187,80 @@ TEST(SongTags, EachFormatAndEncodingReads) {
     }
 }
 
+// Year, genre, track and disc with their totals, from each tag format; a number and its total
+// always from the same tag, and what is damaged left for the next tag to fill.
+TEST(SongTags, YearGenreTrackAndDiscReadFromEachFormat) {
+    const struct {
+        const char* name;
+        Bytes file;
+        int year;
+        std::string genre;
+        int track, trackTotal, disc, discTotal;
+    } cases[] = {
+        // 2.3: a year, a genre by number and refined by text, "n/total".
+        {"v23.mp3",
+         Concat({Id3v2Tag({.version = 3}, {{"TYER", Latin1Text("1999")},
+                                           {"TCON", Latin1Text("(17)Rock & Roll")},
+                                           {"TRCK", Latin1Text("3/12")},
+                                           {"TPOS", Latin1Text("1/2")}}),
+                 Audio()}),
+         1999, "Rock & Roll", 3, 12, 1, 2},
+        // 2.4: a full date, a genre by number alone.
+        {"v24.mp3",
+         Concat({Id3v2Tag({.version = 4}, {{"TDRC", Utf8Text("2004-05-06T10:00")},
+                                           {"TCON", Utf8Text("17")},
+                                           {"TRCK", Utf8Text("07")},
+                                           {"TPOS", Utf16Text(u"2/3")}}),
+                 Audio()}),
+         2004, "Rock", 7, 0, 2, 3},
+        // A 2.4 tag with 2.3's year frame; the 2.4 way of refining a genre, and a remix.
+        {"v24-old-frames.mp3",
+         Concat({Id3v2Tag({.version = 4},
+                          {{"TYER", Latin1Text("1987")}, {"TCON", Latin1Text("(4)Eurodisco")}}),
+                 Audio()}),
+         1987, "Eurodisco", 0, 0, 0, 0},
+        {"v23-remix.mp3",
+         Concat({Id3v2Tag({.version = 3}, {{"TCON", Latin1Text("(RX)")}}), Audio()}), 0, "Remix", 0,
+         0, 0, 0},
+        // Damaged: each left out, and ID3v1 fills what it can (its track without a total).
+        {"v23-damaged-and-v1.mp3",
+         Concat({Id3v2Tag({.version = 3}, {{"TYER", Latin1Text("19x9")},
+                                           {"TCON", Latin1Text("(200)")},
+                                           {"TRCK", Latin1Text("0/12")},
+                                           {"TPOS", Latin1Text("5/3")}}),
+                 Audio(), Id3v1Tag("T", "A", "", 9, "1975", 8)}),
+         1975, "Jazz", 9, 0, 5, 0},
+        {"ape.mp3",
+         Concat({Audio(), ApeTag({{"Year", ApeValue("2010")},
+                                  {"GENRE", ApeValue("Ambient")},
+                                  {"Track", ApeValue("4/10")},
+                                  {"Disc", ApeValue("1/1")}})}),
+         2010, "Ambient", 4, 10, 1, 1},
+        // APE without a track: ID3v1's track comes with no total of APE's.
+        {"ape-then-id3v1.mp3",
+         Concat({Audio(), ApeTag({{"Disc", ApeValue("2")}}), Id3v1Tag("", "", "", 6, "19x9", 0)}),
+         0, "Blues", 6, 0, 2, 0},
+        {"id3v1-no-genre.mp3", Concat({Audio(), Id3v1Tag("", "", "", 0, "1995", 255)}), 1995, "", 0,
+         0, 0, 0},
+        {"info.wav",
+         WavFile(Pcm(), {InfoList({{"ICRD", "2001-09-09"}, {"IGNR", "Folk"}, {"ITRK", "2/9"}})},
+                 {}),
+         2001, "Folk", 2, 9, 0, 0},
+        {"untagged.mp3", Audio(), 0, "", 0, 0, 0, 0},
+    };
+    TempDir dir;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const SongTags tags = ReadSongTags(WriteBytes(dir.Path(c.name), c.file));
+        EXPECT_EQ(tags.year, c.year);
+        EXPECT_EQ(tags.genre, c.genre);
+        EXPECT_EQ(tags.trackNumber, c.track);
+        EXPECT_EQ(tags.trackTotal, c.trackTotal);
+        EXPECT_EQ(tags.discNumber, c.disc);
+        EXPECT_EQ(tags.discTotal, c.discTotal);
+    }
+}
+
 // TagLib's own reading of the file, and ours around it, must never write to it.
 TEST(SongTags, TheFileIsNeverWritten) {
     TempDir dir;

@@ -190,7 +190,7 @@ Bytes Id3v2Tag(const Id3v2Options& options, const std::vector<Id3v2FrameData>& f
 }
 
 Bytes Id3v1Tag(std::string_view title, std::string_view artist, std::string_view album,
-               uint8_t track) {
+               uint8_t track, std::string_view year, uint8_t genre) {
     Bytes out(128, 0x00);
     std::memcpy(out.data(), "TAG", 3);
     const auto put = [&](size_t at, std::string_view text, size_t width) {
@@ -199,10 +199,10 @@ Bytes Id3v1Tag(std::string_view title, std::string_view artist, std::string_view
     put(3, title, 30);
     put(33, artist, 30);
     put(63, album, 30);
-    put(93, "2026", 4);
+    put(93, year, 4);
     put(97, "a comment", track ? 28 : 30);
     if (track) out[126] = track;  // after the comment's terminating zero at 125
-    out[127] = 0xFF;              // no genre
+    out[127] = genre;
     return out;
 }
 

@@ -53,8 +53,9 @@ Bytes Id3v2Tag(const Id3v2Options& options, const std::vector<Id3v2FrameData>& f
 // --- ID3v1, APEv2 -----------------------------------------------------------------------------
 
 // The 128-byte block; ID3v1.1 (the track in the comment's last byte) when `track` is not 0.
+// The genre is a number of ID3v1's list, 255 for none.
 Bytes Id3v1Tag(std::string_view title, std::string_view artist, std::string_view album,
-               uint8_t track = 0);
+               uint8_t track = 0, std::string_view year = "2026", uint8_t genre = 0xFF);
 
 struct ApeItem {
     std::string key;

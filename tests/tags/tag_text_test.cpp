@@ -88,6 +88,71 @@ TEST(TagText, TrackNumberIsTheNumberBeforeTheSlash) {
     for (const auto& c : cases) EXPECT_EQ(ParseTrackNumber(c.in), c.out) << c.in;
 }
 
+// A track's or a disc's place: the total only beside a number it does not fall short of.
+TEST(TagText, SetPositionIsANumberAndItsTotal) {
+    const struct {
+        const char* in;
+        int number, total;
+    } cases[] = {
+        {"3/12", 3, 12}, {" 4 / 10 ", 4, 10}, {"7", 7, 0},     {"7/", 7, 0},   {"7/7", 7, 7},
+        {"5/3", 5, 0},   {"3/x", 3, 0},       {"3/-12", 3, 0}, {"0/12", 0, 0}, {"/12", 0, 0},
+        {"x/12", 0, 0},  {"3/12/13", 3, 0},   {"", 0, 0},
+    };
+    for (const auto& c : cases) {
+        const SetPosition position = ParseSetPosition(c.in);
+        EXPECT_EQ(position.number, c.number) << c.in;
+        EXPECT_EQ(position.total, c.total) << c.in;
+    }
+}
+
+TEST(TagText, YearIsFourDigitsStartingTheDate) {
+    const struct {
+        const char* in;
+        int out;
+    } cases[] = {
+        {"1999", 1999},
+        {" 2004-05-06 ", 2004},
+        {"2004-05-06T12:00", 2004},
+        {"0999", 999},
+        {"0000", 0},
+        {"19990", 0},
+        {"199", 0},
+        {"19x9", 0},
+        {"-1999", 0},
+        {"c 1999", 0},
+        {"", 0},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ParseYear(c.in), c.out) << c.in;
+}
+
+TEST(TagText, GenreFieldIsTextANumberOrBoth) {
+    const struct {
+        const char* in;
+        int number;
+        const char* text;
+    } cases[] = {
+        {"Rock", -1, "Rock"},
+        {"17", 17, ""},
+        {"0", 0, ""},
+        {"(17)", 17, ""},
+        {"(4)Eurodisco", 4, "Eurodisco"},
+        {"(RX)", -1, "Remix"},
+        {"CR", -1, "Cover"},
+        {"(RX)Dub", -1, "Dub"},
+        {"((Parenthesised)", -1, "(Parenthesised)"},
+        {"(Unclosed", -1, "(Unclosed"},
+        {"(Foo)", -1, ""},
+        {"(1234)", -1, ""},
+        {"12345", -1, ""},
+        {" ", -1, ""},
+    };
+    for (const auto& c : cases) {
+        const GenreField genre = ParseGenreField(c.in);
+        EXPECT_EQ(genre.number, c.number) << c.in;
+        EXPECT_EQ(genre.text, c.text) << c.in;
+    }
+}
+
 TEST(TagText, CoverTypeFromItsBytesThenItsTag) {
     const Bytes jpeg = FakeJpeg(64, 1), png = FakePng(64, 2);
     const Bytes gif = {'G', 'I', 'F', '8', '9', 'a', 0, 0};

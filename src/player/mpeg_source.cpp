@@ -197,7 +197,7 @@ bool MpegFrameWalk::Begin() {
     next_ = {};
     lostPending_ = 0;
     resetReservoir_ = false;
-    slots_ = frames_ = frameBytes_ = 0;
+    slots_ = frames_ = frameBytes_ = gaps_ = gapBytes_ = 0;
     lastFrameEnd_ = begin_;
     lowestBitrate_ = highestBitrate_ = 0;
     first_ = {};
@@ -278,9 +278,11 @@ void MpegFrameWalk::Prepare() {
         if (isFrame && resume >= cursor_ + length) {
             // The frame is whole; after it lie junk or lost frames, which keep their place as
             // silence.
+            // Junk up to the end of the audio (zeros after the last frame) is no gap.
             frame.resumeAt = resume;
             frame.skipsBytes = resume > cursor_ + length;
-            frame.lostAfter = resumes ? LostFramesIn(resume - (cursor_ + length)) : 0;
+            frame.gapBytes = resumes ? resume - (cursor_ + length) : 0;
+            frame.lostAfter = LostFramesIn(frame.gapBytes);
             next_ = frame;
             return;
         }
@@ -289,7 +291,11 @@ void MpegFrameWalk::Prepare() {
         const uint64_t gap = resume - cursor_;
         cursor_ = resume;
         resetReservoir_ = true;
-        if (resumes) lostPending_ = isFrame ? 1 : LostFramesIn(gap);
+        if (resumes) {
+            ++gaps_;
+            gapBytes_ += gap;
+            lostPending_ = isFrame ? 1 : LostFramesIn(gap);
+        }
         if (lostPending_ > 0) {
             next_.kind = Kind::kLost;
             return;
@@ -304,6 +310,10 @@ void MpegFrameWalk::Consume() {
             lastFrameEnd_ = std::min(next_.offset + uint64_t(next_.length), window_.end());
             lostPending_ += next_.lostAfter;
             if (next_.skipsBytes) resetReservoir_ = true;
+            if (next_.gapBytes > 0) {
+                ++gaps_;
+                gapBytes_ += next_.gapBytes;
+            }
             if (frames_ == 0 || next_.bitrateIndex < lowestBitrate_)
                 lowestBitrate_ = next_.bitrateIndex;
             if (frames_ == 0 || next_.bitrateIndex > highestBitrate_)
@@ -366,6 +376,9 @@ MpegScan ScanMpegStream(mpeg::Decoder& decoder, ByteSource& source, const MpegAu
     scan.frames = walk.framesWalked();
     scan.frameBytes = walk.frameBytesWalked();
     scan.bitrateVaries = walk.bitrateVaried();
+    scan.gaps = walk.gapsWalked();
+    scan.gapBytes = walk.gapBytesWalked();
+    scan.lostFrames = walk.lostFramesWalked();
     return scan;
 }
 

@@ -72,6 +72,11 @@ public:
     uint64_t framesWalked() const { return frames_; }
     uint64_t frameBytesWalked() const { return frameBytes_; }
     bool bitrateVaried() const { return lowestBitrate_ != highestBitrate_; }
+    // The damage walked over: the gaps where the walk had to search for the stream again, the
+    // bytes it skipped there, and the lost frames it gave silent slots.
+    uint64_t gapsWalked() const { return gaps_; }
+    uint64_t gapBytesWalked() const { return gapBytes_; }
+    uint64_t lostFramesWalked() const { return slots_ - frames_; }
     // True once a read came back short: the file shrank while it was walked.
     bool sourceCameShort() const { return window_.cameShort(); }
 
@@ -85,6 +90,7 @@ private:
         uint64_t resumeAt = 0;    // where the walk goes on after this frame
         uint32_t lostAfter = 0;   // frames lost between this frame and resumeAt
         bool skipsBytes = false;  // resumeAt lies beyond this frame's end
+        uint64_t gapBytes = 0;    // damaged bytes between this frame and where the stream goes on
     };
 
     void Prepare();
@@ -109,6 +115,8 @@ private:
     uint64_t frames_ = 0;
     uint64_t frameBytes_ = 0;
     uint64_t lastFrameEnd_ = 0;
+    uint64_t gaps_ = 0;
+    uint64_t gapBytes_ = 0;
     int32_t lowestBitrate_ = 0;
     int32_t highestBitrate_ = 0;
 };
@@ -120,6 +128,11 @@ struct MpegScan {
     uint64_t frames = 0;     // frames found, and their bytes
     uint64_t frameBytes = 0;
     bool bitrateVaries = false;
+    // Damage: where the stream broke off and went on further, the bytes skipped there, and the
+    // frames lost in those gaps that play as silence.
+    uint64_t gaps = 0;
+    uint64_t gapBytes = 0;
+    uint64_t lostFrames = 0;
 };
 MpegScan ScanMpegStream(mpeg::Decoder& decoder, ByteSource& source, const MpegAudioBounds& bounds);
 

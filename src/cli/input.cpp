@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "printable.h"
+
 namespace zirvak::cli {
 
 bool OpenInput(const std::string& path, Input& in, std::string& error) {
@@ -22,7 +24,7 @@ bool OpenInput(const std::string& path, Input& in, std::string& error) {
 }
 
 int Fail(const std::string& message) {
-    std::fprintf(stderr, "zirvak-cli: %s\n", message.c_str());
+    std::fprintf(stderr, "zirvak-cli: %s\n", Printable(message).c_str());
     return 1;
 }
 

@@ -22,7 +22,8 @@ struct Input {
 // Fills `in`, or returns false with the one-line reason in `error`.
 bool OpenInput(const std::string& path, Input& in, std::string& error);
 
-// Prints "zirvak-cli: " and `message` on stderr; returns exit status 1.
+// Prints "zirvak-cli: " and `message` (made printable: it names files) on stderr; returns exit
+// status 1.
 int Fail(const std::string& message);
 
 // m:ss.sss

@@ -10,17 +10,12 @@ namespace zirvak {
 
 namespace {
 
-struct CodePoint {
-    char32_t value;
-    size_t length;  // bytes of its UTF-8 form
-};
-
 bool IsContinuation(uint8_t byte) {
     return (byte & 0xC0) == 0x80;
 }
 
-// The well-formed UTF-8 sequence at the start of `text` (no overlong forms, no surrogates,
-// nothing above U+10FFFF), or nothing.
+}  // namespace
+
 std::optional<CodePoint> DecodeUtf8(std::string_view text) {
     const auto byte = [&](size_t i) { return uint8_t(text[i]); };
     const uint8_t lead = byte(0);
@@ -51,6 +46,8 @@ std::optional<CodePoint> DecodeUtf8(std::string_view text) {
     }
     return CodePoint{value, length};
 }
+
+namespace {
 
 // Trimmed from either end of a field: what pads a tag's text or is left of a byte-order mark.
 bool IsPadding(char32_t c) {

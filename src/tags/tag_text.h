@@ -2,12 +2,22 @@
 // numbers, and the kind of picture a cover holds. Standard library only.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 
 namespace zirvak {
+
+// The well-formed UTF-8 character at the start of `text`, which is not empty (no overlong forms,
+// no surrogates, nothing above U+10FFFF), or nothing.
+struct CodePoint {
+    char32_t value;
+    size_t length;  // bytes of its UTF-8 form
+};
+std::optional<CodePoint> DecodeUtf8(std::string_view text);
 
 // A field's text: `utf8` trimmed of surrounding whitespace and NULs, then cut to at most
 // kMaxTagTextBytes at a character boundary. Empty when it is not well-formed UTF-8 or holds a

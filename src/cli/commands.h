@@ -6,7 +6,9 @@
 
 namespace zirvak::cli {
 
-int RunInfo(const std::string& path);
+// Describes each file in a block of its own; one that cannot be read gets its message and the
+// others are still described.
+int RunInfo(const std::vector<std::string>& paths);
 int RunDecode(const std::string& path, const std::string& outPath);
 int RunRender(const std::string& path, const std::string& outPath);
 // Plays the files (and the playable files in the folders) `paths` name, one after another.

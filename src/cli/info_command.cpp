@@ -2,6 +2,7 @@
 
 #include "commands.h"
 #include "input.h"
+#include "printable.h"
 #include "song_tags.h"
 
 namespace zirvak::cli {
@@ -53,6 +54,22 @@ void PrintWav(const WavInfo& wav) {
                 FormatDuration(double(wav.totalFrames()) / wav.sampleRateHz).c_str());
 }
 
+// Where the stream broke off and went on further: how often, the bytes passed over, and the
+// audio lost there (which plays as silence). Said without the format's words: "3 gaps in the
+// stream (1254 bytes skipped), 0.078 s of audio lost".
+std::string DescribeDamage(const MpegStream& stream) {
+    const MpegScan& scan = stream.scan;
+    char text[160];
+    int length = std::snprintf(
+        text, sizeof text, "%llu %s in the stream (%llu %s skipped)",
+        static_cast<unsigned long long>(scan.gaps), scan.gaps == 1 ? "gap" : "gaps",
+        static_cast<unsigned long long>(scan.gapBytes), scan.gapBytes == 1 ? "byte" : "bytes");
+    if (scan.lostFrames > 0 && length > 0 && size_t(length) < sizeof text)
+        std::snprintf(text + length, sizeof text - size_t(length), ", %.3f s of audio lost",
+                      double(scan.lostFrames) * stream.frameMs() / 1000);
+    return text;
+}
+
 void PrintMpeg(const MpegStream& stream) {
     const mpeg::StreamInfo& first = stream.walk->info();
     const uint64_t frames = stream.audioFrames();
@@ -73,6 +90,17 @@ void PrintMpeg(const MpegStream& stream) {
     std::printf("frames:      %llu\n", static_cast<unsigned long long>(frames));
     std::printf("duration:    %s\n",
                 FormatDuration(double(frames) * stream.frameMs() / 1000).c_str());
+    if (stream.scan.gaps > 0) std::printf("damage:      %s\n", DescribeDamage(stream).c_str());
+}
+
+// "3/12", or "3" without a total.
+std::string PlaceInSet(int number, int total) {
+    char text[32];
+    if (total > 0)
+        std::snprintf(text, sizeof text, "%d/%d", number, total);
+    else
+        std::snprintf(text, sizeof text, "%d", number);
+    return text;
 }
 
 // What the tags say, where they say anything; damaged or missing tags print nothing.
@@ -80,7 +108,12 @@ void PrintTags(const SongTags& tags) {
     if (!tags.title.empty()) std::printf("title:       %s\n", tags.title.c_str());
     if (!tags.artist.empty()) std::printf("artist:      %s\n", tags.artist.c_str());
     if (!tags.album.empty()) std::printf("album:       %s\n", tags.album.c_str());
-    if (tags.trackNumber > 0) std::printf("track:       %d\n", tags.trackNumber);
+    if (tags.year > 0) std::printf("year:        %d\n", tags.year);
+    if (!tags.genre.empty()) std::printf("genre:       %s\n", tags.genre.c_str());
+    if (tags.trackNumber > 0)
+        std::printf("track:       %s\n", PlaceInSet(tags.trackNumber, tags.trackTotal).c_str());
+    if (tags.discNumber > 0)
+        std::printf("disc:        %s\n", PlaceInSet(tags.discNumber, tags.discTotal).c_str());
     if (!tags.cover.empty())
         std::printf("cover:       %s, %zu bytes\n",
                     tags.cover.mimeType.empty() ? "picture" : tags.cover.mimeType.c_str(),
@@ -89,17 +122,27 @@ void PrintTags(const SongTags& tags) {
 
 }  // namespace
 
-int RunInfo(const std::string& path) {
-    Input in;
-    std::string error;
-    if (!OpenInput(path, in, error)) return Fail(error);
-    std::printf("file:        %s\n", path.c_str());
-    if (in.isWave)
-        PrintWav(in.wav);
-    else
-        PrintMpeg(in.mpeg);
-    PrintTags(ReadSongTags(path));
-    return 0;
+int RunInfo(const std::vector<std::string>& paths) {
+    bool anyFailed = false, anyShown = false;
+    for (const std::string& path : paths) {
+        Input in;
+        std::string error;
+        if (!OpenInput(path, in, error)) {
+            std::fflush(stdout);  // the message after the blocks before it, on a terminal
+            Fail(error);
+            anyFailed = true;
+            continue;
+        }
+        if (anyShown) std::printf("\n");
+        anyShown = true;
+        std::printf("file:        %s\n", Printable(path).c_str());
+        if (in.isWave)
+            PrintWav(in.wav);
+        else
+            PrintMpeg(in.mpeg);
+        PrintTags(ReadSongTags(path));
+    }
+    return anyFailed ? 1 : 0;
 }
 
 }  // namespace zirvak::cli

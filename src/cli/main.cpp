@@ -20,10 +20,13 @@ struct Command {
 };
 
 const Command kCommands[] = {
-    {"info", "FILE",
-     "Prints the file's format, sample rate, channels, bit rate, frames and duration, and the\n"
-     "title, artist, album and track number its tags give.\n",
-     [](const std::vector<std::string>& a) { return zirvak::cli::RunInfo(a[0]); }, 1, 1},
+    {"info", "FILE...",
+     "Prints each file's format, sample rate, channels, bit rate, frames and duration, where\n"
+     "its audio is damaged (the gaps in the stream, the bytes skipped and the audio lost), and\n"
+     "the title, artist, album, year, genre, track and disc its tags give: one block per file,\n"
+     "a blank line between them. A file that cannot be read gets its line on stderr, the\n"
+     "others are still shown, and the exit status is 1.\n",
+     [](const std::vector<std::string>& a) { return zirvak::cli::RunInfo(a); }, 1, SIZE_MAX},
     {"decode", "FILE OUT",
      "Decodes FILE to 16-bit PCM: OUT ending in .wav gets a WAV header, anything else is raw\n"
      "little-endian samples.\n",

@@ -1,0 +1,157 @@
+// zirvak-cli info on several files at once, on the tags it shows, and on damaged streams: where
+// the stream broke off, what was skipped and how much audio that cost.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "cli_runner.h"
+#include "player_fixtures.h"
+#include "support/fixtures.h"
+#include "tag_builder.h"
+
+namespace zirvak::test {
+namespace {
+
+bool Has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+// The blocks of `out`, split at the blank lines between them.
+std::vector<std::string> Blocks(const std::string& out) {
+    std::vector<std::string> blocks;
+    size_t start = 0;
+    for (size_t blank; (blank = out.find("\n\n", start)) != std::string::npos; start = blank + 2)
+        blocks.push_back(out.substr(start, blank + 1 - start));
+    blocks.push_back(out.substr(start));
+    return blocks;
+}
+
+TEST(CliInfo, EachFileHasItsBlockAndOneThatFailsItsMessage) {
+    TempDir dir;
+    const std::string mp3 = WriteBytes(dir.Path("a.mp3"), DemoAudio(20));
+    const std::string wav = WriteBytes(dir.Path("b.wav"), MakeWav({}, Pcm16Pattern(4410, 2)));
+    const std::string missing = dir.Path("missing.mp3");
+    // A name is bytes: a line break, an escape sequence and a byte that is not UTF-8 are shown,
+    // never acted on by the terminal, and keep the block's lines apart.
+    const std::string strange = WriteBytes(dir.Path("new\nline\x1b[2J\xff.mp3"), DemoAudio(20));
+    const std::string strangeShown = dir.Path("new\\x0aline\\x1b[2J\\xff.mp3");
+
+    const CliResult r = Cli("info " + Quote(mp3) + " " + Quote(missing) + " " + Quote(strange) +
+                            " " + Quote(wav) + " " + Quote(dir.Path("gone\n.mp3")));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "zirvak-cli: " + missing + ": no such file\nzirvak-cli: " +
+                         dir.Path("gone\\x0a.mp3") + ": no such file\n");
+    const std::vector<std::string> blocks = Blocks(r.out);
+    ASSERT_EQ(blocks.size(), 3u) << r.out;
+    EXPECT_EQ(blocks[0].rfind("file:        " + mp3 + "\nformat:      MPEG-1 Layer III\n", 0), 0u);
+    EXPECT_EQ(blocks[1].rfind("file:        " + strangeShown + "\nformat:      MPEG-1", 0), 0u)
+        << blocks[1];
+    EXPECT_EQ(blocks[2].rfind("file:        " + wav + "\nformat:      WAV, 16-bit PCM\n", 0), 0u);
+    for (const std::string& block : blocks) EXPECT_TRUE(Has(block, "duration:    0:00.")) << block;
+    EXPECT_FALSE(Has(r.out, "\x1b") || Has(r.err, "\x1b"));
+
+    const CliResult good = Cli("info " + Quote(mp3) + " " + Quote(wav));
+    EXPECT_EQ(good.status, 0);
+    EXPECT_EQ(good.err, "");
+    EXPECT_EQ(Blocks(good.out).size(), 2u) << good.out;
+}
+
+TEST(CliInfo, TagsShowYearGenreTrackAndDisc) {
+    const struct {
+        const char* name;
+        Bytes file;
+        std::vector<std::string> shown, notShown;
+    } cases[] = {
+        {"id3v2.mp3",
+         Concat({Id3v2Tag({.version = 4}, {{"TIT2", Utf8Text("Gece")},
+                                           {"TPE1", Utf8Text("Kelebek")},
+                                           {"TDRC", Utf8Text("2004-05-06")},
+                                           {"TCON", Utf8Text("17")},
+                                           {"TRCK", Utf8Text("3/12")},
+                                           {"TPOS", Utf8Text("1/2")}}),
+                 DemoAudio(20)}),
+         {"title:       Gece\nartist:      Kelebek\nyear:        2004\ngenre:       Rock\n"
+          "track:       3/12\ndisc:        1/2\n"},
+         {}},
+        {"ape.mp3",
+         Concat({DemoAudio(20), ApeTag({{"Genre", ApeValue("Ambient")}, {"Disc", ApeValue("2")}})}),
+         {"genre:       Ambient\n", "disc:        2\n"},
+         {"year:", "track:"}},
+        {"info.wav",
+         WithRiffInfo(MakeWav({}, Pcm16Pattern(4410, 2)),
+                      {{"INAM", "Dalga"}, {"ICRD", "1999"}, {"IGNR", "Folk"}, {"ITRK", "2"}}),
+         {"title:       Dalga\nyear:        1999\ngenre:       Folk\ntrack:       2\n"},
+         {"disc:"}},
+        {"untagged.mp3", DemoAudio(20), {}, {"title:", "year:", "genre:", "track:", "disc:"}},
+    };
+    TempDir dir;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const CliResult r = Cli("info " + Quote(WriteBytes(dir.Path(c.name), c.file)));
+        EXPECT_EQ(r.status, 0) << r.err;
+        for (const std::string& part : c.shown) EXPECT_TRUE(Has(r.out, part)) << part << r.out;
+        for (const std::string& part : c.notShown) EXPECT_FALSE(Has(r.out, part)) << part;
+    }
+}
+
+// Each kind of damage in 40 frames of 128 kbit/s audio (26 ms a frame): what the line says, or
+// that there is no line at all.
+TEST(CliInfo, DamageIsCountedInGapsBytesAndLostAudio) {
+    const Bytes audio = DemoAudio(40);
+    const std::vector<size_t> at = FrameOffsets(audio);
+    ASSERT_EQ(at.size(), 41u);
+    const auto frameBytes = [&](size_t i) { return at[i + 1] - at[i]; };
+    const auto without = [&](size_t from, size_t to) {
+        Bytes cut = audio;
+        cut.erase(cut.begin() + ptrdiff_t(from), cut.begin() + ptrdiff_t(to));
+        return cut;
+    };
+    const auto zeroed = [&](Bytes bytes, size_t from, size_t to) {
+        std::fill(bytes.begin() + ptrdiff_t(from), bytes.begin() + ptrdiff_t(to), 0);
+        return bytes;
+    };
+    const Bytes junk(160, 'j');  // no byte of it could start a frame
+    const auto withJunk = [&](const Bytes& bytes, size_t where) {
+        return Concat({{bytes.data(), where}, junk, {bytes.data() + where, bytes.size() - where}});
+    };
+    // Bytes lost from inside frame 10 into frame 12: frame 10 runs into frame 13, and is lost.
+    const size_t cutFrom = at[10] + 50, cutTo = at[12] + 150;
+    const std::string n10 = std::to_string(frameBytes(10));
+    const struct {
+        const char* name;
+        Bytes file;
+        std::string says;  // "" for no damage line
+    } cases[] = {
+        {"clean", audio, ""},
+        {"a header destroyed", zeroed(audio, at[10], at[10] + 4),
+         "1 gap in the stream (" + n10 + " bytes skipped), 0.026 s of audio lost"},
+        {"three frames zeroed from the middle of one", zeroed(audio, at[10] + 100, at[13] + 100),
+         "1 gap in the stream (" + std::to_string(at[14] - at[11]) +
+             " bytes skipped), 0.078 s of audio lost"},
+        {"bytes lost across frames", without(cutFrom, cutTo),
+         "1 gap in the stream (" + std::to_string(at[13] - (cutTo - cutFrom) - at[10]) +
+             " bytes skipped), 0.026 s of audio lost"},
+        {"junk between frames", withJunk(audio, at[20]), "1 gap in the stream (160 bytes skipped)"},
+        {"two gaps", withJunk(zeroed(audio, at[10], at[10] + 4), at[30]),
+         "2 gaps in the stream (" + std::to_string(frameBytes(10) + 160) +
+             " bytes skipped), 0.026 s of audio lost"},
+        // Zeros after the last frame are not damage, nor are whole frames cut out.
+        {"zeros at the end", Concat({audio, Bytes(1000, 0)}), ""},
+        {"whole frames cut out", without(at[10], at[15]), ""},
+    };
+    TempDir dir;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const CliResult r = Cli("info " + Quote(WriteBytes(dir.Path("song.mp3"), c.file)));
+        EXPECT_EQ(r.status, 0) << r.err;
+        if (c.says.empty())
+            EXPECT_FALSE(Has(r.out, "damage:")) << r.out;
+        else
+            EXPECT_TRUE(Has(r.out, "\ndamage:      " + c.says + "\n")) << r.out;
+        EXPECT_FALSE(Has(r.out, "sync") || Has(r.out, "header")) << r.out;
+    }
+}
+
+}  // namespace
+}  // namespace zirvak::test

@@ -84,6 +84,7 @@ int32_t TransportCommands::OpenSong(size_t index) {
     title_ = FileTitle(path);
     ReadTags(path);
     host_.SetCaption(title_);
+    host_.SongStarted();
     StartedRun();
     RestartFlight();
     const OutputStatus output = engine_.outputStatus();

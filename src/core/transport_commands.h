@@ -56,6 +56,8 @@ public:
     virtual void ShowStatus() {}
     // Playback jumped to another place in the song (a seek, or back to its start).
     virtual void Seeked() {}
+    // A song was opened and plays: its tags and its place in the queue are current.
+    virtual void SongStarted() {}
 
 protected:
     ~CommandHost() = default;

@@ -21,9 +21,11 @@ struct FakeHost final : CommandHost {
 
     int statusShown = 0;
     int seeks = 0;
+    std::vector<std::string> started;  // the caption of each song as it started
     std::vector<std::string> ChooseFiles() override { return ++choices, answer; }
     void ShowStatus() override { ++statusShown; }
     void Seeked() override { ++seeks; }
+    void SongStarted() override { started.push_back(caption); }
     uint32_t TickCount() override { return now; }
     void StartTimer(uint32_t intervalMs) override { timerOn = true, interval = intervalMs; }
     void StopTimer() override { timerOn = false; }
@@ -214,6 +216,8 @@ TEST_F(SongQueueTest, NextAndPreviousAtBothEndsAndTheThreeSecondRule) {
     EXPECT_EQ(commands.PositionMs(), 0u);
     EXPECT_EQ(engine.runStartFrame(), 0u);
     EXPECT_EQ(device.opens, opensNow);
+    // A song starts each time one is opened; starting one again from its start opens nothing.
+    EXPECT_EQ(host.started, (std::vector<std::string>{"a.wav", "b.wav", "c.wav", "b.wav"}));
 }
 
 // Songs that cannot play are named and leave the queue, so "song k/n" counts what plays.
@@ -236,6 +240,7 @@ TEST_F(SongQueueTest, AFileThatCannotPlayIsSkippedWithItsMessageAndLeavesTheQueu
     commands.Previous();
     EXPECT_EQ(Current(), 0u);
     EXPECT_EQ(engine.state(), Playing);
+    EXPECT_EQ(host.started, (std::vector<std::string>{"1.wav", "4.wav", "1.wav"}));
     // Nothing playable at all: no file, the window's own caption.
     commands.OpenFiles({missing});
     EXPECT_EQ(engine.state(), NoFile);
@@ -243,6 +248,7 @@ TEST_F(SongQueueTest, AFileThatCannotPlayIsSkippedWithItsMessageAndLeavesTheQueu
     EXPECT_TRUE(commands.QueueEnded());
     EXPECT_TRUE(commands.MusicEnded());
     EXPECT_EQ(host.caption, "Zirvak");
+    EXPECT_EQ(host.started.size(), 3u);
     commands.OpenFiles({dir.Path("empty-folder")});
     std::filesystem::create_directory(dir.Path("empty-folder"));
     commands.OpenFiles({dir.Path("empty-folder")});

@@ -32,8 +32,13 @@ const Command kCommands[] = {
      "little-endian samples.\n",
      [](const std::vector<std::string>& a) { return zirvak::cli::RunDecode(a[0], a[1]); }, 2, 2},
     {"play", "FILE|FOLDER...",
-     "Plays the files, and the playable files in the folders, one after another, with a\n"
-     "progress line. Keys: space pause/resume, s stop, p play, n next, b previous,\n"
+     "Plays the files, and the playable files in the folders, one after another. A line names\n"
+     "each song as it starts: \"[2/5] Artist \u2013 Title\" from its tags, or its file name. On a\n"
+     "terminal a progress line follows, cut to the terminal's width:\n"
+     "  1:02 / 3:40  playing  volume 80%  song 2/5  *\n"
+     "where the * flashes on each beat found in the music (the beats the window's butterfly\n"
+     "follows). Into a file or a pipe only the songs' lines are written.\n"
+     "Keys: space pause/resume, s stop, p play, n next, b previous,\n"
      "Left/Right seek 5 s (with Shift 30 s), Home start, Up/Down or +/- volume, q quit.\n",
      [](const std::vector<std::string>& a) { return zirvak::cli::RunPlay(a); }, 1, SIZE_MAX},
     {"render", "FILE OUT.wav",

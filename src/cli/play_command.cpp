@@ -1,8 +1,11 @@
-// zirvak-cli play: plays files one after another through the sound card, with a progress line
-// that updates in place. Keys act as they arrive: space pauses and resumes, s stops, p plays,
-// n and b go to the next and the previous song, Left and Right move 5 s (with Shift 30 s),
-// Home goes to the start, Up and Down (or + and -) change the volume, q quits. SIGINT, SIGTERM
-// and SIGHUP end it as q does, with the status a shell expects (128 + signal).
+// zirvak-cli play: plays files one after another through the sound card, with a line naming each
+// song as it starts and, on a terminal, a progress line that updates in place, as wide as the
+// terminal allows (its width is asked on every tick, so a resized window is followed at once).
+// Written to a file or a pipe, the output is the songs' lines alone. Keys act as they arrive: space
+// pauses and resumes, s stops, p plays, n and b go to the next and the previous song, Left and
+// Right move 5 s (with Shift 30 s), Home goes to the start, Up and Down (or + and -) change the
+// volume, q quits. SIGINT, SIGTERM and SIGHUP end it as q does, with the status a shell expects
+// (128 + signal).
 //
 // Everything a key does goes through the commands the window uses; this file only handles the
 // terminal.
@@ -16,6 +19,8 @@
 
 #include "commands.h"
 #include "input.h"
+#include "play_lines.h"
+#include "printable.h"
 #include "sdl_audio_device.h"
 #include "settings.h"
 #include "terminal_keys.h"
@@ -52,12 +57,13 @@ private:
     struct sigaction saved_[3]{};
 };
 
-// The terminal as the commands' host: no file chooser, no caption; messages go to stderr on a
-// line of their own.
+// The terminal as the commands' host: no file chooser, no caption; each song that starts is
+// named on stdout, messages go to stderr; both on a line of their own.
 class TerminalHost final : public CommandHost {
 public:
+    const TransportCommands* commands = nullptr;  // set once the commands exist
     bool quit = false;
-    bool progressShown = false;
+    bool progressShown = false;  // the progress line is on the screen, the cursor after it
 
     std::vector<std::string> ChooseFiles() override { return {}; }
     uint32_t TickCount() override {
@@ -71,15 +77,31 @@ public:
         // One line, as every message of zirvak-cli: the sentence without its full stop.
         std::string line = text;
         if (!line.empty() && line.back() == '.') line.pop_back();
-        if (progressShown) std::fputs("\r\x1b[K", stdout);
+        ClearProgress();
+        std::fprintf(stderr, "zirvak-cli: %s\n", Printable(line).c_str());
+    }
+    void SongStarted() override {
+        ClearProgress();
+        const PlayQueue& queue = commands->queue();
+        const std::optional<size_t> place = queue.current();
+        std::printf("%s\n", SongLine(place ? *place + 1 : 0, queue.size(), commands->songTags(),
+                                     queue.CurrentFile())
+                                .c_str());
         std::fflush(stdout);
-        std::fprintf(stderr, "zirvak-cli: %s\n", line.c_str());
     }
     // Back after a loss: said; nothing playing any more: nothing to say.
     void ShowOutputBack(const std::string& text) override {
         if (!text.empty()) ShowMessage(text);
     }
     void Quit() override { quit = true; }
+
+    // Takes the progress line off the screen, so what comes next starts at the margin; the
+    // next tick draws it again.
+    void ClearProgress() {
+        if (progressShown) std::fputs("\r\x1b[K", stdout);
+        progressShown = false;
+        std::fflush(stdout);
+    }
 };
 
 const char* StateName(PlayerState s, bool outputLost) {
@@ -142,14 +164,22 @@ void HandleKey(const KeyPress& press, TransportCommands& commands) {
     }
 }
 
-// The progress line: "1:02 / 3:40  playing  volume 80%  song 2/5  *".
-void ShowProgress(TransportCommands& commands, const PlayerEngine& engine, bool beat, bool colour) {
-    const char* mark = beat ? (colour ? "\x1b[1;33m*\x1b[0m" : "*") : " ";
+// A terminal that does not say how wide it is is taken to be this wide.
+constexpr size_t kUsualColumns = 80;
+
+// The progress line: "1:02 / 3:40  playing  volume 80%  song 2/5  *", the "*" flashing on beats.
+void ShowProgress(TransportCommands& commands, const PlayerEngine& engine, bool beat) {
+    char volume[24], song[48];
+    std::snprintf(volume, sizeof volume, "volume %u%%", commands.volumePercent());
     const auto current = commands.queue().current();
-    std::printf("\r%s / %s  %s  volume %u%%  song %zu/%zu  %s\x1b[K",
-                FormatTime(commands.PositionMs()).c_str(), FormatTime(commands.LengthMs()).c_str(),
-                StateName(engine.state(), engine.outputStatus().lost), commands.volumePercent(),
-                current ? *current + 1 : 0, commands.queue().size(), mark);
+    std::snprintf(song, sizeof song, "song %zu/%zu", current ? *current + 1 : 0,
+                  commands.queue().size());
+    const std::string parts[] = {
+        FormatTime(commands.PositionMs()) + " / " + FormatTime(commands.LengthMs()),
+        StateName(engine.state(), engine.outputStatus().lost), volume, song};
+    const size_t columns = TerminalColumns(STDOUT_FILENO);
+    std::printf("\r%s\x1b[K",
+                ProgressLine(parts, beat, columns > 0 ? columns : kUsualColumns).c_str());
     std::fflush(stdout);
 }
 
@@ -164,10 +194,12 @@ int RunPlay(const std::vector<std::string>& paths) {
     Animation animation(1, 1);
     TerminalHost host;
     TransportCommands commands(engine, animation, nullptr, host);
+    host.commands = &commands;
     commands.UseSettings(SettingsPath());
     if (commands.OpenFiles(paths) != kOpenStarted) return 1;  // each file said why
 
-    const bool colour = isatty(STDOUT_FILENO) != 0;
+    // Into a file or a pipe a line redrawn ten times a second is only clutter.
+    const bool showProgress = isatty(STDOUT_FILENO) != 0;
     RawTerminal terminal;
     int beatShown = 0;
     auto nextTick = Clock::now();
@@ -191,11 +223,13 @@ int RunPlay(const std::vector<std::string>& paths) {
             animation.Listen(host.TickCount(), {marks, count});
             if (animation.beat().beatFound) beatShown = 3;
         }
-        ShowProgress(commands, engine, beatShown > 0, colour);
-        host.progressShown = true;
+        if (showProgress) {
+            ShowProgress(commands, engine, beatShown > 0);
+            host.progressShown = true;
+        }
         if (beatShown > 0) --beatShown;
     }
-    std::printf("\n");
+    if (host.progressShown) std::printf("\n");
     engine.Close();
     if (endingSignal != 0) return 128 + endingSignal;
     return commands.failures() > 0 ? 1 : 0;

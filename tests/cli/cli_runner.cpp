@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -97,8 +98,20 @@ int Process::Wait(int ms) {
     return WaitForChild(pid_, status_, ms);
 }
 
-PtyCli::PtyCli(const std::string& args) {
-    child_ = forkpty(&master_, nullptr, nullptr, nullptr);
+namespace {
+
+winsize Size(int columns) {
+    winsize size{};
+    size.ws_row = 24;
+    size.ws_col = static_cast<unsigned short>(columns);
+    return size;
+}
+
+}  // namespace
+
+PtyCli::PtyCli(const std::string& args, int columns) {
+    winsize size = Size(columns);
+    child_ = forkpty(&master_, nullptr, nullptr, columns > 0 ? &size : nullptr);
     if (child_ == 0) {
         execl("/bin/sh", "sh", "-c", ("exec " + Quote(ZIRVAK_CLI) + " " + args).c_str(),
               static_cast<char*>(nullptr));
@@ -117,6 +130,11 @@ PtyCli::~PtyCli() {
 bool PtyCli::TerminalEchoesLines() const {
     termios t{};
     return tcgetattr(master_, &t) == 0 && (t.c_lflag & ICANON) != 0 && (t.c_lflag & ECHO) != 0;
+}
+
+void PtyCli::SetColumns(int columns) {
+    const winsize size = Size(columns);
+    ioctl(master_, TIOCSWINSZ, &size);
 }
 
 void PtyCli::Type(const std::string& keys) {

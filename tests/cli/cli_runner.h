@@ -42,12 +42,16 @@ private:
 // zirvak-cli in a pseudo-terminal, as in a terminal window.
 class PtyCli {
 public:
-    explicit PtyCli(const std::string& args);
+    // A terminal `columns` wide (by 24 lines); 0 leaves the size unset, as a terminal that
+    // does not say.
+    explicit PtyCli(const std::string& args, int columns = 0);
     ~PtyCli();
     PtyCli(const PtyCli&) = delete;
     PtyCli& operator=(const PtyCli&) = delete;
 
     void Type(const std::string& keys);
+    // Resizes the terminal, as a user resizes its window (the program gets SIGWINCH).
+    void SetColumns(int columns);
     // Reads what the program writes for `ms` milliseconds (or until it exits); returns all of
     // its output so far.
     const std::string& ReadFor(int ms);

@@ -1,11 +1,15 @@
-// zirvak-cli play in a terminal: keys act as soon as they are typed, and the clock on the
-// progress line stops with the music.
+// zirvak-cli play in a terminal: keys act as soon as they are typed, the clock on the progress
+// line stops with the music, each song is named as it starts, and the progress line stays
+// within the terminal's width; written to a file, the output is the songs' lines alone.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <chrono>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "cli_runner.h"
 #include "player_fixtures.h"
@@ -38,6 +42,70 @@ std::string WaitForLine(PtyCli& play, Ok ok, int ms = 5000) {
 bool Has(const std::string& line, const std::string& part) {
     return line.find(part) != std::string::npos;
 }
+
+// Reads until the output so far holds `part`, at most `ms`.
+bool WaitForOutput(PtyCli& play, const std::string& part, int ms = 5000) {
+    for (int waited = 0; waited < ms; waited += 100)
+        if (Has(play.ReadFor(100), part)) return true;
+    return false;
+}
+
+// The lines `output` draws, split where a carriage return or a line feed sends the cursor back
+// to the margin, without their escape sequences.
+std::vector<std::string> DrawnLines(const std::string& output) {
+    std::vector<std::string> lines(1);
+    for (size_t i = 0; i < output.size(); ++i) {
+        if (output[i] == '\r' || output[i] == '\n') {
+            lines.emplace_back();
+        } else if (output[i] == '\x1b' && i + 1 < output.size() && output[i + 1] == '[') {
+            for (i += 2; i < output.size() && !(output[i] >= 0x40 && output[i] <= 0x7E);) ++i;
+        } else {
+            lines.back() += output[i];
+        }
+    }
+    return lines;
+}
+
+// The columns a line takes: one for each character (UTF-8 continuation bytes take none).
+size_t Columns(const std::string& line) {
+    return size_t(
+        std::count_if(line.begin(), line.end(), [](char c) { return (c & 0xC0) != 0x80; }));
+}
+
+// Every line of `output` leaves the last of `columns` free.
+void ExpectWithin(const std::string& output, size_t columns) {
+    for (const std::string& line : DrawnLines(output))
+        EXPECT_LT(Columns(line), columns) << "too wide for " << columns << ": " << line;
+}
+
+// Settings of the test's own while it lives, so the volume is the default one.
+struct OwnSettings {
+    explicit OwnSettings(const TempDir& dir) {
+        if (const char* home = getenv("XDG_CONFIG_HOME")) saved = home;
+        setenv("XDG_CONFIG_HOME", dir.Path("config").c_str(), 1);
+    }
+    ~OwnSettings() {
+        if (saved)
+            setenv("XDG_CONFIG_HOME", saved->c_str(), 1);
+        else
+            unsetenv("XDG_CONFIG_HOME");
+    }
+    std::optional<std::string> saved;
+};
+
+// 20 s of 8 kHz mono, and the same with "Kelebek – Gece" in its tags.
+struct TwoSongs {
+    explicit TwoSongs(const TempDir& dir, uint32_t frames = 160000) {
+        WavParams mono8k;
+        mono8k.channels = 1;
+        mono8k.sampleRate = 8000;
+        const Bytes wav = MakeWav(mono8k, Pcm16Pattern(frames, 1));
+        plain = WriteBytes(dir.Path("a.wav"), wav);
+        tagged = WriteBytes(dir.Path("b.wav"),
+                            WithRiffInfo(wav, {{"INAM", "Gece"}, {"IART", "Kelebek"}}));
+    }
+    std::string plain, tagged;
+};
 
 TEST(CliPlay, KeysActAtOnceAndTheClockStopsWithTheMusic) {
     setenv("SDL_AUDIODRIVER", "dummy", 1);
@@ -84,15 +152,9 @@ TEST(CliPlay, SignalsEndItCleanly) {
 TEST(CliPlay, QueueSeekAndVolumeFromTheKeyboard) {
     setenv("SDL_AUDIODRIVER", "dummy", 1);
     TempDir dir;
-    const char* configHome = getenv("XDG_CONFIG_HOME");
-    const std::string savedConfigHome = configHome ? configHome : "";
-    setenv("XDG_CONFIG_HOME", dir.Path("config").c_str(), 1);
-    WavParams mono8k;
-    mono8k.channels = 1;
-    mono8k.sampleRate = 8000;
-    const std::string a = WriteBytes(dir.Path("a.wav"), MakeWav(mono8k, Pcm16Pattern(160000, 1)));
-    const std::string b = WriteBytes(dir.Path("b.wav"), MakeWav(mono8k, Pcm16Pattern(160000, 1)));
-    PtyCli play("play " + Quote(a) + " " + Quote(b));
+    const OwnSettings settings(dir);
+    const TwoSongs songs(dir);
+    PtyCli play("play " + Quote(songs.plain) + " " + Quote(songs.tagged));
     std::string line = WaitForLine(play, [](auto& l) { return Has(l, "playing"); });
     EXPECT_TRUE(Has(line, "0:00 / 0:20  playing  volume 100%  song 1/2")) << line;
 
@@ -113,12 +175,50 @@ TEST(CliPlay, QueueSeekAndVolumeFromTheKeyboard) {
     EXPECT_TRUE(Has(line, "volume 100%")) << line;
     play.Type("q");
     EXPECT_EQ(play.WaitForExit(3000), 0);
-    const Bytes settings = ReadFileBytes(dir.Path("config/zirvak/settings"));
-    EXPECT_TRUE(Has(std::string(settings.begin(), settings.end()), "volume=100\n"));
-    if (configHome)
-        setenv("XDG_CONFIG_HOME", savedConfigHome.c_str(), 1);
-    else
-        unsetenv("XDG_CONFIG_HOME");
+    const Bytes saved = ReadFileBytes(dir.Path("config/zirvak/settings"));
+    EXPECT_TRUE(Has(std::string(saved.begin(), saved.end()), "volume=100\n"));
+}
+
+// In 40 columns the parts of the progress line that do not fit are left out, and it follows
+// the window as it is made wider and narrower; each song is named on a line of its own.
+TEST(CliPlay, SongLinesAndAProgressLineWithinTheTerminal) {
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    TempDir dir;
+    const OwnSettings settings(dir);
+    const TwoSongs songs(dir);
+    PtyCli play("play " + Quote(songs.plain) + " " + Quote(songs.tagged), 40);
+    std::string line = WaitForLine(play, [](auto& l) { return Has(l, "playing"); });
+    EXPECT_TRUE(Has(line, " / 0:20  playing  volume 100%")) << line;
+    EXPECT_FALSE(Has(line, "song")) << line;
+    play.Type("n");
+    EXPECT_TRUE(WaitForOutput(play, "\x1b[K[2/2] Kelebek \u2013 Gece\r\n")) << play.ReadFor(0);
+    EXPECT_TRUE(Has(play.ReadFor(300), "[1/2] a.wav\r\n"));
+    ExpectWithin(play.ReadFor(0), 40);
+
+    play.SetColumns(80);
+    line = WaitForLine(play, [](auto& l) { return Has(l, "song 2/2"); });
+    EXPECT_TRUE(Has(line, "  playing  volume 100%  song 2/2")) << line;
+    play.SetColumns(20);
+    line = WaitForLine(play, [](auto& l) { return Has(l, " / 0:20") && !Has(l, "playing"); });
+    EXPECT_EQ(line.substr(line.find(' ')), " / 0:20") << line;
+    const size_t narrowed = play.ReadFor(0).size();
+    ExpectWithin(play.ReadFor(600).substr(narrowed), 20);
+    play.Type("q");
+    EXPECT_EQ(play.WaitForExit(3000), 0);
+}
+
+// Into a file: a line for each song and nothing else, no progress line redrawn ten times a
+// second, no carriage return, no escape sequence.
+TEST(CliPlay, RedirectedOutputIsTheSongLinesAlone) {
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    TempDir dir;
+    const OwnSettings settings(dir);
+    const TwoSongs songs(dir, 4000);  // half a second each
+    Process play({ZIRVAK_CLI, "play", songs.plain, songs.tagged}, dir.Path("out"), dir.Path("err"));
+    EXPECT_EQ(play.Wait(30000), 0);
+    const Bytes out = ReadFileBytes(dir.Path("out")), err = ReadFileBytes(dir.Path("err"));
+    EXPECT_EQ(std::string(out.begin(), out.end()), "[1/2] a.wav\n[2/2] Kelebek \u2013 Gece\n");
+    EXPECT_EQ(std::string(err.begin(), err.end()), "");
 }
 
 }  // namespace

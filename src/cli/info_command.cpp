@@ -142,6 +142,7 @@ int RunInfo(const std::vector<std::string>& paths) {
             PrintMpeg(in.mpeg);
         PrintTags(ReadSongTags(path));
     }
+    if (!FlushStandardOutput()) return 1;
     return anyFailed ? 1 : 0;
 }
 

@@ -1,6 +1,8 @@
 #include "input.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "printable.h"
 
@@ -26,6 +28,15 @@ bool OpenInput(const std::string& path, Input& in, std::string& error) {
 int Fail(const std::string& message) {
     std::fprintf(stderr, "zirvak-cli: %s\n", Printable(message).c_str());
     return 1;
+}
+
+bool FlushStandardOutput() {
+    errno = 0;
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return true;
+    const int error = errno;
+    Fail(error != 0 ? std::string("cannot write to standard output (") + std::strerror(error) + ")"
+                    : std::string("cannot write to standard output"));
+    return false;
 }
 
 std::string FormatDuration(double seconds) {

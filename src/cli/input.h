@@ -26,6 +26,10 @@ bool OpenInput(const std::string& path, Input& in, std::string& error);
 // status 1.
 int Fail(const std::string& message);
 
+// Flushes stdout; when what was printed could not all be written (a full disk, a closed pipe),
+// says so on stderr and returns false: lost output is no success.
+bool FlushStandardOutput();
+
 // m:ss.sss
 std::string FormatDuration(double seconds);
 

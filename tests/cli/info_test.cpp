@@ -1,7 +1,9 @@
 // zirvak-cli info on several files at once, on the tags it shows, and on damaged streams: where
 // the stream broke off, what was skipped and how much audio that cost.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -55,6 +57,16 @@ TEST(CliInfo, EachFileHasItsBlockAndOneThatFailsItsMessage) {
     EXPECT_EQ(good.status, 0);
     EXPECT_EQ(good.err, "");
     EXPECT_EQ(Blocks(good.out).size(), 2u) << good.out;
+
+    // Output that cannot be written is a failure, not a success.
+    const std::string err = dir.Path("err");
+    const int raw = std::system(
+        (Quote(ZIRVAK_CLI) + " info " + Quote(mp3) + " >/dev/full 2>" + Quote(err) + " </dev/null")
+            .c_str());
+    EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 1) << raw;
+    const Bytes said = ReadFileBytes(err);
+    EXPECT_EQ(std::string(said.begin(), said.end()),
+              "zirvak-cli: cannot write to standard output (No space left on device)\n");
 }
 
 TEST(CliInfo, TagsShowYearGenreTrackAndDisc) {

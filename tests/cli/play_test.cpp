@@ -32,7 +32,7 @@ std::string LastLine(const std::string& output) {
 
 // Reads until the progress line satisfies `ok`, at most `ms`; returns the line.
 template <typename Ok>
-std::string WaitForLine(PtyCli& play, Ok ok, int ms = 5000) {
+std::string WaitForLine(PtyCli& play, Ok ok, int ms = 10000) {
     std::string line;
     for (int waited = 0; waited < ms; waited += 100)
         if (ok(line = LastLine(play.ReadFor(100)))) break;
@@ -44,7 +44,7 @@ bool Has(const std::string& line, const std::string& part) {
 }
 
 // Reads until the output so far holds `part`, at most `ms`.
-bool WaitForOutput(PtyCli& play, const std::string& part, int ms = 5000) {
+bool WaitForOutput(PtyCli& play, const std::string& part, int ms = 10000) {
     for (int waited = 0; waited < ms; waited += 100)
         if (Has(play.ReadFor(100), part)) return true;
     return false;

@@ -175,7 +175,7 @@ TEST_F(SoundServer, AKilledServerIsSaidAndTheSongGoesOnWhenOneIsBack) {
     // Written to a file, the loss is told on stderr (a terminal's progress line would say
     // "no sound output (retrying)"), and stdout holds the song's line alone.
     const std::string said = Text(dir.Path("play.err"));
-    EXPECT_NE(said.find("song.mp3: the sound output was lost ("), std::string::npos) << said;
+    EXPECT_NE(said.find("song.mp3: the sound stopped ("), std::string::npos) << said;
     EXPECT_NE(said.find("trying again every second\n"), std::string::npos) << said;
     ASSERT_EQ(server.Start(), "");
     auto after = Record(dir.Path("after.raw"));

@@ -176,7 +176,7 @@ void ShowProgress(TransportCommands& commands, const PlayerEngine& engine, bool 
                   commands.queue().size());
     const std::string parts[] = {
         FormatTime(commands.PositionMs()) + " / " + FormatTime(commands.LengthMs()),
-        StateName(engine.state(), engine.outputStatus().lost), volume, song};
+        StateName(commands.PlaybackState(), engine.outputStatus().lost), volume, song};
     const size_t columns = TerminalColumns(STDOUT_FILENO);
     std::printf("\r%s\x1b[K",
                 ProgressLine(parts, beat, columns > 0 ? columns : kUsualColumns).c_str());

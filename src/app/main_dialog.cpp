@@ -233,6 +233,7 @@ void MainDialog::moveEvent(QMoveEvent* event) {
 
 void MainDialog::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
+    ShowPictureAgain();
     if (QWindow* handle = windowHandle())
         connect(handle, &QWindow::screenChanged, this, &MainDialog::ApplyZoom,
                 Qt::UniqueConnection);
@@ -292,12 +293,15 @@ void MainDialog::dropEvent(QDropEvent* event) {
 }
 
 void MainDialog::Tick() {
+    // Minimised or hidden, the flight and the lights go on, but no picture is made for nobody.
+    const bool seen = PictureSeen();
+    scene_->SetComposing(seen);
     if (commands_->FollowPlayback()) {
         BeatMark marks[kMaxBeatMarkers];
         const uint32_t count = commands_->ReadSoundingMarks(marks);
         const std::optional<RepaintAreas> areas =
             animation_->Tick(TickCount(), commands_->MusicEnded(), {marks, count}, *scene_);
-        if (areas) {
+        if (areas && seen) {
             const Rect& r = areas->spriteSurroundings;
             ShowComposedScene(lights_ | QRegion(r.left, r.top, r.right - r.left, r.bottom - r.top));
         }
@@ -306,8 +310,27 @@ void MainDialog::Tick() {
             animation_->butterfly().flightState == FlightState::Resting)
             timer_.stop();
     }
-    if (statusTimer_.isActive()) view_->SetStatus(StatusText());
+    if (statusTimer_.isActive() && seen) view_->SetStatus(StatusText());
     emit ticked();
+}
+
+bool MainDialog::PictureSeen() const {
+    return isVisible() && !isMinimized();
+}
+
+void MainDialog::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange) ShowPictureAgain();
+}
+
+// Shown again after nothing was composed: the picture as it stands now, before the next tick.
+void MainDialog::ShowPictureAgain() {
+    if (!PictureSeen() || scene_->composing()) return;
+    scene_->SetComposing(true);
+    animation_->ComposeCurrent(commands_->MusicEnded(), *scene_);
+    view_->SetScene(ToQImage(scene_->backBuffer()));
+    view_->update();
+    if (statusTimer_.isActive()) view_->SetStatus(StatusText());
 }
 
 void MainDialog::ShowComposedScene(const QRegion& changed) {

@@ -65,6 +65,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
@@ -76,6 +77,8 @@ private:
     void CreateActions();
     void CreateKeys();
     void ShowComposedScene(const QRegion& changed);
+    bool PictureSeen() const;
+    void ShowPictureAgain();
     void HideStatus();
     StatusLines StatusText();
     void ApplyZoom();

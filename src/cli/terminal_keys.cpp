@@ -47,8 +47,10 @@ constexpr int kSequenceGapMs = 20;
 
 KeyPress RawTerminal::WaitForKey(std::chrono::steady_clock::time_point deadline) const {
     using namespace std::chrono;
-    const auto left = duration_cast<milliseconds>(deadline - steady_clock::now());
-    const int timeout = int(std::max<int64_t>(left.count(), 0));
+    // Rounded up: a wait cut short of the deadline would come back to wait again at once, and
+    // spin through the last millisecond before every tick.
+    const auto left = duration_cast<microseconds>(deadline - steady_clock::now());
+    const int timeout = int(std::max<int64_t>((left.count() + 999) / 1000, 0));
     if (!active_) {
         poll(nullptr, 0, timeout);
         return {};

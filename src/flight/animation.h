@@ -56,6 +56,12 @@ public:
     std::optional<RepaintAreas> Tick(uint32_t tickCount, bool endReached,
                                      std::span<const BeatMark> soundingMarkers, Scene& scene);
 
+    // The scene as the last tick would have drawn it, for a picture shown again after nothing
+    // was composed for a while: the butterfly where it is, the lights while the music plays.
+    void ComposeCurrent(bool endReached, Scene& scene) const {
+        scene.ComposeScene(!endReached, butterfly_.pose());
+    }
+
     // The scene to show after the window was resized: the butterfly at the start of its current
     // leg, no lights, no frame advance. The next tick puts it back on its path.
     void RecomposeAtLegStart(Scene& scene);

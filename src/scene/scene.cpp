@@ -46,7 +46,7 @@ void Scene::AdvanceFrame(bool endReached, bool& beatFound, bool beforeLanding) {
 RepaintAreas Scene::DrawScene(bool endReached, bool& beatFound, bool beforeLanding,
                               const SpritePose& pose) {
     AdvanceFrame(endReached, beatFound, beforeLanding);
-    ComposeScene(!endReached, pose);
+    if (composing_) ComposeScene(!endReached, pose);
     const Point p = pose.position;
     // 10 pixels of margin left and above the frame, 60 right and below.
     return {lightRegion_.runs,

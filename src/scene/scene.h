@@ -51,9 +51,13 @@ public:
     void AdvanceFrame(bool endReached, bool& beatFound, bool beforeLanding);
 
     // One animation tick's drawing: next frame, scene (lights only while the music plays), and
-    // the areas to repaint.
+    // the areas to repaint. While nobody sees the picture (SetComposing(false)) the frame still
+    // moves on, but nothing is composed.
     RepaintAreas DrawScene(bool endReached, bool& beatFound, bool beforeLanding,
                            const SpritePose& pose);
+
+    void SetComposing(bool composing) { composing_ = composing; }
+    bool composing() const { return composing_; }
 
     const Image& backBuffer() const { return backBuffer_; }
     const Image& background() const { return background_; }
@@ -73,6 +77,7 @@ private:
     Image backBuffer_;
     LightRegion lightRegion_;
     std::vector<uint8_t> mask_;
+    bool composing_ = true;
 };
 
 }  // namespace zirvak

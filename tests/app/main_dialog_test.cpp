@@ -181,6 +181,35 @@ TEST_F(MainDialogTest, TicksMoveTheButterflyOnceAFilePlays) {
     EXPECT_NE(window.animation().butterfly().position, (Point{-158, 145}));
 }
 
+std::string MinuteSong(const TempDir& dir, const std::string& name);
+
+// Minimised, the flight and the lights go on but no picture is made; shown again, the picture is
+// the one of the moment at once, not the one it was left with.
+TEST_F(MainDialogTest, NothingIsComposedWhileMinimisedAndThePictureIsRightWhenShown) {
+    window.show();
+    int ticks = 0;
+    QObject::connect(&window, &MainDialog::ticked, [&] { ++ticks; });
+    window.commands().OpenFiles({MinuteSong(dir, "minute.wav")});
+    const Butterfly& butterfly = window.animation().butterfly();
+    const auto onThePicture = [&] {
+        return butterfly.position.x > -20 && butterfly.position.x < 420;
+    };
+    ASSERT_TRUE(QTest::qWaitFor(onThePicture, 20000));
+    window.showMinimized();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.isMinimized(); }, 5000));
+    const QImage left = window.view()->scene();
+    const Point was = butterfly.position;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return std::abs(butterfly.position.x - was.x) > 30 && onThePicture(); }, 20000));
+    EXPECT_EQ(window.view()->scene(), left);  // unseen, nothing was made
+    const int shownAt = ticks;
+    window.showNormal();
+    QCoreApplication::processEvents();
+    ASSERT_FALSE(window.isMinimized());
+    EXPECT_NE(window.view()->scene(), left);
+    EXPECT_LE(ticks, shownAt + 1);  // not left to a later tick
+}
+
 // The message boxes the window shows now, their texts; closes them.
 std::vector<std::string> TakeMessages(MainDialog& window) {
     std::vector<std::string> texts;

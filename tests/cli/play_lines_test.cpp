@@ -2,9 +2,11 @@
 // fitted to each width.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 
 #include "play_lines.h"
+#include "terminal_keys.h"
 
 namespace zirvak::cli {
 namespace {
@@ -54,6 +56,22 @@ TEST(CliPlayLines, SongLineIsThePlaceThenArtistAndTitleOrTheFileName) {
         {SongTags{}, "/music/a\nb\x1b[2J\xe9.mp3", "[2/5] a\\x0ab\\x1b[2J\\xe9.mp3"},
     };
     for (const auto& c : cases) EXPECT_EQ(SongLine(2, 5, c.tags, c.path), c.line) << c.path;
+}
+
+}  // namespace
+}  // namespace zirvak::cli
+
+namespace zirvak::cli {
+namespace {
+
+// Waiting for a key returns at the tick, never before it: a wait cut short would spin.
+TEST(CliTerminalKeys, AWaitForAKeyLastsUntilItsDeadline) {
+    const RawTerminal terminal;  // not a terminal here: no key can come
+    for (const int micros : {300, 999, 1000, 1500, 7000}) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::microseconds(micros);
+        EXPECT_EQ(terminal.WaitForKey(deadline).key, Key::None);
+        EXPECT_GE(std::chrono::steady_clock::now(), deadline) << micros << " µs";
+    }
 }
 
 }  // namespace

@@ -12,7 +12,7 @@ DEB_PACKAGES := cmake ninja-build g++ pkg-config python3 libgtest-dev libgmock-d
                 file lintian xvfb openbox xdotool x11-utils
 
 # What the benchmarks need besides: real music to decode (a game soundtrack in Ogg).
-BENCH_PACKAGES := colobot-common-sounds
+BENCH_PACKAGES := colobot-common-sounds bc
 
 .PHONY: deps build run test test-release test-package test-asan test-tsan package fuzz mutants \
         mutants-ci bench format clean
@@ -101,6 +101,7 @@ bench: build
 	./build/release/bench/zirvak_scene_bench
 	python3 bench/compare_with_mpg123.py
 	./bench/peak_memory.sh
+	./bench/window_cpu.sh
 
 format:
 	find src tests bench tools -name '*.cpp' -o -name '*.h' | xargs clang-format -i

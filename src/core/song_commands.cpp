@@ -159,9 +159,12 @@ uint32_t TransportCommands::PositionMs() {
     // The clock says what has been heard; what was handed to the sound output bounds it (a run
     // that ended early, the file having changed, ends there), and so does the song's end.
     const uint32_t clock = animation_.clock().ElapsedAt(host_.TickCount());
+    return std::min({clock, HandedMs(), LengthMs()});
+}
+
+uint32_t TransportCommands::HandedMs() const {
     const uint64_t handedFrames = engine_.runStartFrame() + engine_.samplesAnalysed();
-    const uint64_t handedMs = handedFrames * 1000 / std::max(engine_.sampleRate(), 1u);
-    return uint32_t(std::min<uint64_t>({clock, handedMs, LengthMs()}));
+    return uint32_t(handedFrames * 1000 / std::max(engine_.sampleRate(), 1u));
 }
 
 uint32_t TransportCommands::SoundStoppedAtMs() const {

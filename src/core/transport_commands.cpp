@@ -168,8 +168,19 @@ bool TransportCommands::FollowPlayback() {
         if (engine_.framesPending() != pendingWhenHeld_ || now - *backSince_ >= kOutputStartMs)
             ReleaseOutputHold();
     }
+    KeepClockWithinHandedMusic();
     if (engine_.runFinished() && !stoppedByUser_ && !queueEnded_) EndOfSong();
     return !heldForOutput_;
+}
+
+// The clock never runs ahead of the music the output was given: when the output falls behind
+// (a busy machine, an output slow to start), the clock waits for it, rather than running on and
+// then leaving the position and the beats ahead of what is heard.
+void TransportCommands::KeepClockWithinHandedMusic() {
+    if (engine_.state() != Playing || heldForOutput_) return;
+    const uint32_t now = host_.TickCount();
+    const uint32_t handed = HandedMs();
+    if (animation_.clock().ElapsedAt(now) > handed) animation_.MoveClock(now, handed);
 }
 
 void TransportCommands::Close() {

@@ -165,6 +165,9 @@ private:
     void LeaveWithNoFile(const std::string& message);
     void RestartFlight();
     void ReleaseOutputHold();
+    void KeepClockWithinHandedMusic();
+    // Where in the song the music handed to the output so far ends.
+    uint32_t HandedMs() const;
     // Where in the song the output has taken the music to: with the output lost, where it
     // goes on from.
     uint32_t SoundStoppedAtMs() const;

@@ -7,6 +7,8 @@
 #include <stdlib.h>
 
 #include <QApplication>
+#include <QLineEdit>
+#include <QTimer>
 #include <QMessageBox>
 #include <QScreen>
 #include <QTest>
@@ -17,6 +19,7 @@
 
 #include "cli_runner.h"
 #include "main_dialog.h"
+#include "open_dialog.h"
 #include "player_fixtures.h"
 #include "settings.h"
 
@@ -96,7 +99,14 @@ protected:
     // Shows `window` and waits until the window manager has framed it and it has the focus.
     static void ShowFramed(MainDialog& window) {
         window.show();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&window, 10000));
+        // A window manager that has only just started may map a window without focusing it:
+        // ask for the focus as a user's click would, until it comes.
+        bool active = false;
+        for (int i = 0; i < 10 && !active; ++i) {
+            window.activateWindow();
+            active = QTest::qWaitForWindowActive(&window, 2000);
+        }
+        ASSERT_TRUE(active);
         ASSERT_TRUE(
             QTest::qWaitFor([&] { return window.frameGeometry() != window.geometry(); }, 10000));
         QTest::qWait(200);  // the placement that follows the frame
@@ -185,6 +195,34 @@ TEST_F(ScreenTest, KeysActWhileAMessageIsShown) {
     EXPECT_EQ(window.windowTitle(), QStringLiteral("a.wav"));
     EXPECT_EQ(engine.state(), Playing);
     EXPECT_TRUE(box->isVisible());
+}
+
+// In the Open dialog the keys are the dialog's: letters typed there go into its name field,
+// and none of them steers the player behind it.
+TEST_F(ScreenTest, KeysTypedInTheOpenDialogAreText) {
+    TempDir dir;
+    WavParams mono8k;
+    mono8k.channels = 1;
+    mono8k.sampleRate = 8000;
+    const Bytes minute = MakeWav(mono8k, Pcm16Pattern(60 * 8000, 1));
+    const std::string a = WriteBytes(dir.Path("a.wav"), minute);
+    const std::string b = WriteBytes(dir.Path("b.wav"), minute);
+    MainDialog window(engine);
+    ShowFramed(window);
+    window.commands().OpenFiles({a, b});
+    QString typed;
+    QTimer::singleShot(500, &window, [&] {
+        auto* dialog = window.findChild<OpenDialog*>();
+        ASSERT_NE(dialog, nullptr);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(dialog, 5000));
+        Type("n b space s");
+        typed = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->text();
+        dialog->reject();
+    });
+    window.commandAction(CommandId::Open)->trigger();
+    EXPECT_EQ(typed, QStringLiteral("nb s"));
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("a.wav"));
+    EXPECT_EQ(engine.state(), Playing);
 }
 
 }  // namespace

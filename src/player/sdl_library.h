@@ -21,10 +21,13 @@ struct SdlLibrary {
     decltype(&::SDL_PauseAudioDevice) PauseAudioDevice;
     decltype(&::SDL_GetAudioDeviceStatus) GetAudioDeviceStatus;
     decltype(&::SDL_GetCurrentAudioDriver) GetCurrentAudioDriver;
+    decltype(&::SDL_GetNumAudioDrivers) GetNumAudioDrivers;
+    decltype(&::SDL_GetAudioDriver) GetAudioDriver;
 };
 
 // The library, loaded on the first call and kept for the process (thread-safe); null when it
-// cannot be loaded, with the reason in `why`.
+// cannot be loaded, with the reason in `why`. Neither SDL nor the sound libraries it loads
+// print on stderr: Zirvak says itself what went wrong with the sound.
 const SdlLibrary* LoadSdlLibrary(std::string& why);
 
 }  // namespace zirvak

@@ -47,8 +47,9 @@ struct AudioFormat {
 struct OutputStatus {
     std::string driver;   // "pulseaudio", "alsa", "silent", "file", "test", ...
     bool silent = false;  // no sound card could be opened: sound goes nowhere, in real time
-    std::string reason;   // why the device is silent, or lost
+    std::string reason;   // why the device is silent, or lost: "PulseAudio went away"
     bool lost = false;    // the output went away; the device is trying to get it back
+    std::string name;     // the output in a person's words ("PulseAudio"); empty when silent
 };
 
 class AudioDeviceListener {

@@ -22,7 +22,7 @@ public:
     void Resume() override { player_.Resume(); }
     void Reset() override { player_.Reset(); }
     void Close() override;
-    OutputStatus status() const override { return {"file", false, {}, false}; }
+    OutputStatus status() const override { return {"file", false, {}, false, "a file"}; }
 
     // Plays and delivers completions, oldest first, until none is pending (the listener's
     // refills may queue more). Returns how many were delivered.

@@ -1,10 +1,12 @@
 #include "sdl_audio_device.h"
 
 #include "sdl_library.h"
+#include "sdl_outputs.h"
 #include "volume.h"
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -50,8 +52,7 @@ bool SdlAudioDevice::Open(const AudioFormat& format, AudioDeviceListener* listen
         // No sound card, server or permission: play on in silence, paced as if we had one.
         SetStatus("silent", why.empty() ? "no sound output" : why);
     } else {
-        const char* driver = sdl_->GetCurrentAudioDriver();
-        SetStatus(driver ? driver : "", "");
+        SetStatus(CurrentDriver(), "");
     }
     {
         std::lock_guard lock(keeperMutex_);
@@ -63,14 +64,41 @@ bool SdlAudioDevice::Open(const AudioFormat& format, AudioDeviceListener* listen
     return true;
 }
 
-// Starts SDL's audio and opens the default output; `why` says what failed. Under sdlMutex_.
+// Starts SDL's audio and opens an output; `why` says, in a person's words, why none opened.
+// Under sdlMutex_.
 bool SdlAudioDevice::OpenOutput(std::string& why) {
     if (sdl_ == nullptr) sdl_ = LoadSdlLibrary(why);
     if (sdl_ == nullptr) return false;
     // SDL's SIGINT and SIGTERM handlers would swallow the signals of the program around us.
     sdl_->SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    std::vector<std::string> available;
+    for (int i = 0; i < sdl_->GetNumAudioDrivers(); ++i)
+        if (const char* driver = sdl_->GetAudioDriver(i)) available.emplace_back(driver);
+    // The user's choice is the only one tried, as SDL itself does; otherwise each driver in
+    // SDL's order, so that every failure is known, not only the last.
+    const char* named = std::getenv("SDL_AUDIODRIVER");
+    const std::string choice = named != nullptr ? named : "";
+    std::vector<OutputAttempt> failures;
+    if (!choice.empty()) {
+        if (OpenDriver(nullptr, failures)) return true;
+    } else {
+        for (const std::string& driver : DriversToTry(available)) {
+            const bool opened = OpenDriver(driver.c_str(), failures);
+            sdl_->SetHint(SDL_HINT_AUDIODRIVER, nullptr);  // SDL's own choice again
+            if (opened) return true;
+        }
+    }
+    why = DescribeNoOutput(failures, choice, available);
+    return false;
+}
+
+// Starts SDL's audio on `driver` (SDL's choice when null) and opens its default device, or adds
+// what failed to `failures`. Under sdlMutex_.
+bool SdlAudioDevice::OpenDriver(const char* driver, std::vector<OutputAttempt>& failures) {
+    if (driver != nullptr) sdl_->SetHint(SDL_HINT_AUDIODRIVER, driver);
     if (sdl_->InitSubSystem(SDL_INIT_AUDIO) != 0) {
-        why = sdl_->GetError();
+        const char* named = std::getenv("SDL_AUDIODRIVER");
+        failures.push_back({driver ? driver : named ? named : "", false, sdl_->GetError()});
         return false;
     }
     SDL_AudioSpec want{};
@@ -83,7 +111,8 @@ bool SdlAudioDevice::OpenOutput(std::string& why) {
     SDL_AudioSpec have{};
     const SDL_AudioDeviceID device = sdl_->OpenAudioDevice(nullptr, 0, &want, &have, 0);
     if (device == 0) {
-        why = sdl_->GetError();
+        const char* current = sdl_->GetCurrentAudioDriver();
+        failures.push_back({current ? current : driver ? driver : "", true, sdl_->GetError()});
         sdl_->QuitSubSystem(SDL_INIT_AUDIO);
         return false;
     }
@@ -102,6 +131,11 @@ void SdlAudioDevice::CloseOutput() {
     sdl_->QuitSubSystem(SDL_INIT_AUDIO);
 }
 
+std::string SdlAudioDevice::CurrentDriver() const {
+    const char* driver = sdl_->GetCurrentAudioDriver();
+    return driver ? driver : "";
+}
+
 void SdlAudioDevice::SetStatus(const std::string& driver, const std::string& reason) {
     std::lock_guard lock(statusMutex_);
     driver_ = driver;
@@ -110,7 +144,11 @@ void SdlAudioDevice::SetStatus(const std::string& driver, const std::string& rea
 
 OutputStatus SdlAudioDevice::status() const {
     std::lock_guard lock(statusMutex_);
-    return {driver_, silent_, reason_, lost_};
+    // The loss is told from the flag itself, which SDL's thread sets: whoever sees it lost
+    // also sees which output went away.
+    const bool lost = lost_;
+    return {driver_, silent_, lost ? DescribeLostOutput(driver_) : reason_, lost,
+            silent_ ? std::string() : OutputName(driver_)};
 }
 
 void SdlAudioDevice::Write(const uint8_t* data, uint32_t length, int32_t tag) {
@@ -240,21 +278,24 @@ void SdlAudioDevice::PlaySilently(std::unique_lock<std::mutex>& lock) {
 }
 
 void SdlAudioDevice::TryToGetOutputBack(std::unique_lock<std::mutex>& lock) {
-    SetStatus(status().driver, "the sound output went away");
     while (!keeperStopping_ && lost_) {
         keeperWake_.wait_for(lock, kRetryInterval, [this] { return keeperStopping_; });
         if (keeperStopping_) return;
         lock.unlock();
         std::string why;
+        std::string driver;
         bool back = false;
         {
             std::lock_guard sdl(sdlMutex_);
             CloseOutput();
             back = OpenOutput(why);
+            if (back) driver = CurrentDriver();
         }
         if (back) {
-            const char* driver = sdl_->GetCurrentAudioDriver();
-            SetStatus(driver ? driver : "", "");
+            // Together, so that no one sees the new output named as the one that went away.
+            std::lock_guard status(statusMutex_);
+            driver_ = driver;
+            reason_.clear();
             lost_ = false;
         }
         lock.lock();

@@ -1,8 +1,8 @@
-// Sound output through SDL2, which picks PipeWire, PulseAudio or ALSA in its own order, or the
-// driver the user named in SDL_AUDIODRIVER. SDL's audio callback copies bytes out of the queued
-// buffers in order; a finished buffer is handed to a notification thread of this device, which
-// reports it to the listener, so a refill may decode and write from there (SDL's callback
-// itself never calls out).
+// Sound output through SDL2: the first of SDL's drivers (PulseAudio, ALSA, PipeWire, ...), in
+// SDL's order, that opens, or only the driver the user named in SDL_AUDIODRIVER. SDL's audio
+// callback copies bytes out of the queued buffers in order; a finished buffer is handed to a
+// notification thread of this device, which reports it to the listener, so a refill may decode and
+// write from there (SDL's callback itself never calls out).
 //
 // When no sound output opens, the device plays into a silent stand-in of its own, paced in real
 // time, and says why in status(); the next Open tries the real output again. When the output
@@ -20,8 +20,10 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "audio_device.h"
+#include "sdl_outputs.h"
 
 namespace zirvak {
 
@@ -54,6 +56,8 @@ private:
     };
 
     bool OpenOutput(std::string& why);
+    bool OpenDriver(const char* driver, std::vector<OutputAttempt>& failures);
+    std::string CurrentDriver() const;
     void CloseOutput();
     static void AudioCallback(void* self, uint8_t* stream, int length);
     void Fill(uint8_t* stream, uint32_t length);

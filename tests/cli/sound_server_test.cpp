@@ -204,16 +204,34 @@ std::optional<Place> PlaceInSong(const Samples& heard, const Samples& song) {
     return std::nullopt;
 }
 
+// Whether `heard` from frame `h` on is `song` from frame `f` on, for 10 ms or to either's end.
+bool SameStretch(const Samples& heard, long h, const Samples& song, long f) {
+    for (long n = 0; n < kRate / 100 && h + n < Frames(heard) && f + n < Frames(song); ++n)
+        if (!SameFrame(heard, h + n, song, f + n)) return false;
+    return true;
+}
+
 // The frame of `song` that `heard` has been followed to from `place`, frame by frame in order,
-// passing over silence slipped into `heard` (a late scheduler), and stopping at the first frame
-// that is neither the next of the song nor silence.
+// stopping at the first frame that is neither the next of the song nor silence. A server whose
+// client was late (a busy machine) plays silence, then the music that came late, less what
+// should have sounded meanwhile: after a run of silent frames the music may go on that many
+// frames further on, never back.
 long FollowedTo(const Samples& heard, const Samples& song, const Place& place) {
-    long f = place.songFrame;
+    long f = place.songFrame, silentRun = 0;
     for (long h = place.heardFrame; h < Frames(heard) && f < Frames(song); ++h) {
-        if (SameFrame(heard, h, song, f))
+        if (SameFrame(heard, h, song, f)) {
             ++f;
-        else if (!Silent(heard, h))
-            break;
+        } else if (!Silent(heard, h)) {
+            long ahead = 0;
+            while (ahead <= silentRun && !SameStretch(heard, h, song, f + ahead)) ++ahead;
+            if (ahead > silentRun) break;
+            std::printf("the server played %ld frames of silence and skipped %ld at %.2f s\n",
+                        silentRun, ahead, double(f) / kRate);
+            f += ahead + 1;
+            silentRun = 0;
+            continue;
+        }
+        silentRun = Silent(heard, h) ? silentRun + 1 : 0;
     }
     return f;
 }

@@ -13,6 +13,9 @@ using SetAlsaErrorHandler = int (*)(AlsaErrorHandler);
 // jack_set_error_function() and jack_set_info_function() of libjack (jack/jack.h).
 using JackMessageHandler = void (*)(const char* message);
 using SetJackMessageHandler = void (*)(JackMessageHandler);
+// pw_log_set_level() of libpipewire (pipewire/log.h); SPA_LOG_LEVEL_NONE is 0.
+using SetPipeWireLogLevel = void (*)(int level);
+constexpr int kPipeWireLogNothing = 0;
 
 void DropAlsaError(const char*, int, const char*, int, const char*, ...) {}
 void DropJackMessage(const char*) {}
@@ -39,6 +42,11 @@ bool Quiet() {
         set(&DropJackMessage);
     if (auto set = Find<SetJackMessageHandler>(jack, "jack_set_info_function"))
         set(&DropJackMessage);
+    // SDL's PipeWire backend: warnings and errors of an installation it finds incomplete. The
+    // level holds through SDL's own pw_init, unless the user asks for more in PIPEWIRE_DEBUG.
+    void* pipewire = Keep("libpipewire-0.3.so.0");
+    if (auto set = Find<SetPipeWireLogLevel>(pipewire, "pw_log_set_level"))
+        set(kPipeWireLogNothing);
     return true;
 }
 

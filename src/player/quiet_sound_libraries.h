@@ -7,10 +7,10 @@
 
 namespace zirvak {
 
-// Points ALSA's and JACK's error printing at handlers that drop it, before SDL loads its
-// backends: each library is loaded here and stays loaded, so the backend SDL opens later gets
-// this very instance, handlers set. Once per process; thread-safe; a library that is not
-// installed is left alone.
+// Points ALSA's and JACK's error printing at handlers that drop it, and sets PipeWire's log
+// level to nothing, before SDL loads its backends: each library is loaded here and stays
+// loaded, so the backend SDL opens later gets this very instance, as set here. Once per process;
+// thread-safe; a library that is not installed is left alone.
 void QuietSoundLibraries();
 
 }  // namespace zirvak

@@ -358,16 +358,18 @@ TEST_F(SoundServer, StderrHoldsZirvaksOwnLinesOnly) {
     ASSERT_TRUE(WaitUntil([&] { return server.Playing(); }));
     server.Kill();
     ASSERT_TRUE(WaitUntil([&] {
-        return Text(dir.Path("play.out")).find("no sound output (retrying)") != std::string::npos;
+        return Text(dir.Path("play.err")).find("trying again every second") != std::string::npos;
     }));
     // A few of the tries of every output, once a second, before the server is back.
     std::this_thread::sleep_for(std::chrono::milliseconds(2500));
     ASSERT_EQ(server.Start(), "");
     ASSERT_EQ(play.Wait(60000), 0) << Text(dir.Path("play.err"));
+    // One line for the loss, one for the sound's return.
     const std::vector<std::string> lines = Lines(Text(dir.Path("play.err")));
-    ASSERT_EQ(lines.size(), 1u) << Text(dir.Path("play.err"));
-    EXPECT_TRUE(ours(lines[0])) << lines[0];
+    ASSERT_EQ(lines.size(), 2u) << Text(dir.Path("play.err"));
+    EXPECT_TRUE(ours(lines[0]) && ours(lines[1])) << Text(dir.Path("play.err"));
     EXPECT_NE(lines[0].find("PulseAudio went away"), std::string::npos) << lines[0];
+    EXPECT_NE(lines[1].find("the sound is back"), std::string::npos) << lines[1];
 }
 
 }  // namespace

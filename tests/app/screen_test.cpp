@@ -8,10 +8,10 @@
 
 #include <QApplication>
 #include <QLineEdit>
-#include <QTimer>
 #include <QMessageBox>
 #include <QScreen>
 #include <QTest>
+#include <QTimer>
 #include <chrono>
 #include <fstream>
 #include <memory>
@@ -112,6 +112,16 @@ protected:
         QTest::qWait(200);  // the placement that follows the frame
     }
 
+    // a.wav then b.wav, a minute each, playing in `window`.
+    void PlayTwoSongs(MainDialog& window) {
+        WavParams mono8k;
+        mono8k.channels = 1;
+        mono8k.sampleRate = 8000;
+        const Bytes minute = MakeWav(mono8k, Pcm16Pattern(60 * 8000, 1));
+        window.commands().OpenFiles(
+            {WriteBytes(songs.Path("a.wav"), minute), WriteBytes(songs.Path("b.wav"), minute)});
+    }
+
     static QRect Screen() { return QGuiApplication::primaryScreen()->geometry(); }
 
     static void ExpectOnScreen(const MainDialog& window, const char* when) {
@@ -122,7 +132,7 @@ protected:
     }
 
     QApplication& app = App();
-    TempDir config;
+    TempDir config, songs;
     TestAudioDevice device;
     PlayerEngine engine{device};
 };
@@ -168,17 +178,10 @@ TEST_F(ScreenTest, AZoomSavedForALargerScreenOpensAtTheLargestThatFits) {
 // A message beside the window: typed keys still act, whether the window or the box has the
 // focus.
 TEST_F(ScreenTest, KeysActWhileAMessageIsShown) {
-    TempDir dir;
-    WavParams mono8k;
-    mono8k.channels = 1;
-    mono8k.sampleRate = 8000;
-    const Bytes minute = MakeWav(mono8k, Pcm16Pattern(60 * 8000, 1));
-    const std::string a = WriteBytes(dir.Path("a.wav"), minute);
-    const std::string b = WriteBytes(dir.Path("b.wav"), minute);
     MainDialog window(engine);
     ShowFramed(window);
-    window.commands().OpenFiles({a, b});
-    window.commands().OpenFiles({dir.Path("missing.mp3")}, WhenNonePlays::kKeepPlaying);
+    PlayTwoSongs(window);
+    window.commands().OpenFiles({songs.Path("missing.mp3")}, WhenNonePlays::kKeepPlaying);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !window.messages().isEmpty(); }, 5000));
     auto* box = window.findChild<QMessageBox*>();
     ASSERT_NE(box, nullptr);
@@ -200,16 +203,9 @@ TEST_F(ScreenTest, KeysActWhileAMessageIsShown) {
 // In the Open dialog the keys are the dialog's: letters typed there go into its name field,
 // and none of them steers the player behind it.
 TEST_F(ScreenTest, KeysTypedInTheOpenDialogAreText) {
-    TempDir dir;
-    WavParams mono8k;
-    mono8k.channels = 1;
-    mono8k.sampleRate = 8000;
-    const Bytes minute = MakeWav(mono8k, Pcm16Pattern(60 * 8000, 1));
-    const std::string a = WriteBytes(dir.Path("a.wav"), minute);
-    const std::string b = WriteBytes(dir.Path("b.wav"), minute);
     MainDialog window(engine);
     ShowFramed(window);
-    window.commands().OpenFiles({a, b});
+    PlayTwoSongs(window);
     QString typed;
     QTimer::singleShot(500, &window, [&] {
         auto* dialog = window.findChild<OpenDialog*>();

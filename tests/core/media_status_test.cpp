@@ -26,14 +26,18 @@ Bytes WavWithTitle(const std::string& title, uint32_t seconds = 10) {
     return WithRiffInfo(MakeWav(mono8k, Pcm16Pattern(seconds * 8000, 1)), {{"INAM", title}});
 }
 
-TEST(MediaStatus, FollowsTheQueueAndThePlayer) {
+// The commands of a terminal player (no picture) on a hand-stepped device.
+class MediaStatusTest : public ::testing::Test {
+protected:
     TestAudioDevice device;
     PlayerEngine engine{device};
     Animation animation{40, 30};
     QuietHost host;
     TransportCommands commands{engine, animation, nullptr, host};
     TempDir dir;
+};
 
+TEST_F(MediaStatusTest, FollowsTheQueueAndThePlayer) {
     const MediaStatus none = ReadMediaStatus(commands);
     EXPECT_FALSE(none.hasSong);
     EXPECT_EQ(none.playback, PlaybackStatus::Stopped);
@@ -76,13 +80,7 @@ TEST(MediaStatus, FollowsTheQueueAndThePlayer) {
 
 // From one song of the queue to the next the controls keep saying "Playing", while the end of
 // the first still sounds and until the second begins; after the last song, "Stopped".
-TEST(MediaStatus, StaysPlayingFromOneSongToTheNext) {
-    TestAudioDevice device;
-    PlayerEngine engine{device};
-    Animation animation{40, 30};
-    QuietHost host;
-    TransportCommands commands{engine, animation, nullptr, host};
-    TempDir dir;
+TEST_F(MediaStatusTest, StaysPlayingFromOneSongToTheNext) {
     // 40 s: three buffers, so the last one is still out when the engine reaches the end.
     commands.OpenFiles({WriteBytes(dir.Path("a.wav"), WavWithTitle("A", 40)),
                         WriteBytes(dir.Path("b.wav"), WavWithTitle("B", 40))});

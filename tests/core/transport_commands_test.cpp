@@ -377,3 +377,25 @@ TEST(FileTitleTest, IsTheNameWithoutItsFolder) {
 
 }  // namespace
 }  // namespace zirvak::test
+
+namespace zirvak::test {
+namespace {
+
+// An output that falls behind (a busy machine, an output slow to start) holds the clock at the
+// end of the music it was given, so the position waits for it and then moves on from there,
+// never jumping ahead once the output catches up.
+TEST_F(SongQueueTest, WhenTheOutputFallsBehindTheClockWaitsForIt) {
+    commands.OpenFiles({Song("a.wav", 60)});  // buffers of 18.4 s, two handed at the start
+    const uint32_t handed = 2 * 147456 * 1000 / 8000;
+    host.now += handed + 5000;  // the output has taken nothing all this time
+    commands.FollowPlayback();
+    EXPECT_EQ(animation.clock().ElapsedAt(host.now), handed);
+    EXPECT_EQ(commands.PositionMs(), handed);
+    device.CompleteOldest();  // the output takes the first buffer at last: a third is handed
+    host.now += 75;
+    commands.FollowPlayback();
+    EXPECT_EQ(commands.PositionMs(), handed + 75);
+}
+
+}  // namespace
+}  // namespace zirvak::test

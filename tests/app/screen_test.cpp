@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPointer>
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
@@ -183,7 +184,8 @@ TEST_F(ScreenTest, KeysActWhileAMessageIsShown) {
     PlayTwoSongs(window);
     window.commands().OpenFiles({songs.Path("missing.mp3")}, WhenNonePlays::kKeepPlaying);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !window.messages().isEmpty(); }, 5000));
-    auto* box = window.findChild<QMessageBox*>();
+    // Guarded: a key that closed the box would delete it.
+    const QPointer<QMessageBox> box = window.findChild<QMessageBox*>();
     ASSERT_NE(box, nullptr);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(box, 5000));
     EXPECT_EQ(QApplication::activeWindow(), &window) << "the box took the focus";
@@ -192,11 +194,13 @@ TEST_F(ScreenTest, KeysActWhileAMessageIsShown) {
     Type("space");
     EXPECT_EQ(engine.state(), Paused);
     // The box clicked, so it has the focus: the keys still reach the player.
+    ASSERT_TRUE(box);
     box->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(box, 5000));
     Type("space b");
     EXPECT_EQ(window.windowTitle(), QStringLiteral("a.wav"));
     EXPECT_EQ(engine.state(), Playing);
+    ASSERT_TRUE(box);
     EXPECT_TRUE(box->isVisible());
 }
 

@@ -73,6 +73,7 @@ TEST(ReadableText, ShowsEveryByteOfANameThatIsNotUtf8) {
         {"\xc3\xa9 and \xe9", "\xc3\xa9 and \xc3\xa9"},  // both in one
         {"\xf0\x9f\xa6\x8b", "\xf0\x9f\xa6\x8b"},        // a butterfly, four bytes
         {"\xc0\xaf", "\xc3\x80\xc2\xaf"},                // an overlong '/' is two bytes
+        {"\xe0\x80\xaf", "\xc3\xa0\xc2\x80\xc2\xaf"},    // and three
         {"\xed\xa0\x80", "\xc3\xad\xc2\xa0\xc2\x80"},    // a surrogate
         {"\xe2\x82", "\xc3\xa2\xc2\x82"},                // cut short
     };

@@ -58,7 +58,7 @@ MainDialog::MainDialog(PlayerEngine& engine, QWidget* parent)
     scene_ = std::make_unique<Scene>(background, background, LoadPicture(":/pictures/sprites.png"));
     animation_ = std::make_unique<Animation>(scene_->pictureWidth(), scene_->pictureHeight());
     CommandHost& host = *this;
-    commands_ = std::make_unique<TransportCommands>(engine_, *animation_, scene_.get(), host);
+    commands_ = std::make_unique<TransportCommands>(engine_, *animation_, true, host);
     commands_->UseSettings(SettingsPath());
     lights_ = RegionOfRuns(scene_->lightRegion().runs);
 
@@ -74,7 +74,7 @@ MainDialog::MainDialog(PlayerEngine& engine, QWidget* parent)
     connect(&statusTimer_, &QTimer::timeout, this, &MainDialog::HideStatus);
 
     // The first scene: the butterfly at its resting point, off the picture; no lights.
-    animation_->RecomposeAtLegStart(*scene_);
+    scene_->Compose(animation_->ReturnToLegStart());
     view_->SetScene(ToQImage(scene_->backBuffer()));
 
     // The client area is the picture, and the window does not grow beyond it.
@@ -295,16 +295,16 @@ void MainDialog::dropEvent(QDropEvent* event) {
 void MainDialog::Tick() {
     // Minimised or hidden, the flight and the lights go on, but no picture is made for nobody.
     const bool seen = PictureSeen();
-    scene_->SetComposing(seen);
     if (commands_->FollowPlayback()) {
         BeatMark marks[kMaxBeatMarkers];
         const uint32_t count = commands_->ReadSoundingMarks(marks);
-        const std::optional<RepaintAreas> areas =
-            animation_->Tick(TickCount(), commands_->MusicEnded(), {marks, count}, *scene_);
-        if (areas && seen) {
-            const Rect& r = areas->spriteSurroundings;
+        const std::optional<SceneFrame> frame =
+            animation_->Tick(TickCount(), commands_->MusicEnded(), {marks, count});
+        if (frame && seen) {
+            const Rect r = scene_->Compose(*frame).spriteSurroundings;
             ShowComposedScene(lights_ | QRegion(r.left, r.top, r.right - r.left, r.bottom - r.top));
         }
+        pictureBehind_ = pictureBehind_ || (frame && !seen);
         // No file, and the butterfly at rest: nothing is left for the timer to move.
         if (engine_.state() == NoFile &&
             animation_->butterfly().flightState == FlightState::Resting)
@@ -325,9 +325,9 @@ void MainDialog::changeEvent(QEvent* event) {
 
 // Shown again after nothing was composed: the picture as it stands now, before the next tick.
 void MainDialog::ShowPictureAgain() {
-    if (!PictureSeen() || scene_->composing()) return;
-    scene_->SetComposing(true);
-    animation_->ComposeCurrent(commands_->MusicEnded(), *scene_);
+    if (!PictureSeen() || !pictureBehind_) return;
+    pictureBehind_ = false;
+    scene_->Compose(animation_->CurrentFrame(commands_->MusicEnded()));
     view_->SetScene(ToQImage(scene_->backBuffer()));
     view_->update();
     if (statusTimer_.isActive()) view_->SetStatus(StatusText());

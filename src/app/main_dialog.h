@@ -113,7 +113,8 @@ private:
     QTimer statusTimer_;  // hides the on-picture display
     MessageBoard messages_{this};
     bool quitting_ = false;
-    bool framed_ = false;  // the window manager's frame has been seen
+    bool framed_ = false;         // the window manager's frame has been seen
+    bool pictureBehind_ = false;  // frames went by unseen: the picture shown is an old one
 };
 
 }  // namespace zirvak

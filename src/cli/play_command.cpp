@@ -193,7 +193,7 @@ int RunPlay(const std::vector<std::string>& paths) {
     // The clock and the beat lookup of the window's animation; no picture to fly over.
     Animation animation(1, 1);
     TerminalHost host;
-    TransportCommands commands(engine, animation, nullptr, host);
+    TransportCommands commands(engine, animation, false, host);
     host.commands = &commands;
     commands.UseSettings(SettingsPath());
     if (commands.OpenFiles(paths) != kOpenStarted) return 1;  // each file said why

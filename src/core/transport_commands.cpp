@@ -52,8 +52,8 @@ void TransportCommands::Open() {
 
 void TransportCommands::RestartFlight() {
     heldForOutput_ = false;
-    if (scene_)
-        animation_.RestartFlight(host_.TickCount(), *scene_);
+    if (flies_)
+        animation_.RestartFlight(host_.TickCount());
     else
         animation_.RestartClock(host_.TickCount());
     host_.StartTimer(Animation::tickInterval);

@@ -78,10 +78,10 @@ public:
     // The longest an output that came back may take to start playing before the clock runs on.
     static constexpr uint32_t kOutputStartMs = 3000;
 
-    // `scene` is the picture the flight is drawn on; a player without one (the terminal) passes
-    // none and uses the animation's clock and beat lookup alone.
-    TransportCommands(PlayerEngine& engine, Animation& animation, Scene* scene, CommandHost& host)
-        : engine_(engine), animation_(animation), scene_(scene), host_(host) {}
+    // `flies`: the animation's butterfly takes off with each run; a player without a picture
+    // (the terminal) uses the animation's clock and beat lookup alone.
+    TransportCommands(PlayerEngine& engine, Animation& animation, bool flies, CommandHost& host)
+        : engine_(engine), animation_(animation), flies_(flies), host_(host) {}
 
     // Reads the settings kept at `path` (none: defaults, and nothing is written) and applies
     // the volume.
@@ -177,7 +177,7 @@ private:
 
     PlayerEngine& engine_;
     Animation& animation_;
-    Scene* scene_;
+    bool flies_;  // a butterfly flies over a picture; else the animation is a clock
     CommandHost& host_;
     PlayQueue queue_;
     Settings settings_;

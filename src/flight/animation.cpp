@@ -3,6 +3,7 @@
 #include <cstddef>
 
 #include "leg.h"
+#include "sprite_column.h"
 
 namespace zirvak {
 
@@ -21,11 +22,11 @@ Animation::Animation(int32_t pictureWidth, int32_t pictureHeight)
       pictureHeight_(pictureHeight),
       loops_(ScaleLoops(pictureWidth)) {}
 
-void Animation::RestartFlight(uint32_t tickCount, Scene& scene) {
+void Animation::RestartFlight(uint32_t tickCount) {
     clock_.Restart(tickCount);
     butterfly_.flightState = FlightState::TakeOff;
     butterfly_.legStart = butterfly_.position;
-    scene.sheetX = 0;
+    butterfly_.sheetX = 0;
     PickJitter();
 }
 
@@ -38,20 +39,23 @@ void Animation::PickJitter() {
     butterfly_.jitterY = static_cast<float>((2.0 * r2 / 32762 - 1) * pictureHeight_ / 17);
 }
 
-void Animation::RecomposeAtLegStart(Scene& scene) {
+SceneFrame Animation::ReturnToLegStart() {
     butterfly_.position = butterfly_.legStart;
-    scene.ComposeScene(false, butterfly_.pose());
+    return {butterfly_.pose(), butterfly_.sheetX, false, lightColour_};
 }
 
-std::optional<RepaintAreas> Animation::Tick(uint32_t tickCount, bool endReached,
-                                            std::span<const BeatMark> soundingMarkers,
-                                            Scene& scene) {
+SceneFrame Animation::CurrentFrame(bool endReached) const {
+    return {butterfly_.pose(), butterfly_.sheetX, !endReached, lightColour_};
+}
+
+std::optional<SceneFrame> Animation::Tick(uint32_t tickCount, bool endReached,
+                                          std::span<const BeatMark> soundingMarkers) {
     Listen(tickCount, soundingMarkers);
-    scene.lightColour = UpdateLightColour(fade_, beat_);
+    lightColour_ = UpdateLightColour(fade_, beat_);
     // A little extra variety for the loop choice: the tick count's seconds, as if it counted
     // seconds rather than milliseconds. Plain modulo, so defined for every tick count.
     const auto seconds = static_cast<int32_t>(tickCount % 60);
-    return RunFlightMachine(endReached, seconds, scene);
+    return RunFlightMachine(endReached, seconds);
 }
 
 void Animation::Listen(uint32_t tickCount, std::span<const BeatMark> soundingMarkers) {
@@ -59,9 +63,12 @@ void Animation::Listen(uint32_t tickCount, std::span<const BeatMark> soundingMar
     FindBeat(beat_, soundingMarkers, clock_.elapsedMs, tickInterval);
 }
 
-RepaintAreas Animation::Draw(bool endReached, Scene& scene) {
+// The tick's frame: the next one of the row on a beat, the lights only while the music plays.
+SceneFrame Animation::Draw(bool endReached) {
     const bool beforeLanding = butterfly_.flightState < FlightState::Landing;
-    return scene.DrawScene(endReached, beat_.beatFound, beforeLanding, butterfly_.pose());
+    beat_.beatFound =
+        AdvanceSpriteColumn(butterfly_.sheetX, endReached, beat_.beatFound, beforeLanding);
+    return CurrentFrame(endReached);
 }
 
 void Animation::ChooseLoopDirection(int32_t seconds) {
@@ -69,12 +76,11 @@ void Animation::ChooseLoopDirection(int32_t seconds) {
     butterfly_.loopDirection = NextLoopDirection(butterfly_.directionBase, r);
 }
 
-std::optional<RepaintAreas> Animation::RunFlightMachine(bool endReached, int32_t seconds,
-                                                        Scene& scene) {
+std::optional<SceneFrame> Animation::RunFlightMachine(bool endReached, int32_t seconds) {
     Butterfly& b = butterfly_;
     switch (b.flightState) {
         case FlightState::TakeOff: {
-            const RepaintAreas drawn = Draw(endReached, scene);
+            const SceneFrame drawn = Draw(endReached);
             // Not reset by a restart: a second take-off is shorter by the waypoint index the
             // previous flight left behind.
             if (++b.waypointIndex == Scene::framesPerRow) b.flightState = FlightState::PickLoop;
@@ -100,7 +106,7 @@ std::optional<RepaintAreas> Animation::RunFlightMachine(bool endReached, int32_t
         case FlightState::Flying: {
             b.legStep += beat_.beatFound ? 3 : 1;
             b.position = PositionOnLeg(b, 1);
-            const RepaintAreas drawn = Draw(endReached, scene);
+            const SceneFrame drawn = Draw(endReached);
             if (b.legStep >= b.legSteps) {
                 if (b.waypointIndex == 0) {
                     b.flightState = FlightState::PickLoop;
@@ -123,10 +129,10 @@ std::optional<RepaintAreas> Animation::RunFlightMachine(bool endReached, int32_t
         case FlightState::FlyingHome: {
             ++b.legStep;
             b.position = PositionOnLeg(b, 4);
-            const RepaintAreas drawn = Draw(endReached, scene);
+            const SceneFrame drawn = Draw(endReached);
             if (b.legStep >= b.legSteps / 4) {
                 b.flightState = FlightState::Landing;
-                scene.sheetX = 12 * Scene::frameWidth;
+                b.sheetX = 12 * Scene::frameWidth;
                 b.heading = 0;
             }
             return drawn;
@@ -134,9 +140,9 @@ std::optional<RepaintAreas> Animation::RunFlightMachine(bool endReached, int32_t
         case FlightState::Landing: {
             // Drawing adds one frame width, so two back per tick shows the take-off row
             // backwards, columns 13 down to 0.
-            const RepaintAreas drawn = Draw(endReached, scene);
-            scene.sheetX -= 2 * Scene::frameWidth;
-            if (scene.sheetX < -Scene::frameWidth) b.flightState = FlightState::Resting;
+            const SceneFrame drawn = Draw(endReached);
+            b.sheetX -= 2 * Scene::frameWidth;
+            if (b.sheetX < -Scene::frameWidth) b.flightState = FlightState::Resting;
             return drawn;
         }
         case FlightState::Resting:

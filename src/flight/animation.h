@@ -1,6 +1,7 @@
 // The animation tick: every tickInterval ms while a file plays it follows the beats, fades the
-// lights and moves the butterfly one step through its flight, drawing the scene while the
-// butterfly is shown.
+// lights and moves the butterfly one step through its flight, and says what the picture shows
+// while the butterfly is shown. It draws nothing itself: the scene composes the frames it
+// returns.
 //
 // The flight: a take-off at its resting point, then figure-of-eight loops of nine waypoints,
 // each waypoint shifted by a random offset, three times as far on ticks with a beat; when
@@ -34,8 +35,9 @@ public:
     Animation(int32_t pictureWidth, int32_t pictureHeight);
 
     // What Open and Play do once playback has (re)started: the clock starts again and the
-    // butterfly takes off from wherever it is. Starting the tick timer is the caller's part.
-    void RestartFlight(uint32_t tickCount, Scene& scene);
+    // butterfly takes off from wherever it is, from the first frame of its row. Starting the
+    // tick timer is the caller's part.
+    void RestartFlight(uint32_t tickCount);
 
     // The clock alone starts again, for a player without a picture.
     void RestartClock(uint32_t tickCount) { clock_.Restart(tickCount); }
@@ -52,19 +54,18 @@ public:
     void Listen(uint32_t tickCount, std::span<const BeatMark> soundingMarkers);
 
     // One tick at `tickCount` (system ms). `soundingMarkers` are the beat markers of the buffer
-    // now sounding. Returns the areas to repaint when a scene was drawn.
-    std::optional<RepaintAreas> Tick(uint32_t tickCount, bool endReached,
-                                     std::span<const BeatMark> soundingMarkers, Scene& scene);
+    // now sounding. Returns the frame to show while the butterfly is shown (none at rest).
+    std::optional<SceneFrame> Tick(uint32_t tickCount, bool endReached,
+                                   std::span<const BeatMark> soundingMarkers);
 
-    // The scene as the last tick would have drawn it, for a picture shown again after nothing
-    // was composed for a while: the butterfly where it is, the lights while the music plays.
-    void ComposeCurrent(bool endReached, Scene& scene) const {
-        scene.ComposeScene(!endReached, butterfly_.pose());
-    }
+    // The frame as the last tick made it, for a picture shown again after none was composed for
+    // a while: the butterfly where it is, the lights while the music plays.
+    SceneFrame CurrentFrame(bool endReached) const;
 
-    // The scene to show after the window was resized: the butterfly at the start of its current
-    // leg, no lights, no frame advance. The next tick puts it back on its path.
-    void RecomposeAtLegStart(Scene& scene);
+    // The frame to show before any tick, or after the window was resized: the butterfly back at
+    // the start of its current leg, no lights, no frame advance. The next tick puts it back on
+    // its path.
+    SceneFrame ReturnToLegStart();
 
     // New random offsets for the next waypoint, within about ±1 grid unit (pictureWidth / 22
     // across, pictureHeight / 17 down).
@@ -74,12 +75,14 @@ public:
     const Butterfly& butterfly() const { return butterfly_; }
     const BeatState& beat() const { return beat_; }
     const ColourFade& fade() const { return fade_; }
+    // The lights' colour, as the last tick faded it.
+    uint32_t lightColour() const { return lightColour_; }
     const AnimationClock& clock() const { return clock_; }
     const ScaledLoops& loops() const { return loops_; }
 
 private:
-    std::optional<RepaintAreas> RunFlightMachine(bool endReached, int32_t seconds, Scene& scene);
-    RepaintAreas Draw(bool endReached, Scene& scene);
+    std::optional<SceneFrame> RunFlightMachine(bool endReached, int32_t seconds);
+    SceneFrame Draw(bool endReached);
     void ChooseLoopDirection(int32_t seconds);
 
     int32_t pictureWidth_;
@@ -88,6 +91,7 @@ private:
     Butterfly butterfly_;
     BeatState beat_;
     ColourFade fade_;
+    uint32_t lightColour_ = 0;
     AnimationClock clock_;
     CrtRand rand_;
 };

@@ -42,6 +42,9 @@ struct Butterfly {
     int32_t directionBase = 0;
     // Sprite sheet row: 0 the take-off/landing row, 1..6 the wing beats of each direction.
     int32_t heading = 0;
+    // x of the current frame in the sheet, a multiple of the frame width; negative after a
+    // landing.
+    int32_t sheetX = 0;
     int32_t speed = 1;
 
     SpritePose pose() const { return {position, heading}; }

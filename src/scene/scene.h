@@ -18,8 +18,18 @@ struct SpritePose {
     int32_t heading = 0;
 };
 
-// What a drawn tick changed, so the window repaints just that: the lights (whether or not they
-// were drawn this time) and a rectangle around the sprite.
+// What one picture shows, as the flight decides it: the butterfly's pose and the x of its frame
+// in the sheet (a multiple of the frame width; negative once it has landed, drawing nothing),
+// and the lights, on in their colour or off.
+struct SceneFrame {
+    SpritePose pose;
+    int32_t sheetX = 0;
+    bool lightsOn = false;
+    uint32_t lightColour = 0;
+};
+
+// What a drawn picture changed, so the window repaints just that: the lights (whether or not
+// they were drawn this time) and a rectangle around the sprite.
 struct RepaintAreas {
     std::span<const LightRun> lightRuns;
     Rect spriteSurroundings;
@@ -42,22 +52,9 @@ public:
     // the next composition.
     void ResizeBackBuffer(int32_t width, int32_t height);
 
-    // Composes a whole scene into the back buffer.
-    void ComposeScene(bool withLights, const SpritePose& pose);
-
-    // Moves to the next frame of the row on a beat. The end of playback counts as a beat on every
-    // tick so the wings beat on the way home. The column wraps only before landing, where the
-    // landing counts the column down itself.
-    void AdvanceFrame(bool endReached, bool& beatFound, bool beforeLanding);
-
-    // One animation tick's drawing: next frame, scene (lights only while the music plays), and
-    // the areas to repaint. While nobody sees the picture (SetComposing(false)) the frame still
-    // moves on, but nothing is composed.
-    RepaintAreas DrawScene(bool endReached, bool& beatFound, bool beforeLanding,
-                           const SpritePose& pose);
-
-    void SetComposing(bool composing) { composing_ = composing; }
-    bool composing() const { return composing_; }
+    // Composes `frame` into the back buffer: the background, the lights when on, the sprite
+    // frame. Returns the areas to repaint.
+    RepaintAreas Compose(const SceneFrame& frame);
 
     const Image& backBuffer() const { return backBuffer_; }
     const Image& background() const { return background_; }
@@ -66,18 +63,12 @@ public:
     int32_t pictureWidth() const { return background_.width; }
     int32_t pictureHeight() const { return background_.height; }
 
-    // Colour of the lights; set on every tick before a scene is drawn with them.
-    uint32_t lightColour = 0;
-    // x of the current frame in the sheet, a multiple of frameWidth; negative after a landing.
-    int32_t sheetX = 0;
-
 private:
     Image background_;
     Image sheet_;
     Image backBuffer_;
     LightRegion lightRegion_;
     std::vector<uint8_t> mask_;
-    bool composing_ = true;
 };
 
 }  // namespace zirvak

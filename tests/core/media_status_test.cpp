@@ -33,7 +33,7 @@ protected:
     PlayerEngine engine{device};
     Animation animation{40, 30};
     QuietHost host;
-    TransportCommands commands{engine, animation, nullptr, host};
+    TransportCommands commands{engine, animation, false, host};
     TempDir dir;
 };
 

@@ -37,12 +37,10 @@ struct FakeHost final : CommandHost {
 class TransportCommandsTest : public ::testing::Test {
 protected:
     TestAudioDevice device;
-    Scene scene{Image(40, 30, PackRgb(0, 0, 200)), Image(40, 30, PackRgb(0, 0, 200)),
-                Image(1500, 700, PackRgb(255, 0, 255))};
     Animation animation{40, 30};
     PlayerEngine engine{device};
     FakeHost host;
-    TransportCommands commands{engine, animation, &scene, host};
+    TransportCommands commands{engine, animation, true, host};
     TempDir dir;
     const std::string song =
         WriteBytes(dir.Path("song.wav"), MakeWav({}, Pcm16Pattern(kWavChunkBytes * 5 / 2 / 4, 2)));
@@ -343,7 +341,7 @@ TEST_F(SongQueueTest, VolumeMovesInStepsWithinItsRangeAndIsRemembered) {
     TestAudioDevice otherDevice;
     PlayerEngine otherEngine(otherDevice);
     FakeHost otherHost;
-    TransportCommands other(otherEngine, animation, nullptr, otherHost);
+    TransportCommands other(otherEngine, animation, false, otherHost);
     other.UseSettings(path);
     EXPECT_EQ(other.volumePercent(), 5u);
     EXPECT_EQ(otherDevice.volume(), 5u);

@@ -8,6 +8,7 @@
 #include "animation.h"
 #include "leg.h"
 #include "scene/test_pictures.h"
+#include "sprite_column.h"
 
 namespace zirvak {
 namespace {
@@ -120,17 +121,21 @@ TEST(FlightStart, TheButterflyStartsOffThePictureAndRestsLeftOfIt) {
 struct Flight {
     // The first paint puts the butterfly at home; then a file starts playing.
     void Start() {
-        animation.RecomposeAtLegStart(scene);
-        animation.RestartFlight(now, scene);
+        scene.Compose(animation.ReturnToLegStart());
+        animation.RestartFlight(now);
         start = now;
     }
     // One tick 75 ms on; with `beat`, a marker `beatOffset` ms after the tick's playing time.
+    // The frame it makes is composed, as the window does.
     std::optional<RepaintAreas> Tick(bool beat = false, bool endReached = false,
                                      int32_t beatOffset = 0) {
         now += 75;
         const BeatMark marker{50, now - start + uint32_t(beatOffset)};
-        return animation.Tick(now, endReached, std::span<const BeatMark>(&marker, beat ? 1 : 0),
-                              scene);
+        const std::optional<SceneFrame> frame =
+            animation.Tick(now, endReached, std::span<const BeatMark>(&marker, beat ? 1 : 0));
+        if (!frame) return std::nullopt;
+        lastFrame = *frame;
+        return scene.Compose(*frame);
     }
     const Butterfly& b() const { return animation.butterfly(); }
     // The sheet column and row of the frame drawn last, read from the scene at its centre.
@@ -142,6 +147,7 @@ struct Flight {
     Scene scene{testing::MakeBackground(kWidth, kHeight), testing::MakeBackground(kWidth, kHeight),
                 testing::MakeSheet()};
     Animation animation{kWidth, kHeight};
+    SceneFrame lastFrame;
     uint32_t now = 0xFFFFF800;  // the tick count wraps during the tests
     uint32_t start = 0;
 };
@@ -171,7 +177,8 @@ TEST_F(FlightTick, TakeOffAtHomeThenTheFirstLegWithBeatsStepsThreeTimesAsFar) {
         Tick(beats[i]);
         EXPECT_EQ(b().legStep, legStep[i]);
     }
-    EXPECT_EQ(scene.sheetX, 300);  // one frame per beat tick
+    EXPECT_EQ(b().sheetX, 300);  // one frame per beat tick
+    EXPECT_EQ(lastFrame.sheetX, 300);
 }
 
 TEST(FlightTickBeat, ATickLooksForABeatInItsNext75MsAndSetsTheLightColour) {
@@ -185,7 +192,28 @@ TEST(FlightTickBeat, ATickLooksForABeatInItsNext75MsAndSetsTheLightColour) {
         f.Tick(true, false, c.beatOffset);
         EXPECT_EQ(f.animation.clock().elapsedMs, 75u);
         EXPECT_EQ(f.animation.beat().beatFound, c.beat) << c.beatOffset;
-        EXPECT_EQ(f.scene.lightColour, 0xFF0000u);  // blue 255 × 65536: the lights start blue
+        EXPECT_EQ(f.lastFrame.lightColour, 0xFF0000u);  // blue 255 × 65536: the lights start blue
+        EXPECT_TRUE(f.lastFrame.lightsOn);
+    }
+}
+
+TEST(FlightSpriteColumn, AdvancesOnBeatsAndWrapsOnlyBeforeLanding) {
+    const struct {
+        int32_t sheetX;
+        bool endReached, beatFound, beforeLanding;
+        int32_t sheetXAfter;
+    } cases[] = {
+        {300, false, false, true, 300},   {300, false, true, true, 400},
+        {1300, false, true, true, 1400},  {1400, false, true, true, 0},
+        {1400, false, true, false, 1500}, {1400, true, false, true, 0},
+        {-100, true, false, false, 0},
+    };
+    for (const auto& c : cases) {
+        int32_t sheetX = c.sheetX;
+        const bool beatFound =
+            AdvanceSpriteColumn(sheetX, c.endReached, c.beatFound, c.beforeLanding);
+        EXPECT_EQ(sheetX, c.sheetXAfter) << c.sheetX;
+        EXPECT_EQ(beatFound, c.beatFound || c.endReached) << c.sheetX;
     }
 }
 
@@ -237,11 +265,11 @@ TEST_F(FlightTick, RestartTakesOffFromWhereItIsAndTheClockLeavesOutPauses) {
     const Point where = b().position;
     const int32_t index = b().waypointIndex;
     ASSERT_GE(index, 2);
-    animation.RestartFlight(now, scene);
+    animation.RestartFlight(now);
     start = now;
     EXPECT_EQ(b().flightState, FlightState::TakeOff);
     EXPECT_EQ(b().legStart, where);
-    EXPECT_EQ(scene.sheetX, 0);  // from the first frame of the take-off row
+    EXPECT_EQ(b().sheetX, 0);  // from the first frame of the take-off row
     EXPECT_EQ(animation.clock().playStartTick, now);
     // The take-off counter goes on from the index the flight left: 15 − index ticks.
     for (int32_t tick = index; tick < 15; ++tick) {
@@ -298,7 +326,7 @@ TEST_F(FlightTick, HomeAtFourTimesTheSpeedThenLandingThenRest) {
     bf.legTarget = {200, 150};
     AimLeg(bf);
     bf.legStep = 0;
-    scene.sheetX = 1300;
+    bf.sheetX = 1300;
     std::vector<int32_t> xs, columns;
     for (; b().flightState == FlightState::FlyingHome && xs.size() < 30;
          xs.push_back(b().position.x)) {

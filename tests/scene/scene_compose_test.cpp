@@ -15,9 +15,12 @@ constexpr uint32_t kLightColour = PackRgb(1, 2, 3);
 const Point kHome{-158, 145};
 
 Scene MakeScene() {
-    Scene scene(MakeBackground(kWidth, kHeight), MakeBackground(kWidth, kHeight), MakeSheet());
-    scene.lightColour = kLightColour;
-    return scene;
+    return Scene(MakeBackground(kWidth, kHeight), MakeBackground(kWidth, kHeight), MakeSheet());
+}
+
+// The frame of the sheet at `sheetX` for `pose`, the lights on or off.
+SceneFrame Frame(int32_t sheetX, const SpritePose& pose, bool lightsOn) {
+    return {pose, sheetX, lightsOn, kLightColour};
 }
 
 // Background, lights if asked, and the body of frame (column, row) centred at `centre`.
@@ -36,9 +39,8 @@ Image Expected(bool withLights, Point centre, int32_t column, int32_t row) {
 
 TEST(SceneCompose, KeyPixelsTransparentAndBlackenedInTheSheet) {
     Scene scene = MakeScene();
-    scene.sheetX = 300;
     const SpritePose pose{{80, 60}, 2};
-    scene.ComposeScene(true, pose);
+    scene.Compose(Frame(300, pose, true));
     EXPECT_EQ(scene.backBuffer(), Expected(true, pose.position, 3, 2));
     // The drawn frame's key pixels are black now, its body is not; other frames are untouched.
     EXPECT_EQ(scene.sheet().At(300, 201), 0u);
@@ -48,7 +50,7 @@ TEST(SceneCompose, KeyPixelsTransparentAndBlackenedInTheSheet) {
     EXPECT_EQ(scene.sheet().At(300, 301), kMagenta);
     // Drawn again, black is read as the key and the frame comes out the same.
     const Image first = scene.backBuffer();
-    scene.ComposeScene(true, pose);
+    scene.Compose(Frame(300, pose, true));
     EXPECT_EQ(scene.backBuffer(), first);
 }
 
@@ -61,8 +63,7 @@ TEST(SceneCompose, TheKeyIsReadAtTheFramesSecondRow) {
             sheet.Set(x, y, PackRgb(0, 255, 0));
         return sheet;
     }());
-    scene.sheetX = 500;
-    scene.ComposeScene(false, {{80, 60}, 4});
+    scene.Compose(Frame(500, {{80, 60}, 4}, false));
     const auto green = [](int32_t fx, int32_t fy) {
         return (fx == 0 && fy == 1) || (fx == 10 && fy == 20) || (fx == 60 && fy == 50);
     };
@@ -77,55 +78,31 @@ TEST(SceneCompose, TheKeyIsReadAtTheFramesSecondRow) {
     EXPECT_EQ(scene.backBuffer(), expected);
 }
 
-TEST(SceneFrame, AdvancesOnBeatsAndWrapsOnlyBeforeLanding) {
-    const struct {
-        int32_t sheetX;
-        bool endReached, beatFound, beforeLanding;
-        int32_t sheetXAfter;
-    } cases[] = {
-        {300, false, false, true, 300},   {300, false, true, true, 400},
-        {1300, false, true, true, 1400},  {1400, false, true, true, 0},
-        {1400, false, true, false, 1500}, {1400, true, false, true, 0},
-        {-100, true, false, false, 0},
-    };
-    for (const auto& c : cases) {
-        Scene scene = MakeScene();
-        scene.sheetX = c.sheetX;
-        bool beatFound = c.beatFound;
-        scene.AdvanceFrame(c.endReached, beatFound, c.beforeLanding);
-        EXPECT_EQ(scene.sheetX, c.sheetXAfter) << c.sheetX;
-        EXPECT_EQ(beatFound, c.beatFound || c.endReached) << c.sheetX;
-    }
-}
-
 TEST(SceneCompose, FramesClippedAtTheEdges) {
     const Point centres[] = {{10, 5},           {kWidth - 5, kHeight - 8}, {-49, 60}, {80, -49},
                              {kWidth + 49, 60}, {80, kHeight + 49},        kHome};
     for (Point centre : centres) {
         Scene scene = MakeScene();
-        scene.sheetX = 1400;
-        scene.ComposeScene(false, {centre, 6});
+        scene.Compose(Frame(1400, {centre, 6}, false));
         EXPECT_EQ(scene.backBuffer(), Expected(false, centre, 14, 6))
             << centre.x << "," << centre.y;
     }
     Scene scene = MakeScene();  // a frame left of the sheet (after a landing) draws nothing
-    scene.sheetX = -200;
-    scene.ComposeScene(false, {{80, 60}, 0});
+    scene.Compose(Frame(-200, {{80, 60}, 0}, false));
     EXPECT_EQ(scene.backBuffer(), MakeBackground(kWidth, kHeight));
 }
 
-TEST(SceneCompose, DrawSceneLightsOnlyWhilePlayingAndReportsWhatToRepaint) {
-    for (bool endReached : {false, true}) {
+TEST(SceneCompose, LightsOnlyWhenOnAndWhatToRepaint) {
+    for (bool lightsOn : {true, false}) {
         Scene scene = MakeScene();
-        bool beatFound = false;
-        const RepaintAreas areas = scene.DrawScene(endReached, beatFound, true, {{80, 60}, 1});
+        const RepaintAreas areas =
+            scene.Compose(Frame(lightsOn ? 0 : 100, {{80, 60}, 1}, lightsOn));
         EXPECT_EQ(areas.spriteSurroundings, (Rect{20, 0, 190, 170}));
         EXPECT_EQ(scene.lightRegion().pixelCount, 4);
         EXPECT_EQ(scene.lightRegion().runs,
                   (std::vector<LightRun>{{10, 0, 3}, {20, kWidth - 1, kWidth}}));
         EXPECT_EQ(areas.lightRuns.size(), 2u);
-        // The end of playback advances the frame like a beat.
-        EXPECT_EQ(scene.backBuffer(), Expected(!endReached, {80, 60}, endReached ? 1 : 0, 1));
+        EXPECT_EQ(scene.backBuffer(), Expected(lightsOn, {80, 60}, lightsOn ? 0 : 1, 1));
     }
 }
 

@@ -58,7 +58,7 @@ MainDialog::MainDialog(PlayerEngine& engine, QWidget* parent)
     scene_ = std::make_unique<Scene>(background, background, LoadPicture(":/pictures/sprites.png"));
     animation_ = std::make_unique<Animation>(scene_->pictureWidth(), scene_->pictureHeight());
     CommandHost& host = *this;
-    commands_ = std::make_unique<TransportCommands>(engine_, *animation_, true, host);
+    commands_ = std::make_unique<TransportCommands>(engine_, host);
     commands_->UseSettings(SettingsPath());
     lights_ = RegionOfRuns(scene_->lightRegion().runs);
 
@@ -295,11 +295,12 @@ void MainDialog::dropEvent(QDropEvent* event) {
 void MainDialog::Tick() {
     // Minimised or hidden, the flight and the lights go on, but no picture is made for nobody.
     const bool seen = PictureSeen();
+    const uint32_t now = TickCount();
     if (commands_->FollowPlayback()) {
         BeatMark marks[kMaxBeatMarkers];
         const uint32_t count = commands_->ReadSoundingMarks(marks);
-        const std::optional<SceneFrame> frame =
-            animation_->Tick(TickCount(), commands_->MusicEnded(), {marks, count});
+        const std::optional<SceneFrame> frame = animation_->Tick(
+            now, commands_->clock().time().elapsedMs, commands_->MusicEnded(), {marks, count});
         if (frame && seen) {
             const Rect r = scene_->Compose(*frame).spriteSurroundings;
             ShowComposedScene(lights_ | QRegion(r.left, r.top, r.right - r.left, r.bottom - r.top));

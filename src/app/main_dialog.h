@@ -99,6 +99,7 @@ private:
     void Quit() override;
     void ShowStatus() override;
     void Seeked() override { emit seeked(); }
+    void RunStarted() override { animation_->RestartFlight(); }
 
     PlayerEngine& engine_;
     std::unique_ptr<Scene> scene_;

@@ -190,10 +190,8 @@ int RunPlay(const std::vector<std::string>& paths) {
     endingSignal = 0;
     SdlAudioDevice device;
     PlayerEngine engine(device);
-    // The clock and the beat lookup of the window's animation; no picture to fly over.
-    Animation animation(1, 1);
     TerminalHost host;
-    TransportCommands commands(engine, animation, false, host);
+    TransportCommands commands(engine, host);
     host.commands = &commands;
     commands.UseSettings(SettingsPath());
     if (commands.OpenFiles(paths) != kOpenStarted) return 1;  // each file said why
@@ -210,7 +208,7 @@ int RunPlay(const std::vector<std::string>& paths) {
             continue;  // the next key, or the tick
         }
         if (Clock::now() < nextTick || endingSignal != 0) continue;
-        nextTick += std::chrono::milliseconds(Animation::tickInterval);
+        nextTick += std::chrono::milliseconds(PlaybackClock::kTickMs);
 
         const bool moving = commands.FollowPlayback();
         if (commands.QueueEnded() && engine.state() != Playing && engine.state() != Paused) {
@@ -220,8 +218,7 @@ int RunPlay(const std::vector<std::string>& paths) {
         BeatMark marks[kMaxBeatMarkers];
         const uint32_t count = commands.ReadSoundingMarks(marks);
         if (moving && engine.state() == Playing) {
-            animation.Listen(host.TickCount(), {marks, count});
-            if (animation.beat().beatFound) beatShown = 3;
+            if (commands.clock().BeatInTick(host.TickCount(), {marks, count})) beatShown = 3;
         }
         if (showProgress) {
             ShowProgress(commands, engine, beatShown > 0);

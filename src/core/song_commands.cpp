@@ -86,7 +86,7 @@ int32_t TransportCommands::OpenSong(size_t index) {
     host_.SetCaption(title_);
     host_.SongStarted();
     StartedRun();
-    RestartFlight();
+    StartRunClock();
     const OutputStatus output = engine_.outputStatus();
     if (output.silent) host_.ShowMessage(Words(Say::kPlaysSilently, title_, output.reason));
     host_.ShowStatus();
@@ -98,7 +98,7 @@ void TransportCommands::LeaveWithNoFile(const std::string& message) {
     title_.clear();
     ReadTags({});
     host_.SetCaption(kWindowTitle);
-    host_.StartTimer(Animation::tickInterval);
+    host_.StartTimer(PlaybackClock::kTickMs);
     ++failures_;
     host_.ShowMessage(message);
 }
@@ -130,7 +130,7 @@ void TransportCommands::EndOfSong() {
     queueEnded_ = true;
     heldPosition_ = LengthMs();
     if (engine_.state() == Playing || engine_.state() == Paused) {
-        ReleaseOutputHold();
+        clock_.Release(host_.TickCount());
         engine_.Stop();
     }
 }
@@ -158,19 +158,7 @@ uint32_t TransportCommands::PositionMs() {
     if (heldPosition_) return *heldPosition_;
     // The clock says what has been heard; what was handed to the sound output bounds it (a run
     // that ended early, the file having changed, ends there), and so does the song's end.
-    const uint32_t clock = animation_.clock().ElapsedAt(host_.TickCount());
-    return std::min({clock, HandedMs(), LengthMs()});
-}
-
-uint32_t TransportCommands::HandedMs() const {
-    const uint64_t handedFrames = engine_.runStartFrame() + engine_.samplesAnalysed();
-    return uint32_t(handedFrames * 1000 / std::max(engine_.sampleRate(), 1u));
-}
-
-uint32_t TransportCommands::SoundStoppedAtMs() const {
-    const uint64_t handed = engine_.runStartFrame() + engine_.samplesAnalysed();
-    const uint64_t pending = std::min<uint64_t>(engine_.framesPending(), handed);
-    return uint32_t((handed - pending) * 1000 / std::max(engine_.sampleRate(), 1u));
+    return clock_.PositionAt(host_.TickCount(), LengthMs());
 }
 
 void TransportCommands::SeekBy(int32_t deltaMs) {
@@ -194,10 +182,10 @@ void TransportCommands::SeekTo(uint32_t positionMs) {
             host_.ShowMessage(DescribeOpenFailure(engine_, queue_.CurrentFile(), kOpenFileFailed));
         return;
     }
-    ReleaseOutputHold();
+    clock_.Release(host_.TickCount());
     StartedRun();
-    if (wasStopped) RestartFlight();  // a stopped song takes off again, as Play does
-    animation_.MoveClock(host_.TickCount(), engine_.runStartMs());
+    if (wasStopped) StartRunClock();  // a stopped song takes off again, as Play does
+    clock_.MoveTo(host_.TickCount(), engine_.runStartMs());
     host_.ShowStatus();
     host_.Seeked();
 }

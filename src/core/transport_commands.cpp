@@ -50,13 +50,11 @@ void TransportCommands::Open() {
     OpenFiles(paths);
 }
 
-void TransportCommands::RestartFlight() {
-    heldForOutput_ = false;
-    if (flies_)
-        animation_.RestartFlight(host_.TickCount());
-    else
-        animation_.RestartClock(host_.TickCount());
-    host_.StartTimer(Animation::tickInterval);
+// A run from the song's start: the time from zero, the butterfly taking off, the ticks on.
+void TransportCommands::StartRunClock() {
+    clock_.Restart(host_.TickCount());
+    host_.RunStarted();
+    host_.StartTimer(PlaybackClock::kTickMs);
 }
 
 // A run has begun from the user's hand or the queue's: its end leads on to the next song.
@@ -87,7 +85,7 @@ void TransportCommands::Play() {
         }
         engine_.ClearEndReached();
         StartedRun();
-        RestartFlight();
+        StartRunClock();
     }
 }
 
@@ -97,10 +95,10 @@ void TransportCommands::Pause() {
     // The engine decides under its lock: the end of the song may have stopped it since.
     const PlayerState after = engine_.TogglePause();
     if (after == before || (after != Playing && after != Paused)) return;
-    ReleaseOutputHold();
-    animation_.TogglePause(host_.TickCount());
+    clock_.Release(host_.TickCount());
+    clock_.TogglePause(host_.TickCount());
     if (after == Playing)
-        host_.StartTimer(Animation::tickInterval);
+        host_.StartTimer(PlaybackClock::kTickMs);
     else
         host_.StopTimer();
     host_.ShowStatus();
@@ -111,14 +109,8 @@ void TransportCommands::Stop() {
     if (!heldPosition_) heldPosition_ = PositionMs();
     stoppedByUser_ = true;
     // The timer keeps running: the butterfly sees the end and flies home.
-    ReleaseOutputHold();
+    clock_.Release(host_.TickCount());
     engine_.Stop();
-}
-
-void TransportCommands::ReleaseOutputHold() {
-    if (!heldForOutput_) return;
-    animation_.TogglePause(host_.TickCount());
-    heldForOutput_ = false;
 }
 
 PlayerState TransportCommands::PlaybackState() const {
@@ -151,36 +143,9 @@ bool TransportCommands::FollowPlayback() {
     if (!lost && outputLost_)
         host_.ShowOutputBack(engine_.state() != NoFile ? Words(Say::kSoundBack, title_) : "");
     outputLost_ = lost;
-    if (lost && !heldForOutput_ && engine_.state() == Playing) {
-        // Held where the sound stopped: the output goes on from what it had not taken, so the
-        // clock does too, and agrees with what is heard once it is back.
-        const uint32_t now = host_.TickCount();
-        animation_.TogglePause(now);
-        animation_.MoveClock(now, std::min(PositionMs(), SoundStoppedAtMs()));
-        heldForOutput_ = true;
-        pendingWhenHeld_ = engine_.framesPending();
-        backSince_.reset();
-    } else if (!lost && heldForOutput_) {
-        // Back: a new output may take a while before it takes music; the clock runs again when
-        // it does (or after a while in any case), so it keeps agreeing with what is heard.
-        const uint32_t now = host_.TickCount();
-        if (!backSince_) backSince_ = now;
-        if (engine_.framesPending() != pendingWhenHeld_ || now - *backSince_ >= kOutputStartMs)
-            ReleaseOutputHold();
-    }
-    KeepClockWithinHandedMusic();
+    clock_.Follow(host_.TickCount());
     if (engine_.runFinished() && !stoppedByUser_ && !queueEnded_) EndOfSong();
-    return !heldForOutput_;
-}
-
-// The clock never runs ahead of the music the output was given: when the output falls behind
-// (a busy machine, an output slow to start), the clock waits for it, rather than running on and
-// then leaving the position and the beats ahead of what is heard.
-void TransportCommands::KeepClockWithinHandedMusic() {
-    if (engine_.state() != Playing || heldForOutput_) return;
-    const uint32_t now = host_.TickCount();
-    const uint32_t handed = HandedMs();
-    if (animation_.clock().ElapsedAt(now) > handed) animation_.MoveClock(now, handed);
+    return !clock_.held();
 }
 
 void TransportCommands::Close() {

@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "animation.h"
+#include "beat_follower.h"
 #include "play_queue.h"
+#include "playback_clock.h"
 #include "player_engine.h"
-#include "scene.h"
 #include "settings.h"
 #include "song_tags.h"
 
@@ -56,6 +56,8 @@ public:
     virtual void ShowStatus() {}
     // Playback jumped to another place in the song (a seek, or back to its start).
     virtual void Seeked() {}
+    // A run began from the song's start (a song opened, Play): the butterfly takes off.
+    virtual void RunStarted() {}
     // A song was opened and plays: its tags and its place in the queue are current.
     virtual void SongStarted() {}
 
@@ -75,13 +77,9 @@ public:
     static constexpr int32_t kLongSeekStepMs = 30000;
     // How long the end of a song may take to leave the sound output before the next begins.
     static constexpr uint32_t kDrainMs = 3000;
-    // The longest an output that came back may take to start playing before the clock runs on.
-    static constexpr uint32_t kOutputStartMs = 3000;
 
-    // `flies`: the animation's butterfly takes off with each run; a player without a picture
-    // (the terminal) uses the animation's clock and beat lookup alone.
-    TransportCommands(PlayerEngine& engine, Animation& animation, bool flies, CommandHost& host)
-        : engine_(engine), animation_(animation), flies_(flies), host_(host) {}
+    TransportCommands(PlayerEngine& engine, CommandHost& host)
+        : engine_(engine), host_(host), clock_(engine) {}
 
     // Reads the settings kept at `path` (none: defaults, and nothing is written) and applies
     // the volume.
@@ -144,6 +142,9 @@ public:
     // The beat markers of the buffer now sounding, as the animation takes them; returns how
     // many.
     uint32_t ReadSoundingMarks(BeatMark* out) const;
+    // The playing time as heard.
+    const PlaybackClock& clock() const { return clock_; }
+    PlaybackClock& clock() { return clock_; }
 
     // Called on every animation tick, before the animation moves. While the sound output is
     // lost the animation holds (false), and the user is told once per loss. A song that has
@@ -163,22 +164,14 @@ private:
     int32_t OpenSong(size_t index);
     void EndOfSong();
     void LeaveWithNoFile(const std::string& message);
-    void RestartFlight();
-    void ReleaseOutputHold();
-    void KeepClockWithinHandedMusic();
-    // Where in the song the music handed to the output so far ends.
-    uint32_t HandedMs() const;
-    // Where in the song the output has taken the music to: with the output lost, where it
-    // goes on from.
-    uint32_t SoundStoppedAtMs() const;
+    void StartRunClock();
     void ReportChangedFile();
     void ReadTags(const std::string& path);
     void StartedRun();
 
     PlayerEngine& engine_;
-    Animation& animation_;
-    bool flies_;  // a butterfly flies over a picture; else the animation is a clock
     CommandHost& host_;
+    PlaybackClock clock_;
     PlayQueue queue_;
     Settings settings_;
     std::string settingsPath_;
@@ -190,10 +183,7 @@ private:
     bool stoppedByUser_ = false;            // the end of this run is no cue for the next song
     bool queueEnded_ = false;
     int failures_ = 0;
-    bool outputLost_ = false;            // as the last tick saw it, and said
-    bool heldForOutput_ = false;         // the animation clock is held for a lost output
-    uint64_t pendingWhenHeld_ = 0;       // what the output had not taken when it was lost
-    std::optional<uint32_t> backSince_;  // the tick the output came back at
+    bool outputLost_ = false;  // as the last tick saw it, and said
 };
 
 // The file's name without its folder.

@@ -22,8 +22,7 @@ Animation::Animation(int32_t pictureWidth, int32_t pictureHeight)
       pictureHeight_(pictureHeight),
       loops_(ScaleLoops(pictureWidth)) {}
 
-void Animation::RestartFlight(uint32_t tickCount) {
-    clock_.Restart(tickCount);
+void Animation::RestartFlight() {
     butterfly_.flightState = FlightState::TakeOff;
     butterfly_.legStart = butterfly_.position;
     butterfly_.sheetX = 0;
@@ -48,19 +47,14 @@ SceneFrame Animation::CurrentFrame(bool endReached) const {
     return {butterfly_.pose(), butterfly_.sheetX, !endReached, lightColour_};
 }
 
-std::optional<SceneFrame> Animation::Tick(uint32_t tickCount, bool endReached,
+std::optional<SceneFrame> Animation::Tick(uint32_t tickCount, uint32_t elapsedMs, bool endReached,
                                           std::span<const BeatMark> soundingMarkers) {
-    Listen(tickCount, soundingMarkers);
+    FindBeat(beat_, soundingMarkers, elapsedMs, tickInterval);
     lightColour_ = UpdateLightColour(fade_, beat_);
     // A little extra variety for the loop choice: the tick count's seconds, as if it counted
     // seconds rather than milliseconds. Plain modulo, so defined for every tick count.
     const auto seconds = static_cast<int32_t>(tickCount % 60);
     return RunFlightMachine(endReached, seconds);
-}
-
-void Animation::Listen(uint32_t tickCount, std::span<const BeatMark> soundingMarkers) {
-    clock_.Update(tickCount);
-    FindBeat(beat_, soundingMarkers, clock_.elapsedMs, tickInterval);
 }
 
 // The tick's frame: the next one of the row on a beat, the lights only while the music plays.

@@ -12,7 +12,6 @@
 #include <optional>
 #include <span>
 
-#include "animation_clock.h"
 #include "beat_follower.h"
 #include "butterfly.h"
 #include "crt_rand.h"
@@ -34,28 +33,16 @@ public:
 
     Animation(int32_t pictureWidth, int32_t pictureHeight);
 
-    // What Open and Play do once playback has (re)started: the clock starts again and the
-    // butterfly takes off from wherever it is, from the first frame of its row. Starting the
-    // tick timer is the caller's part.
-    void RestartFlight(uint32_t tickCount);
+    // What Open and Play do once playback has (re)started: the butterfly takes off from
+    // wherever it is, from the first frame of its row. Starting the playing time and the tick
+    // timer is the caller's part.
+    void RestartFlight();
 
-    // The clock alone starts again, for a player without a picture.
-    void RestartClock(uint32_t tickCount) { clock_.Restart(tickCount); }
-    // Called on pausing and again on resuming, so playing time leaves the pause out.
-    void TogglePause(uint32_t tickCount) { clock_.TogglePause(tickCount); }
-    // After a seek: the clock reads `positionMs` at `tickCount`, so it agrees with the times of
-    // the new run's beat markers. The flight goes on as it was.
-    void MoveClock(uint32_t tickCount, uint32_t positionMs) {
-        clock_.MoveTo(tickCount, positionMs);
-    }
-
-    // What a tick hears, without moving the flight: the clock, and whether a beat falls within
-    // the coming tick (beat().beatFound).
-    void Listen(uint32_t tickCount, std::span<const BeatMark> soundingMarkers);
-
-    // One tick at `tickCount` (system ms). `soundingMarkers` are the beat markers of the buffer
-    // now sounding. Returns the frame to show while the butterfly is shown (none at rest).
-    std::optional<SceneFrame> Tick(uint32_t tickCount, bool endReached,
+    // One tick at `tickCount` (system ms), `elapsedMs` into the playing time. `soundingMarkers`
+    // are the beat markers of the buffer now sounding: a beat within the coming tick speeds the
+    // flight and picks the lights' hue. Returns the frame to show while the butterfly is shown
+    // (none at rest).
+    std::optional<SceneFrame> Tick(uint32_t tickCount, uint32_t elapsedMs, bool endReached,
                                    std::span<const BeatMark> soundingMarkers);
 
     // The frame as the last tick made it, for a picture shown again after none was composed for
@@ -77,7 +64,6 @@ public:
     const ColourFade& fade() const { return fade_; }
     // The lights' colour, as the last tick faded it.
     uint32_t lightColour() const { return lightColour_; }
-    const AnimationClock& clock() const { return clock_; }
     const ScaledLoops& loops() const { return loops_; }
 
 private:
@@ -92,7 +78,6 @@ private:
     BeatState beat_;
     ColourFade fade_;
     uint32_t lightColour_ = 0;
-    AnimationClock clock_;
     CrtRand rand_;
 };
 

@@ -177,7 +177,7 @@ TEST_F(MainDialogTest, TicksMoveTheButterflyOnceAFilePlays) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return ticks >= 20; }, 10000));
     EXPECT_EQ(window.animation().butterfly().flightState, FlightState::Flying);
     // 20 ticks of 75 ms: a timer may fire a little early, never a tenth of its period.
-    EXPECT_GE(window.animation().clock().elapsedMs, 20u * 75 * 9 / 10);
+    EXPECT_GE(window.commands().clock().time().elapsedMs, 20u * 75 * 9 / 10);
     EXPECT_NE(window.animation().butterfly().position, (Point{-158, 145}));
 }
 
@@ -294,22 +294,23 @@ TEST_F(MainDialogTest, ASilentOrLostOutputIsToldAndALostOneHoldsTheAnimation) {
         "song.wav: the sound stopped (the test device lost its output); "
         "trying again every second."};
     EXPECT_EQ(window.messages(), lost);
-    const uint32_t held = window.animation().clock().elapsedMs;
+    const uint32_t held = window.commands().clock().time().elapsedMs;
     QTest::qWait(300);
-    EXPECT_EQ(window.animation().clock().elapsedMs, held);
+    EXPECT_EQ(window.commands().clock().time().elapsedMs, held);
     EXPECT_EQ(window.messages(), lost);  // once per loss
     // Back: the message goes by itself; the clock waits until the output takes music again,
     // then moves on from where it held, the time of the loss left out.
     device.Restore();
     ASSERT_TRUE(QTest::qWaitFor([&] { return window.messages().isEmpty(); }, 5000));
     QTest::qWait(300);
-    EXPECT_EQ(window.animation().clock().elapsedMs, held);
+    EXPECT_EQ(window.commands().clock().time().elapsedMs, held);
     const auto playedOn = std::chrono::steady_clock::now();
     device.CompleteOldest();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return window.animation().clock().elapsedMs > held; }, 5000));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return window.commands().clock().time().elapsedMs > held; }, 5000));
     const auto since = std::chrono::duration_cast<std::chrono::milliseconds>(
         std::chrono::steady_clock::now() - playedOn);
-    EXPECT_LE(window.animation().clock().elapsedMs, held + uint32_t(since.count()) + 10);
+    EXPECT_LE(window.commands().clock().time().elapsedMs, held + uint32_t(since.count()) + 10);
     EXPECT_TRUE(TakeMessages(window).empty());
 }
 

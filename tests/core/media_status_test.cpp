@@ -31,9 +31,8 @@ class MediaStatusTest : public ::testing::Test {
 protected:
     TestAudioDevice device;
     PlayerEngine engine{device};
-    Animation animation{40, 30};
     QuietHost host;
-    TransportCommands commands{engine, animation, false, host};
+    TransportCommands commands{engine, host};
     TempDir dir;
 };
 

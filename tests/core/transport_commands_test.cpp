@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "animation.h"
 #include "player_fixtures.h"
 #include "transport_commands.h"
 
@@ -22,7 +23,11 @@ struct FakeHost final : CommandHost {
     int statusShown = 0;
     int seeks = 0;
     std::vector<std::string> started;  // the caption of each song as it started
+    Animation* flight = nullptr;       // takes off with each run, as the window's does
     std::vector<std::string> ChooseFiles() override { return ++choices, answer; }
+    void RunStarted() override {
+        if (flight) flight->RestartFlight();
+    }
     void ShowStatus() override { ++statusShown; }
     void Seeked() override { ++seeks; }
     void SongStarted() override { started.push_back(caption); }
@@ -39,8 +44,12 @@ protected:
     TestAudioDevice device;
     Animation animation{40, 30};
     PlayerEngine engine{device};
-    FakeHost host;
-    TransportCommands commands{engine, animation, true, host};
+    FakeHost host = [this] {
+        FakeHost h;
+        h.flight = &animation;
+        return h;
+    }();
+    TransportCommands commands{engine, host};
     TempDir dir;
     const std::string song =
         WriteBytes(dir.Path("song.wav"), MakeWav({}, Pcm16Pattern(kWavChunkBytes * 5 / 2 / 4, 2)));
@@ -52,7 +61,7 @@ TEST_F(TransportCommandsTest, OpenStartsTheClockAndAFileThatCannotPlayLeavesNoFi
     EXPECT_EQ(engine.state(), Playing);
     EXPECT_EQ(host.caption, "song.wav");
     EXPECT_EQ(host.interval, 75u);
-    EXPECT_EQ(animation.clock().playStartTick, 1000u);
+    EXPECT_EQ(commands.clock().time().playStartTick, 1000u);
     EXPECT_FALSE(commands.MusicEnded());
     host.answer = {"/nonexistent/zirvak.mp3"};
     commands.Run(CommandId::Open);
@@ -87,7 +96,7 @@ TEST_F(TransportCommandsTest, PauseAndPlayResumeAndTheClockLeavesThePauseOut) {
     commands.Run(CommandId::Pause);
     EXPECT_EQ(engine.state(), Playing);
     EXPECT_TRUE(host.timerOn);
-    EXPECT_EQ(animation.clock().pausedMs, 3000u);
+    EXPECT_EQ(commands.clock().time().pausedMs, 3000u);
     commands.Run(CommandId::Pause);
     commands.Run(CommandId::Play);
     EXPECT_EQ(engine.state(), Playing);
@@ -105,7 +114,7 @@ TEST_F(TransportCommandsTest, StopKeepsTheTimerPlayStartsAgainAndCloseQuits) {
     commands.Run(CommandId::Play);
     EXPECT_EQ(engine.state(), Playing);
     EXPECT_EQ(device.written.back().bytes, device.written[1].bytes);  // chunk 1 again
-    EXPECT_EQ(animation.clock().playStartTick, 9000u);
+    EXPECT_EQ(commands.clock().time().playStartTick, 9000u);
     commands.Run(CommandId::Close);
     EXPECT_EQ(engine.state(), NoFile);
     EXPECT_TRUE(host.quit);
@@ -158,7 +167,7 @@ TEST_F(SongQueueTest, FoldersPlayInNaturalOrderAndEachSongFollowsOnceTheLastWasH
         EXPECT_EQ(host.caption, FileTitle(order[next]));
         EXPECT_EQ(engine.state(), Playing);
         // Opened as Open opens: the clock from zero, the butterfly taking off.
-        EXPECT_EQ(animation.clock().playStartTick, host.now);
+        EXPECT_EQ(commands.clock().time().playStartTick, host.now);
         EXPECT_EQ(animation.butterfly().flightState, FlightState::TakeOff);
     }
     HearToTheEnd();
@@ -263,7 +272,8 @@ TEST_F(SongQueueTest, SeekingPlayingPausedAndStopped) {
     EXPECT_EQ(engine.runStartMs(), 5000u);
     EXPECT_EQ(engine.runStartFrame(), 40000u);
     EXPECT_EQ(commands.PositionMs(), 5000u);
-    EXPECT_EQ(animation.clock().ElapsedAt(host.now), 5000u);  // the beats' time and the clock's
+    EXPECT_EQ(commands.clock().time().ElapsedAt(host.now),
+              5000u);  // the beats' time and the clock's
     EXPECT_EQ(animation.butterfly().flightState, FlightState::Flying);  // no new take-off
     host.now += 500;
     commands.SeekBy(TransportCommands::kSeekStepMs);
@@ -341,7 +351,7 @@ TEST_F(SongQueueTest, VolumeMovesInStepsWithinItsRangeAndIsRemembered) {
     TestAudioDevice otherDevice;
     PlayerEngine otherEngine(otherDevice);
     FakeHost otherHost;
-    TransportCommands other(otherEngine, animation, false, otherHost);
+    TransportCommands other(otherEngine, otherHost);
     other.UseSettings(path);
     EXPECT_EQ(other.volumePercent(), 5u);
     EXPECT_EQ(otherDevice.volume(), 5u);
@@ -387,7 +397,7 @@ TEST_F(SongQueueTest, WhenTheOutputFallsBehindTheClockWaitsForIt) {
     const uint32_t handed = 2 * 147456 * 1000 / 8000;
     host.now += handed + 5000;  // the output has taken nothing all this time
     commands.FollowPlayback();
-    EXPECT_EQ(animation.clock().ElapsedAt(host.now), handed);
+    EXPECT_EQ(commands.clock().time().ElapsedAt(host.now), handed);
     EXPECT_EQ(commands.PositionMs(), handed);
     device.CompleteOldest();  // the output takes the first buffer at last: a third is handed
     host.now += 75;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "animation.h"
+#include "animation_clock.h"
 #include "leg.h"
 #include "scene/test_pictures.h"
 #include "sprite_column.h"
@@ -122,7 +123,8 @@ struct Flight {
     // The first paint puts the butterfly at home; then a file starts playing.
     void Start() {
         scene.Compose(animation.ReturnToLegStart());
-        animation.RestartFlight(now);
+        animation.RestartFlight();
+        clock.Restart(now);
         start = now;
     }
     // One tick 75 ms on; with `beat`, a marker `beatOffset` ms after the tick's playing time.
@@ -131,8 +133,9 @@ struct Flight {
                                      int32_t beatOffset = 0) {
         now += 75;
         const BeatMark marker{50, now - start + uint32_t(beatOffset)};
-        const std::optional<SceneFrame> frame =
-            animation.Tick(now, endReached, std::span<const BeatMark>(&marker, beat ? 1 : 0));
+        clock.Update(now);
+        const std::optional<SceneFrame> frame = animation.Tick(
+            now, clock.elapsedMs, endReached, std::span<const BeatMark>(&marker, beat ? 1 : 0));
         if (!frame) return std::nullopt;
         lastFrame = *frame;
         return scene.Compose(*frame);
@@ -147,6 +150,7 @@ struct Flight {
     Scene scene{testing::MakeBackground(kWidth, kHeight), testing::MakeBackground(kWidth, kHeight),
                 testing::MakeSheet()};
     Animation animation{kWidth, kHeight};
+    AnimationClock clock;  // the playing time, as the players keep it
     SceneFrame lastFrame;
     uint32_t now = 0xFFFFF800;  // the tick count wraps during the tests
     uint32_t start = 0;
@@ -190,7 +194,7 @@ TEST(FlightTickBeat, ATickLooksForABeatInItsNext75MsAndSetsTheLightColour) {
         Flight f;
         f.Start();
         f.Tick(true, false, c.beatOffset);
-        EXPECT_EQ(f.animation.clock().elapsedMs, 75u);
+        EXPECT_EQ(f.clock.elapsedMs, 75u);
         EXPECT_EQ(f.animation.beat().beatFound, c.beat) << c.beatOffset;
         EXPECT_EQ(f.lastFrame.lightColour, 0xFF0000u);  // blue 255 × 65536: the lights start blue
         EXPECT_TRUE(f.lastFrame.lightsOn);
@@ -265,12 +269,13 @@ TEST_F(FlightTick, RestartTakesOffFromWhereItIsAndTheClockLeavesOutPauses) {
     const Point where = b().position;
     const int32_t index = b().waypointIndex;
     ASSERT_GE(index, 2);
-    animation.RestartFlight(now);
+    animation.RestartFlight();
+    clock.Restart(now);
     start = now;
     EXPECT_EQ(b().flightState, FlightState::TakeOff);
     EXPECT_EQ(b().legStart, where);
     EXPECT_EQ(b().sheetX, 0);  // from the first frame of the take-off row
-    EXPECT_EQ(animation.clock().playStartTick, now);
+    EXPECT_EQ(clock.playStartTick, now);
     // The take-off counter goes on from the index the flight left: 15 − index ticks.
     for (int32_t tick = index; tick < 15; ++tick) {
         ASSERT_EQ(b().flightState, FlightState::TakeOff) << tick;
@@ -282,12 +287,12 @@ TEST_F(FlightTick, RestartTakesOffFromWhereItIsAndTheClockLeavesOutPauses) {
     EXPECT_EQ(b().legStart, where);  // the first leg starts where the flight stood
     EXPECT_EQ(b().waypointIndex, 1);
 
-    const uint32_t elapsed = animation.clock().elapsedMs;
-    animation.TogglePause(now);
+    const uint32_t elapsed = clock.elapsedMs;
+    clock.TogglePause(now);
     now += 2000;
-    animation.TogglePause(now);
+    clock.TogglePause(now);
     Tick();
-    EXPECT_EQ(animation.clock().elapsedMs, elapsed + 75);
+    EXPECT_EQ(clock.elapsedMs, elapsed + 75);
 }
 
 TEST_F(FlightTick, LegsTooShortForAStepEndAtOnce) {

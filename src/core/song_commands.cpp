@@ -9,16 +9,13 @@
 namespace zirvak {
 
 void TransportCommands::UseSettings(const std::string& path) {
-    settingsPath_ = path;
-    settings_ = path.empty() ? Settings{} : LoadSettings(path);
-    engine_.SetVolume(uint32_t(settings_.volumePercent));
+    settings_ = SettingsStore(path);
+    engine_.SetVolume(uint32_t(settings_.settings().volumePercent));
 }
 
 void TransportCommands::UpdateSettings(const Settings& settings) {
-    settings_ = settings;
-    engine_.SetVolume(uint32_t(settings_.volumePercent));
-    // A settings file that cannot be written costs the next run its memory, nothing more.
-    if (!settingsPath_.empty()) SaveSettings(settingsPath_, settings_);
+    settings_.Update(settings);
+    engine_.SetVolume(uint32_t(settings.volumePercent));
 }
 
 int32_t TransportCommands::OpenFiles(const std::vector<std::string>& paths,
@@ -82,7 +79,7 @@ int32_t TransportCommands::OpenSong(size_t index) {
         return result;
     }
     title_ = FileTitle(path);
-    ReadTags(path);
+    song_.Read(path);
     host_.SetCaption(title_);
     host_.SongStarted();
     StartedRun();
@@ -96,19 +93,11 @@ int32_t TransportCommands::OpenSong(size_t index) {
 // Nothing plays: the window's own caption, the butterfly flying home, and the user told why.
 void TransportCommands::LeaveWithNoFile(const std::string& message) {
     title_.clear();
-    ReadTags({});
+    song_.Read({});
     host_.SetCaption(kWindowTitle);
     host_.StartTimer(PlaybackClock::kTickMs);
     ++failures_;
     host_.ShowMessage(message);
-}
-
-// Tags never decide whether a song plays: whatever they lack or spoil is left empty. The cover
-// is written once for the desktop's controls and not kept in memory.
-void TransportCommands::ReadTags(const std::string& path) {
-    songTags_ = path.empty() ? SongTags{} : ReadSongTags(path);
-    coverPath_ = coverFolder_.empty() ? std::string() : SaveCover(songTags_.cover, coverFolder_);
-    songTags_.cover = {};
 }
 
 void TransportCommands::ReportChangedFile() {
@@ -191,11 +180,11 @@ void TransportCommands::SeekTo(uint32_t positionMs) {
 }
 
 void TransportCommands::ChangeVolume(int32_t steps) {
-    SetVolume(settings_.volumePercent + steps * Settings::kVolumeStep);
+    SetVolume(settings_.settings().volumePercent + steps * Settings::kVolumeStep);
 }
 
 void TransportCommands::SetVolume(int32_t percent) {
-    Settings changed = settings_;
+    Settings changed = settings_.settings();
     changed.volumePercent = std::clamp(percent, 0, 100);
     UpdateSettings(changed);
     host_.ShowStatus();

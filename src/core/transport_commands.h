@@ -15,8 +15,8 @@
 #include "play_queue.h"
 #include "playback_clock.h"
 #include "player_engine.h"
-#include "settings.h"
-#include "song_tags.h"
+#include "settings_store.h"
+#include "song_info.h"
 
 namespace zirvak {
 
@@ -84,7 +84,7 @@ public:
     // Reads the settings kept at `path` (none: defaults, and nothing is written) and applies
     // the volume.
     void UseSettings(const std::string& path);
-    const Settings& settings() const { return settings_; }
+    const Settings& settings() const { return settings_.settings(); }
     // Changes what the window keeps (zoom, folder) and writes the settings.
     void UpdateSettings(const Settings& settings);
 
@@ -118,11 +118,11 @@ public:
     PlayerState PlaybackState() const;
     // The current song's tags (its cover left out: that is written to the cover folder), all
     // empty without a song.
-    const SongTags& songTags() const { return songTags_; }
+    const SongTags& songTags() const { return song_.tags(); }
     // Where each song's cover is written (none: covers are not written), and where the current
     // song's cover went ("" without one).
-    void UseCoverFolder(const std::string& folder) { coverFolder_ = folder; }
-    const std::string& coverPath() const { return coverPath_; }
+    void UseCoverFolder(const std::string& folder) { song_.UseCoverFolder(folder); }
+    const std::string& coverPath() const { return song_.coverPath(); }
 
     // Moves within the song: to `positionMs`, or by `deltaMs` from where it is (never before
     // the start). At or past the end it goes to the next song, or ends the last one. A paused
@@ -135,7 +135,7 @@ public:
 
     // The volume in steps of Settings::kVolumeStep, within 0..100 %; kept in the settings.
     void ChangeVolume(int32_t steps);
-    uint32_t volumePercent() const { return uint32_t(settings_.volumePercent); }
+    uint32_t volumePercent() const { return uint32_t(settings().volumePercent); }
     // The volume set outright (desktop controls), clamped to 0..100 %; kept in the settings.
     void SetVolume(int32_t percent);
 
@@ -166,19 +166,15 @@ private:
     void LeaveWithNoFile(const std::string& message);
     void StartRunClock();
     void ReportChangedFile();
-    void ReadTags(const std::string& path);
     void StartedRun();
 
     PlayerEngine& engine_;
     CommandHost& host_;
     PlaybackClock clock_;
     PlayQueue queue_;
-    Settings settings_;
-    std::string settingsPath_;
+    SettingsStore settings_;
     std::string title_;  // of the open file
-    SongTags songTags_;
-    std::string coverFolder_;
-    std::string coverPath_;
+    SongInfo song_;
     std::optional<uint32_t> heldPosition_;  // where a stopped song stands
     bool stoppedByUser_ = false;            // the end of this run is no cue for the next song
     bool queueEnded_ = false;

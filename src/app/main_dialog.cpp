@@ -311,7 +311,6 @@ void MainDialog::Tick() {
             animation_->butterfly().flightState == FlightState::Resting)
             timer_.stop();
     }
-    if (statusTimer_.isActive() && seen) view_->SetStatus(StatusText());
     emit ticked();
 }
 
@@ -331,7 +330,7 @@ void MainDialog::ShowPictureAgain() {
     scene_->Compose(animation_->CurrentFrame(commands_->MusicEnded()));
     view_->SetScene(ToQImage(scene_->backBuffer()));
     view_->update();
-    if (statusTimer_.isActive()) view_->SetStatus(StatusText());
+    if (statusTimer_.isActive()) view_->SetStatus(StatusText(commands_->status()));
 }
 
 void MainDialog::ShowComposedScene(const QRegion& changed) {
@@ -375,22 +374,21 @@ void MainDialog::SetCaption(const std::string& caption) {
 
 // "Artist – Title" when the tags say, the file's name when they do not, over
 // "1:02 / 3:40   Volume 80%   Song 2/5" ("Paused" in front while paused).
-StatusLines MainDialog::StatusText() {
-    TransportCommands& c = *commands_;
+StatusLines MainDialog::StatusText(const StatusSnapshot& status) {
     StatusLines lines;
-    const SongTags& tags = c.songTags();
-    if (c.queue().current() && c.state() != NoFile) {
-        lines.artist = QString::fromStdString(tags.artist);
-        lines.title = QString::fromStdString(
-            tags.title.empty() ? ReadableText(FileTitle(c.queue().CurrentFile())) : tags.title);
+    if (status.hasSong) {
+        lines.artist = QString::fromStdString(status.artist);
+        lines.title = QString::fromStdString(status.title);
     }
     lines.details = QStringLiteral("%1 / %2   Volume %3%")
-                        .arg(QString::fromStdString(FormatTime(c.PositionMs())),
-                             QString::fromStdString(FormatTime(c.LengthMs())))
-                        .arg(c.volumePercent());
-    if (c.state() == Paused) lines.details.prepend(QStringLiteral("Paused   "));
-    if (const auto current = c.queue().current())
-        lines.details += QStringLiteral("   Song %1/%2").arg(*current + 1).arg(c.queue().size());
+                        .arg(QString::fromStdString(FormatTime(status.positionMs)),
+                             QString::fromStdString(FormatTime(status.lengthMs)))
+                        .arg(status.volumePercent);
+    if (status.playback == PlaybackStatus::Paused)
+        lines.details.prepend(QStringLiteral("Paused   "));
+    if (status.hasSong)
+        lines.details +=
+            QStringLiteral("   Song %1/%2").arg(status.songIndex + 1).arg(status.songCount);
     return lines;
 }
 
@@ -401,14 +399,24 @@ void MainDialog::Raise() {
     activateWindow();
 }
 
+// The line comes with the status that follows the command.
 void MainDialog::ShowStatus() {
-    view_->SetStatus(StatusText());
+    statusAsked_ = true;
     statusTimer_.start(kStatusShownMs);
+}
+
+void MainDialog::StatusChanged() {
+    const StatusSnapshot& status = commands_->status();
+    // Asked for, the line shows even unseen; kept up to date on ticks only while it is seen.
+    if (statusAsked_ || (statusTimer_.isActive() && PictureSeen()))
+        view_->SetStatus(StatusText(status));
+    statusAsked_ = false;
+    emit statusChanged();
 }
 
 // While paused the display stays: it says so, and where the song stands.
 void MainDialog::HideStatus() {
-    if (commands_->state() == Paused) return;
+    if (commands_->status().playback == PlaybackStatus::Paused) return;
     view_->SetStatus({});
 }
 

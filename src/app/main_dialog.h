@@ -55,8 +55,8 @@ public:
 signals:
     // After every animation tick.
     void ticked();
-    // Playback jumped to another place in the song.
-    void seeked();
+    // After every command and tick: the commands' status() says where the player stands.
+    void statusChanged();
 
 public slots:
     void ShowAbout();
@@ -80,7 +80,7 @@ private:
     bool PictureSeen() const;
     void ShowPictureAgain();
     void HideStatus();
-    StatusLines StatusText();
+    static StatusLines StatusText(const StatusSnapshot& status);
     void ApplyZoom();
     QMargins Decorations() const;
     QRect AvailableArea() const;
@@ -98,7 +98,7 @@ private:
     void ShowOutputBack(const std::string&) override { messages_.WithdrawOutputLost(); }
     void Quit() override;
     void ShowStatus() override;
-    void Seeked() override { emit seeked(); }
+    void StatusChanged() override;
     void RunStarted() override { animation_->RestartFlight(); }
 
     PlayerEngine& engine_;
@@ -111,7 +111,8 @@ private:
     SceneView* view_ = nullptr;
     QRegion lights_;
     QTimer timer_;
-    QTimer statusTimer_;  // hides the on-picture display
+    QTimer statusTimer_;        // hides the on-picture display
+    bool statusAsked_ = false;  // the command under way asked for the line to show
     MessageBoard messages_{this};
     bool quitting_ = false;
     bool framed_ = false;         // the window manager's frame has been seen

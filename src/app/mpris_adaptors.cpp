@@ -59,7 +59,6 @@ double MprisPlayerAdaptor::volume() const {
 void MprisPlayerAdaptor::setVolume(double volume) {
     if (std::isnan(volume)) return;
     service_.commands().SetVolume(int32_t(std::lround(std::clamp(volume, 0.0, 1.0) * 100)));
-    service_.AnnounceChanges();
 }
 
 qlonglong MprisPlayerAdaptor::position() const {
@@ -84,52 +83,39 @@ bool MprisPlayerAdaptor::canSeek() const {
 
 void MprisPlayerAdaptor::Next() {
     service_.commands().Next();
-    service_.AnnounceChanges();
 }
 
 void MprisPlayerAdaptor::Previous() {
     service_.commands().Previous();
-    service_.AnnounceChanges();
 }
 
 void MprisPlayerAdaptor::Pause() {
-    if (service_.commands().state() == Playing) service_.commands().Pause();
-    service_.AnnounceChanges();
+    service_.commands().PauseIfPlaying();
 }
 
 void MprisPlayerAdaptor::PlayPause() {
-    TransportCommands& commands = service_.commands();
-    if (commands.state() == Playing || commands.state() == Paused)
-        commands.Pause();  // toggles
-    else if (commands.state() == Stopped)
-        commands.Play();
-    service_.AnnounceChanges();
+    service_.commands().PlayOrPause();
 }
 
 void MprisPlayerAdaptor::Stop() {
     service_.commands().Stop();
-    service_.AnnounceChanges();
 }
 
-// With no song Play would open the file dialog: from the desktop's controls it does nothing.
 void MprisPlayerAdaptor::Play() {
-    if (service_.commands().state() != NoFile) service_.commands().Play();
-    service_.AnnounceChanges();
+    service_.commands().PlayUnlessNoSong();
 }
 
 void MprisPlayerAdaptor::Seek(qlonglong offsetUs) {
     const int64_t deltaMs = std::clamp<qlonglong>(offsetUs / 1000, INT32_MIN, INT32_MAX);
     service_.commands().SeekBy(int32_t(deltaMs));
-    service_.AnnounceChanges();
 }
 
 // Ignored when the song has changed since the caller looked, or the place is not in it.
 void MprisPlayerAdaptor::SetPosition(const QDBusObjectPath& trackId, qlonglong positionUs) {
-    const MediaStatus status = service_.status();
+    const StatusSnapshot& status = service_.status();
     if (trackId.path() != MprisService::TrackId(status) || !status.hasSong) return;
     if (positionUs < 0 || positionUs > qlonglong(status.lengthMs) * 1000) return;
     service_.commands().SeekTo(uint32_t(positionUs / 1000));
-    service_.AnnounceChanges();
 }
 
 // A file that cannot play leaves the song that plays playing.
@@ -143,7 +129,6 @@ void MprisPlayerAdaptor::OpenUri(const QString& uri) {
         return;
     }
     service_.commands().OpenFiles({*path}, WhenNonePlays::kKeepPlaying);
-    service_.AnnounceChanges();
 }
 
 HandOverAdaptor::HandOverAdaptor(MprisService* service)
@@ -156,7 +141,6 @@ void HandOverAdaptor::Open(const QByteArrayList& paths) {
     QTimer::singleShot(0, &service_, [this, files] {
         service_.window().Raise();
         if (!files.empty()) service_.commands().OpenFiles(files, WhenNonePlays::kKeepPlaying);
-        service_.AnnounceChanges();
     });
 }
 

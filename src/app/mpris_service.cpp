@@ -13,7 +13,7 @@ namespace zirvak {
 
 namespace {
 
-bool SameSong(const MediaStatus& a, const MediaStatus& b) {
+bool SameSong(const StatusSnapshot& a, const StatusSnapshot& b) {
     return a.hasSong == b.hasSong && a.songIndex == b.songIndex && a.path == b.path &&
            a.title == b.title && a.artist == b.artist && a.album == b.album &&
            a.trackNumber == b.trackNumber && a.lengthMs == b.lengthMs && a.coverPath == b.coverPath;
@@ -34,8 +34,7 @@ MprisService::MprisService(MainDialog& window)
     player_ = new MprisPlayerAdaptor(this);
     new HandOverAdaptor(this);
     announced_ = status();
-    connect(&window_, &MainDialog::seeked, this, &MprisService::AnnounceSeek);
-    connect(&poll_, &QTimer::timeout, this, &MprisService::AnnounceChanges);
+    connect(&window_, &MainDialog::statusChanged, this, &MprisService::AnnounceChanges);
 }
 
 bool MprisService::Publish(const QDBusConnection& bus, const QString& serviceName, QString& why) {
@@ -55,7 +54,7 @@ bool MprisService::Publish(const QDBusConnection& bus, const QString& serviceNam
         return false;
     }
     announced_ = status();
-    poll_.start(kPollMs);
+    published_ = true;
     return true;
 }
 
@@ -67,12 +66,16 @@ const TransportCommands& MprisService::commandsConst() const {
     return window_.commands();
 }
 
-QString MprisService::TrackId(const MediaStatus& status) {
+const StatusSnapshot& MprisService::status() const {
+    return commandsConst().status();
+}
+
+QString MprisService::TrackId(const StatusSnapshot& status) {
     if (!status.hasSong) return QStringLiteral("/org/mpris/MediaPlayer2/TrackList/NoTrack");
     return QStringLiteral("/org/zirvak/Zirvak/Track/%1").arg(status.songIndex);
 }
 
-QVariantMap MprisService::Metadata(const MediaStatus& status) const {
+QVariantMap MprisService::Metadata(const StatusSnapshot& status) const {
     QVariantMap map;
     map.insert(QStringLiteral("mpris:trackid"),
                QVariant::fromValue(QDBusObjectPath(TrackId(status))));
@@ -92,16 +95,14 @@ QVariantMap MprisService::Metadata(const MediaStatus& status) const {
 }
 
 void MprisService::AnnounceChanges() {
-    const MediaStatus now = status();
-    if (now == announced_ || !bus_.isConnected()) {
-        announced_ = now;
-        return;
-    }
+    const StatusSnapshot now = status();
+    const StatusSnapshot was = announced_;
+    announced_ = now;
+    if (!published_ || !bus_.isConnected()) return;
     QVariantMap changed;
     auto note = [&](const char* name, bool differs, const QVariant& value) {
         if (differs) changed.insert(QString::fromLatin1(name), value);
     };
-    const MediaStatus& was = announced_;
     note("PlaybackStatus", now.playback != was.playback,
          QString::fromLatin1(PlaybackStatusName(now.playback)));
     note("Metadata", !SameSong(now, was), Metadata(now));
@@ -111,17 +112,15 @@ void MprisService::AnnounceChanges() {
     note("CanPlay", now.canPlay != was.canPlay, now.canPlay);
     note("CanPause", now.canPause != was.canPause, now.canPause);
     note("CanSeek", now.canSeek != was.canSeek, now.canSeek);
-    announced_ = now;
-    QDBusMessage signal = QDBusMessage::createSignal(
-        QString::fromLatin1(kMprisObjectPath), QStringLiteral("org.freedesktop.DBus.Properties"),
-        QStringLiteral("PropertiesChanged"));
-    signal << QStringLiteral("org.mpris.MediaPlayer2.Player") << changed << QStringList();
-    bus_.send(signal);
-}
-
-void MprisService::AnnounceSeek() {
-    AnnounceChanges();
-    emit player_->Seeked(qlonglong(commands().PositionMs()) * 1000);
+    if (!changed.isEmpty()) {
+        QDBusMessage signal = QDBusMessage::createSignal(
+            QString::fromLatin1(kMprisObjectPath),
+            QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("PropertiesChanged"));
+        signal << QStringLiteral("org.mpris.MediaPlayer2.Player") << changed << QStringList();
+        bus_.send(signal);
+    }
+    // A jump within the song: the desktop hears where playback stands now.
+    if (now.seeks != was.seeks) emit player_->Seeked(qlonglong(now.positionMs) * 1000);
 }
 
 }  // namespace zirvak

@@ -1,16 +1,16 @@
 // The player on the session bus: the media keys, the desktop's panels and lock screen and
-// playerctl see and drive it through the MPRIS interfaces. What it shows is read from the
-// commands a few times a second and announced (PropertiesChanged) when it changes, whoever made
-// the change: the menu, a key, or the bus.
+// playerctl see and drive it through the MPRIS interfaces. What it shows is the commands'
+// status snapshot, taken after every command and tick; the window passes each one on, and what
+// changed is announced (PropertiesChanged, and Seeked for a jump), whoever made the change: the
+// menu, a key, the end of a song, or the bus.
 #pragma once
 
 #include <QDBusConnection>
 #include <QDBusContext>
 #include <QObject>
-#include <QTimer>
 #include <QVariantMap>
 
-#include "media_status.h"
+#include "status_snapshot.h"
 
 namespace zirvak {
 
@@ -26,9 +26,6 @@ inline constexpr const char* kHandOverInterface = "org.zirvak.Zirvak";
 class MprisService : public QObject, public QDBusContext {
     Q_OBJECT
 public:
-    // How often the service looks for changes made elsewhere (the end of a song, a key).
-    static constexpr int kPollMs = 200;
-
     explicit MprisService(MainDialog& window);
 
     // Puts the object on `bus` under `serviceName`; false, with the reason in `why`, when it
@@ -37,22 +34,21 @@ public:
 
     MainDialog& window() { return window_; }
     TransportCommands& commands();
-    MediaStatus status() const { return ReadMediaStatus(commandsConst()); }
-    QVariantMap Metadata(const MediaStatus& status) const;
+    const StatusSnapshot& status() const;
+    QVariantMap Metadata(const StatusSnapshot& status) const;
     // The id the desktop names the current song by.
-    static QString TrackId(const MediaStatus& status);
+    static QString TrackId(const StatusSnapshot& status);
     // Compares what the controls show with the last announcement and announces the changes.
     void AnnounceChanges();
 
 private:
     const TransportCommands& commandsConst() const;
-    void AnnounceSeek();
 
     MainDialog& window_;
     MprisPlayerAdaptor* player_ = nullptr;
     QDBusConnection bus_;
-    MediaStatus announced_;
-    QTimer poll_;
+    StatusSnapshot announced_;
+    bool published_ = false;
 };
 
 }  // namespace zirvak

@@ -104,17 +104,15 @@ public:
     }
 };
 
-const char* StateName(PlayerState s, bool outputLost) {
-    if (outputLost && s == Playing) return "no sound output (retrying)";
-    switch (s) {
-        case Playing:
-            return "playing";
-        case Paused:
+const char* StateName(const StatusSnapshot& status) {
+    if (!status.hasSong) return "no file";
+    switch (status.playback) {
+        case PlaybackStatus::Playing:
+            return status.outputLost ? "no sound output (retrying)" : "playing";
+        case PlaybackStatus::Paused:
             return "paused ";
-        case Stopped:
-            return "stopped";
         default:
-            return "no file";
+            return "stopped";
     }
 }
 
@@ -168,15 +166,14 @@ void HandleKey(const KeyPress& press, TransportCommands& commands) {
 constexpr size_t kUsualColumns = 80;
 
 // The progress line: "1:02 / 3:40  playing  volume 80%  song 2/5  *", the "*" flashing on beats.
-void ShowProgress(TransportCommands& commands, const PlayerEngine& engine, bool beat) {
+void ShowProgress(const StatusSnapshot& status, bool beat) {
     char volume[24], song[48];
-    std::snprintf(volume, sizeof volume, "volume %u%%", commands.volumePercent());
-    const auto current = commands.queue().current();
-    std::snprintf(song, sizeof song, "song %zu/%zu", current ? *current + 1 : 0,
-                  commands.queue().size());
+    std::snprintf(volume, sizeof volume, "volume %u%%", status.volumePercent);
+    std::snprintf(song, sizeof song, "song %zu/%zu", status.hasSong ? status.songIndex + 1 : 0,
+                  status.songCount);
     const std::string parts[] = {
-        FormatTime(commands.PositionMs()) + " / " + FormatTime(commands.LengthMs()),
-        StateName(commands.PlaybackState(), engine.outputStatus().lost), volume, song};
+        FormatTime(status.positionMs) + " / " + FormatTime(status.lengthMs), StateName(status),
+        volume, song};
     const size_t columns = TerminalColumns(STDOUT_FILENO);
     std::printf("\r%s\x1b[K",
                 ProgressLine(parts, beat, columns > 0 ? columns : kUsualColumns).c_str());
@@ -221,7 +218,7 @@ int RunPlay(const std::vector<std::string>& paths) {
             if (commands.clock().BeatInTick(host.TickCount(), {marks, count})) beatShown = 3;
         }
         if (showProgress) {
-            ShowProgress(commands, engine, beatShown > 0);
+            ShowProgress(commands.status(), beatShown > 0);
             host.progressShown = true;
         }
         if (beatShown > 0) --beatShown;

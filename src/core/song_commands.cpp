@@ -14,12 +14,14 @@ void TransportCommands::UseSettings(const std::string& path) {
 }
 
 void TransportCommands::UpdateSettings(const Settings& settings) {
+    const Command command(*this);
     settings_.Update(settings);
     engine_.SetVolume(uint32_t(settings.volumePercent));
 }
 
 int32_t TransportCommands::OpenFiles(const std::vector<std::string>& paths,
                                      WhenNonePlays whenNonePlays) {
+    const Command command(*this);
     std::vector<std::string> files = ExpandPaths(paths);
     const std::string named = paths.empty() ? std::string("nothing") : paths.front();
     if (whenNonePlays == WhenNonePlays::kKeepPlaying && engine_.state() != NoFile) {
@@ -125,11 +127,13 @@ void TransportCommands::EndOfSong() {
 }
 
 void TransportCommands::Next() {
+    const Command command(*this);
     const std::optional<size_t> next = queue_.NextIndex();
     if (next) PlayFrom(*next, +1);
 }
 
 void TransportCommands::Previous() {
+    const Command command(*this);
     const std::optional<size_t> previous = queue_.PreviousIndex(PositionMs());
     if (!previous) return;
     if (previous == queue_.current() && engine_.state() != NoFile)
@@ -142,21 +146,23 @@ uint32_t TransportCommands::LengthMs() const {
     return engine_.state() == NoFile ? 0 : engine_.songLengthMs();
 }
 
-uint32_t TransportCommands::PositionMs() {
+uint32_t TransportCommands::PositionAt(uint32_t tick) const {
     if (engine_.state() == NoFile) return 0;
     if (heldPosition_) return *heldPosition_;
     // The clock says what has been heard; what was handed to the sound output bounds it (a run
     // that ended early, the file having changed, ends there), and so does the song's end.
-    return clock_.PositionAt(host_.TickCount(), LengthMs());
+    return clock_.PositionAt(tick, LengthMs());
 }
 
 void TransportCommands::SeekBy(int32_t deltaMs) {
+    const Command command(*this);
     if (engine_.state() == NoFile) return;
     const int64_t target = int64_t(PositionMs()) + deltaMs;
     SeekTo(uint32_t(std::clamp<int64_t>(target, 0, UINT32_MAX)));
 }
 
 void TransportCommands::SeekTo(uint32_t positionMs) {
+    const Command command(*this);
     if (engine_.state() == NoFile) return;
     if (positionMs >= LengthMs()) {
         EndOfSong();
@@ -175,15 +181,17 @@ void TransportCommands::SeekTo(uint32_t positionMs) {
     StartedRun();
     if (wasStopped) StartRunClock();  // a stopped song takes off again, as Play does
     clock_.MoveTo(host_.TickCount(), engine_.runStartMs());
+    ++seeks_;
     host_.ShowStatus();
-    host_.Seeked();
 }
 
 void TransportCommands::ChangeVolume(int32_t steps) {
+    const Command command(*this);
     SetVolume(settings_.settings().volumePercent + steps * Settings::kVolumeStep);
 }
 
 void TransportCommands::SetVolume(int32_t percent) {
+    const Command command(*this);
     Settings changed = settings_.settings();
     changed.volumePercent = std::clamp(percent, 0, 100);
     UpdateSettings(changed);

@@ -22,8 +22,9 @@ std::string FormatTime(uint32_t ms) {
     return text;
 }
 
-void TransportCommands::Run(CommandId command) {
-    switch (command) {
+void TransportCommands::Run(CommandId id) {
+    const Command command(*this);
+    switch (id) {
         case CommandId::Open:
             Open();
             break;
@@ -45,6 +46,7 @@ void TransportCommands::Run(CommandId command) {
 }
 
 void TransportCommands::Open() {
+    const Command command(*this);
     const std::vector<std::string> paths = host_.ChooseFiles();
     if (paths.empty()) return;  // cancelled: whatever plays goes on playing
     OpenFiles(paths);
@@ -65,6 +67,7 @@ void TransportCommands::StartedRun() {
 }
 
 void TransportCommands::Play() {
+    const Command command(*this);
     switch (engine_.state()) {
         case Playing:
             return;
@@ -90,6 +93,7 @@ void TransportCommands::Play() {
 }
 
 void TransportCommands::Pause() {
+    const Command command(*this);
     const PlayerState before = engine_.state();
     if (before != Playing && before != Paused) return;
     // The engine decides under its lock: the end of the song may have stopped it since.
@@ -105,12 +109,38 @@ void TransportCommands::Pause() {
 }
 
 void TransportCommands::Stop() {
+    const Command command(*this);
     if (engine_.state() == NoFile) return;
     if (!heldPosition_) heldPosition_ = PositionMs();
     stoppedByUser_ = true;
     // The timer keeps running: the butterfly sees the end and flies home.
     clock_.Release(host_.TickCount());
     engine_.Stop();
+}
+
+void TransportCommands::TakeStatus() {
+    status_ = TakeSnapshot(*this, host_.TickCount());
+    host_.StatusChanged();
+}
+
+void TransportCommands::PlayOrPause() {
+    const Command command(*this);
+    const PlayerState state = engine_.state();
+    if (state == Playing || state == Paused)
+        Pause();  // toggles
+    else if (state == Stopped)
+        Play();
+}
+
+// With no song Play would open the file dialog: from the desktop's controls it does nothing.
+void TransportCommands::PlayUnlessNoSong() {
+    const Command command(*this);
+    if (engine_.state() != NoFile) Play();
+}
+
+void TransportCommands::PauseIfPlaying() {
+    const Command command(*this);
+    if (engine_.state() == Playing) Pause();
 }
 
 PlayerState TransportCommands::PlaybackState() const {
@@ -135,6 +165,7 @@ uint32_t TransportCommands::ReadSoundingMarks(BeatMark* out) const {
 }
 
 bool TransportCommands::FollowPlayback() {
+    const Command command(*this);
     const OutputStatus output = engine_.outputStatus();
     const bool lost = engine_.state() != NoFile && output.lost;
     if (lost && !outputLost_)

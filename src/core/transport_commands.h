@@ -17,6 +17,7 @@
 #include "player_engine.h"
 #include "settings_store.h"
 #include "song_info.h"
+#include "status_snapshot.h"
 
 namespace zirvak {
 
@@ -51,11 +52,11 @@ public:
     virtual void ShowOutputBack(const std::string& text) { ShowMessage(text); }
     // Ends the program (the window closes).
     virtual void Quit() = 0;
-    // The user moved in the song, changed the volume, or a new song began: a moment to show
-    // where playback stands.
+    // The user moved in the song, changed the volume, paused, or a new song began: a moment to
+    // show where playback stands (the snapshot that follows says where).
     virtual void ShowStatus() {}
-    // Playback jumped to another place in the song (a seek, or back to its start).
-    virtual void Seeked() {}
+    // After every command and every tick: status() holds where the player stands now.
+    virtual void StatusChanged() {}
     // A run began from the song's start (a song opened, Play): the butterfly takes off.
     virtual void RunStarted() {}
     // A song was opened and plays: its tags and its place in the queue are current.
@@ -87,6 +88,12 @@ public:
     const Settings& settings() const { return settings_.settings(); }
     // Changes what the window keeps (zoom, folder) and writes the settings.
     void UpdateSettings(const Settings& settings);
+
+    // The desktop's controls, by what the player is doing: play or pause (a stopped song plays),
+    // play (not with no song: that would open the file dialog), pause (only what plays).
+    void PlayOrPause();
+    void PlayUnlessNoSong();
+    void PauseIfPlaying();
 
     // The menu's commands.
     void Open();
@@ -129,9 +136,16 @@ public:
     // song stays paused; a stopped one plays from there.
     void SeekTo(uint32_t positionMs);
     void SeekBy(int32_t deltaMs);
-    // Where playback stands in the song, as heard, and the song's length.
-    uint32_t PositionMs();
+    // Where playback stands in the song, as heard (now, or at `tick`), and the song's length.
+    uint32_t PositionMs() { return PositionAt(host_.TickCount()); }
+    uint32_t PositionAt(uint32_t tick) const;
     uint32_t LengthMs() const;
+    // How many times playback jumped within a song (a seek, back to its start).
+    uint64_t seeks() const { return seeks_; }
+    // The sound output is lost, as the last tick saw it.
+    bool OutputLost() const { return outputLost_; }
+    // Where the player stands, as the last command or tick left it.
+    const StatusSnapshot& status() const { return status_; }
 
     // The volume in steps of Settings::kVolumeStep, within 0..100 %; kept in the settings.
     void ChangeVolume(int32_t steps);
@@ -160,6 +174,22 @@ public:
     int failures() const { return failures_; }
 
 private:
+    // Around every public command and tick: when the outermost ends, the status is taken once
+    // and the host told.
+    class Command {
+    public:
+        explicit Command(TransportCommands& commands) : commands_(commands) { ++commands_.depth_; }
+        ~Command() {
+            if (--commands_.depth_ == 0) commands_.TakeStatus();
+        }
+        Command(const Command&) = delete;
+        Command& operator=(const Command&) = delete;
+
+    private:
+        TransportCommands& commands_;
+    };
+    void TakeStatus();
+
     int32_t PlayFrom(size_t index, int direction);
     int32_t OpenSong(size_t index);
     void EndOfSong();
@@ -180,6 +210,9 @@ private:
     bool queueEnded_ = false;
     int failures_ = 0;
     bool outputLost_ = false;  // as the last tick saw it, and said
+    uint64_t seeks_ = 0;
+    int depth_ = 0;  // commands under way
+    StatusSnapshot status_;
 };
 
 // The file's name without its folder.

@@ -21,7 +21,6 @@ struct FakeHost final : CommandHost {
     int choices = 0;
 
     int statusShown = 0;
-    int seeks = 0;
     std::vector<std::string> started;  // the caption of each song as it started
     Animation* flight = nullptr;       // takes off with each run, as the window's does
     std::vector<std::string> ChooseFiles() override { return ++choices, answer; }
@@ -29,7 +28,6 @@ struct FakeHost final : CommandHost {
         if (flight) flight->RestartFlight();
     }
     void ShowStatus() override { ++statusShown; }
-    void Seeked() override { ++seeks; }
     void SongStarted() override { started.push_back(caption); }
     uint32_t TickCount() override { return now; }
     void StartTimer(uint32_t intervalMs) override { timerOn = true, interval = intervalMs; }
@@ -281,7 +279,7 @@ TEST_F(SongQueueTest, SeekingPlayingPausedAndStopped) {
     commands.SeekBy(-TransportCommands::kLongSeekStepMs);  // never before the start
     EXPECT_EQ(commands.PositionMs(), 0u);
     EXPECT_EQ(host.statusShown, shown + 3);
-    EXPECT_EQ(host.seeks, 3);  // the desktop hears of each jump
+    EXPECT_EQ(commands.seeks(), 3u);  // the desktop hears of each jump
 
     // Paused: it stays paused there, and time runs on from there once it resumes.
     commands.Pause();
@@ -337,7 +335,7 @@ TEST_F(SongQueueTest, VolumeMovesInStepsWithinItsRangeAndIsRemembered) {
     EXPECT_EQ(commands.volumePercent(), 85u);
     EXPECT_EQ(device.volume(), 85u);
     EXPECT_EQ(host.statusShown, 2);
-    EXPECT_EQ(host.seeks, 0);
+    EXPECT_EQ(commands.seeks(), 0u);
     commands.SetVolume(37);  // the desktop's controls set any value
     EXPECT_EQ(device.volume(), 37u);
     commands.SetVolume(250);

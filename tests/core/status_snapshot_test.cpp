@@ -1,8 +1,10 @@
-// What the desktop's media controls are shown, as the commands move through a queue.
+// Where the player stands, as the window's line, the terminal's and the desktop's controls are
+// shown it, as the commands move through a queue.
 #include <gtest/gtest.h>
 
-#include "media_status.h"
 #include "player_fixtures.h"
+#include "status_snapshot.h"
+#include "transport_commands.h"
 
 namespace zirvak::test {
 namespace {
@@ -27,7 +29,7 @@ Bytes WavWithTitle(const std::string& title, uint32_t seconds = 10) {
 }
 
 // The commands of a terminal player (no picture) on a hand-stepped device.
-class MediaStatusTest : public ::testing::Test {
+class StatusSnapshotTest : public ::testing::Test {
 protected:
     TestAudioDevice device;
     PlayerEngine engine{device};
@@ -36,8 +38,8 @@ protected:
     TempDir dir;
 };
 
-TEST_F(MediaStatusTest, FollowsTheQueueAndThePlayer) {
-    const MediaStatus none = ReadMediaStatus(commands);
+TEST_F(StatusSnapshotTest, FollowsTheQueueAndThePlayer) {
+    const StatusSnapshot none = TakeSnapshot(commands, host.now);
     EXPECT_FALSE(none.hasSong);
     EXPECT_EQ(none.playback, PlaybackStatus::Stopped);
     EXPECT_FALSE(none.canPlay || none.canPause || none.canSeek || none.canGoNext ||
@@ -46,40 +48,40 @@ TEST_F(MediaStatusTest, FollowsTheQueueAndThePlayer) {
     const std::string first = WriteBytes(dir.Path("first.wav"), WavWithTitle("Gece"));
     const std::string second = WriteBytes(dir.Path("second.wav"), WavWithTitle(""));
     commands.OpenFiles({first, second});
-    MediaStatus now = ReadMediaStatus(commands);
+    StatusSnapshot now = TakeSnapshot(commands, host.now);
     EXPECT_EQ(now.playback, PlaybackStatus::Playing);
     EXPECT_EQ(now.title, "Gece");  // from the tags
     EXPECT_EQ(now.path, first);
     EXPECT_EQ(now.songIndex, 0u);
     EXPECT_EQ(now.lengthMs, 10000u);
     EXPECT_TRUE(now.canGoNext && now.canGoPrevious && now.canPlay && now.canPause && now.canSeek);
-    EXPECT_EQ(ReadMediaStatus(commands), now);  // nothing changed, nothing to announce
+    EXPECT_EQ(TakeSnapshot(commands, host.now), now);  // nothing changed, nothing to announce
 
     commands.Pause();
-    EXPECT_EQ(ReadMediaStatus(commands).playback, PlaybackStatus::Paused);
+    EXPECT_EQ(TakeSnapshot(commands, host.now).playback, PlaybackStatus::Paused);
     commands.SetVolume(40);
-    EXPECT_EQ(ReadMediaStatus(commands).volumePercent, 40u);
+    EXPECT_EQ(TakeSnapshot(commands, host.now).volumePercent, 40u);
 
     commands.Next();
-    now = ReadMediaStatus(commands);
+    now = TakeSnapshot(commands, host.now);
     EXPECT_EQ(now.songIndex, 1u);
     EXPECT_EQ(now.title, "second.wav");  // no title in the tags: the file's name
     EXPECT_FALSE(now.canGoNext);
     EXPECT_TRUE(now.canGoPrevious);  // the song before, or this one again
 
     commands.Stop();
-    now = ReadMediaStatus(commands);
+    now = TakeSnapshot(commands, host.now);
     EXPECT_EQ(now.playback, PlaybackStatus::Stopped);
     EXPECT_TRUE(now.hasSong && now.canPlay);
 
     commands.OpenFiles({dir.Path("missing.wav")});
-    EXPECT_FALSE(ReadMediaStatus(commands).hasSong);
+    EXPECT_FALSE(TakeSnapshot(commands, host.now).hasSong);
     EXPECT_EQ(commands.songTags().title, "");
 }
 
 // From one song of the queue to the next the controls keep saying "Playing", while the end of
 // the first still sounds and until the second begins; after the last song, "Stopped".
-TEST_F(MediaStatusTest, StaysPlayingFromOneSongToTheNext) {
+TEST_F(StatusSnapshotTest, StaysPlayingFromOneSongToTheNext) {
     // 40 s: three buffers, so the last one is still out when the engine reaches the end.
     commands.OpenFiles({WriteBytes(dir.Path("a.wav"), WavWithTitle("A", 40)),
                         WriteBytes(dir.Path("b.wav"), WavWithTitle("B", 40))});
@@ -90,15 +92,15 @@ TEST_F(MediaStatusTest, StaysPlayingFromOneSongToTheNext) {
         }
         ASSERT_EQ(engine.state(), Stopped);
         ASSERT_FALSE(engine.runFinished());
-        EXPECT_EQ(ReadMediaStatus(commands).playback, PlaybackStatus::Playing);
-        EXPECT_EQ(ReadMediaStatus(commands).title, song);
+        EXPECT_EQ(TakeSnapshot(commands, host.now).playback, PlaybackStatus::Playing);
+        EXPECT_EQ(TakeSnapshot(commands, host.now).title, song);
         device.CompleteAll();
         ASSERT_TRUE(engine.runFinished());
-        EXPECT_EQ(ReadMediaStatus(commands).playback, PlaybackStatus::Playing);
+        EXPECT_EQ(TakeSnapshot(commands, host.now).playback, PlaybackStatus::Playing);
         host.now += 75;
         commands.FollowPlayback();  // the tick that moves on
     }
-    EXPECT_EQ(ReadMediaStatus(commands).playback, PlaybackStatus::Stopped);
+    EXPECT_EQ(TakeSnapshot(commands, host.now).playback, PlaybackStatus::Stopped);
     EXPECT_TRUE(commands.QueueEnded());
 }
 

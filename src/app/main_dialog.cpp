@@ -25,6 +25,7 @@
 #include "open_dialog.h"
 #include "readable_text.h"
 #include "scene_view.h"
+#include "user_actions.h"
 
 // The pictures are compiled into this library; a static library's resources must be
 // registered by hand.
@@ -85,25 +86,37 @@ MainDialog::MainDialog(PlayerEngine& engine, QWidget* parent)
 
 MainDialog::~MainDialog() = default;
 
+namespace {
+
+// The window's keys for `action`, as the shared table writes them.
+QList<QKeySequence> WindowKeys(UserAction action) {
+    for (const UserActionKeys& entry : UserActionTable())
+        if (entry.action == action)
+            return QKeySequence::listFromString(
+                QString::fromLatin1(entry.windowKeys.data(), qsizetype(entry.windowKeys.size())));
+    return {};
+}
+
+}  // namespace
+
 void MainDialog::CreateActions() {
     struct Command {
         CommandId id;
+        UserAction action;
         const char* text;
-        QKeySequence key;
         const char* tip;
     };
     const Command commands[] = {
-        {CommandId::Open, "&Open", QKeySequence::Open, "Choose an MP3 or WAV file and play it"},
-        {CommandId::Play, "&Play", QKeySequence(Qt::Key_P),
-         "Play the file from its start, or resume"},
-        {CommandId::Pause, "P&ause", QKeySequence(Qt::Key_Space), "Pause or resume"},
-        {CommandId::Stop, "&Stop", QKeySequence(Qt::Key_S), "Stop; the butterfly flies home"},
-        {CommandId::Close, "&Close", QKeySequence::Quit, "Close the file and quit"},
+        {CommandId::Open, UserAction::Open, "&Open", "Choose an MP3 or WAV file and play it"},
+        {CommandId::Play, UserAction::Play, "&Play", "Play the file from its start, or resume"},
+        {CommandId::Pause, UserAction::Pause, "P&ause", "Pause or resume"},
+        {CommandId::Stop, UserAction::Stop, "&Stop", "Stop; the butterfly flies home"},
+        {CommandId::Close, UserAction::Close, "&Close", "Close the file and quit"},
     };
     for (const Command& c : commands) {
         QAction* action = menuBar()->addAction(QString::fromLatin1(c.text));
         action->setData(int32_t(c.id));
-        action->setShortcut(c.key);
+        action->setShortcuts(WindowKeys(c.action));
         action->setShortcutContext(Qt::ApplicationShortcut);
         action->setStatusTip(QString::fromLatin1(c.tip));
         const CommandId id = c.id;
@@ -112,7 +125,7 @@ void MainDialog::CreateActions() {
     }
     aboutAction_ = new QAction(QStringLiteral("About..."), this);
     aboutAction_->setData(int32_t(CommandId::About));
-    aboutAction_->setShortcut(QKeySequence::HelpContents);
+    aboutAction_->setShortcuts(WindowKeys(UserAction::About));
     connect(aboutAction_, &QAction::triggered, this, &MainDialog::ShowAbout);
     addAction(aboutAction_);
 }
@@ -120,31 +133,41 @@ void MainDialog::CreateActions() {
 // Keys for what the menu does not hold; they act wherever the focus is in the window, or in a
 // message box of its.
 void MainDialog::CreateKeys() {
-    TransportCommands& c = *commands_;
-    const std::pair<QKeySequence, std::function<void()>> keys[] = {
-        {QKeySequence(Qt::Key_Right), [&c] { c.SeekBy(TransportCommands::kSeekStepMs); }},
-        {QKeySequence(Qt::Key_Left), [&c] { c.SeekBy(-TransportCommands::kSeekStepMs); }},
-        {QKeySequence(Qt::SHIFT | Qt::Key_Right),
-         [&c] { c.SeekBy(TransportCommands::kLongSeekStepMs); }},
-        {QKeySequence(Qt::SHIFT | Qt::Key_Left),
-         [&c] { c.SeekBy(-TransportCommands::kLongSeekStepMs); }},
-        {QKeySequence(Qt::Key_Home), [&c] { c.SeekTo(0); }},
-        {QKeySequence(Qt::Key_Up), [&c] { c.ChangeVolume(+1); }},
-        {QKeySequence(Qt::Key_Down), [&c] { c.ChangeVolume(-1); }},
-        {QKeySequence(Qt::Key_N), [&c] { c.Next(); }},
-        {QKeySequence(Qt::Key_B), [&c] { c.Previous(); }},
-        {QKeySequence(Qt::CTRL | Qt::Key_Plus), [this] { SetZoom(zoom() + 1); }},
-        {QKeySequence(Qt::CTRL | Qt::Key_Equal), [this] { SetZoom(zoom() + 1); }},
-        {QKeySequence(Qt::CTRL | Qt::Key_Minus), [this] { SetZoom(std::max(zoom() - 1, 1)); }},
-        {QKeySequence(Qt::CTRL | Qt::Key_0), [this] { SetZoom(0); }},
-    };
-    for (const auto& [key, act] : keys) {
+    for (const UserActionKeys& entry : UserActionTable()) {
+        switch (entry.action) {
+            case UserAction::Open:
+            case UserAction::Play:
+            case UserAction::Pause:
+            case UserAction::Stop:
+            case UserAction::Close:
+            case UserAction::About:
+                continue;  // the menu's and About's own actions carry these keys
+            default:
+                break;
+        }
         auto* action = new QAction(this);
-        action->setShortcut(key);
+        action->setShortcuts(WindowKeys(entry.action));
         // A message box beside the window, clicked or not, never takes the keys away.
         action->setShortcutContext(Qt::ApplicationShortcut);
-        connect(action, &QAction::triggered, this, act);
+        const UserAction act = entry.action;
+        connect(action, &QAction::triggered, this, [this, act] { Act(act); });
         addAction(action);
+    }
+}
+
+// The window's own actions, and the player's through the commands.
+void MainDialog::Act(UserAction action) {
+    switch (action) {
+        case UserAction::ZoomIn:
+            return SetZoom(zoom() + 1);
+        case UserAction::ZoomOut:
+            return SetZoom(std::max(zoom() - 1, 1));
+        case UserAction::ZoomToScreen:
+            return SetZoom(0);
+        case UserAction::About:
+            return ShowAbout();
+        default:
+            Perform(*commands_, action);
     }
 }
 

@@ -21,6 +21,7 @@
 #include "scene.h"
 #include "scene_view.h"
 #include "transport_commands.h"
+#include "user_actions.h"
 
 class QAction;
 
@@ -76,6 +77,7 @@ private slots:
 private:
     void CreateActions();
     void CreateKeys();
+    void Act(UserAction action);
     void ShowComposedScene(const QRegion& changed);
     bool PictureSeen() const;
     void ShowPictureAgain();

@@ -14,6 +14,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,7 @@
 #include "settings.h"
 #include "terminal_keys.h"
 #include "transport_commands.h"
+#include "user_actions.h"
 
 namespace zirvak::cli {
 
@@ -116,50 +118,33 @@ const char* StateName(const StatusSnapshot& status) {
     }
 }
 
-void HandleKey(const KeyPress& press, TransportCommands& commands) {
+// A key's name as the table of user actions writes the terminal's keys.
+std::string KeyName(const KeyPress& press) {
     switch (press.key) {
-        case Key::Right:
-            return commands.SeekBy(TransportCommands::kSeekStepMs);
-        case Key::Left:
-            return commands.SeekBy(-TransportCommands::kSeekStepMs);
-        case Key::ShiftRight:
-            return commands.SeekBy(TransportCommands::kLongSeekStepMs);
-        case Key::ShiftLeft:
-            return commands.SeekBy(-TransportCommands::kLongSeekStepMs);
-        case Key::Home:
-            return commands.SeekTo(0);
-        case Key::Up:
-            return commands.ChangeVolume(+1);
-        case Key::Down:
-            return commands.ChangeVolume(-1);
         case Key::Char:
-            break;
+            return press.ch == ' ' ? std::string("Space") : std::string(1, press.ch);
+        case Key::Up:
+            return "Up";
+        case Key::Down:
+            return "Down";
+        case Key::Left:
+            return "Left";
+        case Key::Right:
+            return "Right";
+        case Key::ShiftLeft:
+            return "Shift+Left";
+        case Key::ShiftRight:
+            return "Shift+Right";
+        case Key::Home:
+            return "Home";
         default:
-            return;
+            return "";
     }
-    switch (press.ch) {
-        case ' ':
-            return commands.Pause();
-        case 's':
-            return commands.Stop();
-        case 'p':
-            return commands.Play();
-        case 'n':
-        case 'N':
-            return commands.Next();
-        case 'b':
-        case 'B':
-            return commands.Previous();
-        case '+':
-        case '=':
-            return commands.ChangeVolume(+1);
-        case '-':
-            return commands.ChangeVolume(-1);
-        case 'q':
-            return commands.Close();
-        default:
-            return;
-    }
+}
+
+void HandleKey(const KeyPress& press, TransportCommands& commands) {
+    if (const std::optional<UserAction> action = TerminalAction(KeyName(press)))
+        Perform(commands, *action);
 }
 
 // A terminal that does not say how wide it is is taken to be this wide.

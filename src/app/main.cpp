@@ -104,7 +104,7 @@ int main(int argc, char** argv) {
     zirvak::SdlAudioDevice device;
     zirvak::PlayerEngine engine(device);
     zirvak::MainDialog window(engine);
-    window.commands().UseCoverFolder(zirvak::CoverCacheFolder());
+    window.commands().session().UseCoverFolder(zirvak::CoverCacheFolder());
     window.show();
     zirvak::CloseOnSignals(window);
     if (!scripted) {

@@ -321,9 +321,10 @@ void MainDialog::Tick() {
     const uint32_t now = TickCount();
     if (commands_->FollowPlayback()) {
         BeatMark marks[kMaxBeatMarkers];
-        const uint32_t count = commands_->ReadSoundingMarks(marks);
-        const std::optional<SceneFrame> frame = animation_->Tick(
-            now, commands_->clock().time().elapsedMs, commands_->MusicEnded(), {marks, count});
+        const uint32_t count = commands_->session().ReadSoundingMarks(marks);
+        const std::optional<SceneFrame> frame =
+            animation_->Tick(now, commands_->session().clock().time().elapsedMs,
+                             commands_->session().MusicEnded(), {marks, count});
         if (frame && seen) {
             const Rect r = scene_->Compose(*frame).spriteSurroundings;
             ShowComposedScene(lights_ | QRegion(r.left, r.top, r.right - r.left, r.bottom - r.top));
@@ -350,7 +351,7 @@ void MainDialog::changeEvent(QEvent* event) {
 void MainDialog::ShowPictureAgain() {
     if (!PictureSeen() || !pictureBehind_) return;
     pictureBehind_ = false;
-    scene_->Compose(animation_->CurrentFrame(commands_->MusicEnded()));
+    scene_->Compose(animation_->CurrentFrame(commands_->session().MusicEnded()));
     view_->SetScene(ToQImage(scene_->backBuffer()));
     view_->update();
     if (statusTimer_.isActive()) view_->SetStatus(StatusText(commands_->status()));

@@ -62,7 +62,7 @@ void MprisPlayerAdaptor::setVolume(double volume) {
 }
 
 qlonglong MprisPlayerAdaptor::position() const {
-    return qlonglong(service_.commands().PositionMs()) * 1000;
+    return qlonglong(service_.commands().session().PositionMs()) * 1000;
 }
 
 bool MprisPlayerAdaptor::canGoNext() const {

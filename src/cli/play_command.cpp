@@ -84,10 +84,10 @@ public:
     }
     void SongStarted() override {
         ClearProgress();
-        const PlayQueue& queue = commands->queue();
+        const PlayQueue& queue = commands->session().queue();
         const std::optional<size_t> place = queue.current();
-        std::printf("%s\n", SongLine(place ? *place + 1 : 0, queue.size(), commands->songTags(),
-                                     queue.CurrentFile())
+        std::printf("%s\n", SongLine(place ? *place + 1 : 0, queue.size(),
+                                     commands->session().songTags(), queue.CurrentFile())
                                 .c_str());
         std::fflush(stdout);
     }
@@ -193,14 +193,16 @@ int RunPlay(const std::vector<std::string>& paths) {
         nextTick += std::chrono::milliseconds(PlaybackClock::kTickMs);
 
         const bool moving = commands.FollowPlayback();
-        if (commands.QueueEnded() && engine.state() != Playing && engine.state() != Paused) {
-            engine.DrainOutput(TransportCommands::kDrainMs);  // the end is still in the card
+        if (commands.session().QueueEnded() && engine.state() != Playing &&
+            engine.state() != Paused) {
+            engine.DrainOutput(PlaybackSession::kDrainMs);  // the end is still in the card
             break;
         }
         BeatMark marks[kMaxBeatMarkers];
-        const uint32_t count = commands.ReadSoundingMarks(marks);
+        const uint32_t count = commands.session().ReadSoundingMarks(marks);
         if (moving && engine.state() == Playing) {
-            if (commands.clock().BeatInTick(host.TickCount(), {marks, count})) beatShown = 3;
+            if (commands.session().clock().BeatInTick(host.TickCount(), {marks, count}))
+                beatShown = 3;
         }
         if (showProgress) {
             ShowProgress(commands.status(), beatShown > 0);
@@ -211,7 +213,7 @@ int RunPlay(const std::vector<std::string>& paths) {
     if (host.progressShown) std::printf("\n");
     engine.Close();
     if (endingSignal != 0) return 128 + endingSignal;
-    return commands.failures() > 0 ? 1 : 0;
+    return commands.session().failures() > 0 ? 1 : 0;
 }
 
 }  // namespace zirvak::cli

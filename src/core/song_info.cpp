@@ -10,4 +10,9 @@ void SongInfo::Read(const std::string& path) {
     tags_.cover = {};
 }
 
+std::string FileTitle(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
 }  // namespace zirvak

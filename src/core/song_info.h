@@ -27,4 +27,7 @@ private:
     std::string coverPath_;
 };
 
+// The file's name without its folder.
+std::string FileTitle(const std::string& path);
+
 }  // namespace zirvak

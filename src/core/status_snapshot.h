@@ -8,7 +8,7 @@
 
 namespace zirvak {
 
-class TransportCommands;
+class PlaybackSession;
 
 enum class PlaybackStatus { Stopped, Playing, Paused };
 
@@ -38,8 +38,11 @@ struct StatusSnapshot {
     bool operator==(const StatusSnapshot&) const = default;
 };
 
-// The snapshot of `commands` at `tick`.
-StatusSnapshot TakeSnapshot(const TransportCommands& commands, uint32_t tick);
+// The snapshot of `session` at `tick`, with the volume set.
+StatusSnapshot TakeSnapshot(const PlaybackSession& session, uint32_t volumePercent, uint32_t tick);
+
+// A time as a player shows it: "m:ss", or "h:mm:ss" from an hour on.
+std::string FormatTime(uint32_t ms);
 
 // "Playing", "Paused", "Stopped".
 const char* PlaybackStatusName(PlaybackStatus status);

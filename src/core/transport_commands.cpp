@@ -1,25 +1,19 @@
 #include "transport_commands.h"
 
 #include <algorithm>
-#include <cstdio>
-
-#include "messages.h"
 
 namespace zirvak {
 
-std::string FileTitle(const std::string& path) {
-    const size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
+void TransportCommands::UseSettings(const std::string& path) {
+    settings_ = SettingsStore(path);
+    session_.SetVolume(uint32_t(settings_.settings().volumePercent));
+    status_ = Snapshot();  // before the host listens: taken, not announced
 }
 
-std::string FormatTime(uint32_t ms) {
-    const uint32_t s = ms / 1000;
-    char text[24];
-    if (s >= 3600)
-        std::snprintf(text, sizeof text, "%u:%02u:%02u", s / 3600, s / 60 % 60, s % 60);
-    else
-        std::snprintf(text, sizeof text, "%u:%02u", s / 60, s % 60);
-    return text;
+void TransportCommands::UpdateSettings(const Settings& settings) {
+    const Command command(*this);
+    settings_.Update(settings);
+    session_.SetVolume(uint32_t(settings.volumePercent));
 }
 
 void TransportCommands::Run(CommandId id) {
@@ -52,80 +46,35 @@ void TransportCommands::Open() {
     OpenFiles(paths);
 }
 
-// A run from the song's start: the time from zero, the butterfly taking off, the ticks on.
-void TransportCommands::StartRunClock() {
-    clock_.Restart(host_.TickCount());
-    host_.RunStarted();
-    host_.StartTimer(PlaybackClock::kTickMs);
-}
-
-// A run has begun from the user's hand or the queue's: its end leads on to the next song.
-void TransportCommands::StartedRun() {
-    stoppedByUser_ = false;
-    queueEnded_ = false;
-    heldPosition_.reset();
-}
-
+// With no file, Play asks for one first.
 void TransportCommands::Play() {
     const Command command(*this);
-    switch (engine_.state()) {
-        case Playing:
-            return;
-        case Paused:
-            Pause();
-            break;  // resumes
-        case NoFile:
-            Open();
-            break;
-        case Stopped:
-            break;
-    }
-    // A stopped file, one that played to its end, or one just opened without buffer memory.
-    if (engine_.state() == Stopped) {
-        if (engine_.Restart() != kOpenStarted && engine_.fileChanged()) {
-            ReportChangedFile();
-            return;
-        }
-        engine_.ClearEndReached();
-        StartedRun();
-        StartRunClock();
-    }
+    if (session_.state() == NoFile) Open();
+    session_.Play();
 }
 
 void TransportCommands::Pause() {
     const Command command(*this);
-    const PlayerState before = engine_.state();
-    if (before != Playing && before != Paused) return;
-    // The engine decides under its lock: the end of the song may have stopped it since.
-    const PlayerState after = engine_.TogglePause();
-    if (after == before || (after != Playing && after != Paused)) return;
-    clock_.Release(host_.TickCount());
-    clock_.TogglePause(host_.TickCount());
-    if (after == Playing)
-        host_.StartTimer(PlaybackClock::kTickMs);
-    else
-        host_.StopTimer();
-    host_.ShowStatus();
+    session_.Pause();
 }
 
 void TransportCommands::Stop() {
     const Command command(*this);
-    if (engine_.state() == NoFile) return;
-    if (!heldPosition_) heldPosition_ = PositionMs();
-    stoppedByUser_ = true;
-    // The timer keeps running: the butterfly sees the end and flies home.
-    clock_.Release(host_.TickCount());
-    engine_.Stop();
+    session_.Stop();
 }
 
-void TransportCommands::TakeStatus() {
-    status_ = TakeSnapshot(*this, host_.TickCount());
-    host_.StatusChanged();
+void TransportCommands::Close() {
+    session_.Close();
+    host_.Quit();
+}
+
+void TransportCommands::WindowClosing() {
+    session_.Close();
 }
 
 void TransportCommands::PlayOrPause() {
     const Command command(*this);
-    const PlayerState state = engine_.state();
+    const PlayerState state = session_.state();
     if (state == Playing || state == Paused)
         Pause();  // toggles
     else if (state == Stopped)
@@ -135,57 +84,65 @@ void TransportCommands::PlayOrPause() {
 // With no song Play would open the file dialog: from the desktop's controls it does nothing.
 void TransportCommands::PlayUnlessNoSong() {
     const Command command(*this);
-    if (engine_.state() != NoFile) Play();
+    if (session_.state() != NoFile) Play();
 }
 
 void TransportCommands::PauseIfPlaying() {
     const Command command(*this);
-    if (engine_.state() == Playing) Pause();
+    if (session_.state() == Playing) Pause();
 }
 
-PlayerState TransportCommands::PlaybackState() const {
-    const PlayerState state = engine_.state();
-    if (state == Stopped && engine_.endReached() && !stoppedByUser_ && !queueEnded_) return Playing;
-    return state;
+int32_t TransportCommands::OpenFiles(const std::vector<std::string>& paths,
+                                     WhenNonePlays whenNonePlays) {
+    const Command command(*this);
+    return session_.OpenFiles(paths, whenNonePlays);
 }
 
-bool TransportCommands::MusicEnded() const {
-    if (engine_.state() == NoFile) return true;
-    if (!engine_.endReached()) return false;
-    // The end of a song with another to follow: the butterfly flies on into the next.
-    return stoppedByUser_ || queueEnded_ || !queue_.NextIndex();
+void TransportCommands::Next() {
+    const Command command(*this);
+    session_.Next();
 }
 
-uint32_t TransportCommands::ReadSoundingMarks(BeatMark* out) const {
-    BeatMarker markers[kMaxBeatMarkers];
-    const uint32_t count = engine_.ReadBeatMarkers(engine_.currentBuffer() ^ 1, markers);
-    for (uint32_t i = 0; i < count; ++i)
-        out[i] = {uint32_t(markers[i].width), uint32_t(markers[i].timeMs)};
-    return count;
+void TransportCommands::Previous() {
+    const Command command(*this);
+    session_.Previous();
+}
+
+void TransportCommands::SeekTo(uint32_t positionMs) {
+    const Command command(*this);
+    session_.SeekTo(positionMs);
+}
+
+void TransportCommands::SeekBy(int32_t deltaMs) {
+    const Command command(*this);
+    session_.SeekBy(deltaMs);
+}
+
+void TransportCommands::ChangeVolume(int32_t steps) {
+    const Command command(*this);
+    SetVolume(settings_.settings().volumePercent + steps * Settings::kVolumeStep);
+}
+
+void TransportCommands::SetVolume(int32_t percent) {
+    const Command command(*this);
+    Settings changed = settings_.settings();
+    changed.volumePercent = std::clamp(percent, 0, 100);
+    UpdateSettings(changed);
+    host_.ShowStatus();
 }
 
 bool TransportCommands::FollowPlayback() {
     const Command command(*this);
-    const OutputStatus output = engine_.outputStatus();
-    const bool lost = engine_.state() != NoFile && output.lost;
-    if (lost && !outputLost_)
-        host_.ShowOutputLost(Words(Say::kSoundStopped, title_, output.reason));
-    // Back, or no longer wanted (nothing plays): the loss is no longer news.
-    if (!lost && outputLost_)
-        host_.ShowOutputBack(engine_.state() != NoFile ? Words(Say::kSoundBack, title_) : "");
-    outputLost_ = lost;
-    clock_.Follow(host_.TickCount());
-    if (engine_.runFinished() && !stoppedByUser_ && !queueEnded_) EndOfSong();
-    return !clock_.held();
+    return session_.FollowPlayback();
 }
 
-void TransportCommands::Close() {
-    engine_.Close();
-    host_.Quit();
+StatusSnapshot TransportCommands::Snapshot() const {
+    return TakeSnapshot(session_, uint32_t(settings_.settings().volumePercent), host_.TickCount());
 }
 
-void TransportCommands::WindowClosing() {
-    engine_.Close();
+void TransportCommands::TakeStatus() {
+    status_ = Snapshot();
+    host_.StatusChanged();
 }
 
 }  // namespace zirvak

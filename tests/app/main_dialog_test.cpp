@@ -177,7 +177,7 @@ TEST_F(MainDialogTest, TicksMoveTheButterflyOnceAFilePlays) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return ticks >= 20; }, 10000));
     EXPECT_EQ(window.animation().butterfly().flightState, FlightState::Flying);
     // 20 ticks of 75 ms: a timer may fire a little early, never a tenth of its period.
-    EXPECT_GE(window.commands().clock().time().elapsedMs, 20u * 75 * 9 / 10);
+    EXPECT_GE(window.commands().session().clock().time().elapsedMs, 20u * 75 * 9 / 10);
     EXPECT_NE(window.animation().butterfly().position, (Point{-158, 145}));
 }
 
@@ -271,7 +271,7 @@ TEST_F(MainDialogTest, AFileThatCannotPlayIsNamedWithItsReasonAndLeavesNoFile) {
         EXPECT_EQ(engine.state(), NoFile);
         EXPECT_EQ(window.windowTitle().toStdString(), "Zirvak");
         EXPECT_TRUE(window.animationRunning());
-        EXPECT_TRUE(window.commands().MusicEnded());
+        EXPECT_TRUE(window.commands().session().MusicEnded());
     }
 }
 
@@ -294,23 +294,23 @@ TEST_F(MainDialogTest, ASilentOrLostOutputIsToldAndALostOneHoldsTheAnimation) {
         "song.wav: the sound stopped (the test device lost its output); "
         "trying again every second."};
     EXPECT_EQ(window.messages(), lost);
-    const uint32_t held = window.commands().clock().time().elapsedMs;
+    const uint32_t held = window.commands().session().clock().time().elapsedMs;
     QTest::qWait(300);
-    EXPECT_EQ(window.commands().clock().time().elapsedMs, held);
+    EXPECT_EQ(window.commands().session().clock().time().elapsedMs, held);
     EXPECT_EQ(window.messages(), lost);  // once per loss
     // Back: the message goes by itself; the clock waits until the output takes music again,
     // then moves on from where it held, the time of the loss left out.
     device.Restore();
     ASSERT_TRUE(QTest::qWaitFor([&] { return window.messages().isEmpty(); }, 5000));
     QTest::qWait(300);
-    EXPECT_EQ(window.commands().clock().time().elapsedMs, held);
+    EXPECT_EQ(window.commands().session().clock().time().elapsedMs, held);
     const auto playedOn = std::chrono::steady_clock::now();
     device.CompleteOldest();
     ASSERT_TRUE(
-        QTest::qWaitFor([&] { return window.commands().clock().time().elapsedMs > held; }, 5000));
+        QTest::qWaitFor([&] { return window.commands().session().clock().time().elapsedMs > held; }, 5000));
     const auto since = std::chrono::duration_cast<std::chrono::milliseconds>(
         std::chrono::steady_clock::now() - playedOn);
-    EXPECT_LE(window.commands().clock().time().elapsedMs, held + uint32_t(since.count()) + 10);
+    EXPECT_LE(window.commands().session().clock().time().elapsedMs, held + uint32_t(since.count()) + 10);
     EXPECT_TRUE(TakeMessages(window).empty());
 }
 
@@ -399,7 +399,7 @@ TEST_F(MainDialogTest, KeysDriveTheCommandsAndTheDisplayComesAndGoes) {
     QTest::keyClick(&window, Qt::Key_Down);
     QTest::keyClick(&window, Qt::Key_Down);
     QTest::keyClick(&window, Qt::Key_Up);
-    EXPECT_EQ(window.commands().volumePercent(), 95u);
+    EXPECT_EQ(window.commands().status().volumePercent, 95u);
     EXPECT_EQ(device.volume(), 95u);
     QTest::keyClick(&window, Qt::Key_N);
     EXPECT_EQ(window.windowTitle().toStdString(), "b.wav");
@@ -545,7 +545,7 @@ TEST_F(MainDialogTest, OpenDialogAndSettingsAreRememberedAcrossWindows) {
     EXPECT_EQ(filters, (QStringList{"MP3 File (*.mp3)", "WAV File (*.wav)",
                                     "All playable files (*.[mM][pP][123] *.[wW][aA][vV])",
                                     "All files (*)"}));
-    EXPECT_EQ(window.commands().queue().files(), (std::vector<std::string>{a, b}));
+    EXPECT_EQ(window.commands().session().queue().files(), (std::vector<std::string>{a, b}));
     window.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     QTest::keyClick(&window, Qt::Key_Down);
@@ -557,7 +557,7 @@ TEST_F(MainDialogTest, OpenDialogAndSettingsAreRememberedAcrossWindows) {
     MainDialog next(otherEngine);
     next.show();
     EXPECT_EQ(next.zoom(), 2);
-    EXPECT_EQ(next.commands().volumePercent(), 95u);
+    EXPECT_EQ(next.commands().status().volumePercent, 95u);
     EXPECT_EQ(otherDevice.volume(), 95u);
     std::string startedIn;
     QTimer::singleShot(300, &next, [&] {
@@ -577,7 +577,7 @@ TEST_F(MainDialogTest, ADroppedNameOfAnyBytesPlaysAsItIs) {
     const std::string folder = dir.dir;
     DropUriList(window, "# a comment\r\nhttps://example.org/x.mp3\r\nfile://" +
                             QByteArray::fromStdString(folder) + "/caf%E9%0A-2.wav\r\n");
-    EXPECT_EQ(window.commands().queue().files(), std::vector<std::string>{odd});
+    EXPECT_EQ(window.commands().session().queue().files(), std::vector<std::string>{odd});
     EXPECT_EQ(engine.state(), Playing);
     EXPECT_EQ(window.windowTitle(), QStringLiteral("caf\u00e9\n-2.wav"));
 }
@@ -614,7 +614,7 @@ TEST_F(MainDialogTest, TheOpenDialogListsAndOpensNamesOfAnyBytes) {
     window.commandAction(CommandId::Open)->trigger();
     EXPECT_EQ(listed, (QStringList{"inner", "caf\u00e9.wav", "song.wav"}));
     EXPECT_EQ(innerListed, (QStringList{"track 2.wav", "track 10.wav"}));
-    EXPECT_EQ(window.commands().queue().files(), std::vector<std::string>{latin1});
+    EXPECT_EQ(window.commands().session().queue().files(), std::vector<std::string>{latin1});
     EXPECT_EQ(engine.state(), Playing);
 }
 

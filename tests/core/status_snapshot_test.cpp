@@ -36,10 +36,14 @@ protected:
     QuietHost host;
     TransportCommands commands{engine, host};
     TempDir dir;
+
+    StatusSnapshot Snapshot() {
+        return TakeSnapshot(commands.session(), commands.status().volumePercent, host.now);
+    }
 };
 
 TEST_F(StatusSnapshotTest, FollowsTheQueueAndThePlayer) {
-    const StatusSnapshot none = TakeSnapshot(commands, host.now);
+    const StatusSnapshot none = Snapshot();
     EXPECT_FALSE(none.hasSong);
     EXPECT_EQ(none.playback, PlaybackStatus::Stopped);
     EXPECT_FALSE(none.canPlay || none.canPause || none.canSeek || none.canGoNext ||
@@ -48,35 +52,35 @@ TEST_F(StatusSnapshotTest, FollowsTheQueueAndThePlayer) {
     const std::string first = WriteBytes(dir.Path("first.wav"), WavWithTitle("Gece"));
     const std::string second = WriteBytes(dir.Path("second.wav"), WavWithTitle(""));
     commands.OpenFiles({first, second});
-    StatusSnapshot now = TakeSnapshot(commands, host.now);
+    StatusSnapshot now = Snapshot();
     EXPECT_EQ(now.playback, PlaybackStatus::Playing);
     EXPECT_EQ(now.title, "Gece");  // from the tags
     EXPECT_EQ(now.path, first);
     EXPECT_EQ(now.songIndex, 0u);
     EXPECT_EQ(now.lengthMs, 10000u);
     EXPECT_TRUE(now.canGoNext && now.canGoPrevious && now.canPlay && now.canPause && now.canSeek);
-    EXPECT_EQ(TakeSnapshot(commands, host.now), now);  // nothing changed, nothing to announce
+    EXPECT_EQ(Snapshot(), now);  // nothing changed, nothing to announce
 
     commands.Pause();
-    EXPECT_EQ(TakeSnapshot(commands, host.now).playback, PlaybackStatus::Paused);
+    EXPECT_EQ(Snapshot().playback, PlaybackStatus::Paused);
     commands.SetVolume(40);
-    EXPECT_EQ(TakeSnapshot(commands, host.now).volumePercent, 40u);
+    EXPECT_EQ(Snapshot().volumePercent, 40u);
 
     commands.Next();
-    now = TakeSnapshot(commands, host.now);
+    now = Snapshot();
     EXPECT_EQ(now.songIndex, 1u);
     EXPECT_EQ(now.title, "second.wav");  // no title in the tags: the file's name
     EXPECT_FALSE(now.canGoNext);
     EXPECT_TRUE(now.canGoPrevious);  // the song before, or this one again
 
     commands.Stop();
-    now = TakeSnapshot(commands, host.now);
+    now = Snapshot();
     EXPECT_EQ(now.playback, PlaybackStatus::Stopped);
     EXPECT_TRUE(now.hasSong && now.canPlay);
 
     commands.OpenFiles({dir.Path("missing.wav")});
-    EXPECT_FALSE(TakeSnapshot(commands, host.now).hasSong);
-    EXPECT_EQ(commands.songTags().title, "");
+    EXPECT_FALSE(Snapshot().hasSong);
+    EXPECT_EQ(commands.session().songTags().title, "");
 }
 
 // From one song of the queue to the next the controls keep saying "Playing", while the end of
@@ -92,16 +96,16 @@ TEST_F(StatusSnapshotTest, StaysPlayingFromOneSongToTheNext) {
         }
         ASSERT_EQ(engine.state(), Stopped);
         ASSERT_FALSE(engine.runFinished());
-        EXPECT_EQ(TakeSnapshot(commands, host.now).playback, PlaybackStatus::Playing);
-        EXPECT_EQ(TakeSnapshot(commands, host.now).title, song);
+        EXPECT_EQ(Snapshot().playback, PlaybackStatus::Playing);
+        EXPECT_EQ(Snapshot().title, song);
         device.CompleteAll();
         ASSERT_TRUE(engine.runFinished());
-        EXPECT_EQ(TakeSnapshot(commands, host.now).playback, PlaybackStatus::Playing);
+        EXPECT_EQ(Snapshot().playback, PlaybackStatus::Playing);
         host.now += 75;
         commands.FollowPlayback();  // the tick that moves on
     }
-    EXPECT_EQ(TakeSnapshot(commands, host.now).playback, PlaybackStatus::Stopped);
-    EXPECT_TRUE(commands.QueueEnded());
+    EXPECT_EQ(Snapshot().playback, PlaybackStatus::Stopped);
+    EXPECT_TRUE(commands.session().QueueEnded());
 }
 
 }  // namespace

@@ -59,15 +59,15 @@ TEST_F(TransportCommandsTest, OpenStartsTheClockAndAFileThatCannotPlayLeavesNoFi
     EXPECT_EQ(engine.state(), Playing);
     EXPECT_EQ(host.caption, "song.wav");
     EXPECT_EQ(host.interval, 75u);
-    EXPECT_EQ(commands.clock().time().playStartTick, 1000u);
-    EXPECT_FALSE(commands.MusicEnded());
+    EXPECT_EQ(commands.session().clock().time().playStartTick, 1000u);
+    EXPECT_FALSE(commands.session().MusicEnded());
     host.answer = {"/nonexistent/zirvak.mp3"};
     commands.Run(CommandId::Open);
     // No file, the window's own caption, and the timer on so the butterfly flies home.
     EXPECT_EQ(engine.state(), NoFile);
     EXPECT_EQ(host.caption, "Zirvak");
     EXPECT_TRUE(host.timerOn);
-    EXPECT_TRUE(commands.MusicEnded());
+    EXPECT_TRUE(commands.session().MusicEnded());
     EXPECT_EQ(host.messages, std::vector<std::string>{"/nonexistent/zirvak.mp3: no such file"});
 }
 
@@ -94,7 +94,7 @@ TEST_F(TransportCommandsTest, PauseAndPlayResumeAndTheClockLeavesThePauseOut) {
     commands.Run(CommandId::Pause);
     EXPECT_EQ(engine.state(), Playing);
     EXPECT_TRUE(host.timerOn);
-    EXPECT_EQ(commands.clock().time().pausedMs, 3000u);
+    EXPECT_EQ(commands.session().clock().time().pausedMs, 3000u);
     commands.Run(CommandId::Pause);
     commands.Run(CommandId::Play);
     EXPECT_EQ(engine.state(), Playing);
@@ -112,7 +112,7 @@ TEST_F(TransportCommandsTest, StopKeepsTheTimerPlayStartsAgainAndCloseQuits) {
     commands.Run(CommandId::Play);
     EXPECT_EQ(engine.state(), Playing);
     EXPECT_EQ(device.written.back().bytes, device.written[1].bytes);  // chunk 1 again
-    EXPECT_EQ(commands.clock().time().playStartTick, 9000u);
+    EXPECT_EQ(commands.session().clock().time().playStartTick, 9000u);
     commands.Run(CommandId::Close);
     EXPECT_EQ(engine.state(), NoFile);
     EXPECT_TRUE(host.quit);
@@ -135,7 +135,7 @@ protected:
         host.now += 100;
         commands.FollowPlayback();
     }
-    std::optional<size_t> Current() const { return commands.queue().current(); }
+    std::optional<size_t> Current() const { return commands.session().queue().current(); }
 };
 
 TEST_F(SongQueueTest, FoldersPlayInNaturalOrderAndEachSongFollowsOnceTheLastWasHeard) {
@@ -149,7 +149,7 @@ TEST_F(SongQueueTest, FoldersPlayInNaturalOrderAndEachSongFollowsOnceTheLastWasH
     commands.OpenFiles({folder});
     const std::vector<std::string> order = {folder + "/extra/bonus.wav", folder + "/Track 1.wav",
                                             folder + "/track 2.wav", folder + "/Track 10.wav"};
-    EXPECT_EQ(commands.queue().files(), order);
+    EXPECT_EQ(commands.session().queue().files(), order);
     EXPECT_EQ(host.caption, "bonus.wav");
 
     // The last buffer is queued: the song has ended for the engine, not yet for the ear.
@@ -157,7 +157,7 @@ TEST_F(SongQueueTest, FoldersPlayInNaturalOrderAndEachSongFollowsOnceTheLastWasH
     ASSERT_EQ(device.queuedCount(), 1u);
     commands.FollowPlayback();
     EXPECT_EQ(Current(), 0u);
-    EXPECT_FALSE(commands.MusicEnded());  // the butterfly flies on into the next song
+    EXPECT_FALSE(commands.session().MusicEnded());  // the butterfly flies on into the next song
     for (size_t next = 1; next < order.size(); ++next) {
         animation.butterfly().flightState = FlightState::Flying;
         HearToTheEnd();
@@ -165,15 +165,15 @@ TEST_F(SongQueueTest, FoldersPlayInNaturalOrderAndEachSongFollowsOnceTheLastWasH
         EXPECT_EQ(host.caption, FileTitle(order[next]));
         EXPECT_EQ(engine.state(), Playing);
         // Opened as Open opens: the clock from zero, the butterfly taking off.
-        EXPECT_EQ(commands.clock().time().playStartTick, host.now);
+        EXPECT_EQ(commands.session().clock().time().playStartTick, host.now);
         EXPECT_EQ(animation.butterfly().flightState, FlightState::TakeOff);
     }
     HearToTheEnd();
-    EXPECT_TRUE(commands.QueueEnded());
-    EXPECT_TRUE(commands.MusicEnded());
+    EXPECT_TRUE(commands.session().QueueEnded());
+    EXPECT_TRUE(commands.session().MusicEnded());
     EXPECT_EQ(engine.state(), Stopped);
     EXPECT_EQ(Current(), 3u);
-    EXPECT_EQ(commands.PositionMs(), commands.LengthMs());
+    EXPECT_EQ(commands.session().PositionMs(), commands.session().LengthMs());
     EXPECT_EQ(host.statusShown, 4);  // each new song
     EXPECT_TRUE(host.messages.empty());
 }
@@ -184,8 +184,8 @@ TEST_F(SongQueueTest, StopByTheUserIsNoCueForTheNextSong) {
     HearToTheEnd();
     EXPECT_EQ(Current(), 0u);
     EXPECT_EQ(engine.state(), Stopped);
-    EXPECT_TRUE(commands.MusicEnded());
-    EXPECT_FALSE(commands.QueueEnded());
+    EXPECT_TRUE(commands.session().MusicEnded());
+    EXPECT_FALSE(commands.session().QueueEnded());
     commands.Play();
     EXPECT_EQ(Current(), 0u);
     EXPECT_EQ(engine.state(), Playing);
@@ -201,7 +201,7 @@ TEST_F(SongQueueTest, NextAndPreviousAtBothEndsAndTheThreeSecondRule) {
     commands.Previous();
     EXPECT_EQ(Current(), 0u);
     EXPECT_EQ(device.opens, opens);
-    EXPECT_EQ(commands.PositionMs(), 0u);
+    EXPECT_EQ(commands.session().PositionMs(), 0u);
     commands.Next();
     commands.Next();
     EXPECT_EQ(host.caption, "c.wav");
@@ -214,11 +214,11 @@ TEST_F(SongQueueTest, NextAndPreviousAtBothEndsAndTheThreeSecondRule) {
     EXPECT_EQ(Current(), 1u);
     // From three seconds on: this song from its start.
     host.now += 3000;
-    EXPECT_EQ(commands.PositionMs(), 3000u);
+    EXPECT_EQ(commands.session().PositionMs(), 3000u);
     const int opensNow = device.opens;
     commands.Previous();
     EXPECT_EQ(Current(), 1u);
-    EXPECT_EQ(commands.PositionMs(), 0u);
+    EXPECT_EQ(commands.session().PositionMs(), 0u);
     EXPECT_EQ(engine.runStartFrame(), 0u);
     EXPECT_EQ(device.opens, opensNow);
     // A song starts each time one is opened; starting one again from its start opens nothing.
@@ -232,16 +232,17 @@ TEST_F(SongQueueTest, AFileThatCannotPlayIsSkippedWithItsMessageAndLeavesTheQueu
     const std::string noise = WriteBytes(dir.Path("3.wav"), Bytes(5000, 0x55));
     commands.OpenFiles({missing, good1, missing, noise, good2});
     EXPECT_EQ(Current(), 0u);
-    EXPECT_EQ(commands.queue().files(), (std::vector<std::string>{good1, missing, noise, good2}));
+    EXPECT_EQ(commands.session().queue().files(),
+              (std::vector<std::string>{good1, missing, noise, good2}));
     EXPECT_EQ(engine.state(), Playing);
     HearToTheEnd();
     EXPECT_EQ(Current(), 1u);
-    EXPECT_EQ(commands.queue().files(), (std::vector<std::string>{good1, good2}));
+    EXPECT_EQ(commands.session().queue().files(), (std::vector<std::string>{good1, good2}));
     EXPECT_EQ(host.caption, "4.wav");
     EXPECT_EQ(host.messages,
               (std::vector<std::string>{missing + ": no such file", missing + ": no such file",
                                         noise + " is not an audio file Zirvak can play"}));
-    EXPECT_EQ(commands.failures(), 3);
+    EXPECT_EQ(commands.session().failures(), 3);
     commands.Previous();
     EXPECT_EQ(Current(), 0u);
     EXPECT_EQ(engine.state(), Playing);
@@ -249,9 +250,9 @@ TEST_F(SongQueueTest, AFileThatCannotPlayIsSkippedWithItsMessageAndLeavesTheQueu
     // Nothing playable at all: no file, the window's own caption.
     commands.OpenFiles({missing});
     EXPECT_EQ(engine.state(), NoFile);
-    EXPECT_TRUE(commands.queue().empty());
-    EXPECT_TRUE(commands.QueueEnded());
-    EXPECT_TRUE(commands.MusicEnded());
+    EXPECT_TRUE(commands.session().queue().empty());
+    EXPECT_TRUE(commands.session().QueueEnded());
+    EXPECT_TRUE(commands.session().MusicEnded());
     EXPECT_EQ(host.caption, "Zirvak");
     EXPECT_EQ(host.started.size(), 3u);
     commands.OpenFiles({dir.Path("empty-folder")});
@@ -269,44 +270,44 @@ TEST_F(SongQueueTest, SeekingPlayingPausedAndStopped) {
     commands.SeekTo(5000);
     EXPECT_EQ(engine.runStartMs(), 5000u);
     EXPECT_EQ(engine.runStartFrame(), 40000u);
-    EXPECT_EQ(commands.PositionMs(), 5000u);
-    EXPECT_EQ(commands.clock().time().ElapsedAt(host.now),
+    EXPECT_EQ(commands.session().PositionMs(), 5000u);
+    EXPECT_EQ(commands.session().clock().time().ElapsedAt(host.now),
               5000u);  // the beats' time and the clock's
     EXPECT_EQ(animation.butterfly().flightState, FlightState::Flying);  // no new take-off
     host.now += 500;
     commands.SeekBy(TransportCommands::kSeekStepMs);
-    EXPECT_EQ(commands.PositionMs(), 10500u);
+    EXPECT_EQ(commands.session().PositionMs(), 10500u);
     commands.SeekBy(-TransportCommands::kLongSeekStepMs);  // never before the start
-    EXPECT_EQ(commands.PositionMs(), 0u);
+    EXPECT_EQ(commands.session().PositionMs(), 0u);
     EXPECT_EQ(host.statusShown, shown + 3);
-    EXPECT_EQ(commands.seeks(), 3u);  // the desktop hears of each jump
+    EXPECT_EQ(commands.session().seeks(), 3u);  // the desktop hears of each jump
 
     // Paused: it stays paused there, and time runs on from there once it resumes.
     commands.Pause();
     host.now += 3000;
     commands.SeekTo(8000);
     EXPECT_EQ(engine.state(), Paused);
-    EXPECT_EQ(commands.PositionMs(), 8000u);
+    EXPECT_EQ(commands.session().PositionMs(), 8000u);
     host.now += 2000;
-    EXPECT_EQ(commands.PositionMs(), 8000u);
+    EXPECT_EQ(commands.session().PositionMs(), 8000u);
     commands.Pause();
     host.now += 1000;
-    EXPECT_EQ(commands.PositionMs(), 9000u);
+    EXPECT_EQ(commands.session().PositionMs(), 9000u);
 
     // Stopped: the place holds, and a seek plays from the new one, the butterfly taking off.
     commands.Stop();
     host.now += 4000;
-    EXPECT_EQ(commands.PositionMs(), 9000u);
+    EXPECT_EQ(commands.session().PositionMs(), 9000u);
     commands.SeekTo(3000);
     EXPECT_EQ(engine.state(), Playing);
-    EXPECT_EQ(commands.PositionMs(), 3000u);
+    EXPECT_EQ(commands.session().PositionMs(), 3000u);
     EXPECT_EQ(animation.butterfly().flightState, FlightState::TakeOff);
     EXPECT_TRUE(device.misuse().empty());
 }
 
 TEST_F(SongQueueTest, SeekingPastTheEndGoesToTheNextSongOrEndsTheLast) {
     commands.OpenFiles({Song("a.wav"), Song("b.wav")});
-    EXPECT_EQ(commands.LengthMs(), 20000u);
+    EXPECT_EQ(commands.session().LengthMs(), 20000u);
     commands.SeekTo(20000);
     EXPECT_EQ(Current(), 1u);
     EXPECT_EQ(engine.state(), Playing);
@@ -315,35 +316,35 @@ TEST_F(SongQueueTest, SeekingPastTheEndGoesToTheNextSongOrEndsTheLast) {
     EXPECT_EQ(engine.runStartFrame(), 159992u);
     commands.SeekBy(TransportCommands::kLongSeekStepMs);
     EXPECT_EQ(Current(), 1u);
-    EXPECT_TRUE(commands.QueueEnded());
-    EXPECT_TRUE(commands.MusicEnded());
+    EXPECT_TRUE(commands.session().QueueEnded());
+    EXPECT_TRUE(commands.session().MusicEnded());
     EXPECT_EQ(engine.state(), Stopped);
-    EXPECT_EQ(commands.PositionMs(), 20000u);
+    EXPECT_EQ(commands.session().PositionMs(), 20000u);
     // Play starts the last song again.
     commands.Play();
     EXPECT_EQ(engine.state(), Playing);
-    EXPECT_FALSE(commands.QueueEnded());
+    EXPECT_FALSE(commands.session().QueueEnded());
 }
 
 TEST_F(SongQueueTest, VolumeMovesInStepsWithinItsRangeAndIsRemembered) {
     const std::string path = dir.Path("config/zirvak/settings");
     commands.UseSettings(path);
-    EXPECT_EQ(commands.volumePercent(), 100u);
+    EXPECT_EQ(commands.status().volumePercent, 100u);
     commands.ChangeVolume(+1);
-    EXPECT_EQ(commands.volumePercent(), 100u);
+    EXPECT_EQ(commands.status().volumePercent, 100u);
     commands.ChangeVolume(-3);
-    EXPECT_EQ(commands.volumePercent(), 85u);
+    EXPECT_EQ(commands.status().volumePercent, 85u);
     EXPECT_EQ(device.volume(), 85u);
     EXPECT_EQ(host.statusShown, 2);
-    EXPECT_EQ(commands.seeks(), 0u);
+    EXPECT_EQ(commands.session().seeks(), 0u);
     commands.SetVolume(37);  // the desktop's controls set any value
     EXPECT_EQ(device.volume(), 37u);
     commands.SetVolume(250);
-    EXPECT_EQ(commands.volumePercent(), 100u);
+    EXPECT_EQ(commands.status().volumePercent, 100u);
     commands.ChangeVolume(-30);
-    EXPECT_EQ(commands.volumePercent(), 0u);
+    EXPECT_EQ(commands.status().volumePercent, 0u);
     commands.SetVolume(-1);
-    EXPECT_EQ(commands.volumePercent(), 0u);
+    EXPECT_EQ(commands.status().volumePercent, 0u);
     commands.ChangeVolume(+1);
     // The next run starts where this one left off.
     TestAudioDevice otherDevice;
@@ -351,7 +352,7 @@ TEST_F(SongQueueTest, VolumeMovesInStepsWithinItsRangeAndIsRemembered) {
     FakeHost otherHost;
     TransportCommands other(otherEngine, otherHost);
     other.UseSettings(path);
-    EXPECT_EQ(other.volumePercent(), 5u);
+    EXPECT_EQ(other.settings().volumePercent, 5);
     EXPECT_EQ(otherDevice.volume(), 5u);
 }
 
@@ -368,7 +369,7 @@ TEST_F(SongQueueTest, PlayOfAFileChangedOnDiskSaysSoAndStartsNothing) {
     EXPECT_EQ(animation.butterfly().flightState, FlightState::FlyingHome);
     ASSERT_EQ(host.messages.size(), 1u);
     EXPECT_EQ(host.messages[0], path + " changed while it was playing");
-    EXPECT_EQ(commands.failures(), 1);
+    EXPECT_EQ(commands.session().failures(), 1);
 }
 
 TEST(FileTitleTest, IsTheNameWithoutItsFolder) {
@@ -395,12 +396,12 @@ TEST_F(SongQueueTest, WhenTheOutputFallsBehindTheClockWaitsForIt) {
     const uint32_t handed = 2 * 147456 * 1000 / 8000;
     host.now += handed + 5000;  // the output has taken nothing all this time
     commands.FollowPlayback();
-    EXPECT_EQ(commands.clock().time().ElapsedAt(host.now), handed);
-    EXPECT_EQ(commands.PositionMs(), handed);
+    EXPECT_EQ(commands.session().clock().time().ElapsedAt(host.now), handed);
+    EXPECT_EQ(commands.session().PositionMs(), handed);
     device.CompleteOldest();  // the output takes the first buffer at last: a third is handed
     host.now += 75;
     commands.FollowPlayback();
-    EXPECT_EQ(commands.PositionMs(), handed + 75);
+    EXPECT_EQ(commands.session().PositionMs(), handed + 75);
 }
 
 }  // namespace

@@ -1,27 +1,15 @@
-// The commands beyond the menu's: the queue, seeking and the volume.
+#include "playback_session.h"
+
 #include <algorithm>
 
 #include "messages.h"
 #include "playable_file.h"
 #include "playlist_files.h"
-#include "transport_commands.h"
 
 namespace zirvak {
 
-void TransportCommands::UseSettings(const std::string& path) {
-    settings_ = SettingsStore(path);
-    engine_.SetVolume(uint32_t(settings_.settings().volumePercent));
-}
-
-void TransportCommands::UpdateSettings(const Settings& settings) {
-    const Command command(*this);
-    settings_.Update(settings);
-    engine_.SetVolume(uint32_t(settings.volumePercent));
-}
-
-int32_t TransportCommands::OpenFiles(const std::vector<std::string>& paths,
-                                     WhenNonePlays whenNonePlays) {
-    const Command command(*this);
+int32_t PlaybackSession::OpenFiles(const std::vector<std::string>& paths,
+                                   WhenNonePlays whenNonePlays) {
     std::vector<std::string> files = ExpandPaths(paths);
     const std::string named = paths.empty() ? std::string("nothing") : paths.front();
     if (whenNonePlays == WhenNonePlays::kKeepPlaying && engine_.state() != NoFile) {
@@ -53,7 +41,7 @@ int32_t TransportCommands::OpenFiles(const std::vector<std::string>& paths,
 // Opens song `index`, and when it cannot play, the ones after it (or before it, going back)
 // until one does. A file that cannot be played leaves the queue, so the count of songs is the
 // count of what plays.
-int32_t TransportCommands::PlayFrom(size_t index, int direction) {
+int32_t PlaybackSession::PlayFrom(size_t index, int direction) {
     int32_t result = kOpenFileFailed;
     for (size_t i = index; i < queue_.size();) {
         result = OpenSong(i);
@@ -71,7 +59,7 @@ int32_t TransportCommands::PlayFrom(size_t index, int direction) {
     return result;
 }
 
-int32_t TransportCommands::OpenSong(size_t index) {
+int32_t PlaybackSession::OpenSong(size_t index) {
     queue_.MoveTo(index);
     const std::string path = queue_.CurrentFile();
     host_.StopTimer();
@@ -93,7 +81,7 @@ int32_t TransportCommands::OpenSong(size_t index) {
 }
 
 // Nothing plays: the window's own caption, the butterfly flying home, and the user told why.
-void TransportCommands::LeaveWithNoFile(const std::string& message) {
+void PlaybackSession::LeaveWithNoFile(const std::string& message) {
     title_.clear();
     song_.Read({});
     host_.SetCaption(kWindowTitle);
@@ -102,14 +90,14 @@ void TransportCommands::LeaveWithNoFile(const std::string& message) {
     host_.ShowMessage(message);
 }
 
-void TransportCommands::ReportChangedFile() {
+void PlaybackSession::ReportChangedFile() {
     ++failures_;
     host_.ShowMessage(DescribeFileProblem(queue_.CurrentFile(), FileProblem::kChanged));
 }
 
 // The song is over (heard to its end, or sought past it): the next one plays, or the queue has
 // ended and the butterfly flies home.
-void TransportCommands::EndOfSong() {
+void PlaybackSession::EndOfSong() {
     if (engine_.fileChanged()) ReportChangedFile();
     const std::optional<size_t> next = queue_.NextIndex();
     if (next) {
@@ -126,14 +114,12 @@ void TransportCommands::EndOfSong() {
     }
 }
 
-void TransportCommands::Next() {
-    const Command command(*this);
+void PlaybackSession::Next() {
     const std::optional<size_t> next = queue_.NextIndex();
     if (next) PlayFrom(*next, +1);
 }
 
-void TransportCommands::Previous() {
-    const Command command(*this);
+void PlaybackSession::Previous() {
     const std::optional<size_t> previous = queue_.PreviousIndex(PositionMs());
     if (!previous) return;
     if (previous == queue_.current() && engine_.state() != NoFile)
@@ -142,11 +128,11 @@ void TransportCommands::Previous() {
         PlayFrom(*previous, -1);
 }
 
-uint32_t TransportCommands::LengthMs() const {
+uint32_t PlaybackSession::LengthMs() const {
     return engine_.state() == NoFile ? 0 : engine_.songLengthMs();
 }
 
-uint32_t TransportCommands::PositionAt(uint32_t tick) const {
+uint32_t PlaybackSession::PositionAt(uint32_t tick) const {
     if (engine_.state() == NoFile) return 0;
     if (heldPosition_) return *heldPosition_;
     // The clock says what has been heard; what was handed to the sound output bounds it (a run
@@ -154,15 +140,13 @@ uint32_t TransportCommands::PositionAt(uint32_t tick) const {
     return clock_.PositionAt(tick, LengthMs());
 }
 
-void TransportCommands::SeekBy(int32_t deltaMs) {
-    const Command command(*this);
+void PlaybackSession::SeekBy(int32_t deltaMs) {
     if (engine_.state() == NoFile) return;
     const int64_t target = int64_t(PositionMs()) + deltaMs;
     SeekTo(uint32_t(std::clamp<int64_t>(target, 0, UINT32_MAX)));
 }
 
-void TransportCommands::SeekTo(uint32_t positionMs) {
-    const Command command(*this);
+void PlaybackSession::SeekTo(uint32_t positionMs) {
     if (engine_.state() == NoFile) return;
     if (positionMs >= LengthMs()) {
         EndOfSong();
@@ -185,17 +169,100 @@ void TransportCommands::SeekTo(uint32_t positionMs) {
     host_.ShowStatus();
 }
 
-void TransportCommands::ChangeVolume(int32_t steps) {
-    const Command command(*this);
-    SetVolume(settings_.settings().volumePercent + steps * Settings::kVolumeStep);
+// A run from the song's start: the time from zero, the butterfly taking off, the ticks on.
+void PlaybackSession::StartRunClock() {
+    clock_.Restart(host_.TickCount());
+    host_.RunStarted();
+    host_.StartTimer(PlaybackClock::kTickMs);
 }
 
-void TransportCommands::SetVolume(int32_t percent) {
-    const Command command(*this);
-    Settings changed = settings_.settings();
-    changed.volumePercent = std::clamp(percent, 0, 100);
-    UpdateSettings(changed);
+// A run has begun from the user's hand or the queue's: its end leads on to the next song.
+void PlaybackSession::StartedRun() {
+    stoppedByUser_ = false;
+    queueEnded_ = false;
+    heldPosition_.reset();
+}
+
+void PlaybackSession::Play() {
+    switch (engine_.state()) {
+        case Playing:
+            return;
+        case Paused:
+            Pause();
+            break;    // resumes
+        case NoFile:  // the commands ask for files first
+        case Stopped:
+            break;
+    }
+    // A stopped file, one that played to its end, or one just opened without buffer memory.
+    if (engine_.state() == Stopped) {
+        if (engine_.Restart() != kOpenStarted && engine_.fileChanged()) {
+            ReportChangedFile();
+            return;
+        }
+        engine_.ClearEndReached();
+        StartedRun();
+        StartRunClock();
+    }
+}
+
+void PlaybackSession::Pause() {
+    const PlayerState before = engine_.state();
+    if (before != Playing && before != Paused) return;
+    // The engine decides under its lock: the end of the song may have stopped it since.
+    const PlayerState after = engine_.TogglePause();
+    if (after == before || (after != Playing && after != Paused)) return;
+    clock_.Release(host_.TickCount());
+    clock_.TogglePause(host_.TickCount());
+    if (after == Playing)
+        host_.StartTimer(PlaybackClock::kTickMs);
+    else
+        host_.StopTimer();
     host_.ShowStatus();
+}
+
+void PlaybackSession::Stop() {
+    if (engine_.state() == NoFile) return;
+    if (!heldPosition_) heldPosition_ = PositionMs();
+    stoppedByUser_ = true;
+    // The timer keeps running: the butterfly sees the end and flies home.
+    clock_.Release(host_.TickCount());
+    engine_.Stop();
+}
+
+PlayerState PlaybackSession::PlaybackState() const {
+    const PlayerState state = engine_.state();
+    if (state == Stopped && engine_.endReached() && !stoppedByUser_ && !queueEnded_) return Playing;
+    return state;
+}
+
+bool PlaybackSession::MusicEnded() const {
+    if (engine_.state() == NoFile) return true;
+    if (!engine_.endReached()) return false;
+    // The end of a song with another to follow: the butterfly flies on into the next.
+    return stoppedByUser_ || queueEnded_ || !queue_.NextIndex();
+}
+
+uint32_t PlaybackSession::ReadSoundingMarks(BeatMark* out) const {
+    BeatMarker markers[kMaxBeatMarkers];
+    const uint32_t count = engine_.ReadBeatMarkers(engine_.currentBuffer() ^ 1, markers);
+    for (uint32_t i = 0; i < count; ++i)
+        out[i] = {uint32_t(markers[i].width), uint32_t(markers[i].timeMs)};
+    return count;
+}
+
+bool PlaybackSession::FollowPlayback() {
+    const OutputStatus output = engine_.outputStatus();
+    const bool lost = engine_.state() != NoFile && output.lost;
+    if (lost && !outputLost_)
+        host_.ShowOutputLost(Words(Say::kSoundStopped, title_, output.reason));
+    // Back, or no longer wanted (nothing plays): the loss is no longer news.
+    if (!lost && outputLost_)
+        host_.ShowOutputBack(engine_.state() != NoFile ? Words(Say::kSoundBack, title_) : "");
+    outputLost_ = lost;
+    clock_.Follow(host_.TickCount());
+    if (engine_.runFinished() && !stoppedByUser_ && !queueEnded_) EndOfSong();
+    return !clock_.held();
 }
 
 }  // namespace zirvak

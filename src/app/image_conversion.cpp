@@ -1,5 +1,7 @@
 #include "image_conversion.h"
 
+#include <vector>
+
 namespace zirvak {
 
 Image ToImage(const QImage& picture) {
@@ -23,6 +25,19 @@ QImage ToQImage(const Image& image) {
             line[x] = qRgb(int(row[x] & 0xFF), int(row[x] >> 8 & 0xFF), int(row[x] >> 16 & 0xFF));
     }
     return out;
+}
+
+Image LoadPicture(const char* resource) {
+    return ToImage(QImage(QString::fromLatin1(resource)));
+}
+
+QRegion RegionOfRuns(std::span<const LightRun> runs) {
+    std::vector<QRect> rects;
+    rects.reserve(runs.size());
+    for (const LightRun& run : runs) rects.emplace_back(run.x0, run.y, run.x1 - run.x0, 1);
+    QRegion region;
+    region.setRects(rects.data(), int(rects.size()));
+    return region;
 }
 
 }  // namespace zirvak

@@ -2,8 +2,11 @@
 #pragma once
 
 #include <QImage>
+#include <QRegion>
+#include <span>
 
 #include "image.h"
+#include "light_region.h"
 
 namespace zirvak {
 
@@ -11,5 +14,9 @@ namespace zirvak {
 Image ToImage(const QImage& picture);
 // The scene's pixels as a QImage for painting.
 QImage ToQImage(const Image& image);
+// A picture compiled into the program (":/pictures/...").
+Image LoadPicture(const char* resource);
+// The pixels of `runs` as a region, for repainting the lights alone.
+QRegion RegionOfRuns(std::span<const LightRun> runs);
 
 }  // namespace zirvak

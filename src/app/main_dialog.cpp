@@ -25,6 +25,7 @@
 #include "open_dialog.h"
 #include "readable_text.h"
 #include "scene_view.h"
+#include "screen_fit.h"
 #include "user_actions.h"
 
 // The pictures are compiled into this library; a static library's resources must be
@@ -34,23 +35,6 @@ static void RegisterResources() {
 }
 
 namespace zirvak {
-
-namespace {
-
-Image LoadPicture(const char* resource) {
-    return ToImage(QImage(QString::fromLatin1(resource)));
-}
-
-QRegion RegionOfRuns(std::span<const LightRun> runs) {
-    std::vector<QRect> rects;
-    rects.reserve(runs.size());
-    for (const LightRun& run : runs) rects.emplace_back(run.x0, run.y, run.x1 - run.x0, 1);
-    QRegion region;
-    region.setRects(rects.data(), int(rects.size()));
-    return region;
-}
-
-}  // namespace
 
 MainDialog::MainDialog(PlayerEngine& engine, QWidget* parent)
     : QMainWindow(parent), engine_(engine) {
@@ -219,16 +203,10 @@ QRect MainDialog::AvailableArea() const {
 int MainDialog::LargestFittingZoom() const {
     const QRect area = AvailableArea();
     if (area.isEmpty()) return Settings::kMaxZoom;
-    const QMargins around = Decorations();
     // The menu bar and whatever else the window holds besides the picture.
-    const QSize besides = sizeHint() - view_->size();
-    for (int zoom = Settings::kMaxZoom; zoom > 1; --zoom) {
-        const QSize window = SceneView::SizeAt(view_->pictureSize(), zoom, devicePixelRatioF()) +
-                             besides +
-                             QSize(around.left() + around.right(), around.top() + around.bottom());
-        if (window.width() <= area.width() && window.height() <= area.height()) return zoom;
-    }
-    return 1;
+    return zirvak::LargestFittingZoom(view_->pictureSize(), devicePixelRatioF(),
+                                      sizeHint() - view_->size(), Decorations(), area,
+                                      Settings::kMaxZoom);
 }
 
 // Moves the window, frame and all, back within the available area of its screen; where it
@@ -236,11 +214,8 @@ int MainDialog::LargestFittingZoom() const {
 void MainDialog::KeepOnScreen() {
     const QRect area = AvailableArea();
     if (area.isEmpty()) return;
-    const QMargins around = Decorations();
-    const QRect frame = geometry().marginsAdded(around);
-    QPoint topLeft = frame.topLeft();
-    topLeft.setX(std::max(std::min(topLeft.x(), area.right() + 1 - frame.width()), area.left()));
-    topLeft.setY(std::max(std::min(topLeft.y(), area.bottom() + 1 - frame.height()), area.top()));
+    const QRect frame = geometry().marginsAdded(Decorations());
+    const QPoint topLeft = PlaceWithin(frame, area);
     if (topLeft != frame.topLeft()) move(topLeft);
 }
 
@@ -286,22 +261,11 @@ void MainDialog::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-namespace {
-
 // The local files and folders among dropped URLs, read from the URI list's own bytes: a name
 // that is not UTF-8 arrives percent-encoded and stays the name it is.
-std::vector<std::string> LocalPaths(const QMimeData* data) {
-    std::vector<std::string> paths;
-    const QByteArray list = data->data(QStringLiteral("text/uri-list"));
-    for (QByteArray line : list.split('\n')) {
-        line = line.trimmed();
-        if (line.isEmpty() || line.startsWith('#')) continue;
-        if (auto path = PathFromFileUri(line.toStdString())) paths.push_back(std::move(*path));
-    }
-    return paths;
+static std::vector<std::string> LocalPaths(const QMimeData* data) {
+    return PathsOfUriList(data->data(QStringLiteral("text/uri-list")).toStdString());
 }
-
-}  // namespace
 
 void MainDialog::dragEnterEvent(QDragEnterEvent* event) {
     if (!LocalPaths(event->mimeData()).empty()) event->acceptProposedAction();
@@ -354,7 +318,7 @@ void MainDialog::ShowPictureAgain() {
     scene_->Compose(animation_->CurrentFrame(commands_->session().MusicEnded()));
     view_->SetScene(ToQImage(scene_->backBuffer()));
     view_->update();
-    if (statusTimer_.isActive()) view_->SetStatus(StatusText(commands_->status()));
+    if (statusTimer_.isActive()) view_->SetStatus(StatusLinesOf(commands_->status()));
 }
 
 void MainDialog::ShowComposedScene(const QRegion& changed) {
@@ -396,26 +360,6 @@ void MainDialog::SetCaption(const std::string& caption) {
     setWindowTitle(QString::fromStdString(ReadableText(caption)));
 }
 
-// "Artist – Title" when the tags say, the file's name when they do not, over
-// "1:02 / 3:40   Volume 80%   Song 2/5" ("Paused" in front while paused).
-StatusLines MainDialog::StatusText(const StatusSnapshot& status) {
-    StatusLines lines;
-    if (status.hasSong) {
-        lines.artist = QString::fromStdString(status.artist);
-        lines.title = QString::fromStdString(status.title);
-    }
-    lines.details = QStringLiteral("%1 / %2   Volume %3%")
-                        .arg(QString::fromStdString(FormatTime(status.positionMs)),
-                             QString::fromStdString(FormatTime(status.lengthMs)))
-                        .arg(status.volumePercent);
-    if (status.playback == PlaybackStatus::Paused)
-        lines.details.prepend(QStringLiteral("Paused   "));
-    if (status.hasSong)
-        lines.details +=
-            QStringLiteral("   Song %1/%2").arg(status.songIndex + 1).arg(status.songCount);
-    return lines;
-}
-
 void MainDialog::Raise() {
     setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
     show();
@@ -433,7 +377,7 @@ void MainDialog::StatusChanged() {
     const StatusSnapshot& status = commands_->status();
     // Asked for, the line shows even unseen; kept up to date on ticks only while it is seen.
     if (statusAsked_ || (statusTimer_.isActive() && PictureSeen()))
-        view_->SetStatus(StatusText(status));
+        view_->SetStatus(StatusLinesOf(status));
     statusAsked_ = false;
     emit statusChanged();
 }

@@ -82,7 +82,6 @@ private:
     bool PictureSeen() const;
     void ShowPictureAgain();
     void HideStatus();
-    static StatusLines StatusText(const StatusSnapshot& status);
     void ApplyZoom();
     QMargins Decorations() const;
     QRect AvailableArea() const;

@@ -6,8 +6,10 @@
 
 #include "desktop_bus.h"
 #include "file_uri.h"
+#include "hand_over_adaptor.h"
 #include "main_dialog.h"
-#include "mpris_adaptors.h"
+#include "mpris_player_adaptor.h"
+#include "mpris_root_adaptor.h"
 
 namespace zirvak {
 

@@ -7,18 +7,9 @@
 #include <QString>
 #include <QWidget>
 
+#include "status_lines.h"
+
 namespace zirvak {
-
-// What the on-picture display says: the song ("Artist – Title", or the title alone), then where
-// playback stands.
-struct StatusLines {
-    QString artist;
-    QString title;
-    QString details;
-
-    bool operator==(const StatusLines&) const = default;
-    bool empty() const { return artist.isEmpty() && title.isEmpty() && details.isEmpty(); }
-};
 
 class SceneView : public QWidget {
     Q_OBJECT

@@ -22,9 +22,9 @@
 #include "input.h"
 #include "play_lines.h"
 #include "printable.h"
+#include "raw_terminal.h"
 #include "sdl_audio_device.h"
 #include "settings.h"
-#include "terminal_keys.h"
 #include "transport_commands.h"
 #include "user_actions.h"
 

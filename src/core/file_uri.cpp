@@ -110,4 +110,20 @@ std::string AbsolutePath(const std::string& path) {
     return folder + path;
 }
 
+std::vector<std::string> PathsOfUriList(std::string_view list) {
+    std::vector<std::string> paths;
+    while (!list.empty()) {
+        const size_t end = list.find('\n');
+        std::string_view line = list.substr(0, end);
+        list.remove_prefix(end == std::string_view::npos ? list.size() : end + 1);
+        while (!line.empty() && std::isspace(static_cast<unsigned char>(line.front())))
+            line.remove_prefix(1);
+        while (!line.empty() && std::isspace(static_cast<unsigned char>(line.back())))
+            line.remove_suffix(1);
+        if (line.empty() || line.front() == '#') continue;
+        if (auto path = PathFromFileUri(std::string(line))) paths.push_back(std::move(*path));
+    }
+    return paths;
+}
+
 }  // namespace zirvak

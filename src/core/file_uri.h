@@ -5,6 +5,8 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace zirvak {
 
@@ -12,6 +14,10 @@ namespace zirvak {
 // letter case; a query or fragment ends it), or nothing when it names no local file: another
 // scheme or host, a relative path, a broken %-escape, or an escaped NUL.
 std::optional<std::string> PathFromFileUri(const std::string& uri);
+
+// The local files among the lines of a URI list (a drop's text/uri-list; comments and other
+// schemes left out), each as the bytes its URI encodes.
+std::vector<std::string> PathsOfUriList(std::string_view list);
 
 // The URI of absolute path `path`: every byte but the unreserved and path characters
 // percent-encoded.

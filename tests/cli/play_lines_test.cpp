@@ -6,7 +6,7 @@
 #include <string>
 
 #include "play_lines.h"
-#include "terminal_keys.h"
+#include "raw_terminal.h"
 
 namespace zirvak::cli {
 namespace {

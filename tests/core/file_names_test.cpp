@@ -49,6 +49,15 @@ TEST(FileUri, EveryPathMakesTheRoundTrip) {
     }
 }
 
+// A drop's URI list: CRLF lines, comments, blank lines and other schemes give no path.
+TEST(FileUri, AUriListGivesItsLocalFiles) {
+    EXPECT_EQ(
+        PathsOfUriList("# from a file manager\r\nfile:///a/caf%E9.mp3\r\n\r\n"
+                       "https://example.org/x.mp3\r\n  file:///b%20c/\n#file:///d\nfile:///e"),
+        (std::vector<std::string>{"/a/caf\xe9.mp3", "/b c/", "/e"}));
+    EXPECT_TRUE(PathsOfUriList("").empty());
+}
+
 TEST(FileUri, RelativePathsAreMadeAbsoluteAsBytes) {
     EXPECT_EQ(AbsolutePath("/already/there"), "/already/there");
     const std::string made = AbsolutePath("caf\xe9.mp3");

@@ -1,45 +1,13 @@
-#include "mpris_adaptors.h"
+#include "mpris_player_adaptor.h"
 
-#include <QTimer>
 #include <algorithm>
 #include <cmath>
 
 #include "file_uri.h"
-#include "main_dialog.h"
 #include "mpris_service.h"
+#include "transport_commands.h"
 
 namespace zirvak {
-
-MprisRootAdaptor::MprisRootAdaptor(MprisService* service)
-    : QDBusAbstractAdaptor(service), service_(*service) {}
-
-QString MprisRootAdaptor::identity() const {
-    return QStringLiteral("Zirvak");
-}
-
-QString MprisRootAdaptor::desktopEntry() const {
-    return QStringLiteral("zirvak");
-}
-
-QStringList MprisRootAdaptor::supportedUriSchemes() const {
-    return {QStringLiteral("file")};
-}
-
-QStringList MprisRootAdaptor::supportedMimeTypes() const {
-    return {QStringLiteral("audio/mpeg"),    QStringLiteral("audio/x-mp3"),
-            QStringLiteral("audio/mp2"),     QStringLiteral("audio/x-mp2"),
-            QStringLiteral("audio/x-wav"),   QStringLiteral("audio/wav"),
-            QStringLiteral("audio/vnd.wave")};
-}
-
-void MprisRootAdaptor::Raise() {
-    service_.window().Raise();
-}
-
-// After the reply has gone out: the caller hears that the call was taken.
-void MprisRootAdaptor::Quit() {
-    QTimer::singleShot(0, &service_.window(), &QWidget::close);
-}
 
 MprisPlayerAdaptor::MprisPlayerAdaptor(MprisService* service)
     : QDBusAbstractAdaptor(service), service_(*service) {}
@@ -129,19 +97,6 @@ void MprisPlayerAdaptor::OpenUri(const QString& uri) {
         return;
     }
     service_.commands().OpenFiles({*path}, WhenNonePlays::kKeepPlaying);
-}
-
-HandOverAdaptor::HandOverAdaptor(MprisService* service)
-    : QDBusAbstractAdaptor(service), service_(*service) {}
-
-void HandOverAdaptor::Open(const QByteArrayList& paths) {
-    // Opening may show a message box; the caller is answered first and not kept waiting.
-    std::vector<std::string> files;
-    for (const QByteArray& path : paths) files.emplace_back(path.constData(), size_t(path.size()));
-    QTimer::singleShot(0, &service_, [this, files] {
-        service_.window().Raise();
-        if (!files.empty()) service_.commands().OpenFiles(files, WhenNonePlays::kKeepPlaying);
-    });
 }
 
 }  // namespace zirvak

@@ -1,0 +1,23 @@
+#include "hand_over_adaptor.h"
+
+#include <QTimer>
+
+#include "main_dialog.h"
+#include "mpris_service.h"
+
+namespace zirvak {
+
+HandOverAdaptor::HandOverAdaptor(MprisService* service)
+    : QDBusAbstractAdaptor(service), service_(*service) {}
+
+void HandOverAdaptor::Open(const QByteArrayList& paths) {
+    // Opening may show a message box; the caller is answered first and not kept waiting.
+    std::vector<std::string> files;
+    for (const QByteArray& path : paths) files.emplace_back(path.constData(), size_t(path.size()));
+    QTimer::singleShot(0, &service_, [this, files] {
+        service_.window().Raise();
+        if (!files.empty()) service_.commands().OpenFiles(files, WhenNonePlays::kKeepPlaying);
+    });
+}
+
+}  // namespace zirvak

@@ -1,0 +1,23 @@
+#include "status_lines.h"
+
+namespace zirvak {
+
+StatusLines StatusLinesOf(const StatusSnapshot& status) {
+    StatusLines lines;
+    if (status.hasSong) {
+        lines.artist = QString::fromStdString(status.artist);
+        lines.title = QString::fromStdString(status.title);
+    }
+    lines.details = QStringLiteral("%1 / %2   Volume %3%")
+                        .arg(QString::fromStdString(FormatTime(status.positionMs)),
+                             QString::fromStdString(FormatTime(status.lengthMs)))
+                        .arg(status.volumePercent);
+    if (status.playback == PlaybackStatus::Paused)
+        lines.details.prepend(QStringLiteral("Paused   "));
+    if (status.hasSong)
+        lines.details +=
+            QStringLiteral("   Song %1/%2").arg(status.songIndex + 1).arg(status.songCount);
+    return lines;
+}
+
+}  // namespace zirvak

@@ -36,14 +36,13 @@ static void RegisterResources() {
 
 namespace zirvak {
 
-MainDialog::MainDialog(PlayerEngine& engine, QWidget* parent)
-    : QMainWindow(parent), engine_(engine) {
+MainDialog::MainDialog(PlayerEngine& engine, QWidget* parent) : QMainWindow(parent) {
     RegisterResources();
     const Image background = LoadPicture(":/pictures/background.png");
     scene_ = std::make_unique<Scene>(background, background, LoadPicture(":/pictures/sprites.png"));
     animation_ = std::make_unique<Animation>(scene_->pictureWidth(), scene_->pictureHeight());
     CommandHost& host = *this;
-    commands_ = std::make_unique<TransportCommands>(engine_, host);
+    commands_ = std::make_unique<TransportCommands>(engine, host);
     commands_->UseSettings(SettingsPath());
     lights_ = RegionOfRuns(scene_->lightRegion().runs);
 
@@ -295,7 +294,7 @@ void MainDialog::Tick() {
         }
         pictureBehind_ = pictureBehind_ || (frame && !seen);
         // No file, and the butterfly at rest: nothing is left for the timer to move.
-        if (engine_.state() == NoFile &&
+        if (commands_->session().state() == NoFile &&
             animation_->butterfly().flightState == FlightState::Resting)
             timer_.stop();
     }

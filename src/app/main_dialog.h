@@ -102,7 +102,6 @@ private:
     void StatusChanged() override;
     void RunStarted() override { animation_->RestartFlight(); }
 
-    PlayerEngine& engine_;
     std::unique_ptr<Scene> scene_;
     std::unique_ptr<Animation> animation_;
     std::unique_ptr<TransportCommands> commands_;

@@ -193,16 +193,15 @@ int RunPlay(const std::vector<std::string>& paths) {
         nextTick += std::chrono::milliseconds(PlaybackClock::kTickMs);
 
         const bool moving = commands.FollowPlayback();
-        if (commands.session().QueueEnded() && engine.state() != Playing &&
-            engine.state() != Paused) {
-            engine.DrainOutput(PlaybackSession::kDrainMs);  // the end is still in the card
+        PlaybackSession& session = commands.session();
+        if (session.QueueEnded() && session.state() != Playing && session.state() != Paused) {
+            session.DrainOutput();  // the end is still in the card
             break;
         }
         BeatMark marks[kMaxBeatMarkers];
-        const uint32_t count = commands.session().ReadSoundingMarks(marks);
-        if (moving && engine.state() == Playing) {
-            if (commands.session().clock().BeatInTick(host.TickCount(), {marks, count}))
-                beatShown = 3;
+        const uint32_t count = session.ReadSoundingMarks(marks);
+        if (moving && session.state() == Playing) {
+            if (session.clock().BeatInTick(host.TickCount(), {marks, count})) beatShown = 3;
         }
         if (showProgress) {
             ShowProgress(commands.status(), beatShown > 0);
@@ -211,7 +210,7 @@ int RunPlay(const std::vector<std::string>& paths) {
         if (beatShown > 0) --beatShown;
     }
     if (host.progressShown) std::printf("\n");
-    engine.Close();
+    commands.session().Close();
     if (endingSignal != 0) return 128 + endingSignal;
     return commands.session().failures() > 0 ? 1 : 0;
 }

@@ -73,7 +73,7 @@ int32_t PlaybackSession::OpenSong(size_t index) {
     host_.SetCaption(title_);
     host_.SongStarted();
     StartedRun();
-    StartRunClock();
+    StartRunClock(host_.TickCount());
     const OutputStatus output = engine_.outputStatus();
     if (output.silent) host_.ShowMessage(Words(Say::kPlaysSilently, title_, output.reason));
     host_.ShowStatus();
@@ -142,12 +142,18 @@ uint32_t PlaybackSession::PositionAt(uint32_t tick) const {
 
 void PlaybackSession::SeekBy(int32_t deltaMs) {
     if (engine_.state() == NoFile) return;
-    const int64_t target = int64_t(PositionMs()) + deltaMs;
-    SeekTo(uint32_t(std::clamp<int64_t>(target, 0, UINT32_MAX)));
+    const uint32_t tick = host_.TickCount();
+    const int64_t target = int64_t(PositionAt(tick)) + deltaMs;
+    SeekAt(tick, uint32_t(std::clamp<int64_t>(target, 0, UINT32_MAX)));
 }
 
 void PlaybackSession::SeekTo(uint32_t positionMs) {
     if (engine_.state() == NoFile) return;
+    SeekAt(host_.TickCount(), positionMs);
+}
+
+// The seek's one moment: where it starts from, and where the clock stands after it.
+void PlaybackSession::SeekAt(uint32_t tick, uint32_t positionMs) {
     if (positionMs >= LengthMs()) {
         EndOfSong();
         host_.ShowStatus();
@@ -161,17 +167,17 @@ void PlaybackSession::SeekTo(uint32_t positionMs) {
             host_.ShowMessage(DescribeOpenFailure(engine_, queue_.CurrentFile(), kOpenFileFailed));
         return;
     }
-    clock_.Release(host_.TickCount());
+    clock_.Release(tick);
     StartedRun();
-    if (wasStopped) StartRunClock();  // a stopped song takes off again, as Play does
-    clock_.MoveTo(host_.TickCount(), engine_.runStartMs());
+    if (wasStopped) StartRunClock(tick);  // a stopped song takes off again, as Play does
+    clock_.MoveTo(tick, engine_.runStartMs());
     ++seeks_;
     host_.ShowStatus();
 }
 
 // A run from the song's start: the time from zero, the butterfly taking off, the ticks on.
-void PlaybackSession::StartRunClock() {
-    clock_.Restart(host_.TickCount());
+void PlaybackSession::StartRunClock(uint32_t tick) {
+    clock_.Restart(tick);
     host_.RunStarted();
     host_.StartTimer(PlaybackClock::kTickMs);
 }
@@ -202,7 +208,7 @@ void PlaybackSession::Play() {
         }
         engine_.ClearEndReached();
         StartedRun();
-        StartRunClock();
+        StartRunClock(host_.TickCount());
     }
 }
 

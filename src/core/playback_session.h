@@ -55,6 +55,8 @@ public:
     void Stop();
     // Nothing plays any more: the program is closing.
     void Close() { engine_.Close(); }
+    // Waits (up to kDrainMs) for the end of the last song to leave the sound output.
+    void DrainOutput() { engine_.DrainOutput(kDrainMs); }
     void SetVolume(uint32_t percent) { engine_.SetVolume(percent); }
 
     // Called on every tick, before the animation moves. While the sound output is lost the
@@ -102,7 +104,8 @@ private:
     int32_t OpenSong(size_t index);
     void EndOfSong();
     void LeaveWithNoFile(const std::string& message);
-    void StartRunClock();
+    void StartRunClock(uint32_t tick);
+    void SeekAt(uint32_t tick, uint32_t positionMs);
     void ReportChangedFile();
     void StartedRun();
 

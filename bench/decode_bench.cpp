@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "bench_files.h"
-#include "mpeg_source.h"
+#include "mpeg_stream.h"
 
 namespace zirvak::bench {
 namespace {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "beat_markers.h"
-#include "mpeg_source.h"
+#include "mpeg_stream.h"
 #include "player_engine.h"
 #include "song_tags.h"
 #include "tag_text.h"

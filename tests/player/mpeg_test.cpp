@@ -8,7 +8,7 @@
 #include <array>
 #include <cstring>
 
-#include "mpeg_source.h"
+#include "mpeg_stream.h"
 #include "player_fixtures.h"
 #include "support/decode_file.h"
 #include "support/fixtures.h"

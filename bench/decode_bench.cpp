@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "bench_files.h"
+#include "memory_source.h"
 #include "mpeg_stream.h"
 
 namespace zirvak::bench {

@@ -14,6 +14,7 @@
 
 #include "bench_files.h"
 #include "layer3.h"
+#include "memory_source.h"
 #include "mpeg_stream.h"
 
 namespace zirvak::bench {

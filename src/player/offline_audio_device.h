@@ -11,7 +11,7 @@
 #include <string>
 
 #include "audio_device.h"
-#include "wav_writer.h"
+#include "pcm_file_writer.h"
 
 namespace zirvak {
 

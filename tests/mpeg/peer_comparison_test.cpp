@@ -16,6 +16,7 @@
 
 #include <unistd.h>
 
+#include "memory_source.h"
 #include "mpeg_stream.h"
 #include "support/decode_file.h"
 #include "support/fixtures.h"

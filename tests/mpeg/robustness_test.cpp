@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "memory_source.h"
 #include "mpeg_stream.h"
 #include "support/decode_file.h"
 #include "support/fixtures.h"

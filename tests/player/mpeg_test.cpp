@@ -8,6 +8,7 @@
 #include <array>
 #include <cstring>
 
+#include "memory_source.h"
 #include "mpeg_stream.h"
 #include "player_fixtures.h"
 #include "support/decode_file.h"

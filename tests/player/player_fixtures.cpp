@@ -10,6 +10,7 @@
 #include <fstream>
 
 #include "commands.h"
+#include "memory_source.h"
 #include "mpeg_stream.h"
 #include "support/fixtures.h"
 

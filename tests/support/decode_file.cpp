@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "memory_source.h"
 #include "mpeg_stream.h"
 #include "support/fixtures.h"
 

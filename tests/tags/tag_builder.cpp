@@ -3,6 +3,7 @@
 #include <cstring>
 #include <random>
 
+#include "memory_source.h"
 #include "mpeg_stream.h"
 #include "support/fixtures.h"
 

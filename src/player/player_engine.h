@@ -33,7 +33,7 @@ inline constexpr int32_t kOpenStarted = 0;
 inline constexpr int32_t kOpenFileFailed = 1;  // missing, unreadable, or not playable
 inline constexpr int32_t kOpenNoDevice = 2;    // no audio device could be opened
 inline constexpr int32_t kOpenNoBufferMemory = 3;
-inline constexpr int32_t kOpenNoAudio = 4;  // a WAV or MPEG file without a single audio frame
+inline constexpr int32_t kOpenNoAudio = 4;  // a file without a single audio frame
 
 // What the transport commands pass as the end of a clip: 100 minutes.
 inline constexpr uint32_t kDefaultEndMs = 6000000;
@@ -52,11 +52,11 @@ public:
     int32_t Restart();
     int32_t Stop();
     // Plays the open file from `positionMs` of its stream on (a stopped file starts playing; a
-    // paused one stays paused there). MPEG audio starts in the frame holding that time, after
-    // the frames that prime the decoder; WAV at that time's sample frame. The end of the clip
-    // stays. The beat markers of the run then count from the song's start. Refused like
-    // Restart; a position at or past the end of the song is the caller's to handle (it plays
-    // the song from its start).
+    // paused one stays paused there), as near that time as the file's source can start (MPEG
+    // audio in the frame holding it, after the frames that prime the decoder; WAV at its sample
+    // frame). The end of the clip stays. The beat markers of the run then count from the song's
+    // start. Refused like Restart; a position at or past the end of the song is the caller's to
+    // handle (it plays the song from its start).
     int32_t Seek(uint32_t positionMs);
     void Close();
     // Pauses a playing engine or resumes a paused one, and returns the state it left: Paused or

@@ -5,7 +5,8 @@
 #include <vector>
 
 #include "bench_files.h"
-#include "mpeg_source.h"
+#include "memory_source.h"
+#include "mpeg_stream.h"
 
 namespace zirvak::bench {
 namespace {

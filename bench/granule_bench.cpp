@@ -7,7 +7,8 @@
 
 #include "bench_files.h"
 #include "layer3.h"
-#include "mpeg_source.h"
+#include "memory_source.h"
+#include "mpeg_stream.h"
 
 namespace zirvak::bench {
 namespace {

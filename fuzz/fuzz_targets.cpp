@@ -9,7 +9,8 @@
 #include <vector>
 
 #include "beat_markers.h"
-#include "mpeg_source.h"
+#include "memory_source.h"
+#include "mpeg_stream.h"
 #include "player_engine.h"
 #include "song_tags.h"
 #include "tag_text.h"
@@ -43,8 +44,7 @@ void DecodeMpeg(const uint8_t* data, size_t size) {
     mpeg::SetDecoderOptions(*decoder, options);
     MemorySource source(file);
     MpegStream stream;
-    if (OpenMpegStream(*decoder, source, stream, /*keepOptions=*/true) !=
-        FileProblem::kNone)
+    if (OpenMpegStream(*decoder, source, stream, /*keepOptions=*/true) != FileProblem::kNone)
         return;
     MpegFrameWalk& walk = *stream.walk;
     std::vector<uint8_t> out(size_t(walk.info().outputBytesPerFrame));

@@ -4,7 +4,7 @@
 #include "commands.h"
 #include "input.h"
 #include "output_file.h"
-#include "wav_writer.h"
+#include "pcm_file_writer.h"
 
 namespace zirvak::cli {
 

@@ -6,7 +6,7 @@
 #include "input_file.h"
 #include "messages.h"
 #include "mpeg_decoder.h"
-#include "mpeg_source.h"
+#include "mpeg_stream.h"
 #include "wav_file.h"
 
 namespace zirvak::cli {

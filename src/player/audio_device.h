@@ -37,6 +37,8 @@
 #include <cstdint>
 #include <string>
 
+#include "audio_device_listener.h"
+
 namespace zirvak {
 
 struct AudioFormat {
@@ -50,14 +52,6 @@ struct OutputStatus {
     std::string reason;   // why the device is silent, or lost: "PulseAudio went away"
     bool lost = false;    // the output went away; the device is trying to get it back
     std::string name;     // the output in a person's words ("PulseAudio"); empty when silent
-};
-
-class AudioDeviceListener {
-public:
-    virtual void OnBufferDone(int32_t tag) = 0;
-
-protected:
-    ~AudioDeviceListener() = default;
 };
 
 class AudioDevice {

@@ -52,4 +52,32 @@ uint32_t BytePosition(uint32_t t, uint32_t sampleRateHz, int32_t channels) {
     return uint32_t(x + double(step ? whole % step : 0));
 }
 
+uint64_t BufferStreamByte(const ClipPlan& clip, const DecodedPcm& pcm, uint32_t index) {
+    return (clip.startFrame + uint64_t(clip.framesPerBuffer) * index) * pcm.frameBytes;
+}
+
+uint32_t StartOffset(const ClipPlan& clip, const DecodedPcm& pcm, uint32_t decodedBytes) {
+    const uint32_t blockAlign = uint32_t(pcm.channels) * 2;
+    const uint64_t startByte = BytePosition(clip.startMs, pcm.sampleRateHz, pcm.channels);
+    const uint64_t framesBefore = BufferStreamByte(clip, pcm, 0);
+    uint32_t offset = startByte > framesBefore ? uint32_t(startByte - framesBefore) : 0;
+    offset = std::min(offset, decodedBytes);
+    offset -= offset % blockAlign;
+    return offset;
+}
+
+uint32_t FramesInLastBuffer(const ClipPlan& clip, uint32_t index) {
+    const int64_t remaining =
+        int64_t(clip.endFrame) - clip.startFrame - int64_t(clip.framesPerBuffer) * index + 1;
+    return uint32_t(std::clamp<int64_t>(remaining, 0, int64_t(clip.framesPerBuffer)));
+}
+
+uint32_t BytesToClipEnd(const ClipPlan& clip, const DecodedPcm& pcm, uint64_t streamByte,
+                        uint32_t available) {
+    const int64_t end = BytePosition(clip.endMs, pcm.sampleRateHz, pcm.channels);
+    int64_t length = std::clamp<int64_t>(end - int64_t(streamByte), 0, available);
+    length -= length % (int64_t(pcm.channels) * 2);
+    return uint32_t(length);
+}
+
 }  // namespace zirvak

@@ -37,4 +37,26 @@ ClipPlan PlanClip(const ClipInput& in);
 // the buffers are cut with.
 uint32_t BytePosition(uint32_t t, uint32_t sampleRateHz, int32_t channels);
 
+// The decoded stream a clip is cut from: 16-bit PCM of `sampleRateHz` × `channels`, each frame
+// decoding to `frameBytes`.
+struct DecodedPcm {
+    uint32_t sampleRateHz = 0;
+    int32_t channels = 0;
+    uint32_t frameBytes = 0;
+};
+
+// Where output buffer `index` of the clip begins in the decoded stream (a byte position from the
+// stream's first frame): at the first byte of its first frame.
+uint64_t BufferStreamByte(const ClipPlan& clip, const DecodedPcm& pcm, uint32_t index);
+// Where the first buffer's bytes begin within the `decodedBytes` decoded from the clip's start
+// frame on: the clip's start may lie inside that frame. On a sample frame, within what was
+// decoded.
+uint32_t StartOffset(const ClipPlan& clip, const DecodedPcm& pcm, uint32_t decodedBytes);
+// The frames the last buffer (number `index`) decodes: those left of the clip, at most a
+// buffer's worth.
+uint32_t FramesInLastBuffer(const ClipPlan& clip, uint32_t index);
+// Bytes from `streamByte` to the end of the clip, at most `available`, in whole sample frames.
+uint32_t BytesToClipEnd(const ClipPlan& clip, const DecodedPcm& pcm, uint64_t streamByte,
+                        uint32_t available);
+
 }  // namespace zirvak

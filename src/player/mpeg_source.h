@@ -1,161 +1,59 @@
-// Where the audio of an MPEG file lies, and the walk over its frames that playback and the
-// command-line decoder share.
+// MPEG audio as a source: the stream located, scanned and set up (mpeg_stream.h), the part of it
+// the clip plays (mpeg_clip.h), and the frames decoded buffer by buffer.
 //
-// A stream is a run of frames of one version, layer, sample rate and channel count: its first
-// frame is a header followed, one frame on, by another header of the same stream (or by the end
-// of the audio). The walk follows the frames from there. Where the next header is missing or
-// belongs to another stream (damage: bytes lost, inserted or changed), it searches forward for
-// the next position that starts the stream by the same rule and goes on from there, so the
-// frames lost are the damaged ones and never the rest of the file.
+// A run starts in the frame that holds its start time, after the frames before it have primed
+// the decoder (the bit reservoir and the overlap of the filter bank need them), and its first
+// buffer starts inside that frame, on the sample frame of that time. Every later buffer holds
+// whole frames; the last one ends where the clip ends.
 #pragma once
 
 #include <array>
-#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
-#include <string>
-#include <utility>
 
-#include "byte_source.h"
-#include "byte_window.h"
+#include "audio_source.h"
+#include "file_change_watch.h"
 #include "input_file.h"
+#include "mpeg_clip.h"
 #include "mpeg_decoder.h"
+#include "mpeg_stream.h"
 
 namespace zirvak {
 
-struct MpegAudioBounds {
-    uint64_t audioStart = 0;  // where the frame search began: after an ID3v2 tag
-    uint64_t audioEnd = 0;    // end of the audio: before trailing ID3v1 and APE tags
-    uint64_t firstFrame = 0;  // the stream's first frame
-};
-
-// Skips an ID3v2 tag, leaves out a trailing 128-byte "TAG" block and an APE tag, and finds the
-// first frame. A tag whose size runs past the end or over every frame is taken as damaged and
-// the frames are looked for from its header on. kNotPlayable when no header of any stream is
-// found,
-// kNoAudio when headers are found but no frame of a stream; `decoderError` then holds the
-// decoder's reason. Free-format streams (bit-rate index 0), which are not played, have no frame.
-FileProblem LocateMpegAudio(mpeg::Decoder& decoder, ByteSource& source, MpegAudioBounds& bounds,
-                            int32_t* decoderError = nullptr);
-
-// Steps through a stream one slot at a time. A slot is a frame, parsed (publishing its rate
-// and output size) and decoded, or the silence of a frame lost to damage: a frame whose header
-// was destroyed between two good ones, or one whose bytes run into the next good frame.
-class MpegFrameWalk {
+class MpegSource final : public AudioSource {
 public:
-    // [begin, end) of `source` is the audio, begin at the stream's first frame.
-    MpegFrameWalk(mpeg::Decoder& decoder, ByteSource& source, uint64_t begin, uint64_t end);
+    // Plays the clip [clipStartMs, clipEndMs] of the stream in `file`.
+    MpegSource(InputFile& file, uint32_t clipStartMs, uint32_t clipEndMs)
+        : file_(file), watch_(file), clipStartMs_(clipStartMs), clipEndMs_(clipEndMs) {}
 
-    // Goes back to the first frame and reads the stream it starts. False when it does not parse.
-    bool Begin();
-    // Begin, then sets the decoder up for the stream, with the default options unless
-    // `keepOptions` asks to keep those the decoder holds. False when the decoder refuses the
-    // stream (see mpeg::LastDecoderError).
-    bool SetUp(bool keepOptions = false);
+    RunStart Start(std::optional<uint32_t> seekMs) override;
+    SourceBuffer Fill(uint8_t buffer, uint32_t index) override;
+    AudioFormat format() const override { return format_; }
+    uint32_t lengthMs() const override { return clip_.endMs; }
+    bool fileChanged() const override { return watch_.seen(); }
 
-    // The stream's first frame, as parsed by Begin.
-    const mpeg::StreamInfo& info() const { return first_; }
-    bool AtEnd();
-
-    // Fills the next slot: decodes its frame into `out` (room for outputBytesPerFrame). False
-    // when nothing was written: the decoder refused the frame, or the slot is a lost frame's.
-    bool DecodeNext(uint8_t* out);
-    // Steps over the next slot by headers alone.
-    void SkipNext();
-
-    // Where the walk stands in the source: the next frame, or where its search goes on.
-    uint64_t offset() const { return cursor_; }
-    uint64_t slotsWalked() const { return slots_; }
-    // The end of the last frame walked.
-    uint64_t lastFrameEnd() const { return lastFrameEnd_; }
-    // Frames walked (not counting lost ones), their bytes, and whether their bit rate varied.
-    uint64_t framesWalked() const { return frames_; }
-    uint64_t frameBytesWalked() const { return frameBytes_; }
-    bool bitrateVaried() const { return lowestBitrate_ != highestBitrate_; }
-    // The damage walked over: the gaps where the walk had to search for the stream again, the
-    // bytes it skipped there, and the lost frames it gave silent slots.
-    uint64_t gapsWalked() const { return gaps_; }
-    uint64_t gapBytesWalked() const { return gapBytes_; }
-    uint64_t lostFramesWalked() const { return slots_ - frames_; }
-    // True once a read came back short: the file shrank while it was walked.
-    bool sourceCameShort() const { return window_.cameShort(); }
+    // What the run plays of the stream, in frames and buffers.
+    const ClipPlan& clip() const { return clip_; }
 
 private:
-    enum class Kind { kUnknown, kFrame, kLost, kEnd };
-    struct Slot {
-        Kind kind = Kind::kUnknown;
-        uint64_t offset = 0;  // kFrame: where the frame lies, and its length
-        int32_t length = 0;
-        int32_t bitrateIndex = 0;
-        uint64_t resumeAt = 0;    // where the walk goes on after this frame
-        uint32_t lostAfter = 0;   // frames lost between this frame and resumeAt
-        bool skipsBytes = false;  // resumeAt lies beyond this frame's end
-        uint64_t gapBytes = 0;    // damaged bytes between this frame and where the stream goes on
-    };
+    uint32_t DecodeFrames(uint8_t* buffer, uint32_t count);
 
-    void Prepare();
-    void Consume();
-    uint32_t LostFramesIn(uint64_t gap) const;
+    // The frames before the start frame that prime the decoder.
+    static constexpr uint32_t kPrimingFrames = 9;
 
-    // The longest run of lost frames given silent slots of their own.
-    static constexpr uint64_t kMostLostFrames = 8;
-
-    mpeg::Decoder& decoder_;
-    ByteWindow window_;
-    uint64_t begin_;
-    uint64_t cursor_;
-    mpeg::StreamInfo first_{};
-    mpeg::StreamInfo info_{};
-    // Frame lengths of the stream at bit-rate indices 1 to 14: without and with padding.
-    std::array<std::pair<uint32_t, uint32_t>, 14> frameLengths_{};
-    Slot next_;
-    uint32_t lostPending_ = 0;     // lost frames still to be given their silent slots
-    bool resetReservoir_ = false;  // bytes were skipped: earlier main data no longer fits
-    uint64_t slots_ = 0;
-    uint64_t frames_ = 0;
-    uint64_t frameBytes_ = 0;
-    uint64_t lastFrameEnd_ = 0;
-    uint64_t gaps_ = 0;
-    uint64_t gapBytes_ = 0;
-    int32_t lowestBitrate_ = 0;
-    int32_t highestBitrate_ = 0;
+    InputFile& file_;
+    FileChangeWatch watch_;
+    uint32_t clipStartMs_;
+    uint32_t clipEndMs_;
+    mpeg::DecoderPtr decoder_;
+    MpegStream stream_;  // walks with decoder_: destroyed before it
+    AudioFormat format_;
+    DecodedPcm pcm_;
+    std::array<std::unique_ptr<uint8_t[]>, 2> buffers_;
+    uint32_t bufferBytes_ = 0;
+    ClipPlan clip_;
+    uint32_t lastBufferIndex_ = 0;
 };
-
-// What a header-only walk over the whole stream finds.
-struct MpegScan {
-    uint64_t slotCount = 0;  // slots the walk yields: frames and lost frames' silence
-    uint64_t audioEnd = 0;   // the end of the last frame: trailing zeros and tags are not audio
-    uint64_t frames = 0;     // frames found, and their bytes
-    uint64_t frameBytes = 0;
-    bool bitrateVaries = false;
-    // Damage: where the stream broke off and went on further, the bytes skipped there, and the
-    // frames lost in those gaps that play as silence.
-    uint64_t gaps = 0;
-    uint64_t gapBytes = 0;
-    uint64_t lostFrames = 0;
-};
-MpegScan ScanMpegStream(mpeg::Decoder& decoder, ByteSource& source, const MpegAudioBounds& bounds);
-
-// An MPEG stream located, scanned and set up for decoding.
-struct MpegStream {
-    MpegAudioBounds bounds;
-    MpegScan scan;
-    std::optional<MpegFrameWalk> walk;
-
-    // True when the first frame carries a Xing or VBRI header (it plays as a silent frame).
-    bool hasVbrHeader() const;
-    // The slots to play: those scanned, no more than a VBR header announces (plus its own).
-    uint64_t playableSlots() const;
-    // Frames of sound among them: the playable slots less a VBR header's frame.
-    uint64_t audioFrames() const;
-    // Output samples (per channel) of one frame, and its duration.
-    uint32_t samplesPerFrame() const;
-    double frameMs() const;
-};
-
-// Locates, scans and sets the stream of `source` up on `decoder` (with the options it holds
-// when `keepOptions`), or returns why it cannot be played.
-FileProblem OpenMpegStream(mpeg::Decoder& decoder, ByteSource& source, MpegStream& stream,
-                           bool keepOptions = false);
 
 }  // namespace zirvak

@@ -2,36 +2,45 @@
 
 namespace zirvak {
 
-OfflineAudioDevice::OfflineAudioDevice(std::string path) : path_(std::move(path)) {
-    player_.keepCopies = false;
-    player_.onPlayed = [this](const uint8_t* data, uint32_t length) {
-        if (!writer_.Write(data, length)) ok_ = false;
-    };
-}
-
 bool OfflineAudioDevice::Open(const AudioFormat& format, AudioDeviceListener* listener) {
     if (open_) return false;
     ok_ = writer_.Open(path_, true, format.sampleRateHz, format.channels, 16);
-    if (!ok_ || !player_.Open(format, listener)) return false;
+    if (!ok_) return false;
+    listener_ = listener;
     open_ = true;
+    paused_ = false;
     return true;
 }
 
 void OfflineAudioDevice::Write(const uint8_t* data, uint32_t length, int32_t tag) {
-    if (open_) player_.Write(data, length, tag);
+    if (open_) queue_.push_back({data, length, tag});
+}
+
+// Hands every queued buffer back unplayed. The queue is taken whole first, so a buffer written
+// from one of these completions stays queued.
+void OfflineAudioDevice::Reset() {
+    std::deque<Queued> taken;
+    taken.swap(queue_);
+    for (const Queued& q : taken) listener_->OnBufferDone(q.tag);
 }
 
 int OfflineAudioDevice::DeliverCompletions() {
     int delivered = 0;
-    while (player_.CompleteOldest()) ++delivered;
+    while (open_ && !paused_ && !queue_.empty()) {
+        const Queued q = queue_.front();
+        queue_.pop_front();
+        if (!writer_.Write(q.data, q.length)) ok_ = false;
+        listener_->OnBufferDone(q.tag);
+        ++delivered;
+    }
     return delivered;
 }
 
 void OfflineAudioDevice::Close() {
     if (!open_) return;
-    player_.Close();
-    if (!writer_.Close()) ok_ = false;
+    Reset();
     open_ = false;
+    if (!writer_.Close()) ok_ = false;
 }
 
 }  // namespace zirvak

@@ -2,7 +2,7 @@
 
 #include "input_file.h"
 #include "mpeg_decoder.h"
-#include "mpeg_source.h"
+#include "mpeg_stream.h"
 #include "wav_file.h"
 
 namespace zirvak {

@@ -1,20 +1,10 @@
 #include "player_engine.h"
 
 #include <algorithm>
-#include <cstring>
-#include <new>
+
+#include "audio_source_factory.h"
 
 namespace zirvak {
-
-namespace {
-
-std::unique_ptr<uint8_t[]> AllocateZeroed(size_t bytes) {
-    std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[bytes]);
-    if (buffer) std::memset(buffer.get(), 0, bytes);
-    return buffer;
-}
-
-}  // namespace
 
 PlayerEngine::PlayerEngine(AudioDevice& device) : device_(device) {}
 
@@ -44,17 +34,8 @@ uint32_t PlayerEngine::ReadBeatMarkers(int32_t buffer, BeatMarker* out) const {
     return 0;
 }
 
-uint32_t PlayerEngine::clipLengthMs() const {
-    if (isWave_) {
-        const uint64_t frames = wav_.totalFrames();
-        return sampleRate_ ? uint32_t(frames * 1000 / sampleRate_) : 0;
-    }
-    return clip_.endMs - clip_.startMs;
-}
-
 uint32_t PlayerEngine::songLengthMs() const {
-    if (isWave_) return clipLengthMs();
-    return clip_.endMs;
+    return source_ ? source_->lengthMs() : 0;
 }
 
 uint32_t PlayerEngine::runStartMs() const {
@@ -70,10 +51,8 @@ int32_t PlayerEngine::Open(const std::string& path, uint32_t startMs, uint32_t e
     const FileProblem problem = file_.Open(path, &detail);
     if (problem != FileProblem::kNone) return Refuse(problem, detail);
     state_ = Stopped;
-    startMs_ = startMs;
-    endMs_ = endMs;
-    isWave_ = LooksLikeWav(file_);
-    const int32_t result = SetUpRun();
+    source_ = MakeAudioSource(file_, startMs, endMs);
+    const int32_t result = SetUpRun(std::nullopt);
     if (result == kOpenFileFailed || result == kOpenNoAudio) {
         ReleaseFile();
         return result;
@@ -113,9 +92,7 @@ int32_t PlayerEngine::StartOver(std::optional<uint32_t> seekMs) {
     // is queued behind it.
     if (deviceOpen_) device_.Reset();
     std::lock_guard lock(mutex_);
-    seekMs_ = seekMs;
-    const int32_t result = SetUpRun();
-    seekMs_.reset();
+    const int32_t result = SetUpRun(seekMs);
     if (result != kOpenStarted) return result;
     return StartRun(paused);
 }
@@ -154,25 +131,13 @@ void PlayerEngine::Close() {
 void PlayerEngine::ReleaseFile() {
     deviceOpen_ = false;
     devicePaused_ = false;
-    mpeg_.walk.reset();
-    mpeg_.bounds = {};
-    mpeg_.scan = {};
-    decoder_.reset();
-    wavScratch_.reset();
-    outputBuffers_[0].reset();
-    outputBuffers_[1].reset();
-    outputBufferBytes_ = 0;
+    source_.reset();
     file_.Close();
     headers_ = {};
     ResetRunFields();
-    isWave_ = false;
-    framesPerBuffer_ = kFramesPerBuffer;
-    audioBytes_ = lastBufferIndex_ = startMs_ = endMs_ = 0;
+    lastBufferIndex_ = 0;
     sampleRate_ = 0;
     channels_ = 0;
-    outputBytesPerFrame_ = 0;
-    clip_ = {};
-    wav_ = {};
     format_ = {};
     state_ = NoFile;
 }
@@ -205,11 +170,9 @@ void PlayerEngine::ResetRunFields() {
     endedByItself_ = false;
     runFinished_ = false;
     runStartFrame_ = 0;
-    wavStartFrame_ = 0;
     samplesAnalysed_ = 0;
     endReached_ = false;
     fileChanged_ = false;
-    sourceEnded_ = false;
 }
 
 // Ends the run here, the buffer queued last still sounding: nothing more is queued.
@@ -221,16 +184,20 @@ void PlayerEngine::EndRun() {
     if (buffersOut_ == 0) runFinished_ = true;
 }
 
-// True when this run may read no more of the file: it changed on disk, or a read came short.
-bool PlayerEngine::SourceEnded() {
-    if (!sourceEnded_ && file_.Changed()) sourceEnded_ = true;
-    if (sourceEnded_) fileChanged_ = true;
-    return sourceEnded_;
-}
-
-int32_t PlayerEngine::SetUpRun() {
+int32_t PlayerEngine::SetUpRun(std::optional<uint32_t> seekMs) {
     ResetRunFields();
-    return isWave_ ? SetUpWave() : SetUpMpeg();
+    const RunStart run = source_->Start(seekMs);
+    // Said before anything a reader may see, such as the end of the run.
+    if (source_->fileChanged()) fileChanged_ = true;
+    const AudioFormat format = source_->format();
+    sampleRate_ = uint32_t(format.sampleRateHz);
+    channels_ = format.channels;
+    if (run.problem != FileProblem::kNone) return Refuse(run.problem, run.detail);
+    if (run.noBufferMemory) return kOpenNoBufferMemory;
+    headers_[0] = {run.first.data, run.first.length};
+    lastBufferIndex_ = run.lastBufferIndex;
+    runStartFrame_ = run.startFrame;
+    return kOpenStarted;
 }
 
 int32_t PlayerEngine::StartRun(bool paused) {
@@ -284,212 +251,31 @@ void PlayerEngine::QueueCurrent() {
     device_.Write(h.data, h.length, current);
 }
 
-int32_t PlayerEngine::Refill() {
-    return isWave_ ? RefillWave() : RefillMpeg();
-}
-
-// --- WAV ---
-
-int32_t PlayerEngine::SetUpWave() {
-    if (!outputBuffers_[0]) {
-        std::string reason;
-        const FileProblem problem = ReadWavHeader(file_, wav_, &reason);
-        if (problem != FileProblem::kNone) return Refuse(problem, reason);
-        channels_ = wav_.channels;
-        sampleRate_ = wav_.sampleRateHz;
-        // Each chunk is read (and converted to 16-bit PCM) into a buffer of our own.
-        outputBuffers_[0] = AllocateZeroed(kWavChunkBytes);
-        outputBuffers_[1] = AllocateZeroed(kWavChunkBytes);
-        if (wav_.format != WavSampleFormat::kPcm16)
-            wavScratch_ = AllocateZeroed(kWavChunkBytes / 2 * size_t(wav_.bytesPerSample));
-        if (!outputBuffers_[0] || !outputBuffers_[1] ||
-            (wav_.format != WavSampleFormat::kPcm16 && !wavScratch_))
-            return kOpenNoBufferMemory;
-        outputBufferBytes_ = kWavChunkBytes;
-    }
-    const uint32_t pcmFrameBytes = uint32_t(channels_) * 2;
-    const uint32_t totalBytes = wav_.pcm16Bytes();
-    if (seekMs_) {
-        const uint64_t frame = uint64_t(*seekMs_) * sampleRate_ / 1000;
-        wavStartFrame_ = std::min<uint64_t>(frame, wav_.totalFrames());
-        runStartFrame_ = wavStartFrame_;
-    }
-    audioBytes_ = totalBytes - uint32_t(wavStartFrame_) * pcmFrameBytes;
-    lastBufferIndex_ = audioBytes_ / kWavChunkBytes;
-    const uint32_t length = lastBufferIndex_ == 0 ? audioBytes_ : kWavChunkBytes;
-    const uint32_t got = FillWaveChunk(0, 0, length);
-    if (got < length) lastBufferIndex_ = 0;
-    return kOpenStarted;
-}
-
-// Reads chunk `chunk` (`length` bytes of 16-bit PCM) into output buffer `buffer` and points
-// its header there. Returns the bytes read: fewer when the file ended or changed.
-uint32_t PlayerEngine::FillWaveChunk(uint8_t buffer, uint32_t chunk, uint32_t length) {
-    WaveHeader& h = headers_[buffer];
-    uint8_t* out = outputBuffers_[buffer].get();
-    const uint32_t pcmFrameBytes = uint32_t(channels_) * 2;
-    uint32_t got = 0;
-    if (!SourceEnded()) {
-        const uint64_t firstFrame =
-            wavStartFrame_ + uint64_t(chunk) * kWavChunkBytes / pcmFrameBytes;
-        got = ReadWavPcm16(file_, wav_, firstFrame, length / pcmFrameBytes, out, wavScratch_.get());
-        if (got < length - length % pcmFrameBytes) sourceEnded_ = fileChanged_ = true;
-    }
-    h = {out, got};
-    return got;
-}
-
-int32_t PlayerEngine::RefillWave() {
+// Fills the buffer the device handed back with the run's next one and queues it; after the
+// run's last buffer, ends the run.
+void PlayerEngine::Refill() {
     const uint32_t k = buffersQueued_;
     if (k == lastBufferIndex_) {
         EndRun();
-        return 0;
+        return;
     }
-    if (k > lastBufferIndex_) return 0;
-    const uint32_t length =
-        k + 1 == lastBufferIndex_ ? audioBytes_ - (k + 1) * kWavChunkBytes : kWavChunkBytes;
+    if (k > lastBufferIndex_) return;
     const uint8_t next = currentBuffer_ ^ 1;
-    const uint32_t got = FillWaveChunk(next, k + 1, length);
-    if (got < length) {
-        // The file ended early: this chunk is the last, or, when nothing was read, the run
-        // ends with the chunk already queued.
-        if (got == 0) {
+    const SourceBuffer filled = source_->Fill(next, k + 1);
+    if (source_->fileChanged()) fileChanged_ = true;
+    if (filled.cameShort) {
+        // The file ended early (it shrank or changed): this buffer is the last, or, when it got
+        // nothing, the run ends with the buffer already queued.
+        if (filled.length == 0) {
             EndRun();
-            return 0;
+            return;
         }
         lastBufferIndex_ = k + 1;
     }
     currentBuffer_ = next;
     buffersQueued_ = k + 1;
+    headers_[next] = {filled.data, filled.length};
     QueueCurrent();
-    return 0;
-}
-
-// --- MPEG ---
-
-int32_t PlayerEngine::SetUpMpeg() {
-    if (!decoder_) {
-        decoder_ = mpeg::CreateDecoder();
-        if (!decoder_) return kOpenNoBufferMemory;
-        const FileProblem problem = OpenMpegStream(*decoder_, file_, mpeg_);
-        if (problem != FileProblem::kNone) return Refuse(problem, {});
-    } else if (!mpeg_.walk->SetUp()) {
-        return Refuse(FileProblem::kNotPlayable, {});
-    }
-    MpegFrameWalk& walk = *mpeg_.walk;
-    // Everything about the stream comes from the decoder's reading of the first frame.
-    const mpeg::StreamInfo& info = walk.info();
-    sampleRate_ = uint32_t(info.sampleRate);
-    channels_ = info.outputChannels;
-    outputBytesPerFrame_ = uint32_t(info.outputBytesPerFrame);
-
-    outputBuffers_[0].reset();
-    outputBuffers_[1].reset();
-    outputBufferBytes_ = kFramesPerBuffer * outputBytesPerFrame_;
-    outputBuffers_[0] = AllocateZeroed(outputBufferBytes_);
-    outputBuffers_[1] = AllocateZeroed(outputBufferBytes_);
-    if (!outputBuffers_[0] || !outputBuffers_[1]) return kOpenNoBufferMemory;
-
-    ClipInput in;
-    in.slotCount = mpeg_.playableSlots();
-    in.audioFrames = mpeg_.audioFrames();
-    in.frameMs = float(mpeg_.frameMs());
-    in.startMs = seekMs_ ? *seekMs_ : startMs_;
-    in.endMs = endMs_;
-    clip_ = PlanClip(in);
-    framesPerBuffer_ = clip_.framesPerBuffer;
-    lastBufferIndex_ = clip_.lastBufferIndex;
-
-    // Position at the start frame; the nine frames before it prime the decoder.
-    uint8_t* buffer = outputBuffers_[0].get();
-    uint32_t priming = clip_.startFrame;
-    if (priming > 9) {
-        for (uint32_t i = 0; i < clip_.startFrame - 9; ++i) walk.SkipNext();
-        priming = 9;
-    }
-    DecodeFrames(buffer, priming);
-    const uint32_t decoded = DecodeFrames(buffer, framesPerBuffer_);
-    // A file that ends early (it shrank since it was scanned) plays what there is.
-    if (decoded < framesPerBuffer_) lastBufferIndex_ = 0;
-
-    // The clip may begin inside a frame: start the first buffer there, on a sample frame.
-    const uint32_t blockAlign = uint32_t(channels_) * 2;
-    const uint64_t startByte = BytePosition(clip_.startMs, sampleRate_, channels_);
-    const uint64_t framesBefore = uint64_t(clip_.startFrame) * outputBytesPerFrame_;
-    uint32_t offset = startByte > framesBefore ? uint32_t(startByte - framesBefore) : 0;
-    offset = std::min(offset, decoded * outputBytesPerFrame_);
-    offset -= offset % blockAlign;
-    uint32_t length = decoded * outputBytesPerFrame_ - offset;
-    // A clip of one buffer ends where the clip ends, as any last buffer does.
-    if (lastBufferIndex_ == 0 && !clip_.toStreamEnd)
-        length = BytesToClipEnd(framesBefore + offset, length);
-    headers_[0] = {buffer + offset, length};
-    // After a seek the beats are timed from the song's start.
-    if (seekMs_) runStartFrame_ = (framesBefore + offset) / blockAlign;
-    return kOpenStarted;
-}
-
-// Bytes from `streamByte` (a position in the stream's PCM from its first frame) to the end of
-// the clip, at most `available`, in whole sample frames.
-uint32_t PlayerEngine::BytesToClipEnd(uint64_t streamByte, uint32_t available) const {
-    const int64_t end = BytePosition(clip_.endMs, sampleRate_, channels_);
-    int64_t length = std::clamp<int64_t>(end - int64_t(streamByte), 0, available);
-    length -= length % (int64_t(channels_) * 2);
-    return uint32_t(length);
-}
-
-// Decodes up to `count` slots into `buffer`, and returns how many the stream still had. A slot
-// that yields no sound (a refused frame, a frame lost to damage, or one whose bit reservoir is
-// not complete yet) is silent.
-uint32_t PlayerEngine::DecodeFrames(uint8_t* buffer, uint32_t count) {
-    MpegFrameWalk& walk = *mpeg_.walk;
-    uint32_t j = 0;
-    for (; j < count && !sourceEnded_ && !walk.AtEnd(); ++j) {
-        uint8_t* slot = buffer + size_t(j) * outputBytesPerFrame_;
-        std::memset(slot, 0, outputBytesPerFrame_);
-        walk.DecodeNext(slot);
-    }
-    if (walk.sourceCameShort()) sourceEnded_ = fileChanged_ = true;
-    return j;
-}
-
-int32_t PlayerEngine::RefillMpeg() {
-    const uint32_t k = buffersQueued_;
-    if (k >= lastBufferIndex_) {
-        if (k == lastBufferIndex_) EndRun();
-        return 0;
-    }
-    const bool last = k + 1 == lastBufferIndex_;
-    const uint8_t next = currentBuffer_ ^ 1;
-    uint8_t* buffer = outputBuffers_[next].get();
-    uint32_t frames = framesPerBuffer_;
-    if (last) {
-        // The last buffer: the frames that remain, and the bytes up to the end of the clip.
-        std::memset(buffer, 0, outputBufferBytes_);
-        const int64_t remaining =
-            int64_t(clip_.endFrame) - clip_.startFrame - int64_t(framesPerBuffer_) * (k + 1) + 1;
-        frames = uint32_t(std::clamp<int64_t>(remaining, 0, int64_t(framesPerBuffer_)));
-    }
-    const uint32_t decoded = SourceEnded() ? 0 : DecodeFrames(buffer, frames);
-    uint32_t length = decoded * outputBytesPerFrame_;
-    if (decoded < frames) {
-        // The stream ended early (the file shrank or changed): this buffer is the last, or,
-        // when it got nothing, the run ends with the buffer already queued.
-        if (decoded == 0) {
-            EndRun();
-            return 0;
-        }
-        lastBufferIndex_ = k + 1;
-    } else if (last && !clip_.toStreamEnd) {
-        // Its first slot holds frame startFrame + framesPerBuffer × (k + 1) of the stream.
-        const uint64_t firstFrame = clip_.startFrame + uint64_t(framesPerBuffer_) * (k + 1);
-        length = BytesToClipEnd(firstFrame * outputBytesPerFrame_, length);
-    }
-    currentBuffer_ = next;
-    buffersQueued_ = k + 1;
-    headers_[next] = {buffer, length};
-    QueueCurrent();
-    return 0;
 }
 
 }  // namespace zirvak

@@ -1,6 +1,7 @@
-// The player engine: plays one file (WAV or MPEG audio) through an audio device, two output
-// buffers in flight, each refilled when the device hands it back, every buffer scanned for
-// beats before it is queued.
+// The player engine: plays one file through an audio device, two output buffers in flight,
+// each refilled when the device hands it back, every buffer scanned for beats before it is
+// queued. What the buffers hold comes from the file's source (audio_source.h), chosen by what
+// the file is; the engine itself knows no file format.
 //
 // Threads: the owner (the window or the command line) calls the transport operations; the
 // device's completion thread runs every later refill. One mutex covers a whole refill and the
@@ -18,13 +19,10 @@
 #include <string>
 
 #include "audio_device.h"
+#include "audio_source.h"
 #include "beat_markers.h"
 #include "file_problem.h"
 #include "input_file.h"
-#include "mpeg_clip.h"
-#include "mpeg_decoder.h"
-#include "mpeg_source.h"
-#include "wav_file.h"
 
 namespace zirvak {
 
@@ -35,16 +33,10 @@ inline constexpr int32_t kOpenStarted = 0;
 inline constexpr int32_t kOpenFileFailed = 1;  // missing, unreadable, or not playable
 inline constexpr int32_t kOpenNoDevice = 2;    // no audio device could be opened
 inline constexpr int32_t kOpenNoBufferMemory = 3;
-inline constexpr int32_t kOpenNoAudio = 4;  // a WAV or MPEG file without a single audio frame
+inline constexpr int32_t kOpenNoAudio = 4;  // a file without a single audio frame
 
 // What the transport commands pass as the end of a clip: 100 minutes.
 inline constexpr uint32_t kDefaultEndMs = 6000000;
-
-// One queued buffer.
-struct WaveHeader {
-    const uint8_t* data = nullptr;
-    uint32_t length = 0;
-};
 
 class PlayerEngine final : private AudioDeviceListener {
 public:
@@ -60,11 +52,11 @@ public:
     int32_t Restart();
     int32_t Stop();
     // Plays the open file from `positionMs` of its stream on (a stopped file starts playing; a
-    // paused one stays paused there). MPEG audio starts in the frame holding that time, after
-    // the frames that prime the decoder; WAV at that time's sample frame. The end of the clip
-    // stays. The beat markers of the run then count from the song's start. Refused like
-    // Restart; a position at or past the end of the song is the caller's to handle (it plays
-    // the song from its start).
+    // paused one stays paused there), as near that time as the file's source can start (MPEG
+    // audio in the frame holding it, after the frames that prime the decoder; WAV at its sample
+    // frame). The end of the clip stays. The beat markers of the run then count from the song's
+    // start. Refused like Restart; a position at or past the end of the song is the caller's to
+    // handle (it plays the song from its start).
     int32_t Seek(uint32_t positionMs);
     void Close();
     // Pauses a playing engine or resumes a paused one, and returns the state it left: Paused or
@@ -93,10 +85,8 @@ public:
     void DrainOutput(uint32_t maxMs) { device_.Drain(maxMs); }
 
     // What is playing (valid from a successful Open until Close).
-    bool isWave() const { return isWave_; }
     uint32_t sampleRate() const { return sampleRate_; }
     int32_t channels() const { return channels_; }
-    uint32_t clipLengthMs() const;
     // Sample frames handed to the device since the run began, and of those, the ones the output
     // has not taken yet.
     uint32_t samplesAnalysed() const { return samplesAnalysed_.load(); }
@@ -113,34 +103,28 @@ public:
     void SetVolume(uint32_t percent) { device_.SetVolume(percent); }
     uint32_t volume() const { return device_.volume(); }
 
-    // The pipeline, for tests.
-    uint32_t buffersQueued() const { return buffersQueued_; }
-    uint32_t lastBufferIndex() const { return lastBufferIndex_; }
-    uint32_t framesPerBuffer() const { return framesPerBuffer_; }
-    const WaveHeader& header(int32_t i) const { return headers_[size_t(i)]; }
-    const ClipPlan& clip() const { return clip_; }
-
 private:
+    friend class PlayerEngineTestPeer;  // the pipeline, as the tests see it
+
+    // One queued buffer.
+    struct WaveHeader {
+        const uint8_t* data = nullptr;
+        uint32_t length = 0;
+    };
+
     void OnBufferDone(int32_t tag) override;
 
     // A new run of the open file: from its clip's start, or from `seekMs` (a pause stays).
     int32_t StartOver(std::optional<uint32_t> seekMs);
 
     // All of the following run under mutex_.
-    int32_t SetUpRun();  // reads the header or sets the stream up and fills the first buffer
-    int32_t SetUpWave();
-    int32_t SetUpMpeg();
+    // Has the source start a run, from the clip's start or from `seekMs`, and fill buffer 0.
+    int32_t SetUpRun(std::optional<uint32_t> seekMs);
     // Opens (on Open) the device, queues buffers 0 and 1, enters Playing (or stays Paused).
     int32_t StartRun(bool paused = false);
-    int32_t Refill();
-    int32_t RefillWave();
-    int32_t RefillMpeg();
+    void Refill();
     void QueueCurrent();
     void EndRun();
-    uint32_t FillWaveChunk(uint8_t buffer, uint32_t chunk, uint32_t length);
-    uint32_t DecodeFrames(uint8_t* buffer, uint32_t count);
-    uint32_t BytesToClipEnd(uint64_t streamByte, uint32_t available) const;
-    bool SourceEnded();
     int32_t Refuse(FileProblem problem, const std::string& detail);
     void ResetRunFields();
     void ReleaseFile();
@@ -159,37 +143,22 @@ private:
     std::atomic<PlayerState> state_{NoFile};
     std::atomic<bool> endReached_{false};
     std::atomic<bool> fileChanged_{false};
-    bool sourceEnded_ = false;  // no more input this run: the file changed or came short
     FileProblem failure_ = FileProblem::kNone;
     std::string failureDetail_;
     uint32_t buffersQueued_ = 0;
     uint32_t buffersOut_ = 0;     // written to the device and not yet handed back
     bool endedByItself_ = false;  // the run reached its last buffer (EndRun)
     std::atomic<bool> runFinished_{false};
-    uint64_t runStartFrame_ = 0;      // sample frame of the song the run began at
-    std::optional<uint32_t> seekMs_;  // set while a Seek sets its run up
-    uint64_t wavStartFrame_ = 0;      // WAV: the sample frame the run reads from
+    uint64_t runStartFrame_ = 0;  // sample frame of the song the run began at
     std::atomic<uint32_t> samplesAnalysed_{0};
-    bool isWave_ = false;
-    uint32_t framesPerBuffer_ = kFramesPerBuffer;
 
     InputFile file_;
-    mpeg::DecoderPtr decoder_;
-    MpegStream mpeg_;
-    WavInfo wav_;
-    std::unique_ptr<uint8_t[]> wavScratch_;  // raw samples of formats other than 16-bit
+    std::unique_ptr<AudioSource> source_;  // reads file_: released before it is closed
     AudioFormat format_;
     std::array<WaveHeader, 2> headers_{};
-    std::array<std::unique_ptr<uint8_t[]>, 2> outputBuffers_;
-    uint32_t outputBufferBytes_ = 0;
-    uint32_t audioBytes_ = 0;  // WAV: bytes of 16-bit PCM the samples make
     uint32_t lastBufferIndex_ = 0;
-    uint32_t startMs_ = 0;
-    uint32_t endMs_ = 0;
-    ClipPlan clip_;
     uint32_t sampleRate_ = 0;
     int32_t channels_ = 0;
-    uint32_t outputBytesPerFrame_ = 0;
 };
 
 }  // namespace zirvak

@@ -16,7 +16,8 @@
 
 #include <unistd.h>
 
-#include "mpeg_source.h"
+#include "memory_source.h"
+#include "mpeg_stream.h"
 #include "support/decode_file.h"
 #include "support/fixtures.h"
 

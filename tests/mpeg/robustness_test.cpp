@@ -11,7 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "mpeg_source.h"
+#include "memory_source.h"
+#include "mpeg_stream.h"
 #include "support/decode_file.h"
 #include "support/fixtures.h"
 

@@ -113,13 +113,14 @@ TEST(EnginePipeline, BuffersAlternateAndTheRunEndsOnTheLastButOne) {
         SCOPED_TRACE(path);
         TestAudioDevice device;
         PlayerEngine engine(device);
+        const PlayerEngineTestPeer pipeline(engine);
         ASSERT_EQ(engine.Open(path, 0, kDefaultEndMs), kOpenStarted);
-        ASSERT_EQ(engine.lastBufferIndex(), last);
+        ASSERT_EQ(pipeline.lastBufferIndex(), last);
         EXPECT_EQ(device.written.size(), std::min<size_t>(2, last + 1));
         for (size_t completed = 0; device.queuedCount() > 0; ++completed) {
             SCOPED_TRACE("after completion " + std::to_string(completed));
             const size_t writes = device.written.size();
-            EXPECT_EQ(engine.buffersQueued(), writes - 1);
+            EXPECT_EQ(pipeline.buffersQueued(), writes - 1);
             EXPECT_EQ(engine.currentBuffer(), (writes - 1) % 2);
             // endReached and Stopped when the buffer before the last is back (a run of one
             // buffer has none: its end is known from the start).
@@ -163,7 +164,7 @@ TEST(EnginePipeline, OpenWhilePlayingClosesTheOldFileFirst) {
     ASSERT_EQ(engine.Open(Files().wav, 0, kDefaultEndMs), kOpenStarted);
     EXPECT_EQ(device.log, "OWWWXCOWW");
     EXPECT_EQ(device.closes, 1);
-    EXPECT_EQ(engine.buffersQueued(), 1u);
+    EXPECT_EQ(PlayerEngineTestPeer(engine).buffersQueued(), 1u);
     ASSERT_EQ(device.written.size(), 5u);
     const Bytes expected = Pcm16Pattern(16, 2);  // the new file's first sample onwards
     EXPECT_TRUE(std::equal(expected.begin(), expected.end(), device.written[3].bytes.begin()));

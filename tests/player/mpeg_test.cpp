@@ -8,7 +8,8 @@
 #include <array>
 #include <cstring>
 
-#include "mpeg_source.h"
+#include "memory_source.h"
+#include "mpeg_stream.h"
 #include "player_fixtures.h"
 #include "support/decode_file.h"
 #include "support/fixtures.h"
@@ -102,7 +103,7 @@ EngineRun PlayFile(const std::string& path, uint32_t startMs = 0, uint32_t endMs
     PlayerEngine engine(device);
     EXPECT_EQ(engine.Open(path, startMs, endMs), kOpenStarted) << path;
     EngineRun run{{},
-                  engine.clip(),
+                  PlayerEngineTestPeer(engine).clip(),
                   device.format,
                   device.written.empty() ? 0 : device.written[0].bytes.size()};
     device.CompleteAll();
@@ -167,7 +168,7 @@ TEST(MpegClip, BufferSizesAndFrameDurations) {
     TestAudioDevice device;
     PlayerEngine engine(device);
     ASSERT_EQ(engine.Open(wav, 0, kDefaultEndMs), kOpenStarted);
-    EXPECT_EQ(engine.lastBufferIndex(), 4u);
+    EXPECT_EQ(PlayerEngineTestPeer(engine).lastBufferIndex(), 4u);
     device.CompleteAll();
     ASSERT_EQ(device.written.size(), 5u);
     for (size_t i = 0; i < 4; ++i) EXPECT_EQ(device.written[i].bytes.size(), 0x48000u);

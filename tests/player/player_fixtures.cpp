@@ -10,7 +10,8 @@
 #include <fstream>
 
 #include "commands.h"
-#include "mpeg_source.h"
+#include "memory_source.h"
+#include "mpeg_stream.h"
 #include "support/fixtures.h"
 
 namespace zirvak::test {

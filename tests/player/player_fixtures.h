@@ -11,7 +11,9 @@
 #include <vector>
 
 #include "player_engine.h"
+#include "player_engine_test_peer.h"
 #include "test_audio_device.h"
+#include "wav_file.h"
 
 namespace zirvak::test {
 

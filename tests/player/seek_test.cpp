@@ -192,10 +192,11 @@ TEST(EngineSeek, BeatsAreTimedFromTheSongsStart) {
         };
         take(0);
         take(1);
-        uint32_t queued = engine.buffersQueued();
+        const PlayerEngineTestPeer pipeline(engine);
+        uint32_t queued = pipeline.buffersQueued();
         while (device.CompleteOldest()) {
-            if (engine.buffersQueued() != queued) take(engine.currentBuffer());
-            queued = engine.buffersQueued();
+            if (pipeline.buffersQueued() != queued) take(engine.currentBuffer());
+            queued = pipeline.buffersQueued();
         }
         return times;
     };

@@ -58,6 +58,7 @@ TEST(EngineThreads, RandomCommandsWhileBuffersComplete) {
     TestAudioDevice device;
     device.keepCopies = false;
     PlayerEngine engine(device);
+    const PlayerEngineTestPeer pipeline(engine);
     std::atomic<bool> done{false};
     std::atomic<uint64_t> completions{0};
     std::thread completer([&, seed = rng()] {
@@ -89,9 +90,9 @@ TEST(EngineThreads, RandomCommandsWhileBuffersComplete) {
             const size_t writes = device.writes();
             // Stop empties the device; only the last buffer of a run that had already ended on
             // its own may still be sounding.
-            EXPECT_TRUE(
-                device.queuedCount() == 0 ||
-                (device.queuedCount() == 1 && engine.buffersQueued() == engine.lastBufferIndex()));
+            EXPECT_TRUE(device.queuedCount() == 0 ||
+                        (device.queuedCount() == 1 &&
+                         pipeline.buffersQueued() == pipeline.lastBufferIndex()));
             EXPECT_TRUE(engine.state() == NoFile || engine.endReached());
             std::this_thread::sleep_for(std::chrono::microseconds(rng() % 300));
             EXPECT_EQ(device.writes(), writes) << "a buffer was queued after Stop";

@@ -8,7 +8,8 @@
 #include <cstring>
 #include <filesystem>
 
-#include "mpeg_source.h"
+#include "memory_source.h"
+#include "mpeg_stream.h"
 #include "support/fixtures.h"
 
 namespace zirvak::test {

@@ -3,7 +3,8 @@
 #include <cstring>
 #include <random>
 
-#include "mpeg_source.h"
+#include "memory_source.h"
+#include "mpeg_stream.h"
 #include "support/fixtures.h"
 
 namespace zirvak::test {

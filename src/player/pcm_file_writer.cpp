@@ -1,4 +1,4 @@
-#include "wav_writer.h"
+#include "pcm_file_writer.h"
 
 #include <cctype>
 #include <cerrno>

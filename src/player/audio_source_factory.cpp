@@ -1,0 +1,15 @@
+#include "audio_source_factory.h"
+
+#include "mpeg_source.h"
+#include "wav_file.h"
+#include "wav_source.h"
+
+namespace zirvak {
+
+std::unique_ptr<AudioSource> MakeAudioSource(InputFile& file, uint32_t clipStartMs,
+                                             uint32_t clipEndMs) {
+    if (LooksLikeWav(file)) return std::make_unique<WavSource>(file);
+    return std::make_unique<MpegSource>(file, clipStartMs, clipEndMs);
+}
+
+}  // namespace zirvak

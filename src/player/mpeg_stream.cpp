@@ -1,0 +1,140 @@
+#include "mpeg_stream.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "mpeg_frame_search.h"
+
+namespace zirvak {
+
+namespace {
+
+uint32_t ReadU32LE(const uint8_t* p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+// The end of the audio before trailing tags: a 128-byte ID3v1 "TAG" block last, and an APE
+// tag (its footer "APETAGEX", with or without a header) before it or last.
+uint64_t EndBeforeTrailingTags(ByteSource& source, uint64_t start) {
+    uint64_t end = source.size();
+    uint8_t tag[32];
+    if (end - start >= 128 && source.ReadAt(end - 128, tag, 3) == 3 &&
+        std::memcmp(tag, "TAG", 3) == 0)
+        end -= 128;
+    if (end - start >= 32 && source.ReadAt(end - 32, tag, 32) == 32 &&
+        std::memcmp(tag, "APETAGEX", 8) == 0) {
+        uint64_t bytes = ReadU32LE(tag + 12);                // items and footer
+        if (ReadU32LE(tag + 20) & 0x80000000u) bytes += 32;  // and a header
+        if (bytes <= end - start) end -= bytes;
+    }
+    return end;
+}
+
+}  // namespace
+
+// Why the decoder refused the stream: a stream of a kind it does not set up is audio all the same;
+// anything else is not MPEG audio at all.
+FileProblem RefusalOf(int32_t decoderError) {
+    return decoderError == mpeg::kErrorUnsupported ? FileProblem::kUnsupported
+                                                   : FileProblem::kNotPlayable;
+}
+
+FileProblem LocateMpegAudio(mpeg::Decoder& decoder, ByteSource& source, MpegAudioBounds& bounds,
+                            int32_t* decoderError) {
+    auto fail = [&](FileProblem problem, int32_t error) {
+        if (decoderError) *decoderError = error;
+        return problem;
+    };
+    const uint64_t size = source.size();
+    uint64_t start = 0;
+    uint8_t head[10];
+    const bool tagged = source.ReadAt(0, head, 10) == 10 && std::memcmp(head, "ID3", 3) == 0;
+    if (tagged) {
+        // Sizes are read as the tag stores them, each byte whole.
+        start = (uint64_t(head[6]) << 21) + (uint64_t(head[7]) << 14) + (uint64_t(head[8]) << 7) +
+                uint64_t(head[9]) + 10;
+    }
+    FirstSync firstSync;
+    if (start < size) {
+        ByteWindow window(source, EndBeforeTrailingTags(source, start));
+        const uint64_t first = FindStreamStart(decoder, window, start, nullptr, firstSync);
+        if (first < window.end()) {
+            bounds = {start, window.end(), first};
+            return FileProblem::kNone;
+        }
+    }
+    if (tagged) {
+        // A tag whose size runs past the end, or swallows every frame, has a damaged size: the
+        // song is looked for from just after the tag's header rather than lost to it.
+        ByteWindow window(source, EndBeforeTrailingTags(source, 10));
+        FirstSync ignored;
+        const uint64_t first = FindStreamStart(decoder, window, 10, nullptr, ignored);
+        if (first < window.end()) {
+            bounds = {10, window.end(), first};
+            return FileProblem::kNone;
+        }
+        if (start >= size) return fail(FileProblem::kNotPlayable, mpeg::kErrorTooFewBytes);
+    }
+    // MPEG audio headers without a frame of a stream: no audio. Otherwise not MPEG audio, for the
+    // reason its first frame sync was refused (or for having none).
+    return firstSync.valid ? fail(FileProblem::kNoAudio, mpeg::kErrorNone)
+                           : fail(FileProblem::kNotPlayable, firstSync.error);
+}
+
+MpegScan ScanMpegStream(mpeg::Decoder& decoder, ByteSource& source, const MpegAudioBounds& bounds) {
+    MpegFrameWalk walk(decoder, source, bounds.firstFrame, bounds.audioEnd);
+    MpegScan scan;
+    if (!walk.Begin()) return scan;
+    while (!walk.AtEnd()) walk.SkipNext();
+    scan.slotCount = walk.slotsWalked();
+    scan.audioEnd = walk.lastFrameEnd();
+    scan.frames = walk.framesWalked();
+    scan.frameBytes = walk.frameBytesWalked();
+    scan.bitrateVaries = walk.bitrateVaried();
+    scan.gaps = walk.gapsWalked();
+    scan.gapBytes = walk.gapBytesWalked();
+    scan.lostFrames = walk.lostFramesWalked();
+    return scan;
+}
+
+bool MpegStream::hasVbrHeader() const {
+    return walk && walk->info().frameLength != 0;
+}
+
+uint64_t MpegStream::playableSlots() const {
+    if (!hasVbrHeader()) return scan.slotCount;
+    return std::min<uint64_t>(scan.slotCount, uint64_t(uint32_t(walk->info().totalFrames)) + 1);
+}
+
+uint64_t MpegStream::audioFrames() const {
+    const uint64_t slots = playableSlots();
+    return hasVbrHeader() && slots > 0 ? slots - 1 : slots;
+}
+
+uint32_t MpegStream::samplesPerFrame() const {
+    if (!walk) return 0;
+    const mpeg::StreamInfo& info = walk->info();
+    const int32_t sampleBytes = info.outputChannels * info.outputBits / 8;
+    return sampleBytes > 0 ? uint32_t(info.outputBytesPerFrame / sampleBytes) : 0;
+}
+
+double MpegStream::frameMs() const {
+    const int32_t rate = walk ? walk->info().sampleRate : 0;
+    return rate > 0 ? double(samplesPerFrame()) * 1000.0 / rate : 0.0;
+}
+
+FileProblem OpenMpegStream(mpeg::Decoder& decoder, ByteSource& source, MpegStream& stream,
+                           bool keepOptions) {
+    if (source.size() == 0) return FileProblem::kEmpty;
+    int32_t error = 0;
+    const FileProblem located = LocateMpegAudio(decoder, source, stream.bounds, &error);
+    if (located == FileProblem::kNotPlayable) return RefusalOf(error);
+    if (located != FileProblem::kNone) return located;
+    stream.scan = ScanMpegStream(decoder, source, stream.bounds);
+    stream.walk.emplace(decoder, source, stream.bounds.firstFrame, stream.scan.audioEnd);
+    if (!stream.walk->SetUp(keepOptions)) return RefusalOf(mpeg::LastDecoderError(decoder));
+    if (stream.audioFrames() == 0) return FileProblem::kNoAudio;
+    return FileProblem::kNone;
+}
+
+}  // namespace zirvak

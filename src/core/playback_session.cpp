@@ -251,7 +251,7 @@ bool PlaybackSession::MusicEnded() const {
 
 uint32_t PlaybackSession::ReadSoundingMarks(BeatMark* out) const {
     BeatMarker markers[kMaxBeatMarkers];
-    const uint32_t count = engine_.ReadBeatMarkers(engine_.currentBuffer() ^ 1, markers);
+    const uint32_t count = engine_.ReadSoundingBeatMarkers(markers);
     for (uint32_t i = 0; i < count; ++i)
         out[i] = {uint32_t(markers[i].width), uint32_t(markers[i].timeMs)};
     return count;

@@ -79,6 +79,10 @@ public:
     // Copies the marker list of output buffer `buffer` (0 or 1), as one refill left it whole;
     // returns its count.
     uint32_t ReadBeatMarkers(int32_t buffer, BeatMarker* out) const;
+    // The markers of the buffer that sounds now: the one queued before the latest.
+    uint32_t ReadSoundingBeatMarkers(BeatMarker* out) const {
+        return ReadBeatMarkers(currentBuffer() ^ 1, out);
+    }
     // The sound output's condition: which output, silent or lost, and why.
     OutputStatus outputStatus() const { return device_.status(); }
     // Waits, at most maxMs, until what was queued has been heard (the end of a song).

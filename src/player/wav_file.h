@@ -30,7 +30,8 @@ struct WavInfo {
     uint32_t frameBytes() const { return uint32_t(channels * bytesPerSample); }
     uint32_t totalFrames() const { return frameBytes() ? dataBytes / frameBytes() : 0; }
     // Bytes of 16-bit PCM the samples make, and the chunks they are played in.
-    uint32_t pcm16Bytes() const { return totalFrames() * uint32_t(channels) * 2; }
+    // (64 bits: 8-bit samples of a data chunk near 4 GiB make more than 4 GiB of 16-bit PCM.)
+    uint64_t pcm16Bytes() const { return uint64_t(totalFrames()) * uint32_t(channels) * 2; }
     uint64_t durationMs() const {
         return sampleRateHz ? uint64_t(totalFrames()) * 1000 / sampleRateHz : 0;
     }

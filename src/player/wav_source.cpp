@@ -21,6 +21,9 @@ RunStart WavSource::Start(std::optional<uint32_t> seekMs) {
         const bool converts = wav_.format != WavSampleFormat::kPcm16;
         if (converts) scratch_ = AllocateZeroed(kWavChunkBytes / 2 * size_t(wav_.bytesPerSample));
         if (!buffers_[0] || !buffers_[1] || (converts && !scratch_)) {
+            // None kept: the next start reads the header and asks for all of them again.
+            buffers_ = {};
+            scratch_.reset();
             run.noBufferMemory = true;
             return run;
         }
@@ -31,9 +34,9 @@ RunStart WavSource::Start(std::optional<uint32_t> seekMs) {
         const uint64_t frame = uint64_t(*seekMs) * wav_.sampleRateHz / 1000;
         startFrame_ = std::min<uint64_t>(frame, wav_.totalFrames());
     }
-    audioBytes_ = wav_.pcm16Bytes() - uint32_t(startFrame_) * pcmFrameBytes;
-    lastBufferIndex_ = audioBytes_ / kWavChunkBytes;
-    const uint32_t length = lastBufferIndex_ == 0 ? audioBytes_ : kWavChunkBytes;
+    audioBytes_ = wav_.pcm16Bytes() - startFrame_ * pcmFrameBytes;
+    lastBufferIndex_ = uint32_t(audioBytes_ / kWavChunkBytes);
+    const uint32_t length = lastBufferIndex_ == 0 ? uint32_t(audioBytes_) : kWavChunkBytes;
     const uint32_t got = FillChunk(0, 0, length);
     if (got < length) lastBufferIndex_ = 0;
     run.first = {buffers_[0].get(), got, got < length};
@@ -43,8 +46,9 @@ RunStart WavSource::Start(std::optional<uint32_t> seekMs) {
 }
 
 SourceBuffer WavSource::Fill(uint8_t buffer, uint32_t index) {
-    const uint32_t length =
-        index == lastBufferIndex_ ? audioBytes_ - index * kWavChunkBytes : kWavChunkBytes;
+    const uint32_t length = index == lastBufferIndex_
+                                ? uint32_t(audioBytes_ - uint64_t(index) * kWavChunkBytes)
+                                : kWavChunkBytes;
     const uint32_t got = FillChunk(buffer, index, length);
     return {buffers_[buffer].get(), got, got < length};
 }

@@ -36,7 +36,7 @@ private:
     std::array<std::unique_ptr<uint8_t[]>, 2> buffers_;
     std::unique_ptr<uint8_t[]> scratch_;  // raw samples of formats other than 16-bit
     uint64_t startFrame_ = 0;             // the sample frame the run reads from
-    uint32_t audioBytes_ = 0;             // bytes of 16-bit PCM the run plays
+    uint64_t audioBytes_ = 0;             // bytes of 16-bit PCM the run plays
     uint32_t lastBufferIndex_ = 0;
 };
 

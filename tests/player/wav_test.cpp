@@ -5,7 +5,11 @@
 #include <cmath>
 #include <cstring>
 
+#include <unistd.h>
+
+#include "player_engine_test_peer.h"
 #include "player_fixtures.h"
+#include "zeroed_bytes.h"
 
 namespace zirvak::test {
 namespace {
@@ -95,6 +99,49 @@ TEST(WavPlayback, OtherSampleFormatsAreConvertedTo16Bit) {
         std::memcpy(samples.data(), got.data(), got.size());
         EXPECT_EQ(samples, c.expected);
     }
+}
+
+// A file refused for want of memory plays once memory is there: Play after the refusal starts
+// it afresh, whichever of its buffers could not be had.
+TEST(WavPlayback, AFileRefusedForMemoryPlaysWhenPlayedAgain) {
+    TempDir dir;
+    WavParams params;
+    params.channels = 1;
+    params.bits = 8;  // converted: two buffers and the raw samples' scratch
+    const Bytes samples = {0, 1, 127, 128, 129, 255};
+    const std::string path = WriteBytes(dir.Path("in.wav"), MakeWav(params, samples));
+    for (uint32_t failing = 1; failing <= 3; ++failing) {
+        SCOPED_TRACE(failing);
+        TestAudioDevice device;
+        PlayerEngine engine(device);
+        failingAllocation = failing;
+        EXPECT_EQ(engine.Open(path, 0, kDefaultEndMs), kOpenNoBufferMemory);
+        failingAllocation = 0;
+        ASSERT_EQ(engine.Restart(), kOpenStarted);
+        device.CompleteAll();
+        EXPECT_EQ(device.AllBytes().size(), samples.size() * 2);
+    }
+}
+
+// 3 GiB of 8-bit samples make 6 GiB of 16-bit PCM: the run's buffers reach the real end (the file
+// is sparse: only its header takes room).
+TEST(WavPlayback, PcmOfMoreThanFourGigabytesIsPlayedToItsEnd) {
+    TempDir dir;
+    WavParams params;
+    params.channels = 1;
+    params.bits = 8;
+    params.sampleRate = 8000;
+    const uint32_t dataBytes = 0xC0000000u;
+    params.declaredBytes = dataBytes;
+    const std::string path = WriteBytes(dir.Path("long.wav"), MakeWav(params, Bytes(64, 128)));
+    ASSERT_EQ(truncate(path.c_str(), off_t(params.dataStart) + off_t(dataBytes)), 0);
+    TestAudioDevice device;
+    PlayerEngine engine(device);
+    ASSERT_EQ(engine.Open(path, 0, kDefaultEndMs), kOpenStarted);
+    EXPECT_EQ(engine.songLengthMs(), uint64_t(dataBytes) * 1000 / 8000);
+    EXPECT_EQ(PlayerEngineTestPeer(engine).lastBufferIndex(),
+              uint64_t(dataBytes) * 2 / kWavChunkBytes);
+    engine.Close();
 }
 
 TEST(WavPlayback, MalformedFilesAreRefusedAndOverlongDataClamped) {

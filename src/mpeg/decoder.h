@@ -22,7 +22,7 @@ using SynthFunction = int32_t (*)(Decoder& d, float* samples, uint8_t* out, int3
 // eight bytes a refill or a Layer I/II sample read loads ahead.
 inline constexpr int32_t kFrameReadPad = 512;
 
-// Floats a vector synthesis slot's window sums take: 32 outputs and scratch lanes.
+// Floats a synthesis slot's window sums take: 32 outputs and scratch lanes.
 inline constexpr int32_t kPendingSumsRoom = 40;
 
 // One read of a Layer I/II pass: an entry with samples, its allocation (Layer I) or
@@ -92,11 +92,11 @@ struct Decoder {
     // At rate shift s a ring holds R = 512 >> s values; each is stored twice, at i and i + R,
     // so the window reads every run of values contiguously, without wrapping.
     alignas(64) float synthHistory[2][1024] = {};
-    // The vector paths keep the same values in reverse order as well (value i of a ring at
-    // R - 1 - i, also twice), so the window reads the runs it takes backwards as forward runs.
+    // The same values in reverse order as well (value i of a ring at R - 1 - i, also twice), so
+    // the window reads the runs it takes backwards as forward runs.
     alignas(64) float synthHistoryReversed[2][1024] = {};
-    // Layer III stereo on the vector paths: channel 0's window sums of a granule, 18 slots of
-    // 32 outputs and scratch room, stored as pairs once channel 1's are done.
+    // Layer III stereo: channel 0's window sums of a granule, 18 slots of 32 outputs and
+    // scratch room, stored as pairs once channel 1's are done.
     alignas(32) float pendingLeftSums[18][kPendingSumsRoom] = {};
     int32_t synthPosition = 0;
     int32_t synthPositionRight = 0;

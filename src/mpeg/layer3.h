@@ -64,10 +64,17 @@ extern const HybridRoutine kHybridRoutines[5];
 // input, odd subbands inverted unless `invert` is false; returns the lines produced.
 int32_t TransformChannel(Decoder& d, int32_t slot, int32_t channel, bool invert = true);
 
-void Imdct18(float* x);
-void Imdct6x3(float* x);
-// `normalSubbands` of the lowest subbands take the normal window whatever the block type: the
-// two lowest of any window-switched granule with mixed_block_flag set.
+// The IMDCT, windows and overlap of one channel's granule on the decoder's path
+// (layer3_imdct.cpp): alone, each output is the previous overlap plus the windowed transform;
+// accumulating, the transform is added to the outputs and its overlap to `overlapOut`. They
+// return the lines produced. `normalSubbands` of the lowest subbands take the normal window
+// whatever the block type: the two lowest of any window-switched granule with mixed_block_flag
+// set.
+//
+// Both keep a channel's overlap in the other granule slot of its spectrum as 18 rows of 32
+// subbands (value t of subband sb at 32·t + sb); ImdctAccumulate leaves the spectrum it reads
+// as scratch. They read (but never write) the subbands around the ones they work on, up to
+// whole blocks of vector lanes, so the arrays hold all 32 subbands.
 int32_t ImdctGranule(const Decoder& d, float* spectrum, const float* overlap, float (*samples)[32],
                      int32_t blockType, int32_t longLines, int32_t lines, int32_t previousLines,
                      int32_t normalSubbands = 0);
@@ -76,15 +83,10 @@ int32_t ImdctAccumulate(const Decoder& d, float* spectrum, float* overlapOut, fl
                         int32_t normalSubbands = 0);
 void InvertOddSubbands(float (*samples)[32], int32_t lines);
 
-// A vector path's hybrid filterbank, chosen at stream set-up (null for the plain path).
-//
-// `granule` and `accumulate` are its forms of ImdctGranule (the line limit given) and
-// ImdctAccumulate. They give exactly the plain path's outputs, but keep a channel's overlap as
-// 18 rows of 32 subbands (value t of subband sb at 32·t + sb) rather than subband after
-// subband, and leave the spectrum that `accumulate` reads as scratch: a stream keeps its path
-// from its set-up on. They read (but never write) the subbands around the ones they work on, up
-// to whole blocks of vector lanes, so the arrays hold all 32 subbands.
-struct VectorHybrid {
+// The hybrid filterbank of a path (layer3_imdct_lanes.h over its lanes), chosen at stream
+// set-up: `granule` and `accumulate` are its forms of ImdctGranule (the line limit given) and
+// ImdctAccumulate. A stream keeps its path from its set-up on.
+struct HybridFilterbank {
     int32_t (*granule)(float* spectrum, const float* overlap, float (*samples)[32],
                        int32_t blockType, int32_t longLines, int32_t lines, int32_t previousLines,
                        int32_t lineLimit, int32_t normalSubbands);
@@ -92,11 +94,12 @@ struct VectorHybrid {
                           int32_t blockType, int32_t longLines, int32_t lines,
                           int32_t normalSubbands);
 };
+extern const HybridFilterbank kPlainFilterbank;
 #if defined(__x86_64__)
-extern const VectorHybrid kSse2Hybrid;
-extern const VectorHybrid kAvx2Hybrid;
+extern const HybridFilterbank kSse2Filterbank;
+extern const HybridFilterbank kAvx2Filterbank;
 #endif
-const VectorHybrid* SelectVectorHybrid(const Decoder& d);
+const HybridFilterbank& SelectFilterbank(const Decoder& d);
 void AddSpectrum(float* a, const float* b, int32_t n);
 
 }  // namespace mpeg

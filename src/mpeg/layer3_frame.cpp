@@ -155,7 +155,7 @@ int32_t LayerIIIStreamSetup(Decoder& d, const StreamInfo& info) {
     s.channels = ChannelsOf(info);
     d.synth = SelectLayer3Synth(d, s.channels);
     s.hybrid = kHybridRoutines[s.channels == 1 ? 0 : 1 + (d.options.outputFlags & 3)];
-    s.vectorHybrid = SelectVectorHybrid(d);
+    s.filterbank = &SelectFilterbank(d);
 
     std::memset(d.spectrum, 0, sizeof d.spectrum);
     std::memset(s.subbandSamples, 0, sizeof s.subbandSamples);

@@ -2,8 +2,8 @@
 // and frequency inversion, written straight into the synthesis input.
 //
 // The overlap of a channel lives in the other granule slot of its spectrum: the next granule of
-// a channel is always decoded into the other slot, so that slot's array is free to hold it. The
-// plain path keeps it subband after subband, the vector paths as rows of 32 subbands.
+// a channel is always decoded into the other slot, so that slot's array is free to hold it, as
+// rows of 32 subbands.
 #include <algorithm>
 #include <bit>
 #include <cstring>

@@ -6,7 +6,7 @@
 namespace mpeg {
 
 struct Decoder;
-struct VectorHybrid;
+struct HybridFilterbank;
 
 // Turns one decoded granule into PCM at `out` (granule slot 0 or 1).
 using HybridRoutine = void (*)(Decoder& d, uint8_t* out, int32_t slot);
@@ -80,7 +80,7 @@ struct LayerIIIState {
     int32_t longLimit = 0;
     int32_t shortLimit = 0;
     HybridRoutine hybrid = nullptr;
-    const VectorHybrid* vectorHybrid = nullptr;  // the vector path's, null for the plain path
+    const HybridFilterbank* filterbank = nullptr;  // the decoder path's IMDCT and overlap
 
     // Frame.
     int32_t mainDataBegin = 0;

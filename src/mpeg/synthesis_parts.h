@@ -1,6 +1,7 @@
-// The parts of the polyphase synthesis that the vector paths share with the plain one: the
-// fast DCT (whose stages and coefficients the vector DCT follows), reading a slot's subband
-// values (with the equaliser) and the synthesis window laid out per rate. Private to src/mpeg.
+// The parts of the polyphase synthesis that synthesis_lanes.h builds on: the fast DCT (the
+// plain path's, whose stages and coefficients the vector DCT follows, and FastDct's), reading
+// a slot's subband values (with the equaliser) and the synthesis window laid out per rate.
+// Private to src/mpeg.
 //
 // Everything here has internal linkage on purpose: each file that includes it compiles its own
 // copy with its own instruction set, so code built for AVX2 is never shared with a path that

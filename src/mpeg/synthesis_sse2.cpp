@@ -1,5 +1,5 @@
 // The synthesis on SSE2's four-lane vectors, which every x86-64 processor has.
-#include "synthesis_vector.h"
+#include "synthesis_lanes.h"
 
 namespace mpeg {
 

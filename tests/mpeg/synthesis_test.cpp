@@ -285,7 +285,7 @@ TEST(Hybrid, VectorPathsGiveThePlainOutputs) {
         DecoderPtr d = CreateDecoder();
         EXPECT_EQ(SetSimdPath(*d, path), 1);
         d->layer3.lineLimit = k.lineLimit;
-        d->layer3.vectorHybrid = SelectVectorHybrid(*d);
+        d->layer3.filterbank = &SelectFilterbank(*d);
         std::mt19937 random(11);
         std::uniform_real_distribution<float> value(-1000.0f, 1000.0f);
         std::vector<float> spectrum(4 * 576, 0.0f);  // [channel][slot][576]
@@ -341,7 +341,7 @@ TEST(Hybrid, MixingPlaysOutTheOverlapOfTheWiderChannel) {
         LayerIIIState& s = d->layer3;
         s.channels = 2;
         s.lineLimit = 576;
-        s.vectorHybrid = SelectVectorHybrid(*d);
+        s.filterbank = &SelectFilterbank(*d);
         d->synth = [](Decoder&, float*, uint8_t*, int32_t) { return 1; };
         for (int slot = 0; slot < 2; ++slot) {
             s.granules[slot][1].block_type = 2;  // short against long: summed after the IMDCT

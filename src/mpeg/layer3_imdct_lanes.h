@@ -1,12 +1,14 @@
-// The IMDCT with its windows and overlap on vectors whose lanes are subbands, written
-// once over the operations of a vector type `S` of vector_ops.h. Every lane does the same IEEE
-// operations in the same order as Imdct18 and the unfolding of layer3_imdct.cpp do for its
-// subband, so each path gives exactly the plain path's values. Private to src/mpeg; see
-// vector_ops.h on why it has internal linkage.
+// The IMDCT of the hybrid filterbank with its windows and overlap, on lanes that are subbands:
+// an 18-point core built from two 9-point halves for long blocks, three 6-point cores for short
+// blocks, unfolded into the 36 (or 3 × 12) windowed outputs with the sign-adjusted windows of
+// the constant tables. Written once over the operations of a lane type `S` of vector_ops.h:
+// the plain path runs it one subband at a time (OneLane), the vector paths four or eight side
+// by side, every lane doing the same IEEE operations in the same order, so every path gives the
+// same values. Private to src/mpeg; see vector_ops.h on why it has internal linkage.
 //
 // A subband's 18 lines are contiguous, so the lines of a granule are transposed into rows of
 // 32 subbands first; the outputs (samples[18][32]) and the overlap are kept as such rows, where
-// neighbouring subbands lie side by side in the lanes of a vector.
+// neighbouring subbands lie side by side.
 #pragma once
 
 #include <algorithm>
@@ -50,7 +52,7 @@ const WideConstants<S>& Wide() {
     return wide;
 }
 
-// Imdct18 on each lane of x[0..17].
+// The 18-point IMDCT core of a long block on each lane of x[0..17], in place.
 template <class S>
 [[gnu::always_inline]] inline void Imdct18Lanes(const WideConstants<S>& c, typename S::V* x) {
     using V = typename S::V;
@@ -124,7 +126,8 @@ template <class S>
     y[17] = sub(y[17], y[16]);
 }
 
-// Imdct6x3 on each lane of x[0..17], into z.
+// The three 6-point IMDCT cores of a short block on each lane of x[0..17] (window w's six
+// values at w, w + 3, ... w + 15), into z (window w's six outputs at 6 · w).
 template <class S>
 [[gnu::always_inline]] inline void Imdct6x3Lanes(const WideConstants<S>& c, const typename S::V* x,
                                                  typename S::V* z) {
@@ -165,7 +168,7 @@ struct Block {
 
     Block(int32_t start, int32_t from, int32_t to)
         : first(start),
-          full(from <= start && to >= start + L),
+          full(L == 1 || (from <= start && to >= start + L)),
           mask(S::LanesIn(from - start, to - start)) {}
 
     // The block's lanes of a row of 32 subbands.
@@ -178,7 +181,7 @@ struct Block {
 
     int32_t first;
     bool full;
-    V mask;
+    typename S::Mask mask;
 };
 
 template <class S, class Work>
@@ -188,29 +191,43 @@ void ForBlocks(int32_t from, int32_t to, Work work) {
     for (int32_t first = from / L * L; first < to; first += L) work(Block<S>(first, from, to));
 }
 
-// Rows of 32 subbands, 18 of them: lines, outputs and the vector paths' overlap.
+// Rows of 32 subbands, 18 of them: outputs and the overlap.
 using Rows = float (*)[32];
 using ConstRows = const float (*)[32];
 
-// The lines of subbands [0, to) (whole blocks of them) as rows: lines[n][sb] is line n of
-// subband sb.
+// The lines of subbands [0, to) (whole blocks of them) as the transform reads them. On
+// vectors they become rows, lines[n][sb] line n of subband sb, so the subbands of a block lie
+// side by side; one lane reads a subband's 18 lines one after another, as the spectrum holds
+// them, from a copy (the spectrum is overwritten with the new overlap).
 template <class S>
-void LinesAsRows(const float* spectrum, Rows lines, int32_t to) {
+void TakeLines(const float* spectrum, Rows lines, int32_t to) {
     using V = typename S::V;
-    for (int32_t first = 0; first < to; first += S::kWidth) {
-        const float* block = spectrum + 18 * first;
-        for (int32_t col = 0; col < 16; col += 4) {
-            V r[4];
-            for (int32_t k = 0; k < 4; ++k) r[k] = S::template Rows4<18>(block + col, k);
-            Transpose4<S>(r);
-            for (int32_t k = 0; k < 4; ++k) S::Store(lines[col + k] + first, r[k]);
+    if constexpr (S::kWidth == 1) {
+        std::memcpy(lines, spectrum, sizeof(float) * size_t(18 * to));
+    } else {
+        for (int32_t first = 0; first < to; first += S::kWidth) {
+            const float* block = spectrum + 18 * first;
+            for (int32_t col = 0; col < 16; col += 4) {
+                V r[4];
+                for (int32_t k = 0; k < 4; ++k) r[k] = S::template Rows4<18>(block + col, k);
+                Transpose4<S>(r);
+                for (int32_t k = 0; k < 4; ++k) S::Store(lines[col + k] + first, r[k]);
+            }
+            // The last two lines from pairs of subbands: (0, 1) and (2, 3), and in the high
+            // group of eight lanes (4, 5) and (6, 7).
+            const V a = S::template Rows2<18>(block + 16, 0);
+            const V b = S::template Rows2<18>(block + 16, 2);
+            S::Store(lines[16] + first, S::template Shuffle<ShuffleOrder(2, 0, 2, 0)>(a, b));
+            S::Store(lines[17] + first, S::template Shuffle<ShuffleOrder(3, 1, 3, 1)>(a, b));
         }
-        // The last two lines from pairs of subbands: (0, 1) and (2, 3), and in the high group
-        // of eight lanes (4, 5) and (6, 7).
-        const V a = S::template Rows2<18>(block + 16, 0), b = S::template Rows2<18>(block + 16, 2);
-        S::Store(lines[16] + first, S::template Shuffle<_MM_SHUFFLE(2, 0, 2, 0)>(a, b));
-        S::Store(lines[17] + first, S::template Shuffle<_MM_SHUFFLE(3, 1, 3, 1)>(a, b));
     }
+}
+
+// Line n of the block's subbands, from TakeLines.
+template <class S>
+typename S::V LineOf(ConstRows lines, const Block<S>& b, int32_t n) {
+    if constexpr (S::kWidth == 1) return reinterpret_cast<const float*>(lines)[18 * b.first + n];
+    return b.Get(lines[n]);
 }
 
 // The new overlap of the block into `next`: stored alone, added to it accumulating (the first
@@ -221,17 +238,18 @@ void PutOverlap(const Block<S>& b, const typename S::V* values, Rows next, int32
         b.Put(next[t], Accumulate ? S::Add(b.Get(next[t]), values[t]) : values[t]);
 }
 
-// Long blocks: the outputs and the new overlap of the block's subbands, as UnfoldLong gives
-// them. Lanes of subbands below `normalSubbands` take the normal window when `Mixed`.
+// Long blocks: the outputs (the second half of the windowed IMDCT, plus the previous overlap)
+// and the new overlap (its first half) of the block's subbands. Lanes of subbands below
+// `normalSubbands` take the normal window when `Mixed`.
 template <class S, bool Accumulate, bool Mixed>
 void LongBlock(const WideConstants<S>& c, const Block<S>& b, ConstRows lines, ConstRows overlap,
                Rows next, Rows samples, const typename S::V* window, int32_t normalSubbands) {
     using V = typename S::V;
     V x[18];
-    for (int32_t n = 0; n < 18; ++n) x[n] = b.Get(lines[n]);
+    for (int32_t n = 0; n < 18; ++n) x[n] = LineOf<S>(lines, b, n);
     Imdct18Lanes<S>(c, x);
     const V* normal = c.windows[0];
-    const V normalLanes = Mixed ? S::LanesIn(0, normalSubbands - b.first) : S::Zero();
+    const typename S::Mask normalLanes = S::LanesIn(0, Mixed ? normalSubbands - b.first : 0);
     const auto w = [&](int32_t j) {
         if constexpr (Mixed) return S::Select(normalLanes, normal[j], window[j]);
         return window[j];
@@ -254,14 +272,14 @@ void LongBlock(const WideConstants<S>& c, const Block<S>& b, ConstRows lines, Co
     PutOverlap<S, Accumulate>(b, o, next, 18);
 }
 
-// Short blocks: the outputs and the new overlap of the block's subbands, as UnfoldShort gives
-// them.
+// Short blocks: the outputs and the new overlap of the block's subbands, from the three
+// overlapping windows.
 template <class S, bool Accumulate>
 void ShortBlock(const WideConstants<S>& c, const Block<S>& b, ConstRows lines, ConstRows overlap,
                 Rows next, Rows samples) {
     using V = typename S::V;
     V x[18], y[18];
-    for (int32_t n = 0; n < 18; ++n) x[n] = b.Get(lines[n]);
+    for (int32_t n = 0; n < 18; ++n) x[n] = LineOf<S>(lines, b, n);
     Imdct6x3Lanes<S>(c, x, y);
     const typename S::V* S3 = c.windows[2];
     const auto term = [&](int32_t j, int32_t n) { return S::Mul(S3[j], y[n]); };
@@ -297,8 +315,10 @@ void ShortBlock(const WideConstants<S>& c, const Block<S>& b, ConstRows lines, C
     PutOverlap<S, Accumulate>(b, o, next, Accumulate ? 12 : 18);
 }
 
-// TransformSubbands of layer3_imdct.cpp on the lines as rows, kWidth subbands at a time, the
-// new overlap into `next`. Returns the subbands transformed.
+// Transforms the long and the short subbands of one channel, kWidth at a time, from the lines
+// as rows, the new overlap into `next`. Alone, each output is the overlap of the previous
+// granule plus the windowed transform; accumulating, the transform is added to the outputs and
+// its overlap to `next`. Returns the subbands transformed.
 template <class S, bool Accumulate>
 int32_t Transform(ConstRows lines, ConstRows overlap, Rows next, Rows samples, int32_t blockType,
                   int32_t longEnd, int32_t end, int32_t normalSubbands) {
@@ -319,10 +339,10 @@ int32_t Transform(ConstRows lines, ConstRows overlap, Rows next, Rows samples, i
     return end;
 }
 
-// ImdctGranule of layer3_imdct.cpp. The overlap is kept as rows of 32 subbands, so the
-// transform reads and writes it in whole vectors: the lines of the granule are turned into rows
-// first (the spectrum becomes the new overlap), then transformed. Subbands past the transform
-// keep their lines as their overlap, as the plain path's do.
+// ImdctGranule of layer3.h. The overlap is kept as rows of 32 subbands, so the transform reads
+// and writes it in whole vectors: the lines of the granule are turned into rows first (the
+// spectrum becomes the new overlap), then transformed. Subbands past the transform keep their
+// lines as their overlap.
 template <class S>
 int32_t Granule(float* spectrum, const float* overlap, Rows samples, int32_t blockType,
                 int32_t longLines, int32_t lines, int32_t previousLines, int32_t lineLimit,
@@ -335,12 +355,12 @@ int32_t Granule(float* spectrum, const float* overlap, Rows samples, int32_t blo
     // Every subband a later granule may read the overlap of.
     const int32_t kept = std::max(limitEnd, played);
     alignas(32) float rows[18][32];
-    LinesAsRows<S>(spectrum, rows, kept);
+    TakeLines<S>(spectrum, rows, kept);
     const ConstRows previous = reinterpret_cast<ConstRows>(overlap);
     const Rows next = reinterpret_cast<Rows>(spectrum);
     Transform<S, false>(rows, previous, next, samples, blockType, longEnd, end, normalSubbands);
     ForBlocks<S>(end, kept, [&](const Block<S>& b) {
-        for (int32_t t = 0; t < 18; ++t) b.Put(next[t], b.Get(rows[t]));
+        for (int32_t t = 0; t < 18; ++t) b.Put(next[t], LineOf<S>(rows, b, t));
     });
     // The previous granule reached further: its overlap still has to be played out.
     ForBlocks<S>(end, played, [&](const Block<S>& b) {
@@ -353,7 +373,7 @@ int32_t Granule(float* spectrum, const float* overlap, Rows samples, int32_t blo
     return 18 * played;
 }
 
-// ImdctAccumulate of layer3_imdct.cpp: the transform added to the outputs and its overlap to
+// ImdctAccumulate of layer3.h: the transform added to the outputs and its overlap to
 // `overlapOut`, rows of 32 subbands. The spectrum is left as scratch.
 template <class S>
 int32_t Accumulate(float* spectrum, float* overlapOut, Rows samples, int32_t blockType,
@@ -361,7 +381,7 @@ int32_t Accumulate(float* spectrum, float* overlapOut, Rows samples, int32_t blo
     const int32_t longEnd = (longLines + 17) / 18;
     const int32_t end = std::max(longEnd, (lines + 17) / 18);
     alignas(32) float rows[18][32];
-    LinesAsRows<S>(spectrum, rows, end);
+    TakeLines<S>(spectrum, rows, end);
     Transform<S, true>(rows, nullptr, reinterpret_cast<Rows>(overlapOut), samples, blockType,
                        longEnd, end, normalSubbands);
     return 18 * end;

@@ -1,8 +1,9 @@
 // The main window: the picture with the butterfly and the lights, a menu bar of five
 // commands, the About box on right click or F1, and keys for what the menu does not hold
-// (seeking, the volume, the next and previous song, the zoom). It owns the scene and the animation;
-// the commands drive the engine. The engine's completions never reach this class: every 75 ms the
-// animation tick reads the engine's state and beat markers as they stand.
+// (seeking, the volume, the next and previous song, the zoom), all from the shared table of user
+// actions. It owns the scene and the animation; the commands drive the playback session. The
+// engine's completions never reach this class: every 75 ms the animation tick reads the session's
+// time and sounding beats as they stand, and the flight's frame is composed and shown.
 #pragma once
 
 #include <QMainWindow>

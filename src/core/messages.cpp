@@ -15,6 +15,9 @@ constexpr Wording kWordings[] = {
     {Say::kNoAudio, "{file} holds no audio"},
     {Say::kChangedWhilePlaying, "{file} changed while it was playing"},
     {Say::kNoPlayableFilesIn, "{file} holds no files Zirvak can play (MP3, MP2, MP1 or WAV)"},
+    {Say::kListedFileMissing, "{file}: no such file (listed in {why})"},
+    {Say::kNetworkStream, "{file}: network streams are not supported (listed in {why})"},
+    {Say::kMoreEntriesSkipped, "{file} more entries of the playlists were left out"},
     {Say::kNoMemoryFor, "not enough memory to play {file}"},
     {Say::kNoOutputFor, "{file} cannot play: no sound output could be opened"},
     {Say::kPlaysSilently, "{file} plays without sound ({why})"},
@@ -75,6 +78,12 @@ std::string DescribeFileProblem(const std::string& path, FileProblem problem,
             return Words(Say::kChangedWhilePlaying, path);
     }
     return path;
+}
+
+std::string DescribeSkippedEntry(const SkippedEntry& skipped) {
+    const Say id = skipped.reason == SkippedEntry::Reason::kNetworkStream ? Say::kNetworkStream
+                                                                          : Say::kListedFileMissing;
+    return Words(id, skipped.entry, skipped.playlist);
 }
 
 std::string DescribeOpenFailure(const PlayerEngine& engine, const std::string& path,

@@ -9,6 +9,7 @@
 
 #include "file_problem.h"
 #include "player_engine.h"
+#include "playlist_files.h"
 
 namespace zirvak {
 
@@ -24,6 +25,9 @@ enum class Say {
     kNoAudio,
     kChangedWhilePlaying,
     kNoPlayableFilesIn,
+    kListedFileMissing,
+    kNetworkStream,
+    kMoreEntriesSkipped,
     kNoMemoryFor,
     kNoOutputFor,
     // The sound output.
@@ -55,6 +59,9 @@ std::string Words(Say id, const std::string& file = {}, const std::string& why =
 // Why `path` cannot be played, as Words says it.
 std::string DescribeFileProblem(const std::string& path, FileProblem problem,
                                 const std::string& detail = {});
+
+// Why an entry of a playlist was left out of the queue.
+std::string DescribeSkippedEntry(const SkippedEntry& skipped);
 
 // Why the engine's Open, Restart or Seek of `path` gave `result`.
 std::string DescribeOpenFailure(const PlayerEngine& engine, const std::string& path,

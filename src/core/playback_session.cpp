@@ -10,7 +10,9 @@ namespace zirvak {
 
 int32_t PlaybackSession::OpenFiles(const std::vector<std::string>& paths,
                                    WhenNonePlays whenNonePlays) {
-    std::vector<std::string> files = ExpandPaths(paths);
+    ExpandedPaths expanded = ExpandPaths(paths);
+    ReportSkipped(expanded.skipped);
+    std::vector<std::string> files = std::move(expanded.files);
     const std::string named = paths.empty() ? std::string("nothing") : paths.front();
     if (whenNonePlays == WhenNonePlays::kKeepPlaying && engine_.state() != NoFile) {
         // The song that plays goes on until one of the new files is sure to play: those that
@@ -36,6 +38,16 @@ int32_t PlaybackSession::OpenFiles(const std::vector<std::string>& paths,
         return kOpenFileFailed;
     }
     return PlayFrom(0, +1);
+}
+
+// Each entry of a playlist left out, named with the reason, up to a few: a damaged or foreign
+// file taken for a playlist must not bury the window under a line for each of its lines.
+void PlaybackSession::ReportSkipped(const std::vector<SkippedEntry>& skipped) {
+    failures_ += int(std::min<size_t>(skipped.size(), INT32_MAX - size_t(failures_)));
+    const size_t named = std::min(skipped.size(), kMaxSkippedNamed);
+    for (size_t i = 0; i < named; ++i) host_.ShowMessage(DescribeSkippedEntry(skipped[i]));
+    if (skipped.size() > named)
+        host_.ShowMessage(Words(Say::kMoreEntriesSkipped, std::to_string(skipped.size() - named)));
 }
 
 // Opens song `index`, and when it cannot play, the ones after it (or before it, going back)

@@ -14,6 +14,7 @@
 #include "play_queue.h"
 #include "playback_clock.h"
 #include "player_engine.h"
+#include "playlist_files.h"
 #include "song_info.h"
 
 namespace zirvak {
@@ -29,15 +30,18 @@ class PlaybackSession {
 public:
     // How long the end of a song may take to leave the sound output before the next begins.
     static constexpr uint32_t kDrainMs = 3000;
+    static constexpr size_t kMaxSkippedNamed = 10;
 
     PlaybackSession(PlayerEngine& engine, CommandHost& host)
         : engine_(engine), host_(host), clock_(engine) {}
 
-    // The queue becomes the files `paths` name (folders searched through for playable files)
-    // and the first that opens plays; those that cannot are skipped and leave the queue, each
-    // named in a message with the reason. Returns the engine's result for the last file tried
-    // (kOpenStarted when one plays). With none playable the window is left with no file:
-    // caption "Zirvak", the butterfly flying home; unless `whenNonePlays` keeps what plays.
+    // The queue becomes the files `paths` name (folders searched through for playable files,
+    // playlists read) and the first that opens plays; those that cannot are skipped and leave
+    // the queue, each named in a message with the reason, as are the playlists' entries that
+    // name no file (the first kMaxSkippedNamed of them, then how many more). Returns the engine's
+    // result for the last file tried (kOpenStarted when one plays). With none playable the window
+    // is left with no file: caption "Zirvak", the butterfly flying home; unless `whenNonePlays`
+    // keeps what plays.
     int32_t OpenFiles(const std::vector<std::string>& paths, WhenNonePlays whenNonePlays);
     // The song after the current one; nothing after the last.
     void Next();
@@ -100,6 +104,7 @@ public:
     int failures() const { return failures_; }
 
 private:
+    void ReportSkipped(const std::vector<SkippedEntry>& skipped);
     int32_t PlayFrom(size_t index, int direction);
     int32_t OpenSong(size_t index);
     void EndOfSong();

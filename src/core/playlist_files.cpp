@@ -2,9 +2,16 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <filesystem>
+#include <fstream>
+#include <map>
+#include <optional>
 #include <set>
+#include <string_view>
 #include <system_error>
+
+#include "file_uri.h"
 
 namespace zirvak {
 
@@ -64,6 +71,180 @@ void CollectFolder(const fs::path& folder, std::set<fs::path>& seen,
     }
 }
 
+std::string LowerExtension(const std::string& path) {
+    const size_t dot = path.find_last_of("./");
+    if (dot == std::string::npos || path[dot] != '.') return {};
+    std::string ext = path.substr(dot + 1);
+    for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
+    return ext;
+}
+
+bool StartsWithNoCase(std::string_view text, std::string_view lowerPrefix) {
+    if (text.size() < lowerPrefix.size()) return false;
+    for (size_t i = 0; i < lowerPrefix.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(text[i])) != lowerPrefix[i]) return false;
+    return true;
+}
+
+// A URL of another scheme than file: ("http://", "https://", "rtsp://"...). A scheme has two
+// letters at least, so a Windows drive ("C:/Music") is no scheme.
+bool IsNetworkStream(std::string_view entry) {
+    const size_t colon = entry.find("://");
+    if (colon == std::string_view::npos || colon < 2) return false;
+    if (!std::isalpha(static_cast<unsigned char>(entry[0]))) return false;
+    for (size_t i = 1; i < colon; ++i) {
+        const unsigned char c = static_cast<unsigned char>(entry[i]);
+        if (!std::isalnum(c) && c != '+' && c != '-' && c != '.') return false;
+    }
+    return !StartsWithNoCase(entry, "file:");
+}
+
+std::string_view Trimmed(std::string_view text) {
+    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+// A playlist is read up to this size (tens of thousands of entries), and all the playlists
+// one expansion reads up to the second: a large or binary file given a playlist's name, or a
+// long chain of playlists, costs a bounded time and memory.
+constexpr size_t kMaxPlaylistBytes = size_t(4) << 20;
+constexpr size_t kMaxPlaylistBytesInAll = size_t(16) << 20;
+
+// The lines of the first `limit` bytes of `path` (a line cut by the limit left out), without
+// their ends (LF, CRLF or CR) nor a leading byte order mark; nothing when it cannot be opened.
+std::optional<std::vector<std::string>> ReadLines(const std::string& path, size_t limit) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    std::error_code error;
+    const uintmax_t size = fs::file_size(path, error);
+    std::string text(error ? 0 : size_t(std::min<uintmax_t>(size, limit)), '\0');
+    in.read(text.data(), std::streamsize(text.size()));
+    text.resize(size_t(in.gcount()));
+    if (!error && size > limit) text.resize(text.find_last_of("\r\n") + 1);  // npos + 1 is 0
+    if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);
+    std::vector<std::string> lines;
+    for (size_t at = 0; at < text.size();) {
+        size_t end = text.find_first_of("\r\n", at);
+        if (end == std::string::npos) end = text.size();
+        lines.emplace_back(text, at, end - at);
+        at = end + 1;
+    }
+    return lines;
+}
+
+// What one call of ExpandPaths has met so far, and found.
+class Expansion {
+public:
+    ExpandedPaths result;
+
+    // `path`, named directly (`playlist` empty) or listed by `playlist`.
+    void Add(const std::string& path, const std::string& playlist) {
+        std::error_code error;
+        const fs::file_status status = fs::status(path, error);
+        if (status.type() == fs::file_type::not_found && !playlist.empty()) {
+            Skip(path, playlist, SkippedEntry::Reason::kMissing);
+        } else if (status.type() == fs::file_type::directory) {
+            std::vector<std::string> files;
+            CollectFolder(path, folders_, files);
+            std::sort(files.begin(), files.end(), NaturalLess);
+            result.files.insert(result.files.end(), files.begin(), files.end());
+        } else if (status.type() == fs::file_type::regular && HasPlaylistExtension(path)) {
+            AddPlaylist(path);
+        } else {
+            result.files.push_back(path);
+        }
+    }
+
+private:
+    void Skip(const std::string& entry, const std::string& playlist, SkippedEntry::Reason why) {
+        result.skipped.push_back({entry, playlist, why});
+    }
+
+    void AddPlaylist(const std::string& path) {
+        std::error_code error;
+        const fs::path real = fs::canonical(path, error);
+        if (!error && !playlists_.insert(real).second) return;  // read already
+        const std::optional<std::vector<std::string>> lines =
+            ReadLines(path, std::min(kMaxPlaylistBytes, budget_));
+        if (!lines) {
+            result.files.push_back(path);  // opening it says why it cannot be read
+            return;
+        }
+        for (const std::string& line : *lines) budget_ -= std::min(budget_, line.size() + 1);
+        const std::string folder = path.substr(0, path.rfind('/') + 1);  // npos + 1 is 0
+        const bool pls = LowerExtension(path) == "pls";
+        for (const std::string& entry : pls ? PlsEntries(*lines) : M3uEntries(*lines))
+            AddEntry(entry, path, folder);
+    }
+
+    // One entry as written in `playlist`, whose folder is `folder` ("" or ending in '/').
+    void AddEntry(const std::string& entry, const std::string& playlist,
+                  const std::string& folder) {
+        if (IsNetworkStream(entry))
+            return Skip(entry, playlist, SkippedEntry::Reason::kNetworkStream);
+        if (StartsWithNoCase(entry, "file:")) {
+            const std::optional<std::string> path = PathFromFileUri(entry);
+            if (!path) return Skip(entry, playlist, SkippedEntry::Reason::kMissing);
+            return Add(*path, playlist);
+        }
+        const auto inFolder = [&](const std::string& name) {
+            return name[0] == '/' ? name : folder + name;
+        };
+        std::string path = inFolder(entry);
+        // Written on Windows: '\\' separates folders; but on Linux it may also be part of a
+        // name, so the entry as written wins where it names something.
+        if (entry.find('\\') != std::string::npos) {
+            std::string slashed = entry;
+            std::replace(slashed.begin(), slashed.end(), '\\', '/');
+            std::error_code error;
+            if (!fs::exists(fs::symlink_status(path, error))) path = inFolder(slashed);
+        }
+        Add(path, playlist);
+    }
+
+    // Every line that is not blank nor a comment ("#EXTM3U", "#EXTINF:...,Title"...).
+    static std::vector<std::string> M3uEntries(const std::vector<std::string>& lines) {
+        std::vector<std::string> entries;
+        for (const std::string& line : lines) {
+            const std::string_view entry = Trimmed(line);
+            if (entry.empty() || entry[0] == '#' || entry.find('\0') != entry.npos) continue;
+            entries.emplace_back(entry);
+        }
+        return entries;
+    }
+
+    // The values of "FileN=..." in the order of N (the first of an N that comes twice); the
+    // titles, lengths and count of entries add nothing to the queue.
+    static std::vector<std::string> PlsEntries(const std::vector<std::string>& lines) {
+        std::map<uint64_t, std::string> byNumber;
+        for (const std::string& line : lines) {
+            const size_t equals = line.find('=');
+            if (equals == std::string::npos || line.find('\0') != std::string::npos) continue;
+            const std::string_view key = Trimmed(std::string_view(line).substr(0, equals));
+            const std::string_view value = Trimmed(std::string_view(line).substr(equals + 1));
+            if (!StartsWithNoCase(key, "file") || key.size() < 5 || key.size() > 4 + 18 ||
+                value.empty())
+                continue;
+            uint64_t number = 0;
+            bool digits = true;
+            for (const char c : key.substr(4)) {
+                digits = digits && IsDigit(c);
+                number = number * 10 + uint64_t(c - '0');
+            }
+            if (digits) byNumber.emplace(number, value);
+        }
+        std::vector<std::string> entries;
+        for (auto& [number, entry] : byNumber) entries.push_back(std::move(entry));
+        return entries;
+    }
+
+    std::set<fs::path> folders_;    // read, by their real paths
+    std::set<fs::path> playlists_;  // read, by their real paths
+    size_t budget_ = kMaxPlaylistBytesInAll;
+};
+
 }  // namespace
 
 bool NaturalLess(const std::string& a, const std::string& b) {
@@ -72,28 +253,19 @@ bool NaturalLess(const std::string& a, const std::string& b) {
 }
 
 bool HasPlayableExtension(const std::string& path) {
-    const size_t dot = path.find_last_of("./");
-    if (dot == std::string::npos || path[dot] != '.') return false;
-    std::string ext = path.substr(dot + 1);
-    for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
+    const std::string ext = LowerExtension(path);
     return ext == "mp1" || ext == "mp2" || ext == "mp3" || ext == "wav";
 }
 
-std::vector<std::string> ExpandPaths(const std::vector<std::string>& paths) {
-    std::vector<std::string> out;
-    std::set<fs::path> seen;
-    for (const std::string& path : paths) {
-        std::error_code error;
-        if (fs::is_directory(path, error)) {
-            std::vector<std::string> files;
-            CollectFolder(path, seen, files);
-            std::sort(files.begin(), files.end(), NaturalLess);
-            out.insert(out.end(), files.begin(), files.end());
-        } else {
-            out.push_back(path);
-        }
-    }
-    return out;
+bool HasPlaylistExtension(const std::string& path) {
+    const std::string ext = LowerExtension(path);
+    return ext == "m3u" || ext == "m3u8" || ext == "pls";
+}
+
+ExpandedPaths ExpandPaths(const std::vector<std::string>& paths) {
+    Expansion expansion;
+    for (const std::string& path : paths) expansion.Add(path, {});
+    return std::move(expansion.result);
 }
 
 }  // namespace zirvak

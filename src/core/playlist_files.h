@@ -1,5 +1,6 @@
 // Which files a list of paths names for the queue: files as given, folders by the playable
-// files inside them, searched through their sub-folders, in the order a person expects.
+// files inside them, searched through their sub-folders, in the order a person expects, and
+// playlists (.m3u, .m3u8, .pls) by the entries they list.
 #pragma once
 
 #include <string>
@@ -15,11 +16,30 @@ bool NaturalLess(const std::string& a, const std::string& b);
 // A name the player can play by its extension: .mp1, .mp2, .mp3 or .wav in any letter case.
 bool HasPlayableExtension(const std::string& path);
 
+// A playlist by its name: .m3u, .m3u8 or .pls in any letter case.
+bool HasPlaylistExtension(const std::string& path);
+
+// An entry of a playlist that names nothing the queue can hold.
+struct SkippedEntry {
+    enum class Reason { kMissing, kNetworkStream };
+    std::string entry;     // the file it names (made absolute or joined to the playlist's folder)
+    std::string playlist;  // the playlist that lists it
+    Reason reason;
+};
+
+struct ExpandedPaths {
+    std::vector<std::string> files;
+    std::vector<SkippedEntry> skipped;  // in the order they were met
+};
+
 // `paths` with every folder replaced by the playable files in it and its sub-folders, in the
-// natural order of their paths. Files named directly stay, whatever their
-// extension (they may still be playable); paths that do not exist stay too, so opening them
-// says why. Hidden files and folders (a name starting with '.') are left out of folders, and
-// a folder reached twice through links is read once.
-std::vector<std::string> ExpandPaths(const std::vector<std::string>& paths);
+// natural order of their paths, and every playlist by what its entries name, in its order (an
+// entry that is a folder or a playlist expanded in turn). Files named directly or listed stay,
+// whatever their extension (they may still be playable); paths named directly that do not
+// exist stay too, so opening them says why, while listed entries that do not exist, or that
+// are network streams, are skipped. Hidden files and folders (a name starting with '.') are
+// left out of folders; a folder reached twice through links, and a playlist listed again
+// (by itself, or by one it lists), is read once.
+ExpandedPaths ExpandPaths(const std::vector<std::string>& paths);
 
 }  // namespace zirvak

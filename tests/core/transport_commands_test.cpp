@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "animation.h"
+#include "file_uri.h"
 #include "player_fixtures.h"
 #include "transport_commands.h"
 
@@ -260,6 +261,70 @@ TEST_F(SongQueueTest, AFileThatCannotPlayIsSkippedWithItsMessageAndLeavesTheQueu
     commands.OpenFiles({dir.Path("empty-folder")});
     EXPECT_EQ(host.messages.back(),
               dir.Path("empty-folder") + " holds no files Zirvak can play (MP3, MP2, MP1 or WAV)");
+}
+
+Bytes Text(const std::string& text) {
+    return Bytes(text.begin(), text.end());
+}
+
+// A playlist's songs play in its order; what it lists that cannot be queued is named with the
+// playlist, and counts as a failure, while the rest plays.
+TEST_F(SongQueueTest, APlaylistQueuesItsSongsAndNamesTheEntriesLeftOut) {
+    const std::string a = Song("a.wav", 1), b = Song("b.wav", 1);
+    const std::string list =
+        WriteBytes(dir.Path("mix.m3u8"), Text("#EXTM3U\r\n#EXTINF:1,B\r\nb.wav\r\ngone.wav\r\n"
+                                              "http://radio.example/live\r\n" +
+                                              FileUriFromPath(a) + "\r\n"));
+    commands.OpenFiles({list, dir.Path("b.wav")});
+    EXPECT_EQ(commands.session().queue().files(), (std::vector<std::string>{b, a, b}));
+    EXPECT_EQ(host.caption, "b.wav");
+    EXPECT_EQ(engine.state(), Playing);
+    EXPECT_EQ(host.messages,
+              (std::vector<std::string>{
+                  dir.Path("gone.wav") + ": no such file (listed in " + list + ")",
+                  "http://radio.example/live: network streams are not supported (listed in " +
+                      list + ")"}));
+    EXPECT_EQ(commands.session().failures(), 2);
+    HearToTheEnd();
+    EXPECT_EQ(host.caption, "a.wav");
+}
+
+// A playlist of nothing but missing entries (or a file that only looks like one) names the
+// first few, counts the rest, and leaves no file.
+TEST_F(SongQueueTest, APlaylistOfMissingEntriesNamesAFewAndCountsTheRest) {
+    std::string text;
+    for (int i = 0; i < 25; ++i) text += "gone " + std::to_string(i) + ".mp3\n";
+    const std::string list = WriteBytes(dir.Path("old.m3u"), Bytes(text.begin(), text.end()));
+    commands.OpenFiles({list});
+    EXPECT_EQ(engine.state(), NoFile);
+    EXPECT_EQ(host.caption, "Zirvak");
+    ASSERT_EQ(host.messages.size(), PlaybackSession::kMaxSkippedNamed + 2);
+    EXPECT_EQ(host.messages[0], dir.Path("gone 0.mp3") + ": no such file (listed in " + list + ")");
+    EXPECT_EQ(host.messages[PlaybackSession::kMaxSkippedNamed],
+              "15 more entries of the playlists were left out");
+    EXPECT_EQ(host.messages.back(),
+              list + " holds no files Zirvak can play (MP3, MP2, MP1 or WAV)");
+}
+
+// Handed over while a song plays: the song plays on until one of the playlist's songs is sure
+// to play, and the entries left out are named all the same.
+TEST_F(SongQueueTest, APlaylistHandedOverReplacesThePlayingSongOnlyWithOneThatPlays) {
+    commands.OpenFiles({Song("a.wav", 1)});
+    const std::string b = Song("b.wav", 1);
+    const std::string none = WriteBytes(dir.Path("none.pls"), Text("[playlist]\nFile1=gone.wav\n"));
+    commands.OpenFiles({none}, WhenNonePlays::kKeepPlaying);
+    EXPECT_EQ(host.caption, "a.wav");
+    EXPECT_EQ(engine.state(), Playing);
+    const std::string some =
+        WriteBytes(dir.Path("some.pls"), Text("[playlist]\nFile2=b.wav\nFile1=gone.wav\n"));
+    commands.OpenFiles({some}, WhenNonePlays::kKeepPlaying);
+    EXPECT_EQ(host.caption, "b.wav");
+    EXPECT_EQ(commands.session().queue().files(), std::vector<std::string>{b});
+    EXPECT_EQ(host.messages,
+              (std::vector<std::string>{
+                  dir.Path("gone.wav") + ": no such file (listed in " + none + ")",
+                  none + " holds no files Zirvak can play (MP3, MP2, MP1 or WAV)",
+                  dir.Path("gone.wav") + ": no such file (listed in " + some + ")"}));
 }
 
 TEST_F(SongQueueTest, SeekingPlayingPausedAndStopped) {

@@ -325,11 +325,12 @@ void MainDialog::ShowComposedScene(const QRegion& changed) {
     view_->update(changed);
 }
 
-// The Open dialog's filters: the two file types, then every name the player plays in any
-// letter case, then everything.
+// The Open dialog's filters: the two file types, then every name the player plays or reads as
+// a playlist in any letter case, then everything.
 const char* const kOpenFilters =
     "MP3 File (*.mp3);;WAV File (*.wav);;"
-    "All playable files (*.[mM][pP][123] *.[wW][aA][vV]);;All files (*)";
+    "All playable files (*.[mM][pP][123] *.[wW][aA][vV] *.[mM]3[uU] *.[mM]3[uU]8 "
+    "*.[pP][lL][sS]);;All files (*)";
 
 std::vector<std::string> MainDialog::ChooseFiles() {
     if (chooser_) return chooser_();

@@ -23,10 +23,12 @@ QStringList MprisRootAdaptor::supportedUriSchemes() const {
 }
 
 QStringList MprisRootAdaptor::supportedMimeTypes() const {
-    return {QStringLiteral("audio/mpeg"),    QStringLiteral("audio/x-mp3"),
-            QStringLiteral("audio/mp2"),     QStringLiteral("audio/x-mp2"),
-            QStringLiteral("audio/x-wav"),   QStringLiteral("audio/wav"),
-            QStringLiteral("audio/vnd.wave")};
+    return {QStringLiteral("audio/mpeg"),     QStringLiteral("audio/x-mp3"),
+            QStringLiteral("audio/mp2"),      QStringLiteral("audio/x-mp2"),
+            QStringLiteral("audio/x-wav"),    QStringLiteral("audio/wav"),
+            QStringLiteral("audio/vnd.wave"), QStringLiteral("audio/x-mpegurl"),
+            QStringLiteral("audio/mpegurl"),  QStringLiteral("application/vnd.apple.mpegurl"),
+            QStringLiteral("audio/x-scpls")};
 }
 
 void MprisRootAdaptor::Raise() {

@@ -111,6 +111,9 @@ std::string_view Trimmed(std::string_view text) {
 // long chain of playlists, costs a bounded time and memory.
 constexpr size_t kMaxPlaylistBytes = size_t(4) << 20;
 constexpr size_t kMaxPlaylistBytesInAll = size_t(16) << 20;
+// Playlists listed within playlists are read this deep; one deeper is taken for a song (and
+// opening it says it is none), so a chain of them cannot exhaust the stack.
+constexpr int kMaxPlaylistDepth = 32;
 
 // The lines of the first `limit` bytes of `path` (a line cut by the limit left out), without
 // their ends (LF, CRLF or CR) nor a leading byte order mark; nothing when it cannot be opened.
@@ -167,16 +170,19 @@ private:
         const fs::path real = fs::canonical(path, error);
         if (!error && !playlists_.insert(real).second) return;  // read already
         const std::optional<std::vector<std::string>> lines =
-            ReadLines(path, std::min(kMaxPlaylistBytes, budget_));
+            depth_ < kMaxPlaylistDepth ? ReadLines(path, std::min(kMaxPlaylistBytes, budget_))
+                                       : std::nullopt;
         if (!lines) {
-            result.files.push_back(path);  // opening it says why it cannot be read
+            result.files.push_back(path);  // opening it says why it cannot be played
             return;
         }
         for (const std::string& line : *lines) budget_ -= std::min(budget_, line.size() + 1);
         const std::string folder = path.substr(0, path.rfind('/') + 1);  // npos + 1 is 0
         const bool pls = LowerExtension(path) == "pls";
+        ++depth_;
         for (const std::string& entry : pls ? PlsEntries(*lines) : M3uEntries(*lines))
             AddEntry(entry, path, folder);
+        --depth_;
     }
 
     // One entry as written in `playlist`, whose folder is `folder` ("" or ending in '/').
@@ -243,6 +249,7 @@ private:
     std::set<fs::path> folders_;    // read, by their real paths
     std::set<fs::path> playlists_;  // read, by their real paths
     size_t budget_ = kMaxPlaylistBytesInAll;
+    int depth_ = 0;  // of the playlist being read: 1 for one named directly
 };
 
 }  // namespace

@@ -543,7 +543,8 @@ TEST_F(MainDialogTest, OpenDialogAndSettingsAreRememberedAcrossWindows) {
     });
     window.commandAction(CommandId::Open)->trigger();
     EXPECT_EQ(filters, (QStringList{"MP3 File (*.mp3)", "WAV File (*.wav)",
-                                    "All playable files (*.[mM][pP][123] *.[wW][aA][vV])",
+                                    "All playable files (*.[mM][pP][123] *.[wW][aA][vV] "
+                                    "*.[mM]3[uU] *.[mM]3[uU]8 *.[pP][lL][sS])",
                                     "All files (*)"}));
     EXPECT_EQ(window.commands().session().queue().files(), (std::vector<std::string>{a, b}));
     window.activateWindow();

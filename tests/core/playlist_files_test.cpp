@@ -213,8 +213,9 @@ TEST_F(PlaylistTree, PlaylistsNamedDirectlyAndOnesThatCannotBeRead) {
     EXPECT_TRUE(got.skipped.empty());
 }
 
-// A large or binary file given a playlist's name is read up to a bound, quickly.
-TEST_F(PlaylistTree, OnlyTheStartOfAHugePlaylistIsRead) {
+// A large or binary file given a playlist's name is read up to a bound, quickly, and a long
+// chain of playlists up to a depth.
+TEST_F(PlaylistTree, HugePlaylistsAndLongChainsAreReadOnlyInPart) {
     std::string text;
     while (text.size() < (size_t(6) << 20)) text += "a.mp3\n";
     const size_t linesRead = (size_t(4) << 20) / 6;
@@ -231,6 +232,13 @@ TEST_F(PlaylistTree, OnlyTheStartOfAHugePlaylistIsRead) {
     const ExpandedPaths fromNoise = ExpandPaths({binary});
     EXPECT_LT(fromNoise.files.size() + fromNoise.skipped.size(), size_t(100000));
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+
+    for (int i = 0; i < 40; ++i)
+        List("chain " + std::to_string(i) + ".m3u",
+             "a.mp3\nchain " + std::to_string(i + 1) + ".m3u\n");
+    std::vector<std::string> want(32, Music("a.mp3"));
+    want.push_back(Music("chain 32.m3u"));  // too deep: opening it says it is no song
+    EXPECT_EQ(ExpandPaths({Music("chain 0.m3u")}).files, want);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "audio_source_factory.h"
 
+#include "flac_source.h"
 #include "mpeg_source.h"
 #include "wav_file.h"
 #include "wav_source.h"
@@ -9,6 +10,7 @@ namespace zirvak {
 std::unique_ptr<AudioSource> MakeAudioSource(InputFile& file, uint32_t clipStartMs,
                                              uint32_t clipEndMs) {
     if (LooksLikeWav(file)) return std::make_unique<WavSource>(file);
+    if (LooksLikeFlac(file)) return std::make_unique<FlacSource>(file);
     return std::make_unique<MpegSource>(file, clipStartMs, clipEndMs);
 }
 

@@ -1,5 +1,6 @@
 // Which source plays a file, by what its bytes are: a WAV file by its RIFF header, FLAC by its
-// "fLaC" marker (also after an ID3v2 tag), anything else as MPEG audio (whose frames are found
+// "fLaC" marker, Ogg Vorbis and Opus by the first packet of their first page (each also after
+// an ID3v2 tag), anything else as MPEG audio (whose frames are found
 // wherever they start, so it is tried last). A new kind of file is a new source, recognised
 // here before MPEG audio is tried.
 #pragma once
@@ -12,8 +13,8 @@
 
 namespace zirvak {
 
-// A source for the open `file` that plays the clip [clipStartMs, clipEndMs] (a WAV or FLAC
-// file plays whole). It reads nothing more of the file until its first Start.
+// A source for the open `file` that plays the clip [clipStartMs, clipEndMs] (a file of any kind
+// but MPEG audio plays whole). It reads nothing more of the file until its first Start.
 std::unique_ptr<AudioSource> MakeAudioSource(InputFile& file, uint32_t clipStartMs,
                                              uint32_t clipEndMs);
 

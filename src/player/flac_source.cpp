@@ -7,6 +7,7 @@
 #include <new>
 
 #include "pcm_reduce.h"
+#include "stream_marker.h"
 #include "zeroed_bytes.h"
 
 namespace zirvak {
@@ -18,28 +19,13 @@ constexpr uint32_t kMostBlockFrames = 65536;
 // The carry holds the blocks of one call to libFLAC: one, or a few where it stepped over
 // damaged ones in the same call.
 constexpr uint32_t kCarryFrames = 4 * kMostBlockFrames;
-// Tags stacked before the stream that are stepped over.
-constexpr int kMostId3Tags = 4;
 
 FLAC__StreamDecoder* Decoder(void* decoder) {
     return static_cast<FLAC__StreamDecoder*>(decoder);
 }
 
-// Where the FLAC stream begins in `source` (past ID3v2 tags), or nothing.
 std::optional<uint64_t> FlacStart(ByteSource& source) {
-    uint64_t at = 0;
-    for (int tags = 0; tags <= kMostId3Tags; ++tags) {
-        uint8_t head[10];
-        if (source.ReadAt(at, head, sizeof head) < 4) return std::nullopt;
-        if (std::memcmp(head, "fLaC", 4) == 0) return at;
-        if (tags == kMostId3Tags || std::memcmp(head, "ID3", 3) != 0 || head[3] == 0xFF ||
-            ((head[6] | head[7] | head[8] | head[9]) & 0x80))
-            return std::nullopt;
-        const uint64_t size = uint64_t(head[6]) << 21 | uint64_t(head[7]) << 14 |
-                              uint64_t(head[8]) << 7 | uint64_t(head[9]);
-        at += 10 + size + ((head[5] & 0x10) ? 10 : 0);  // the footer, when there is one
-    }
-    return std::nullopt;
+    return MarkerAfterTags(source, "fLaC");
 }
 
 }  // namespace

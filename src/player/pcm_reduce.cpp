@@ -144,4 +144,13 @@ void ReduceFloatFrames(const float* interleaved, int32_t channels, ChannelOrder 
     Reduce(sample, channels, order, frames, firstFrame, false, out);
 }
 
+void ReduceFloatPlanar(const float* const* channel, int32_t channels, ChannelOrder order,
+                       uint32_t frames, uint64_t firstFrame, int16_t* out) {
+    auto sample = [channel](int32_t c, uint32_t i) {
+        const float v = channel[c][i];
+        return std::isfinite(v) ? double(v) * 32768.0 : 0.0;
+    };
+    Reduce(sample, channels, order, frames, firstFrame, false, out);
+}
+
 }  // namespace zirvak

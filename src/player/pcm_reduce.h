@@ -42,8 +42,10 @@ MixWeights ChannelWeights(ChannelOrder order, int32_t channels, int32_t channel)
 void ReduceIntegerFrames(const int32_t* const* channel, int32_t channels, uint32_t bits,
                          ChannelOrder order, uint32_t frames, uint64_t firstFrame, int16_t* out);
 
-// The same for float samples in [-1, 1] (Vorbis, Opus), interleaved.
+// The same for float samples in [-1, 1] (Vorbis, Opus): interleaved, or one array a channel.
 void ReduceFloatFrames(const float* interleaved, int32_t channels, ChannelOrder order,
+                       uint32_t frames, uint64_t firstFrame, int16_t* out);
+void ReduceFloatPlanar(const float* const* channel, int32_t channels, ChannelOrder order,
                        uint32_t frames, uint64_t firstFrame, int16_t* out);
 
 }  // namespace zirvak

@@ -8,6 +8,7 @@
 
 #include "pcm_reduce.h"
 #include "stream_marker.h"
+#include "wav_file.h"
 #include "zeroed_bytes.h"
 
 namespace zirvak {
@@ -178,8 +179,13 @@ FileProblem FlacSource::SetUp(std::string* detail) {
         *detail = "no stream information";
         return FileProblem::kDamaged;
     }
-    if (format_.sampleRateHz <= 0 || fileChannels_ < 1 || bits_ < 4 || bits_ > 32) {
+    if (fileChannels_ < 1 || bits_ < 4 || bits_ > 32) {
         *detail = "stream information out of range";
+        return FileProblem::kDamaged;
+    }
+    const auto rate = uint32_t(format_.sampleRateHz);
+    if (rate < kWavLowestRateHz || rate > kWavHighestRateHz) {
+        *detail = "a sample rate of " + std::to_string(rate) + " Hz";
         return FileProblem::kUnsupported;
     }
     if (totalFrames_ == 0) {

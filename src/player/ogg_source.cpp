@@ -47,13 +47,17 @@ RunStart OggSource::Start(std::optional<uint32_t> seekMs) {
         CloseStream();
         streamStart_ = MarkerAfterTags(file_, "OggS").value_or(0);
         readAt_ = 0;
+        noMemory_ = false;
         run.problem = OpenStream(&run.detail);
         if (run.problem != FileProblem::kNone) return run;
         const size_t frameBytes = size_t(format_.channels) * 2;
-        buffers_[0] = AllocateZeroed(kFramesPerBuffer * frameBytes);
-        buffers_[1] = AllocateZeroed(kFramesPerBuffer * frameBytes);
-        if (!buffers_[0] || !buffers_[1]) {
+        if (!noMemory_) {
+            buffers_[0] = AllocateZeroed(kFramesPerBuffer * frameBytes);
+            buffers_[1] = AllocateZeroed(kFramesPerBuffer * frameBytes);
+        }
+        if (noMemory_ || !buffers_[0] || !buffers_[1]) {
             // Nothing kept: the next start opens the stream and asks for all of it again.
+            CloseStream();
             buffers_ = {};
             run.noBufferMemory = true;
             return run;

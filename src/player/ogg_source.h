@@ -66,6 +66,11 @@ protected:
 
     void SetStreamFormat(int32_t rate, int32_t channels, uint64_t totalFrames);
     void CountHole() { ++decodeErrors_; }
+    // For OpenStream when memory ran out: the run says so, and a later Start opens again.
+    FileProblem NoMemory() {
+        noMemory_ = true;
+        return FileProblem::kNone;
+    }
 
 private:
     uint32_t Produce(int16_t* out, uint32_t frames);
@@ -84,7 +89,8 @@ private:
     uint64_t startFrame_ = 0;
     uint64_t nextFrame_ = 0;   // the song's frame the next output sample belongs to
     uint64_t silenceDue_ = 0;  // frames of silence owed for frames lost to damage
-    bool ended_ = false;       // the library has nothing more to give this run
+    bool ended_ = false;
+    bool noMemory_ = false;  // the library has nothing more to give this run
     uint64_t runBytes_ = 0;
     uint32_t lastBufferIndex_ = 0;
     uint64_t decodeErrors_ = 0;

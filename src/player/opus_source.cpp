@@ -57,8 +57,8 @@ FileProblem OpusSource::OpenStream(std::string* detail) {
     int error = 0;
     opus_ = op_open_callbacks(this, &callbacks, nullptr, 0, &error);
     if (!opus_) {
-        if (error == OP_ENOTFORMAT) return FileProblem::kNotPlayable;
-        if (error == OP_EFAULT) return FileProblem::kNotReadable;
+        // Its first packet named it Opus: anything opusfile cannot open is damage.
+        if (error == OP_EFAULT) return NoMemory();
         *detail = "the Opus headers are damaged";
         return FileProblem::kDamaged;
     }
@@ -70,7 +70,7 @@ FileProblem OpusSource::OpenStream(std::string* detail) {
     }
     if (total == 0) return FileProblem::kNoAudio;
     scratch_.reset(new (std::nothrow) float[size_t(kMostReadFrames) * size_t(channels)]);
-    if (!scratch_) return FileProblem::kNotReadable;
+    if (!scratch_) return NoMemory();
     SetStreamFormat(48000, channels, uint64_t(total));
     return FileProblem::kNone;
 }

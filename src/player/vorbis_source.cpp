@@ -5,6 +5,7 @@
 #include <new>
 
 #include "pcm_reduce.h"
+#include "wav_file.h"
 
 namespace zirvak {
 
@@ -46,12 +47,12 @@ void VorbisSource::CloseStream() {
 
 FileProblem VorbisSource::OpenStream(std::string* detail) {
     vorbis_.reset(new (std::nothrow) File);
-    if (!vorbis_) return FileProblem::kNotReadable;
+    if (!vorbis_) return NoMemory();
     const ov_callbacks callbacks = {Read, Seek, nullptr, Tell};
     const int opened = ov_open_callbacks(this, &vorbis_->file, nullptr, 0, callbacks);
     if (opened < 0) {
         vorbis_.reset();  // ov_open_callbacks clears what it made when it fails
-        if (opened == OV_ENOTVORBIS) return FileProblem::kNotPlayable;
+        // Its first packet named it Vorbis: anything libvorbisfile cannot open is damage.
         *detail = "the Vorbis headers are damaged";
         return FileProblem::kDamaged;
     }
@@ -60,6 +61,10 @@ FileProblem VorbisSource::OpenStream(std::string* detail) {
     if (!info || info->channels < 1 || info->rate <= 0 || total < 0) {
         *detail = "the Vorbis headers are damaged";
         return FileProblem::kDamaged;
+    }
+    if (info->rate < long(kWavLowestRateHz) || info->rate > long(kWavHighestRateHz)) {
+        *detail = "a sample rate of " + std::to_string(info->rate) + " Hz";
+        return FileProblem::kUnsupported;
     }
     if (total == 0) return FileProblem::kNoAudio;
     rate_ = int32_t(info->rate);

@@ -14,6 +14,7 @@
 #include "flac_source.h"
 #include "input_file.h"
 #include "player_fixtures.h"
+#include "zeroed_bytes.h"
 
 namespace zirvak::test {
 namespace {
@@ -330,6 +331,29 @@ TEST(FlacPlayback, DamagedFilesPlayWhatDecodes) {
             if (source.Fill(uint8_t(i % 2), i).cameShort) break;
         if (f.keepsLength) {
             EXPECT_GT(source.decodeErrors(), 0u);
+        }
+    }
+}
+
+// A FLAC, Vorbis or Opus file refused for want of memory plays whole when played again,
+// whichever of its output buffers could not be had.
+TEST(CompressedSources, AFileRefusedForMemoryPlaysWhenPlayedAgain) {
+    TempDir dir;
+    const Bytes wav = MakeWav({}, Pcm16Pattern(3 * 44100, 2));
+    for (const std::string& path : {EncodeFlac(dir, "song", wav), EncodeVorbis(dir, "song", wav),
+                                    EncodeOpus(dir, "song", wav)}) {
+        const Bytes whole = PlayToTheEnd(path);
+        ASSERT_FALSE(whole.empty());
+        for (uint32_t failing = 1; failing <= 2; ++failing) {
+            SCOPED_TRACE(testing::Message() << path << ", allocation " << failing);
+            TestAudioDevice device;
+            PlayerEngine engine(device);
+            failingAllocation = failing;
+            EXPECT_EQ(engine.Open(path, 0, kDefaultEndMs), kOpenNoBufferMemory);
+            failingAllocation = 0;
+            ASSERT_EQ(engine.Restart(), kOpenStarted);
+            device.CompleteAll();
+            EXPECT_TRUE(device.AllBytes() == whole);
         }
     }
 }

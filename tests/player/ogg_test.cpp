@@ -278,6 +278,36 @@ TEST(OggPlayback, IsFoundByItsContent) {
     }
 }
 
+// Files that are not Vorbis or Opus, whatever their name, are refused with the usual words.
+TEST(OggPlayback, OtherFilesAreRefused) {
+    TempDir dir;
+    Bytes speex = {'O', 'g', 'g', 'S', 0, 2, 0, 0, 0, 0,  0,   0,   0,   0,   1,   0,   0,   0,
+                   0,   0,   0,   0,   0, 0, 0, 0, 1, 80, 'S', 'p', 'e', 'e', 'x', ' ', ' ', ' '};
+    speex.resize(28 + 80, 0);
+    const std::string text = "Not a song at all, only words in a file named as one.\n";
+    Bytes opusHeadOnly = speex;  // an Opus head and nothing after it
+    std::memcpy(opusHeadOnly.data() + 28, "OpusHead", 8);
+    const struct {
+        std::string name;
+        Bytes bytes;
+        FileProblem problem;
+    } files[] = {
+        {"words.opus", Bytes(text.begin(), text.end()), FileProblem::kNotPlayable},
+        {"words.ogg", Bytes(text.begin(), text.end()), FileProblem::kNotPlayable},
+        {"speex.ogg", speex, FileProblem::kUnsupported},
+        {"speex.mp3", speex, FileProblem::kUnsupported},
+        {"head-only.opus", opusHeadOnly, FileProblem::kDamaged},
+    };
+    for (const auto& f : files) {
+        SCOPED_TRACE(f.name);
+        TestAudioDevice device;
+        PlayerEngine engine(device);
+        EXPECT_NE(engine.Open(WriteBytes(dir.Path(f.name), f.bytes), 0, kDefaultEndMs),
+                  kOpenStarted);
+        EXPECT_EQ(engine.failure(), f.problem);
+    }
+}
+
 // The byte range of the `n`-th page.
 std::pair<size_t, size_t> PageBytes(const Bytes& ogg, int n) {
     size_t at = 0;

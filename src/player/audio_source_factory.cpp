@@ -35,15 +35,20 @@ private:
 
 }  // namespace
 
-std::unique_ptr<AudioSource> MakeAudioSource(InputFile& file, uint32_t clipStartMs,
-                                             uint32_t clipEndMs) {
-    if (LooksLikeWav(file)) return std::make_unique<WavSource>(file);
+std::unique_ptr<AudioSource> MakeCompressedSource(InputFile& file) {
     if (LooksLikeFlac(file)) return std::make_unique<FlacSource>(file);
     if (LooksLikeOgg(file, OggCodec::kVorbis)) return std::make_unique<VorbisSource>(file);
     if (LooksLikeOgg(file, OggCodec::kOpus)) return std::make_unique<OpusSource>(file);
     // Other Ogg streams (Speex, FLAC in Ogg, video) are never taken for MPEG audio.
     if (LooksLikeOgg(file, OggCodec::kOther))
         return std::make_unique<RefusingSource>("an Ogg stream of neither Vorbis nor Opus");
+    return nullptr;
+}
+
+std::unique_ptr<AudioSource> MakeAudioSource(InputFile& file, uint32_t clipStartMs,
+                                             uint32_t clipEndMs) {
+    if (LooksLikeWav(file)) return std::make_unique<WavSource>(file);
+    if (auto source = MakeCompressedSource(file)) return source;
     return std::make_unique<MpegSource>(file, clipStartMs, clipEndMs);
 }
 

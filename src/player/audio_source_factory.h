@@ -18,4 +18,8 @@ namespace zirvak {
 std::unique_ptr<AudioSource> MakeAudioSource(InputFile& file, uint32_t clipStartMs,
                                              uint32_t clipEndMs);
 
+// The source for a file of a compressed kind other than MPEG audio (FLAC, Ogg), or null for
+// any other file: for tools that read WAV and MPEG files their own way.
+std::unique_ptr<AudioSource> MakeCompressedSource(InputFile& file);
+
 }  // namespace zirvak

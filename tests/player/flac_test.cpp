@@ -358,5 +358,18 @@ TEST(CompressedSources, AFileRefusedForMemoryPlaysWhenPlayedAgain) {
     }
 }
 
+// zirvak-cli decode and render write what playback plays.
+TEST(CompressedSources, DecodeAndRenderWriteWhatPlays) {
+    TempDir dir;
+    const Bytes wav = MakeWav({}, Pcm16Pattern(3 * 44100, 2));
+    for (const std::string& path : {EncodeFlac(dir, "song", wav), EncodeVorbis(dir, "song", wav),
+                                    EncodeOpus(dir, "song", wav)}) {
+        SCOPED_TRACE(path);
+        const Bytes whole = PlayToTheEnd(path);
+        EXPECT_TRUE(Decode(dir, path) == whole);
+        EXPECT_TRUE(Render(dir, path) == whole);
+    }
+}
+
 }  // namespace
 }  // namespace zirvak::test

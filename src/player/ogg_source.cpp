@@ -106,7 +106,7 @@ uint32_t OggSource::Produce(int16_t* out, uint32_t frames) {
     // Each read gives something, a jump in position or the end; a library that keeps giving
     // none of these has nothing left to give.
     int idle = 0;
-    while (got < frames && !watch_.seen() && idle < 64) {
+    while (got < frames && !watch_.seen() && idle < 4096) {
         if (silenceDue_ > 0) {
             const auto n = uint32_t(std::min<uint64_t>(silenceDue_, frames - got));
             std::memset(out + got * channels, 0, n * channels * 2);

@@ -81,15 +81,20 @@ bool OpusSource::SeekStream(uint64_t frame) {
     const uint64_t from = frame > kSeekPreRollFrames ? frame - kSeekPreRollFrames : 0;
     if (op_pcm_seek(file, ogg_int64_t(from)) != 0) return false;
     const int channels = fileChannels();
-    while (true) {
+    // Each read decodes a packet or steps over a hole; a second of packets is a few hundred
+    // reads, so a stream that goes on giving neither is given up on.
+    for (int reads = 0; reads < 4096; ++reads) {
         const ogg_int64_t at = op_pcm_tell(file);
         if (at < 0) return false;
-        if (uint64_t(at) >= frame) return uint64_t(at) == frame;
+        // Past it only where damage lost the frame itself: the run's first read plays the
+        // silence of what was lost.
+        if (uint64_t(at) >= frame) return true;
         const auto want = int(std::min<uint64_t>(frame - uint64_t(at), kMostReadFrames));
         const int got = op_read_float(file, scratch_.get(), want * channels, nullptr);
         if (got == OP_HOLE || got == OP_EBADPACKET || got == OP_EBADTIMESTAMP) continue;
         if (got <= 0) return false;
     }
+    return false;
 }
 
 OggSource::Decoded OpusSource::ReadStream(int16_t* out, uint32_t frames, uint64_t firstFrame) {

@@ -145,7 +145,6 @@ struct FlacSource::Callbacks {
         s.bits_ = info.bits_per_sample;
         s.fileChannels_ = int32_t(info.channels);
         s.totalFrames_ = info.total_samples;
-        s.maxBlock_ = info.max_blocksize;
         s.format_ = {int32_t(info.sample_rate), OutputChannels(int32_t(info.channels))};
     }
 

@@ -70,7 +70,6 @@ private:
     uint32_t bits_ = 0;
     int32_t fileChannels_ = 0;
     uint64_t totalFrames_ = 0;
-    uint32_t maxBlock_ = 0;
     AudioFormat format_;
 
     // The decoded frames not yet copied to an output buffer, as 16-bit PCM.

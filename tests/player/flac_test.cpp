@@ -13,6 +13,7 @@
 
 #include "flac_source.h"
 #include "input_file.h"
+#include "playable_file.h"
 #include "player_fixtures.h"
 #include "zeroed_bytes.h"
 
@@ -406,6 +407,43 @@ TEST(CompressedSources, RandomDamageNeverFaults) {
             const uint32_t length = engine.songLengthMs();
             if (engine.Seek(length / 2) == kOpenStarted) device.CompleteAll();
             EXPECT_TRUE(device.misuse().empty());
+        }
+    }
+}
+
+// A file is found playable (before a player lets its current song go for it) as Open finds it.
+TEST(CompressedSources, CheckPlayableAgreesWithOpen) {
+    TempDir dir;
+    const Bytes wav = MakeWav({}, Pcm16Pattern(44100, 2));
+    const Bytes flac = ReadFile(EncodeFlac(dir, "song", wav));
+    const Bytes opus = ReadFile(EncodeOpus(dir, "song", wav));
+    Bytes speex(28 + 80, 0);
+    std::memcpy(speex.data(), "OggS", 4);
+    speex[26] = 1;
+    speex[27] = 80;
+    std::memcpy(speex.data() + 28, "Speex   ", 8);
+    const struct {
+        std::string name;
+        Bytes bytes;
+        FileProblem problem;
+    } files[] = {
+        {"song.flac", flac, FileProblem::kNone},
+        {"song.mp3", opus, FileProblem::kNone},
+        {"song.ogg", ReadFile(EncodeVorbis(dir, "song", wav)), FileProblem::kNone},
+        {"cut.flac", Bytes(flac.begin(), flac.begin() + 30), FileProblem::kDamaged},
+        {"cut.opus", Bytes(opus.begin(), opus.begin() + 40), FileProblem::kDamaged},
+        {"speex.ogg", speex, FileProblem::kUnsupported},
+    };
+    for (const auto& f : files) {
+        SCOPED_TRACE(f.name);
+        const std::string path = WriteBytes(dir.Path(f.name), f.bytes);
+        EXPECT_EQ(CheckPlayable(path), f.problem);
+        TestAudioDevice device;
+        PlayerEngine engine(device);
+        const int32_t opened = engine.Open(path, 0, kDefaultEndMs);
+        EXPECT_EQ(opened == kOpenStarted, f.problem == FileProblem::kNone);
+        if (opened != kOpenStarted) {
+            EXPECT_EQ(engine.failure(), f.problem);
         }
     }
 }

@@ -95,8 +95,8 @@ void PrintMpeg(const MpegStream& stream) {
     if (stream.scan.gaps > 0) std::printf("damage:      %s\n", DescribeDamage(stream).c_str());
 }
 
-// FLAC, Vorbis and Opus: what the source read of the file.
-void PrintSource(const AudioSource& source) {
+// FLAC, Vorbis and Opus: what the source read of the file, and its bytes for each second.
+void PrintSource(const AudioSource& source, uint64_t fileBytes) {
     uint64_t frames = 0;
     int32_t channels = source.format().channels;
     if (const auto* flac = dynamic_cast<const FlacSource*>(&source)) {
@@ -112,8 +112,11 @@ void PrintSource(const AudioSource& source) {
     const int32_t rate = source.format().sampleRateHz;
     std::printf("sample rate: %d Hz\n", rate);
     std::printf("channels:    %d\n", channels);
-    std::printf("duration:    %s\n",
-                FormatDuration(rate > 0 ? double(frames) / rate : 0.0).c_str());
+    const double seconds = rate > 0 ? double(frames) / rate : 0.0;
+    if (seconds > 0)
+        std::printf("bit rate:    %.0f kbit/s on average\n",
+                    double(fileBytes) * 8 / seconds / 1000);
+    std::printf("duration:    %s\n", FormatDuration(seconds).c_str());
 }
 
 // "3/12", or "3" without a total.
@@ -162,7 +165,7 @@ int RunInfo(const std::vector<std::string>& paths) {
         if (in.isWave)
             PrintWav(in.wav);
         else if (in.source)
-            PrintSource(*in.source);
+            PrintSource(*in.source, in.file.size());
         else
             PrintMpeg(in.mpeg);
         PrintTags(ReadSongTags(path));

@@ -52,17 +52,24 @@ uint64_t Mix64(uint64_t index) {
 
 constexpr uint64_t kDitherSeed = 0x5A1B7AC0FFEEull;
 
-// Triangular noise in (-1, 1) LSB for the output sample of `frame` and `channel`.
-double Dither(uint64_t frame, int32_t channel) {
-    const uint64_t bits = Mix64(kDitherSeed ^ (frame * 2 + uint64_t(channel)));
-    const double a = double(uint32_t(bits)) / 4294967296.0;
-    const double b = double(uint32_t(bits >> 32)) / 4294967296.0;
-    return a - b;
+// 64 bits of noise for the sample frame `frame`: 32 for each of its two output samples.
+uint64_t DitherBits(uint64_t frame) {
+    return Mix64(kDitherSeed ^ frame);
 }
 
+// Triangular noise in (-1, 1) LSB from 32 of those bits: the difference of two uniform 16-bit
+// values.
+double Triangular(uint64_t bits) {
+    return (double(bits & 0xFFFF) - double(bits >> 16 & 0xFFFF)) * (1.0 / 65536.0);
+}
+
+// Rounds to the nearest whole sample (halves up) and clips to 16 bits; not a number is silence.
 int16_t Clip(double value) {
-    const double r = std::floor(value + 0.5);
-    return int16_t(std::clamp(r, -32768.0, 32767.0));
+    if (!(value > -32768.5)) return value != value ? 0 : -32768;
+    if (value >= 32767.5) return 32767;
+    const double r = value + 0.5;
+    auto whole = int32_t(r);  // toward zero: one less below zero where r has a fraction
+    return int16_t(double(whole) > r ? whole - 1 : whole);
 }
 
 // Writes the frames from `sample(c, i)`, the value of channel c at frame i in 16-bit LSBs.
@@ -73,12 +80,14 @@ void Reduce(Sample sample, int32_t channels, ChannelOrder order, uint32_t frames
     const int32_t outChannels = OutputChannels(channels);
     const bool dither = !exact && !ditherOff.load(std::memory_order_relaxed);
     if (channels <= 2) {
-        for (uint32_t i = 0; i < frames; ++i)
+        for (uint32_t i = 0; i < frames; ++i) {
+            const uint64_t bits = dither ? DitherBits(firstFrame + i) : 0;
             for (int32_t c = 0; c < channels; ++c) {
                 double v = sample(c, i);
-                if (dither) v += Dither(firstFrame + i, c);
+                if (dither) v += Triangular(bits >> (32 * c));
                 *out++ = Clip(v);
             }
+        }
         return;
     }
     MixWeights weights[64];
@@ -92,8 +101,9 @@ void Reduce(Sample sample, int32_t channels, ChannelOrder order, uint32_t frames
             right += weights[c].right * v;
         }
         if (dither) {
-            left += Dither(firstFrame + i, 0);
-            right += Dither(firstFrame + i, 1);
+            const uint64_t bits = DitherBits(firstFrame + i);
+            left += Triangular(bits);
+            right += Triangular(bits >> 32);
         }
         out[0] = Clip(left);
         out[1] = Clip(right);
@@ -139,13 +149,26 @@ void ReduceFloatFrames(const float* interleaved, int32_t channels, ChannelOrder 
                        uint32_t frames, uint64_t firstFrame, int16_t* out) {
     auto sample = [interleaved, channels](int32_t c, uint32_t i) {
         const float v = interleaved[size_t(i) * size_t(channels) + size_t(c)];
-        return std::isfinite(v) ? double(v) * 32768.0 : 0.0;
+        return std::isfinite(v) ? double(v) * 32768.0 : 0.0;  // a mix of them must stay finite
     };
     Reduce(sample, channels, order, frames, firstFrame, false, out);
 }
 
 void ReduceFloatPlanar(const float* const* channel, int32_t channels, ChannelOrder order,
                        uint32_t frames, uint64_t firstFrame, int16_t* out) {
+    if (channels <= 2) {
+        // The common case, kept lean: the decoders' output is read once per sample.
+        const bool dither = !ditherOff.load(std::memory_order_relaxed);
+        for (uint32_t i = 0; i < frames; ++i) {
+            const uint64_t bits = dither ? DitherBits(firstFrame + i) : 0;
+            for (int32_t c = 0; c < channels; ++c) {
+                double v = double(channel[c][i]) * 32768.0;
+                if (dither) v += Triangular(bits >> (32 * c));
+                *out++ = Clip(v);
+            }
+        }
+        return;
+    }
     auto sample = [channel](int32_t c, uint32_t i) {
         const float v = channel[c][i];
         return std::isfinite(v) ? double(v) * 32768.0 : 0.0;

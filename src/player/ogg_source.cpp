@@ -69,6 +69,8 @@ RunStart OggSource::Start(std::optional<uint32_t> seekMs) {
     nextFrame_ = startFrame_;
     silenceDue_ = 0;
     ended_ = false;
+    positionOffset_ = 0;
+    holeSince_ = false;
     runBytes_ = (totalFrames_ - startFrame_) * frameBytes;
     // A seek the library cannot make (damage where it lands) plays nothing.
     if (startFrame_ < totalFrames_ && !SeekStream(startFrame_)) runBytes_ = 0;
@@ -116,7 +118,25 @@ uint32_t OggSource::Produce(int16_t* out, uint32_t frames) {
             continue;
         }
         if (ended_) break;
+        const int64_t at = Position();
+        const int64_t expected = int64_t(nextFrame_) + positionOffset_;
+        if (at >= 0 && at != expected) {
+            if (holeSince_ && at > expected) {
+                const uint64_t lost = std::min(uint64_t(at - expected), totalFrames_ - nextFrame_);
+                framesLost_ += lost;
+                silenceDue_ += lost;
+                positionOffset_ = at - int64_t(nextFrame_ + lost);
+            } else {
+                positionOffset_ = at - int64_t(nextFrame_);
+            }
+            holeSince_ = false;
+            continue;
+        }
         const Decoded d = ReadStream(out + got * channels, frames - got, nextFrame_);
+        if (d.hole) {
+            ++decodeErrors_;
+            holeSince_ = true;
+        }
         if (d.end) {
             // The stream ended before its last granule position (a page lost at its end, or
             // the library lost its way after damage): silence keeps the length it gave.
@@ -127,12 +147,7 @@ uint32_t OggSource::Produce(int16_t* out, uint32_t frames) {
             }
             continue;
         }
-        if (d.lostFrames > 0) {
-            const uint64_t lost = std::min(d.lostFrames, totalFrames_ - nextFrame_);
-            framesLost_ += lost;
-            silenceDue_ += lost;
-        }
-        idle = d.frames == 0 && d.lostFrames == 0 ? idle + 1 : 0;
+        idle = d.frames == 0 ? idle + 1 : 0;
         nextFrame_ += d.frames;
         got += d.frames;
     }

@@ -5,9 +5,9 @@
 // the length the granule positions give.
 //
 // Damage (a page lost or spoiled) plays what the library decodes; where its position jumps
-// over samples it could not decode, silence of their length stands in for them, so what follows
-// keeps its time, up to the length the last granule position gives. A chained stream whose rate or
-// channels change ends the run there.
+// after a hole over samples it could not decode, silence of their length stands in for them, so
+// what follows keeps its time, up to the length the last granule position gives. A chained stream
+// whose rate or channels change ends the run there.
 #pragma once
 
 #include <array>
@@ -48,11 +48,10 @@ public:
     int64_t TellBytes() const { return int64_t(readAt_); }
 
 protected:
-    // What a read of the library gave: frames written, or the position it stands at when that
-    // is past where the run expected it (frames it lost), or the end.
+    // What a read of the library gave: frames written, a hole (data lost), or the end.
     struct Decoded {
         uint32_t frames = 0;
-        uint64_t lostFrames = 0;
+        bool hole = false;
         bool end = false;
         bool otherShape = false;  // a link of another rate or channel count: the run ends
     };
@@ -63,9 +62,10 @@ protected:
     virtual bool SeekStream(uint64_t frame) = 0;
     // Decodes up to `frames` sample frames into `out`, the first being the song's `firstFrame`.
     virtual Decoded ReadStream(int16_t* out, uint32_t frames, uint64_t firstFrame) = 0;
+    // The library's position: the sample frame its next read gives, or -1.
+    virtual int64_t Position() = 0;
 
     void SetStreamFormat(int32_t rate, int32_t channels, uint64_t totalFrames);
-    void CountHole() { ++decodeErrors_; }
     // For OpenStream when memory ran out: the run says so, and a later Start opens again.
     FileProblem NoMemory() {
         noMemory_ = true;
@@ -89,8 +89,13 @@ private:
     uint64_t startFrame_ = 0;
     uint64_t nextFrame_ = 0;   // the song's frame the next output sample belongs to
     uint64_t silenceDue_ = 0;  // frames of silence owed for frames lost to damage
-    bool ended_ = false;
-    bool noMemory_ = false;  // the library has nothing more to give this run
+    bool ended_ = false;       // the library has nothing more to give this run
+    bool noMemory_ = false;    // OpenStream found no memory
+    // The library's position less the song's frame. Its count may move without a loss: where a
+    // stream's first pages are missing it counts from 0 until a page's granule position says
+    // where it stands. After a hole, a move forward is samples lost.
+    int64_t positionOffset_ = 0;
+    bool holeSince_ = false;
     uint64_t runBytes_ = 0;
     uint32_t lastBufferIndex_ = 0;
     uint64_t decodeErrors_ = 0;

@@ -99,23 +99,24 @@ bool OpusSource::SeekStream(uint64_t frame) {
 
 OggSource::Decoded OpusSource::ReadStream(int16_t* out, uint32_t frames, uint64_t firstFrame) {
     OggOpusFile* file = File(opus_);
-    const ogg_int64_t at = op_pcm_tell(file);
-    if (at > ogg_int64_t(firstFrame)) return {0, uint64_t(at) - firstFrame, false};
     const int channels = fileChannels();
     const uint32_t want = std::min(frames, kMostReadFrames);
     int link = 0;
     const int got = op_read_float(file, scratch_.get(), int(want) * channels, &link);
     // A packet lost or spoiled: the next read goes on after it.
     if (got == OP_HOLE || got == OP_EBADPACKET || got == OP_EBADTIMESTAMP) {
-        CountHole();
-        return {};
+        return {0, true};
     }
-    if (got <= 0) return {0, 0, true};
+    if (got <= 0) return {0, false, true};
     // A link of another shape ends the run: the device plays one format.
-    if (op_channel_count(file, link) != channels) return {0, 0, true, true};
+    if (op_channel_count(file, link) != channels) return {0, false, true, true};
     ReduceFloatFrames(scratch_.get(), channels, ChannelOrder::kVorbis, uint32_t(got), firstFrame,
                       out);
-    return {uint32_t(got), 0, false};
+    return {uint32_t(got)};
+}
+
+int64_t OpusSource::Position() {
+    return op_pcm_tell(File(opus_));
 }
 
 }  // namespace zirvak

@@ -19,6 +19,7 @@ private:
     void CloseStream() override;
     bool SeekStream(uint64_t frame) override;
     Decoded ReadStream(int16_t* out, uint32_t frames, uint64_t firstFrame) override;
+    int64_t Position() override;
 
     void* opus_ = nullptr;              // OggOpusFile
     std::unique_ptr<float[]> scratch_;  // one read of float samples

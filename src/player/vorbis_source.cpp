@@ -78,21 +78,23 @@ bool VorbisSource::SeekStream(uint64_t frame) {
 
 OggSource::Decoded VorbisSource::ReadStream(int16_t* out, uint32_t frames, uint64_t firstFrame) {
     OggVorbis_File* file = &vorbis_->file;
-    const ogg_int64_t at = ov_pcm_tell(file);
-    if (at > ogg_int64_t(firstFrame)) return {0, uint64_t(at) - firstFrame, false};
     float** pcm = nullptr;
     int link = 0;
     const long got = ov_read_float(file, &pcm, int(std::min<uint32_t>(frames, 1 << 20)), &link);
     if (got == OV_HOLE) {
-        CountHole();
-        return {};
+        return {0, true};
     }
-    if (got <= 0) return {0, 0, true};
+    if (got <= 0) return {0, false, true};
     const vorbis_info* info = ov_info(file, link);
     // A link of another shape ends the run: the device plays one format.
-    if (!info || info->channels != fileChannels() || info->rate != rate_) return {0, 0, true, true};
+    if (!info || info->channels != fileChannels() || info->rate != rate_)
+        return {0, false, true, true};
     ReduceFloatPlanar(pcm, info->channels, ChannelOrder::kVorbis, uint32_t(got), firstFrame, out);
-    return {uint32_t(got), 0, false};
+    return {uint32_t(got)};
+}
+
+int64_t VorbisSource::Position() {
+    return ov_pcm_tell(&vorbis_->file);
 }
 
 }  // namespace zirvak

@@ -18,6 +18,7 @@ private:
     void CloseStream() override;
     bool SeekStream(uint64_t frame) override;
     Decoded ReadStream(int16_t* out, uint32_t frames, uint64_t firstFrame) override;
+    int64_t Position() override;
 
     struct File;  // libvorbisfile's OggVorbis_File
     std::unique_ptr<File> vorbis_;

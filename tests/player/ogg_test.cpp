@@ -321,6 +321,25 @@ std::pair<size_t, size_t> PageBytes(const Bytes& ogg, int n) {
     return {ogg.size(), ogg.size()};
 }
 
+// A Vorbis stream whose first audio pages are lost (cut from a longer one) plays what the
+// reference plays: from its first page on, no silence for what came before it.
+TEST(OggPlayback, AStreamWithoutItsFirstPagesPlaysFromWhereItStarts) {
+    const NoDither noDither;
+    TempDir dir;
+    const Shape s{Codec::kVorbis, 2, 44100, 44100 * 3};
+    const Bytes good = ReadFile(Encode(dir, "whole", s, Signal(s)));
+    const auto [from, ignored] = PageBytes(good, 2);
+    const auto [to, ignored2] = PageBytes(good, 5);
+    Bytes cut(good.begin(), good.begin() + ptrdiff_t(from));
+    cut.insert(cut.end(), good.begin() + ptrdiff_t(to), good.end());
+    const std::string path = WriteBytes(dir.Path("cut.ogg"), cut);
+    const std::vector<int16_t> want = Expected(Reference(dir, path, s.codec), s.channels);
+    const std::vector<int16_t> got = AsSamples(PlayToTheEnd(path));
+    ASSERT_EQ(got.size(), want.size());
+    ASSERT_LT(want.size(), size_t(s.frames) * 2);  // something was cut
+    EXPECT_LE(MostDifference(got, want), 1);
+}
+
 // Damage plays what decodes, without a crash or a hang: a file cut short ends early; a page
 // lost or bits flipped play on, silence standing in for what could not be decoded.
 TEST(OggPlayback, DamagedFilesPlayWhatDecodes) {

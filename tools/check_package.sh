@@ -41,6 +41,9 @@ done <<'TABLE'
 Qt6-Widgets libqt6widgets6
 SDL2        libsdl2-2\.0-0
 TagLib      libtag1
+libFLAC     libflac12
+vorbisfile  libvorbisfile3
+opusfile    libopusfile0
 TABLE
 
 echo "--- owners and modes"

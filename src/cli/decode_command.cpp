@@ -41,6 +41,17 @@ bool WriteWav(Input& in, PcmFileWriter& writer) {
     return true;
 }
 
+// The samples as playback plays them, buffer by buffer from the run OpenInput started.
+bool WriteSource(Input& in, PcmFileWriter& writer) {
+    SourceBuffer buffer = in.run.first;
+    for (uint32_t index = 0;; ++index) {
+        if (index > 0) buffer = in.source->Fill(uint8_t(index % 2), index);
+        writer.Write(buffer.data, buffer.length);
+        if (buffer.cameShort || index == in.run.lastBufferIndex) break;
+    }
+    return !in.source->fileChanged();
+}
+
 }  // namespace
 
 int RunDecode(const std::string& path, const std::string& outPath) {
@@ -54,6 +65,9 @@ int RunDecode(const std::string& path, const std::string& outPath) {
     if (in.isWave) {
         rate = int32_t(in.wav.sampleRateHz);
         channels = in.wav.channels;
+    } else if (in.source) {
+        rate = in.source->format().sampleRateHz;
+        channels = in.source->format().channels;
     } else {
         const mpeg::StreamInfo& info = in.mpeg.walk->info();
         rate = info.sampleRate;
@@ -63,7 +77,9 @@ int RunDecode(const std::string& path, const std::string& outPath) {
     PcmFileWriter writer;
     if (!writer.Open(out.writePath(), HasWavExtension(outPath), rate, channels, bits, &error))
         return Fail(Words(Say::kCannotWrite, outPath, error));
-    const bool whole = in.isWave ? WriteWav(in, writer) : WriteMpeg(in, writer);
+    const bool whole = in.isWave   ? WriteWav(in, writer)
+                       : in.source ? WriteSource(in, writer)
+                                   : WriteMpeg(in, writer);
     if (!writer.Close()) return Fail(Words(Say::kCannotWrite, outPath));
     if (!whole || in.file.Changed()) return Fail(DescribeFileProblem(path, FileProblem::kChanged));
     if (!out.Commit(error)) return Fail(error);

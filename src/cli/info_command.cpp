@@ -1,7 +1,9 @@
 #include <cstdio>
 
 #include "commands.h"
+#include "flac_source.h"
 #include "input.h"
+#include "opus_source.h"
 #include "printable.h"
 #include "song_tags.h"
 
@@ -93,6 +95,30 @@ void PrintMpeg(const MpegStream& stream) {
     if (stream.scan.gaps > 0) std::printf("damage:      %s\n", DescribeDamage(stream).c_str());
 }
 
+// FLAC, Vorbis and Opus: what the source read of the file, and its bytes for each second.
+void PrintSource(const AudioSource& source, uint64_t fileBytes) {
+    uint64_t frames = 0;
+    int32_t channels = source.format().channels;
+    if (const auto* flac = dynamic_cast<const FlacSource*>(&source)) {
+        std::printf("format:      FLAC, %u bits\n", flac->bitsPerSample());
+        frames = flac->totalFrames();
+        channels = flac->fileChannels();
+    } else if (const auto* ogg = dynamic_cast<const OggSource*>(&source)) {
+        std::printf("format:      Ogg %s\n",
+                    dynamic_cast<const OpusSource*>(&source) ? "Opus" : "Vorbis");
+        frames = ogg->totalFrames();
+        channels = ogg->fileChannels();
+    }
+    const int32_t rate = source.format().sampleRateHz;
+    std::printf("sample rate: %d Hz\n", rate);
+    std::printf("channels:    %d\n", channels);
+    const double seconds = rate > 0 ? double(frames) / rate : 0.0;
+    if (seconds > 0)
+        std::printf("bit rate:    %.0f kbit/s on average\n",
+                    double(fileBytes) * 8 / seconds / 1000);
+    std::printf("duration:    %s\n", FormatDuration(seconds).c_str());
+}
+
 // "3/12", or "3" without a total.
 std::string PlaceInSet(int number, int total) {
     char text[32];
@@ -138,6 +164,8 @@ int RunInfo(const std::vector<std::string>& paths) {
         std::printf("file:        %s\n", Printable(path).c_str());
         if (in.isWave)
             PrintWav(in.wav);
+        else if (in.source)
+            PrintSource(*in.source, in.file.size());
         else
             PrintMpeg(in.mpeg);
         PrintTags(ReadSongTags(path));

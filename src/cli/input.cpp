@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "audio_source_factory.h"
 #include "printable.h"
 
 namespace zirvak::cli {
@@ -15,6 +16,14 @@ bool OpenInput(const std::string& path, Input& in, std::string& error) {
         in.isWave = LooksLikeWav(in.file);
         if (in.isWave) {
             problem = ReadWavHeader(in.file, in.wav, &detail);
+        } else if ((in.source = MakeCompressedSource(in.file))) {
+            in.run = in.source->Start(std::nullopt);
+            problem = in.run.problem;
+            detail = in.run.detail;
+            if (in.run.noBufferMemory) {
+                error = Words(Say::kNoMemoryFor, path);
+                return false;
+            }
         } else {
             in.decoder = mpeg::CreateDecoder();
             problem = OpenMpegStream(*in.decoder, in.file, in.mpeg);

@@ -1,8 +1,11 @@
-// Opens the file a command reads: a WAV file or an MPEG stream, located, scanned and set up.
+// Opens the file a command reads: a WAV file, an MPEG stream (located, scanned and set up), or a
+// file of another compressed kind as playback's source for it, its run started.
 #pragma once
 
+#include <memory>
 #include <string>
 
+#include "audio_source.h"
 #include "input_file.h"
 #include "messages.h"
 #include "mpeg_decoder.h"
@@ -17,6 +20,9 @@ struct Input {
     WavInfo wav;
     mpeg::DecoderPtr decoder;
     MpegStream mpeg;
+    // FLAC, Vorbis, Opus: the source, and its run from the start (buffer 0 filled).
+    std::unique_ptr<AudioSource> source;
+    RunStart run;
 };
 
 // Fills `in`, or returns false with the one-line reason in `error`.

@@ -30,6 +30,42 @@ uint64_t EndBeforeTrailingTags(ByteSource& source, uint64_t start) {
     return end;
 }
 
+// Frames in a row of one stream that a stream found after other bytes must have. Any file holds
+// pairs of bytes that read as frame headers, and now and then two of them lie one frame apart
+// (a FLAC file's data did); four in a row are no accident.
+constexpr int kFramesInARowAfterOtherBytes = 4;
+
+// True when the stream starting at `first` goes on for kFramesInARowAfterOtherBytes frames of
+// the stream, or up to the exact end of the audio.
+bool GoesOnForFrames(mpeg::Decoder& decoder, ByteWindow& window, uint64_t first) {
+    mpeg::StreamInfo stream;
+    if (!ParseFrame(decoder, window.At(first, kFrameView), stream, 0)) return false;
+    uint64_t pos = first;
+    mpeg::StreamInfo frame = stream;
+    for (int n = 1; n < kFramesInARowAfterOtherBytes; ++n) {
+        const int32_t length = LengthOf(frame);
+        if (length <= 0) return false;
+        pos += uint64_t(length);
+        if (pos == window.end()) return true;
+        if (!ParseFrame(decoder, window.At(pos, kFrameView), frame, 0) ||
+            !SameStream(frame, stream))
+            return false;
+    }
+    return true;
+}
+
+// The first stream at or after `from`: one that starts right there, or one found further on
+// that goes on for several frames.
+uint64_t FindFirstStream(mpeg::Decoder& decoder, ByteWindow& window, uint64_t from,
+                         FirstSync& firstSync) {
+    for (uint64_t pos = from;;) {
+        const uint64_t first = FindStreamStart(decoder, window, pos, nullptr, firstSync);
+        if (first >= window.end() || first == from || GoesOnForFrames(decoder, window, first))
+            return first;
+        pos = first + 1;
+    }
+}
+
 }  // namespace
 
 // Why the decoder refused the stream: a stream of a kind it does not set up is audio all the same;
@@ -57,7 +93,7 @@ FileProblem LocateMpegAudio(mpeg::Decoder& decoder, ByteSource& source, MpegAudi
     FirstSync firstSync;
     if (start < size) {
         ByteWindow window(source, EndBeforeTrailingTags(source, start));
-        const uint64_t first = FindStreamStart(decoder, window, start, nullptr, firstSync);
+        const uint64_t first = FindFirstStream(decoder, window, start, firstSync);
         if (first < window.end()) {
             bounds = {start, window.end(), first};
             return FileProblem::kNone;
@@ -68,7 +104,7 @@ FileProblem LocateMpegAudio(mpeg::Decoder& decoder, ByteSource& source, MpegAudi
         // song is looked for from just after the tag's header rather than lost to it.
         ByteWindow window(source, EndBeforeTrailingTags(source, 10));
         FirstSync ignored;
-        const uint64_t first = FindStreamStart(decoder, window, 10, nullptr, ignored);
+        const uint64_t first = FindFirstStream(decoder, window, 10, ignored);
         if (first < window.end()) {
             bounds = {10, window.end(), first};
             return FileProblem::kNone;

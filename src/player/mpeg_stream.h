@@ -19,11 +19,12 @@ struct MpegAudioBounds {
 };
 
 // Skips an ID3v2 tag, leaves out a trailing 128-byte "TAG" block and an APE tag, and finds the
-// first frame. A tag whose size runs past the end or over every frame is taken as damaged and
-// the frames are looked for from its header on. kNotPlayable when no header of any stream is
-// found, kNoAudio when headers are found but no frame of a stream; `decoderError` then holds
-// the decoder's reason. Free-format streams (bit-rate index 0), which are not played, have no
-// frame.
+// first frame: right at the start (after the tag), or further on where several frames of one
+// stream follow it, so that no other kind of file is taken for MPEG audio. A tag whose size runs
+// past the end or over every frame is taken as damaged and the frames are looked for from its
+// header on. kNotPlayable when no header of any stream is found, kNoAudio when headers are found
+// but no frame of a stream; `decoderError` then holds the decoder's reason. Free-format streams
+// (bit-rate index 0), which are not played, have no frame.
 FileProblem LocateMpegAudio(mpeg::Decoder& decoder, ByteSource& source, MpegAudioBounds& bounds,
                             int32_t* decoderError = nullptr);
 

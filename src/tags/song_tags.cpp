@@ -2,13 +2,19 @@
 
 #include <apetag.h>
 #include <attachedpictureframe.h>
+#include <flacfile.h>
+#include <flacpicture.h>
 #include <id3v1genres.h>
 #include <id3v1tag.h>
 #include <id3v2tag.h>
 #include <infotag.h>
 #include <mpegfile.h>
 #include <textidentificationframe.h>
+#include <vorbisfile.h>
 #include <wavfile.h>
+#include <xiphcomment.h>
+// With its folder: the Opus decoder's own library has a header of the same name.
+#include <taglib/opusfile.h>
 
 #include <algorithm>
 #include <cstring>
@@ -184,6 +190,82 @@ void ReadInfo(const TagLib::RIFF::Info::Tag& tag, SongTags& out) {
     Fill(out.trackNumber, out.trackTotal, ParseSetPosition(Text(tag.fieldText("IPRT"))));
 }
 
+// The first value of a Vorbis comment field (TagLib keeps the names in capitals).
+std::string XiphText(const TagLib::Ogg::XiphComment& tag, const char* name) {
+    const TagLib::Ogg::FieldListMap& fields = tag.fieldListMap();
+    const auto field = fields.find(name);
+    if (field == fields.end() || field->second.isEmpty()) return {};
+    return Text(field->second.front());
+}
+
+// A track or a disc: "3/12" in its number field, or its total in a field of its own.
+SetPosition XiphSetPosition(const TagLib::Ogg::XiphComment& tag, const char* numberName,
+                            std::initializer_list<const char*> totalNames) {
+    SetPosition position = ParseSetPosition(XiphText(tag, numberName));
+    for (const char* name : totalNames)
+        if (position.number != 0 && position.total == 0)
+            position.total = ParseSetPosition(XiphText(tag, name)).number;
+    return position;
+}
+
+// The front cover among the pictures (FLAC PICTURE blocks, or METADATA_BLOCK_PICTURE in the
+// comments of an Ogg file), else the first picture.
+CoverArt PictureCover(const TagLib::List<TagLib::FLAC::Picture*>& pictures) {
+    const TagLib::FLAC::Picture* chosen = nullptr;
+    for (const TagLib::FLAC::Picture* picture : pictures) {
+        if (picture == nullptr || picture->data().isEmpty()) continue;
+        if (chosen == nullptr) chosen = picture;
+        if (picture->type() == TagLib::FLAC::Picture::FrontCover) {
+            chosen = picture;
+            break;
+        }
+    }
+    if (chosen == nullptr) return {};
+    return MakeCover(chosen->data(), chosen->mimeType().to8Bit());
+}
+
+void ReadXiph(TagLib::Ogg::XiphComment& tag, SongTags& out) {
+    Fill(out.title, XiphText(tag, "TITLE"));
+    Fill(out.artist, XiphText(tag, "ARTIST"));
+    Fill(out.album, XiphText(tag, "ALBUM"));
+    Fill(out.year, ParseYear(XiphText(tag, "DATE")));
+    Fill(out.genre, XiphText(tag, "GENRE"));
+    Fill(out.trackNumber, out.trackTotal,
+         XiphSetPosition(tag, "TRACKNUMBER", {"TRACKTOTAL", "TOTALTRACKS"}));
+    Fill(out.discNumber, out.discTotal,
+         XiphSetPosition(tag, "DISCNUMBER", {"DISCTOTAL", "TOTALDISCS"}));
+    if (out.cover.empty()) out.cover = PictureCover(tag.pictureList());
+}
+
+// The kinds of file told by their first bytes, as the player tells them.
+enum class Kind { kWav, kFlac, kVorbis, kOpus, kOther };
+
+Kind KindOf(ReadOnlyFile& file, const std::vector<uint8_t>& start) {
+    auto at = [&start](size_t offset, const char* marker) {
+        const size_t length = std::strlen(marker);
+        return start.size() >= offset + length &&
+               std::memcmp(start.data() + offset, marker, length) == 0;
+    };
+    if (at(0, "RIFF")) return Kind::kWav;
+    if (at(0, "fLaC")) return Kind::kFlac;
+    if (at(0, "OggS") && start.size() > 27) {
+        const size_t packet = 27 + size_t(start[26]);
+        if (at(packet, "\x01vorbis")) return Kind::kVorbis;
+        if (at(packet, "OpusHead")) return Kind::kOpus;
+        return Kind::kOther;
+    }
+    // FLAC after an ID3v2 tag.
+    if (at(0, "ID3") && start.size() >= 10 &&
+        !((start[6] | start[7] | start[8] | start[9]) & 0x80)) {
+        const uint64_t size = uint64_t(start[6]) << 21 | uint64_t(start[7]) << 14 |
+                              uint64_t(start[8]) << 7 | uint64_t(start[9]);
+        const uint64_t after = 10 + size + ((start[5] & 0x10) ? 10 : 0);
+        const std::vector<uint8_t> marker = file.ReadAt(after, 4);
+        if (marker.size() == 4 && std::memcmp(marker.data(), "fLaC", 4) == 0) return Kind::kFlac;
+    }
+    return Kind::kOther;
+}
+
 void ReadLength(const TagLib::AudioProperties* properties, SongTags& out) {
     if (properties != nullptr) out.lengthMs = std::max(0, properties->lengthInMilliseconds());
 }
@@ -192,9 +274,35 @@ void Read(const std::string& path, SongTags& out) {
     ReadOnlyFile file(path);
     if (!file.isOpen()) return;
     const std::vector<uint8_t> start = file.ReadAt(0, kExtendedHeaderLookahead);
-    // By content: a WAV file named .mp3 is still a WAV file. Everything else is taken for MPEG
-    // audio, whatever its name, since MPEG streams have no fixed start.
-    if (start.size() >= 4 && std::memcmp(start.data(), "RIFF", 4) == 0) {
+    // By content: a WAV file named .mp3 is still a WAV file, a FLAC file named .ogg a FLAC file.
+    // Everything else is taken for MPEG audio, whatever its name, since MPEG streams have no
+    // fixed start.
+    const Kind kind = KindOf(file, start);
+    if (kind == Kind::kFlac) {
+        TagLib::FLAC::File flac(&file, TagLib::ID3v2::FrameFactory::instance(), true,
+                                TagLib::AudioProperties::Average);
+        if (flac.hasXiphComment() && flac.xiphComment() != nullptr)
+            ReadXiph(*flac.xiphComment(), out);
+        if (out.cover.empty()) out.cover = PictureCover(flac.pictureList());
+        if (flac.hasID3v2Tag() && flac.ID3v2Tag() != nullptr) ReadId3v2(*flac.ID3v2Tag(), out);
+        ReadLength(flac.audioProperties(), out);
+        return;
+    }
+    if (kind == Kind::kVorbis) {
+        TagLib::Ogg::Vorbis::File vorbis(&file, true, TagLib::AudioProperties::Average);
+        if (vorbis.tag() != nullptr) ReadXiph(*vorbis.tag(), out);
+        ReadLength(vorbis.audioProperties(), out);
+        return;
+    }
+    if (kind == Kind::kOpus) {
+        TagLib::Ogg::Opus::File opus(&file, true, TagLib::AudioProperties::Average);
+        if (opus.tag() != nullptr) ReadXiph(*opus.tag(), out);
+        ReadLength(opus.audioProperties(), out);
+        return;
+    }
+    if (kind == Kind::kOther && start.size() >= 4 && std::memcmp(start.data(), "OggS", 4) == 0)
+        return;  // an Ogg stream of another kind: no MPEG tags to look for
+    if (kind == Kind::kWav) {
         TagLib::RIFF::WAV::File wav(&file, true, TagLib::AudioProperties::Average);
         if (wav.hasID3v2Tag() && wav.ID3v2Tag() != nullptr) ReadId3v2(*wav.ID3v2Tag(), out);
         if (wav.hasInfoTag() && wav.InfoTag() != nullptr) ReadInfo(*wav.InfoTag(), out);

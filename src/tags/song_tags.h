@@ -1,7 +1,9 @@
 // What a song's tags say about it: title, artist, album, year, genre, track and disc (each with
-// the set's total), length and cover art, read with TagLib from MP3 (ID3v2, ID3v1, APE) and WAV
-// (RIFF INFO, ID3) files. Reading never fails: whatever is missing, unreadable or damaged is left
-// empty, so a broken tag can never stop a song from playing.
+// the set's total), length and cover art, read with TagLib from MP3 (ID3v2, ID3v1, APE), WAV
+// (RIFF INFO, ID3), FLAC (Vorbis comments, PICTURE blocks, ID3v2) and Ogg Vorbis and Opus
+// (Vorbis comments, METADATA_BLOCK_PICTURE) files, each known by its content. Reading never fails:
+// whatever is missing, unreadable or damaged is left empty, so a broken tag can never stop a song
+// from playing.
 #pragma once
 
 #include <cstddef>

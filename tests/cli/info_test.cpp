@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -67,6 +68,33 @@ TEST(CliInfo, EachFileHasItsBlockAndOneThatFailsItsMessage) {
     const Bytes said = ReadFileBytes(err);
     EXPECT_EQ(std::string(said.begin(), said.end()),
               "zirvak-cli: cannot write to standard output (No space left on device)\n");
+}
+
+// FLAC, Vorbis and Opus files say their kind, depth, rate, channels, bit rate and exact length,
+// whatever their names.
+TEST(CliInfo, CompressedFilesSayWhatTheyAre) {
+    TempDir dir;
+    const Bytes wav = MakeWav({}, Pcm16Pattern(44100 * 2, 2));
+    const struct {
+        std::string path;
+        std::string lines;
+    } files[] = {
+        {EncodeFlac(dir, "a", wav),
+         "format:      FLAC, 16 bits\nsample rate: 44100 Hz\nchannels:    2\nbit rate:    "},
+        {EncodeVorbis(dir, "b", wav),
+         "format:      Ogg Vorbis\nsample rate: 44100 Hz\nchannels:    2\nbit rate:    "},
+        {EncodeOpus(dir, "c", wav),
+         "format:      Ogg Opus\nsample rate: 48000 Hz\nchannels:    2\nbit rate:    "},
+    };
+    for (const auto& f : files) {
+        SCOPED_TRACE(f.path);
+        const std::string renamed = f.path + ".mp3";
+        ASSERT_EQ(std::rename(f.path.c_str(), renamed.c_str()), 0);
+        const CliResult r = Cli("info " + Quote(renamed));
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_TRUE(Has(r.out, f.lines)) << r.out;
+        EXPECT_TRUE(Has(r.out, "kbit/s on average\nduration:    0:02.000\n")) << r.out;
+    }
 }
 
 TEST(CliInfo, TagsShowYearGenreTrackAndDisc) {

@@ -34,7 +34,12 @@ TEST(EngineFileChanges, APlayingFileThatChangesEndsCleanlyAfterWhatWasRead) {
     // 7 s of Layer III: four buffers, so a change after two completions is still noticed.
     const std::string mp3 =
         EncodeMp3(dir, "long", MakeWav({}, Pcm16Pattern(7 * 44100, 2)), "-b 64");
-    for (const std::string& original : {Files().wav, Files().mp2, mp3}) {
+    // 7 s of FLAC, Vorbis and Opus: five buffers or more.
+    const Bytes wav = MakeWav({}, Pcm16Pattern(7 * 44100, 2));
+    const std::string flac = EncodeFlac(dir, "long", wav);
+    const std::string vorbis = EncodeVorbis(dir, "long", wav);
+    const std::string opus = EncodeOpus(dir, "long", wav);
+    for (const std::string& original : {Files().wav, Files().mp2, mp3, flac, vorbis, opus}) {
         const Bytes bytes = ReadFileBytes(original);
         const Bytes whole = PlayToTheEnd(original);
         int endedEarly = 0;

@@ -236,6 +236,41 @@ TEST(MpegClip, OnlyFramesAreAudioNotTagsJunkOrZeros) {
     }
 }
 
+// Frames found after other bytes are a stream only when several follow one another: any file
+// holds bytes that read as a frame header, now and then two of them one frame apart. A stream
+// at the start (or just after a tag) needs no more than one frame and the next header.
+TEST(MpegClip, AStreamAfterOtherBytesNeedsSeveralFramesInARow) {
+    const Bytes other(1000, 0x11);  // no byte of it could start a frame
+    const auto frames = [](size_t n) { return FirstFrames(Sample(), n); };
+    const struct {
+        const char* name;
+        Bytes file;
+        std::optional<uint64_t> firstFrame;  // none: not MPEG audio
+    } cases[] = {
+        {"two frames among other bytes", Concat({other, frames(2), other}), std::nullopt},
+        {"three frames among other bytes", Concat({other, frames(3), other}), std::nullopt},
+        {"four frames among other bytes", Concat({other, frames(4), other}), 1000},
+        {"two frames that end the file", Concat({other, frames(2)}), 1000},
+        {"two frames at the start", Concat({frames(2), other}), 0},
+        {"two frames after a tag", Concat({Id3v2Claiming(100), frames(2), other}), 110},
+        {"a false pair before a stream", Concat({other, frames(2), other, frames(5)}),
+         1000 + frames(2).size() + 1000},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        mpeg::DecoderPtr decoder = mpeg::CreateDecoder();
+        MemorySource source(c.file);
+        MpegStream mpeg;
+        const FileProblem problem = OpenMpegStream(*decoder, source, mpeg);
+        if (!c.firstFrame) {
+            EXPECT_NE(problem, FileProblem::kNone);
+            continue;
+        }
+        ASSERT_EQ(problem, FileProblem::kNone);
+        EXPECT_EQ(mpeg.bounds.firstFrame, *c.firstFrame);
+    }
+}
+
 // A stream 2.5 GiB into a file, after a hole that reads as zeros: offsets past 2 and 4 GiB.
 TEST(MpegPlayback, StreamsPastTwoGibibytesPlay) {
     TempDir dir;

@@ -113,6 +113,30 @@ std::string EncodeMp3(const TempDir& dir, const std::string& name, std::span<con
     return out;
 }
 
+std::string EncodeFlac(const TempDir& dir, const std::string& name, std::span<const uint8_t> wav,
+                       const std::string& flacArgs) {
+    const std::string in = WriteBytes(dir.Path(name + ".wav"), wav), out = dir.Path(name + ".flac");
+    const std::string command =
+        "flac --silent --force " + flacArgs + " -o '" + out + "' '" + in + "'";
+    EXPECT_EQ(std::system(command.c_str()), 0) << command;
+    return out;
+}
+
+std::string EncodeVorbis(const TempDir& dir, const std::string& name,
+                         std::span<const uint8_t> wav) {
+    const std::string in = WriteBytes(dir.Path(name + ".wav"), wav), out = dir.Path(name + ".ogg");
+    const std::string command = "oggenc --quiet -o '" + out + "' '" + in + "'";
+    EXPECT_EQ(std::system(command.c_str()), 0) << command;
+    return out;
+}
+
+std::string EncodeOpus(const TempDir& dir, const std::string& name, std::span<const uint8_t> wav) {
+    const std::string in = WriteBytes(dir.Path(name + ".wav"), wav), out = dir.Path(name + ".opus");
+    const std::string command = "opusenc --quiet '" + in + "' '" + out + "'";
+    EXPECT_EQ(std::system(command.c_str()), 0) << command;
+    return out;
+}
+
 Bytes PlayToTheEnd(const std::string& path) {
     TestAudioDevice device;
     PlayerEngine engine(device);

@@ -64,6 +64,13 @@ Bytes Sample();  // res/sample.mp2: MPEG-1 Layer II, 44100 Hz stereo, 154 frames
 std::string EncodeMp3(const TempDir& dir, const std::string& name, std::span<const uint8_t> wav,
                       const std::string& lameArgs);
 
+// Encodes `wav` with flac (arguments such as "--blocksize=4096") into `dir`/`name`.flac.
+std::string EncodeFlac(const TempDir& dir, const std::string& name, std::span<const uint8_t> wav,
+                       const std::string& flacArgs = "");
+// Encodes `wav` with oggenc into `dir`/`name`.ogg, or with opusenc into `dir`/`name`.opus.
+std::string EncodeVorbis(const TempDir& dir, const std::string& name, std::span<const uint8_t> wav);
+std::string EncodeOpus(const TempDir& dir, const std::string& name, std::span<const uint8_t> wav);
+
 // Every byte the engine plays of `path`, from Open to the end, on a stepped test device.
 Bytes PlayToTheEnd(const std::string& path);
 

@@ -300,6 +300,57 @@ TEST(SongTags, HugeCoverIsLeftOutAndTheRestReads) {
     }
 }
 
+// Vorbis comments of FLAC, Ogg Vorbis and Opus files as their encoders write them, with a
+// cover (a FLAC PICTURE block, METADATA_BLOCK_PICTURE in an Opus file's comments); known by
+// their content, whatever their names.
+TEST(SongTags, VorbisCommentsAndPicturesReadFromFlacAndOgg) {
+    TempDir dir;
+    const std::string wav = WriteBytes(dir.Path("in.wav"), MakeWav({}, Pcm()));
+    const Bytes png = FakePng(3000, 5);
+    // The picture's size given, so that the encoders do not look into its made-up bytes.
+    const std::string cover = "3|image/png||1x1x24|" + WriteBytes(dir.Path("cover.png"), png);
+    const std::string comments =
+        " -T 'TITLE=Gece Yarısı' -T 'ARTIST=Ayşe' -T 'ALBUM=Kış' -T 'TRACKNUMBER=4' "
+        "-T 'TRACKTOTAL=11' -T 'DATE=1999-02-03' -T 'GENRE=Caz' -T 'DISCNUMBER=1/2'";
+    const struct {
+        std::string name;
+        std::string command;  // {in} and {out} replaced
+        bool hasCover;
+    } files[] = {
+        {"song.flac", "flac --silent -f" + comments + " --picture='" + cover + "' -o {out} {in}",
+         true},
+        {"song-named.mp3", "flac --silent -f" + comments + " -o {out} {in}", false},
+        {"song.ogg",
+         "oggenc --quiet -t 'Gece Yarısı' -a 'Ayşe' -l 'Kış' -N 4 -d 1999-02-03 -G Caz "
+         "-c TRACKTOTAL=11 -c DISCNUMBER=1/2 -o {out} {in}",
+         false},
+        {"song.opus",
+         "opusenc --quiet --title 'Gece Yarısı' --artist 'Ayşe' --album 'Kış' --date 1999-02-03 "
+         "--genre Caz --tracknumber 4 --comment TRACKTOTAL=11 --comment DISCNUMBER=1/2 "
+         "--picture '" +
+             cover + "' {in} {out}",
+         true},
+    };
+    for (const auto& f : files) {
+        SCOPED_TRACE(f.name);
+        const std::string out = dir.Path(f.name);
+        std::string command = f.command;
+        command.replace(command.find("{out}"), 5, "'" + out + "'");
+        command.replace(command.find("{in}"), 4, "'" + wav + "'");
+        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+        const SongTags tags = ReadSongTags(out);
+        ExpectTags(tags,
+                   {"Gece Yarısı", "Ayşe", "Kış", 4, f.hasCover ? png : Bytes{},
+                    f.hasCover ? "image/png" : ""},
+                   kWavMs);
+        EXPECT_EQ(tags.trackTotal, 11);
+        EXPECT_EQ(tags.year, 1999);
+        EXPECT_EQ(tags.genre, "Caz");
+        EXPECT_EQ(tags.discNumber, 1);
+        EXPECT_EQ(tags.discTotal, 2);
+    }
+}
+
 // Nothing to read, and nothing that may stop or hang the reader: every field empty.
 TEST(SongTags, WhatIsNoSongGivesEmptyTags) {
     TempDir dir;

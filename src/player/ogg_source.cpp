@@ -1,0 +1,162 @@
+#include "ogg_source.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "pcm_reduce.h"
+#include "zeroed_bytes.h"
+
+namespace zirvak {
+
+bool LooksLikeOgg(ByteSource& source, OggCodec codec) {
+    const std::optional<uint64_t> start = MarkerAfterTags(source, "OggS");
+    return start && OggCodecAt(source, *start) == codec;
+}
+
+size_t OggSource::ReadBytes(uint8_t* out, size_t length) {
+    const uint64_t size = file_.size() > streamStart_ ? file_.size() - streamStart_ : 0;
+    if (watch_.seen() || readAt_ >= size || length == 0) return 0;
+    const auto want = size_t(std::min<uint64_t>(length, size - readAt_));
+    const size_t got = file_.ReadAt(streamStart_ + readAt_, out, want);
+    if (got < want) watch_.ReadCameShort();  // the file shrank
+    readAt_ += got;
+    return got;
+}
+
+bool OggSource::SeekBytes(int64_t offset, int whence) {
+    const auto size = int64_t(file_.size() > streamStart_ ? file_.size() - streamStart_ : 0);
+    int64_t base = 0;
+    if (whence == SEEK_CUR) base = int64_t(readAt_);
+    if (whence == SEEK_END) base = size;
+    if (offset < -base || base + offset > size) return false;
+    readAt_ = uint64_t(base + offset);
+    return true;
+}
+
+void OggSource::SetStreamFormat(int32_t rate, int32_t channels, uint64_t totalFrames) {
+    fileChannels_ = channels;
+    totalFrames_ = totalFrames;
+    format_ = {rate, OutputChannels(channels)};
+}
+
+RunStart OggSource::Start(std::optional<uint32_t> seekMs) {
+    watch_.Restart();
+    RunStart run;
+    if (!buffers_[0]) {
+        CloseStream();
+        streamStart_ = MarkerAfterTags(file_, "OggS").value_or(0);
+        readAt_ = 0;
+        noMemory_ = false;
+        run.problem = OpenStream(&run.detail);
+        if (run.problem != FileProblem::kNone) return run;
+        const size_t frameBytes = size_t(format_.channels) * 2;
+        if (!noMemory_) {
+            buffers_[0] = AllocateZeroed(kFramesPerBuffer * frameBytes);
+            buffers_[1] = AllocateZeroed(kFramesPerBuffer * frameBytes);
+        }
+        if (noMemory_ || !buffers_[0] || !buffers_[1]) {
+            // Nothing kept: the next start opens the stream and asks for all of it again.
+            CloseStream();
+            buffers_ = {};
+            run.noBufferMemory = true;
+            return run;
+        }
+    }
+    const uint32_t frameBytes = uint32_t(format_.channels) * 2;
+    const auto rate = uint64_t(format_.sampleRateHz);
+    startFrame_ = seekMs ? std::min(uint64_t(*seekMs) * rate / 1000, totalFrames_) : 0;
+    nextFrame_ = startFrame_;
+    silenceDue_ = 0;
+    ended_ = false;
+    positionOffset_ = 0;
+    holeSince_ = false;
+    runBytes_ = (totalFrames_ - startFrame_) * frameBytes;
+    // A seek the library cannot make (damage where it lands) plays nothing.
+    if (startFrame_ < totalFrames_ && !SeekStream(startFrame_)) runBytes_ = 0;
+    const uint64_t bufferBytes = uint64_t(kFramesPerBuffer) * frameBytes;
+    lastBufferIndex_ = uint32_t(runBytes_ / bufferBytes);
+    const auto length = uint32_t(lastBufferIndex_ == 0 ? runBytes_ : bufferBytes);
+    const uint32_t got = FillBytes(0, length);
+    if (got < length) lastBufferIndex_ = 0;
+    run.first = {buffers_[0].get(), got, got < length};
+    run.lastBufferIndex = lastBufferIndex_;
+    run.startFrame = startFrame_;
+    return run;
+}
+
+SourceBuffer OggSource::Fill(uint8_t buffer, uint32_t index) {
+    const uint64_t bufferBytes = uint64_t(kFramesPerBuffer) * uint32_t(format_.channels) * 2;
+    const auto length =
+        uint32_t(index == lastBufferIndex_ ? runBytes_ - index * bufferBytes : bufferBytes);
+    const uint32_t got = FillBytes(buffer, length);
+    return {buffers_[buffer].get(), got, got < length};
+}
+
+uint32_t OggSource::FillBytes(uint8_t buffer, uint32_t length) {
+    const uint32_t frameBytes = uint32_t(format_.channels) * 2;
+    auto* out = reinterpret_cast<int16_t*>(buffers_[buffer].get());
+    return Produce(out, length / frameBytes) * frameBytes;
+}
+
+// Writes up to `frames` sample frames of the run to `out`; returns how many: fewer when the
+// stream ended (or the file changed) first.
+uint32_t OggSource::Produce(int16_t* out, uint32_t frames) {
+    const auto channels = size_t(format_.channels);
+    if (watch_.Changed()) return 0;
+    uint32_t got = 0;
+    // Each read gives something, a jump in position or the end; a library that keeps giving
+    // none of these has nothing left to give.
+    int idle = 0;
+    while (got < frames && !watch_.seen() && idle < 4096) {
+        if (silenceDue_ > 0) {
+            const auto n = uint32_t(std::min<uint64_t>(silenceDue_, frames - got));
+            std::memset(out + got * channels, 0, n * channels * 2);
+            silenceDue_ -= n;
+            nextFrame_ += n;
+            got += n;
+            continue;
+        }
+        if (ended_) break;
+        const int64_t at = Position();
+        const int64_t expected = int64_t(nextFrame_) + positionOffset_;
+        if (at >= 0 && at != expected) {
+            if (holeSince_ && at > expected) {
+                const uint64_t lost = std::min(uint64_t(at - expected), totalFrames_ - nextFrame_);
+                framesLost_ += lost;
+                silenceDue_ += lost;
+                positionOffset_ = at - int64_t(nextFrame_ + lost);
+            } else {
+                positionOffset_ = at - int64_t(nextFrame_);
+            }
+            holeSince_ = false;
+            continue;
+        }
+        const Decoded d = ReadStream(out + got * channels, frames - got, nextFrame_);
+        if (d.hole) {
+            ++decodeErrors_;
+            holeSince_ = true;
+        }
+        if (d.end) {
+            // The stream ended before its last granule position (a page lost at its end, or
+            // the library lost its way after damage): silence keeps the length it gave.
+            ended_ = true;
+            if (!watch_.seen() && !d.otherShape && nextFrame_ < totalFrames_) {
+                framesLost_ += totalFrames_ - nextFrame_;
+                silenceDue_ = totalFrames_ - nextFrame_;
+            }
+            continue;
+        }
+        idle = d.frames == 0 ? idle + 1 : 0;
+        nextFrame_ += d.frames;
+        got += d.frames;
+    }
+    return got;
+}
+
+uint32_t OggSource::lengthMs() const {
+    const auto rate = uint64_t(format_.sampleRateHz);
+    return rate ? uint32_t(totalFrames_ * 1000 / rate) : 0;
+}
+
+}  // namespace zirvak

@@ -1,0 +1,465 @@
+// FLAC playback against Debian's `flac` as the reference: files encoded at test time from PCM
+// made here, decoded by `flac -d` and by the engine. 16-bit files bit-exact, deeper ones within
+// the dither's 1 LSB of the reference rounded, more channels mixed to stereo; the exact length;
+// seeks onto the exact sample frame; damaged and disguised files.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+#include "flac_source.h"
+#include "input_file.h"
+#include "playable_file.h"
+#include "player_fixtures.h"
+#include "zeroed_bytes.h"
+
+namespace zirvak::test {
+namespace {
+
+struct Shape {
+    int32_t channels = 2;
+    uint32_t rate = 44100;
+    uint32_t bits = 16;
+    uint32_t frames = 44100;
+};
+
+// Interleaved samples of `shape`: a different tone per channel with some noise, near full scale
+// so that a mix of them clips.
+std::vector<int32_t> Signal(const Shape& shape) {
+    std::vector<int32_t> out;
+    out.reserve(size_t(shape.frames) * size_t(shape.channels));
+    const double top = std::ldexp(1.0, int(shape.bits) - 1) - 1;
+    uint32_t seed = 7;
+    for (uint32_t i = 0; i < shape.frames; ++i)
+        for (int32_t c = 0; c < shape.channels; ++c) {
+            seed = seed * 1664525u + 1013904223u;
+            const double noise = (double(seed >> 8) / double(1 << 24) - 0.5) * 0.1;
+            const double tone = std::sin(2 * M_PI * (220.0 * (c + 1)) * i / shape.rate) * 0.85;
+            out.push_back(int32_t(std::lround((tone + noise) * top)));
+        }
+    return out;
+}
+
+// Little-endian bytes of `samples`, `bits` / 8 bytes each.
+Bytes RawBytes(const std::vector<int32_t>& samples, uint32_t bits) {
+    Bytes out;
+    for (const int32_t v : samples)
+        for (uint32_t b = 0; b < bits / 8; ++b) out.push_back(uint8_t(uint32_t(v) >> (8 * b)));
+    return out;
+}
+
+std::vector<int32_t> FromRaw(const Bytes& raw, uint32_t bits) {
+    const uint32_t width = bits / 8;
+    std::vector<int32_t> out(raw.size() / width);
+    for (size_t i = 0; i < out.size(); ++i) {
+        uint32_t v = 0;
+        for (uint32_t b = 0; b < width; ++b) v |= uint32_t(raw[i * width + b]) << (8 * b);
+        const uint32_t shift = 32 - bits;
+        out[i] = int32_t(v << shift) >> shift;
+    }
+    return out;
+}
+
+Bytes ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+void RunTool(const std::string& command) {
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+}
+
+std::string RawFormat(const Shape& shape) {
+    return " --force-raw-format --endian=little --sign=signed --channels=" +
+           std::to_string(shape.channels) + " --bps=" + std::to_string(shape.bits) +
+           " --sample-rate=" + std::to_string(shape.rate);
+}
+
+// Encodes `samples` of `shape` with `flac` (and `args`) to `dir`/`name`.flac.
+std::string EncodeRawFlac(const TempDir& dir, const std::string& name, const Shape& shape,
+                          const std::vector<int32_t>& samples, const std::string& args = "") {
+    const std::string raw = WriteBytes(dir.Path(name + ".raw"), RawBytes(samples, shape.bits));
+    const std::string out = dir.Path(name + ".flac");
+    RunTool("flac --silent --force" + RawFormat(shape) + " " + args + " -o '" + out + "' '" + raw +
+            "'");
+    return out;
+}
+
+// The same written to a pipe: the encoder cannot go back to put the sample count and seek
+// table in, so the file has neither.
+std::string EncodePipedFlac(const TempDir& dir, const std::string& name, const Shape& shape,
+                            const std::vector<int32_t>& samples, const std::string& args = "") {
+    const std::string raw = WriteBytes(dir.Path(name + ".raw"), RawBytes(samples, shape.bits));
+    const std::string out = dir.Path(name + ".flac");
+    RunTool("flac --silent --force --stdout" + RawFormat(shape) + " " + args + " - < '" + raw +
+            "' > '" + out + "' 2>/dev/null");
+    return out;
+}
+
+// What `flac -d` makes of `path`: the interleaved samples at the file's own depth.
+std::vector<int32_t> ReferenceDecode(const TempDir& dir, const std::string& path, uint32_t bits) {
+    const std::string out = dir.Path("reference.raw");
+    RunTool("flac --silent --force --decode --force-raw-format --endian=little --sign=signed -o '" +
+            out + "' '" + path + "'");
+    return FromRaw(ReadFile(out), bits);
+}
+
+std::vector<int16_t> AsSamples(const Bytes& bytes) {
+    std::vector<int16_t> out(bytes.size() / 2);
+    std::memcpy(out.data(), bytes.data(), out.size() * 2);
+    return out;
+}
+
+int16_t Rounded(double v) {
+    return int16_t(std::clamp(std::floor(v + 0.5), -32768.0, 32767.0));
+}
+
+// The reference made into what the engine should play, before dither: scaled to 16 bits and
+// rounded, six channels (L R C LFE BL BR) mixed to two.
+std::vector<int16_t> Expected(const std::vector<int32_t>& reference, const Shape& shape) {
+    const double scale = std::ldexp(1.0, 16 - int(shape.bits));
+    std::vector<int16_t> out;
+    if (shape.channels <= 2) {
+        for (const int32_t v : reference) out.push_back(Rounded(v * scale));
+        return out;
+    }
+    EXPECT_EQ(shape.channels, 6);
+    for (size_t i = 0; i + 5 < reference.size(); i += 6) {
+        const auto at = [&](size_t c) { return reference[i + c] * scale; };
+        out.push_back(Rounded(at(0) + 0.7071 * at(2) + 0.7071 * at(4)));
+        out.push_back(Rounded(at(1) + 0.7071 * at(2) + 0.7071 * at(5)));
+    }
+    return out;
+}
+
+// The largest difference between `got` and `want`, sample by sample (their sizes must match).
+int MostDifference(const std::vector<int16_t>& got, const std::vector<int16_t>& want) {
+    int most = 0;
+    for (size_t i = 0; i < std::min(got.size(), want.size()); ++i)
+        most = std::max(most, std::abs(int(got[i]) - int(want[i])));
+    return most;
+}
+
+TEST(FlacPlayback, MatchesTheReferenceDecoder) {
+    const struct {
+        Shape shape;
+        int tolerance;  // LSB: 0 where no dither is added
+    } cases[] = {
+        {{1, 8000, 16, 8000 * 3 + 11}, 0},
+        {{2, 44100, 16, 44100 * 2 + 77}, 0},
+        {{2, 48000, 16, 48000 * 3}, 0},
+        {{6, 48000, 16, 48000 * 2 + 5}, 0},  // mixed down: rounded, never dithered
+        {{2, 44100, 24, 44100 * 2 + 3}, 1},
+        {{1, 96000, 24, 96000 + 1}, 1},
+        {{6, 48000, 24, 48000 + 9}, 1},
+    };
+    TempDir dir;
+    for (const auto& c : cases) {
+        const Shape& s = c.shape;
+        SCOPED_TRACE(testing::Message()
+                     << s.channels << " channels, " << s.rate << " Hz, " << s.bits << " bits");
+        const std::string path = EncodeRawFlac(dir, "case", s, Signal(s));
+        const std::vector<int16_t> want = Expected(ReferenceDecode(dir, path, s.bits), s);
+        ASSERT_EQ(want.size(), size_t(s.frames) * (s.channels == 1 ? 1 : 2));
+
+        TestAudioDevice device;
+        PlayerEngine engine(device);
+        ASSERT_EQ(engine.Open(path, 0, kDefaultEndMs), kOpenStarted);
+        EXPECT_EQ(device.format.sampleRateHz, int32_t(s.rate));
+        EXPECT_EQ(device.format.channels, s.channels == 1 ? 1 : 2);
+        EXPECT_EQ(engine.songLengthMs(), uint64_t(s.frames) * 1000 / s.rate);
+        device.CompleteAll();
+        const std::vector<int16_t> got = AsSamples(device.AllBytes());
+        ASSERT_EQ(got.size(), want.size());
+        EXPECT_LE(MostDifference(got, want), c.tolerance);
+        if (c.tolerance > 0) {
+            // The dither is there (some samples are off the rounded value), and repeatable.
+            EXPECT_NE(got, want);
+            EXPECT_TRUE(PlayToTheEnd(path) == device.AllBytes());
+        }
+    }
+}
+
+// The length comes from STREAMINFO; where the encoder wrote to a pipe and left it out, from
+// the frames counted.
+TEST(FlacPlayback, LengthIsExactWithOrWithoutTheSampleCount) {
+    TempDir dir;
+    const Shape s{2, 44100, 16, 44100 + 4097};
+    const std::vector<int32_t> samples = Signal(s);
+    const std::string known = EncodeRawFlac(dir, "known", s, samples);
+    const std::string piped = EncodePipedFlac(dir, "piped", s, samples);
+    const Bytes reference = PlayToTheEnd(known);
+    for (const std::string& path : {known, piped}) {
+        SCOPED_TRACE(path);
+        InputFile file;
+        ASSERT_EQ(file.Open(path), FileProblem::kNone);
+        FlacSource source(file);
+        const RunStart run = source.Start(std::nullopt);
+        ASSERT_EQ(run.problem, FileProblem::kNone);
+        EXPECT_EQ(source.totalFrames(), s.frames);
+        EXPECT_EQ(source.lengthMs(), uint32_t(uint64_t(s.frames) * 1000 / s.rate));
+        EXPECT_TRUE(PlayToTheEnd(path) == reference);
+    }
+}
+
+// Every byte played after a seek to `ms`, with the sample frame the run began at.
+std::pair<Bytes, uint64_t> PlayFrom(const std::string& path, uint32_t ms) {
+    TestAudioDevice device;
+    PlayerEngine engine(device);
+    EXPECT_EQ(engine.Open(path, 0, kDefaultEndMs), kOpenStarted);
+    device.CompleteOldest();
+    device.written.clear();
+    EXPECT_EQ(engine.Seek(ms), kOpenStarted) << ms;
+    const uint64_t startFrame = engine.runStartFrame();
+    device.CompleteAll();
+    return {device.AllBytes(), startFrame};
+}
+
+TEST(FlacSeek, PlaysWhatTheUnbrokenRunPlaysFromThatFrame) {
+    const struct {
+        Shape shape;
+        std::string args;
+        bool piped = false;  // no sample count, no seek table
+    } files[] = {
+        // Blocks of 2400 frames: 50 ms each.
+        {{2, 48000, 16, 48000 * 3 + 123}, "--blocksize=2400"},
+        {{1, 8000, 16, 8000 * 5}, "--blocksize=4096 --no-seektable"},
+        {{2, 44100, 24, 44100 * 2}, ""},  // the dither follows the frame, not the run
+        {{6, 48000, 16, 48000 * 2}, "--blocksize=2400"},
+        {{2, 48000, 16, 48000 * 2}, "--blocksize=2400", true},
+    };
+    TempDir dir;
+    for (const auto& f : files) {
+        const Shape& s = f.shape;
+        SCOPED_TRACE(testing::Message() << s.channels << " channels, " << s.bits << " bits, "
+                                        << f.args << (f.piped ? " piped" : ""));
+        const std::string path = f.piped ? EncodePipedFlac(dir, "seek", s, Signal(s), f.args)
+                                         : EncodeRawFlac(dir, "seek", s, Signal(s), f.args);
+        const Bytes whole = PlayToTheEnd(path);
+        const uint32_t blockAlign = s.channels == 1 ? 2 : 4;
+        ASSERT_EQ(whole.size(), size_t(s.frames) * blockAlign);
+        const uint32_t length = uint32_t(uint64_t(s.frames) * 1000 / s.rate);
+        const uint32_t blockEdgeMs = s.rate == 48000 ? 200 : 512;  // frame 9600 or 4096
+        for (const uint32_t t : {0u, 1u, blockEdgeMs, blockEdgeMs + 1, length / 2, length - 1}) {
+            SCOPED_TRACE(t);
+            const auto [bytes, startFrame] = PlayFrom(path, t);
+            EXPECT_EQ(startFrame, uint64_t(t) * s.rate / 1000);
+            const size_t from = size_t(startFrame) * blockAlign;
+            ASSERT_LE(from, whole.size());
+            EXPECT_TRUE(bytes == Bytes(whole.begin() + ptrdiff_t(from), whole.end()))
+                << bytes.size() << " bytes played of " << whole.size() - from;
+        }
+    }
+}
+
+// A FLAC file is known by its content, whatever its name, also behind an ID3v2 tag.
+TEST(FlacPlayback, IsFoundByItsContent) {
+    TempDir dir;
+    const Shape s{2, 44100, 16, 30000};
+    const std::string path = EncodeRawFlac(dir, "plain", s, Signal(s));
+    const Bytes flac = ReadFile(path);
+    const Bytes reference = PlayToTheEnd(path);
+    Bytes tag = {'I', 'D', '3', 4, 0, 0, 0, 0, 1, 0};  // 128 bytes of tag after the header
+    tag.resize(10 + 128, 0);
+    const struct {
+        std::string name;
+        Bytes bytes;
+    } files[] = {
+        {"song.mp3", flac},
+        {"song.wav", flac},
+        {"tagged.flac", Concat({tag, flac})},
+        {"tagged.mp3", Concat({tag, flac})},
+    };
+    for (const auto& f : files) {
+        SCOPED_TRACE(f.name);
+        EXPECT_TRUE(PlayToTheEnd(WriteBytes(dir.Path(f.name), f.bytes)) == reference);
+    }
+}
+
+// Damage plays what decodes, without a crash or a hang: a file cut short ends where it was cut,
+// bit flips in the audio leave silence in place of the frames they spoil and keep the length.
+TEST(FlacPlayback, DamagedFilesPlayWhatDecodes) {
+    TempDir dir;
+    const Shape s{2, 44100, 16, 44100 * 3};
+    const std::string path = EncodeRawFlac(dir, "good", s, Signal(s), "--blocksize=4096");
+    const Bytes good = ReadFile(path);
+    const Bytes whole = PlayToTheEnd(path);
+    Bytes flipped = good;
+    for (size_t at = good.size() / 5; at < good.size(); at += good.size() / 7) flipped[at] ^= 0x24;
+    Bytes garbage = good;  // a run of bytes overwritten in the middle
+    std::fill(garbage.begin() + ptrdiff_t(good.size() / 2),
+              garbage.begin() + ptrdiff_t(good.size() / 2 + 20000), uint8_t(0xFF));
+    const struct {
+        std::string name;
+        Bytes bytes;
+        bool keepsLength;
+    } files[] = {
+        {"cut.flac", Bytes(good.begin(), good.begin() + ptrdiff_t(good.size() / 2)), false},
+        {"cut-in-header.flac", Bytes(good.begin(), good.begin() + 50), false},
+        {"flipped.flac", flipped, true},
+        {"overwritten.flac", garbage, true},
+    };
+    for (const auto& f : files) {
+        SCOPED_TRACE(f.name);
+        const std::string damaged = WriteBytes(dir.Path(f.name), f.bytes);
+        TestAudioDevice device;
+        PlayerEngine engine(device);
+        const int32_t opened = engine.Open(damaged, 0, kDefaultEndMs);
+        if (opened != kOpenStarted) {
+            EXPECT_EQ(f.name, "cut-in-header.flac");  // nothing to play: refused
+            continue;
+        }
+        device.CompleteAll();
+        const Bytes played = device.AllBytes();
+        if (f.keepsLength) {
+            EXPECT_EQ(played.size(), whole.size());
+        } else {
+            EXPECT_LT(played.size(), whole.size());
+        }
+        // What came before the damage is the good file's.
+        const size_t before = std::min<size_t>(played.size(), 4096 * 4);
+        EXPECT_TRUE(std::equal(played.begin(), played.begin() + ptrdiff_t(before), whole.begin()));
+        // The source counts the damage it met.
+        InputFile file;
+        ASSERT_EQ(file.Open(damaged), FileProblem::kNone);
+        FlacSource source(file);
+        const RunStart run = source.Start(std::nullopt);
+        for (uint32_t i = 1; i <= run.lastBufferIndex; ++i)
+            if (source.Fill(uint8_t(i % 2), i).cameShort) break;
+        if (f.keepsLength) {
+            EXPECT_GT(source.decodeErrors(), 0u);
+        }
+    }
+}
+
+// A FLAC, Vorbis or Opus file refused for want of memory plays whole when played again,
+// whichever of its output buffers could not be had.
+TEST(CompressedSources, AFileRefusedForMemoryPlaysWhenPlayedAgain) {
+    TempDir dir;
+    const Bytes wav = MakeWav({}, Pcm16Pattern(3 * 44100, 2));
+    for (const std::string& path : {EncodeFlac(dir, "song", wav), EncodeVorbis(dir, "song", wav),
+                                    EncodeOpus(dir, "song", wav)}) {
+        const Bytes whole = PlayToTheEnd(path);
+        ASSERT_FALSE(whole.empty());
+        for (uint32_t failing = 1; failing <= 2; ++failing) {
+            SCOPED_TRACE(testing::Message() << path << ", allocation " << failing);
+            TestAudioDevice device;
+            PlayerEngine engine(device);
+            failingAllocation = failing;
+            EXPECT_EQ(engine.Open(path, 0, kDefaultEndMs), kOpenNoBufferMemory);
+            failingAllocation = 0;
+            ASSERT_EQ(engine.Restart(), kOpenStarted);
+            device.CompleteAll();
+            EXPECT_TRUE(device.AllBytes() == whole);
+        }
+    }
+}
+
+// Random damage of every sort (flips, overwritten runs, cuts, bytes lost), made from a fixed
+// seed: each file opens or is refused, plays to its end and seeks, without a crash or a hang.
+TEST(CompressedSources, RandomDamageNeverFaults) {
+    TempDir dir;
+    const Bytes wav = MakeWav({}, Pcm16Pattern(2 * 44100, 2));
+    uint64_t seed = 0x2545F4914F6CDD1Dull;
+    auto random = [&seed](uint64_t below) {
+        seed ^= seed << 13;
+        seed ^= seed >> 7;
+        seed ^= seed << 17;
+        return below ? seed % below : 0;
+    };
+    for (const std::string& path : {EncodeFlac(dir, "song", wav), EncodeVorbis(dir, "song", wav),
+                                    EncodeOpus(dir, "song", wav)}) {
+        const Bytes good = ReadFile(path);
+        for (int variant = 0; variant < 40; ++variant) {
+            SCOPED_TRACE(testing::Message() << path << " variant " << variant);
+            Bytes bad = good;
+            switch (variant % 4) {
+                case 0:
+                    for (int i = 0; i < 1 + variant; ++i) bad[random(bad.size())] ^= 1 << random(8);
+                    break;
+                case 1: {
+                    const size_t at = random(bad.size()), n = random(4000);
+                    for (size_t i = at; i < std::min(bad.size(), at + n); ++i)
+                        bad[i] = uint8_t(random(256));
+                    break;
+                }
+                case 2:
+                    bad.resize(random(bad.size()));
+                    break;
+                case 3: {
+                    const size_t at = random(bad.size());
+                    bad.erase(bad.begin() + ptrdiff_t(at),
+                              bad.begin() + ptrdiff_t(std::min(bad.size(), at + random(3000))));
+                    break;
+                }
+            }
+            const std::string damaged = WriteBytes(dir.Path("damaged"), bad);
+            TestAudioDevice device;
+            device.keepCopies = false;
+            PlayerEngine engine(device);
+            if (engine.Open(damaged, 0, kDefaultEndMs) != kOpenStarted) continue;
+            device.CompleteAll();
+            EXPECT_TRUE(engine.endReached());
+            const uint32_t length = engine.songLengthMs();
+            if (engine.Seek(length / 2) == kOpenStarted) device.CompleteAll();
+            EXPECT_TRUE(device.misuse().empty());
+        }
+    }
+}
+
+// A file is found playable (before a player lets its current song go for it) as Open finds it.
+TEST(CompressedSources, CheckPlayableAgreesWithOpen) {
+    TempDir dir;
+    const Bytes wav = MakeWav({}, Pcm16Pattern(44100, 2));
+    const Bytes flac = ReadFile(EncodeFlac(dir, "song", wav));
+    const Bytes opus = ReadFile(EncodeOpus(dir, "song", wav));
+    Bytes speex(28 + 80, 0);
+    std::memcpy(speex.data(), "OggS", 4);
+    speex[26] = 1;
+    speex[27] = 80;
+    std::memcpy(speex.data() + 28, "Speex   ", 8);
+    const struct {
+        std::string name;
+        Bytes bytes;
+        FileProblem problem;
+    } files[] = {
+        {"song.flac", flac, FileProblem::kNone},
+        {"song.mp3", opus, FileProblem::kNone},
+        {"song.ogg", ReadFile(EncodeVorbis(dir, "song", wav)), FileProblem::kNone},
+        {"cut.flac", Bytes(flac.begin(), flac.begin() + 30), FileProblem::kDamaged},
+        {"cut.opus", Bytes(opus.begin(), opus.begin() + 40), FileProblem::kDamaged},
+        {"speex.ogg", speex, FileProblem::kUnsupported},
+    };
+    for (const auto& f : files) {
+        SCOPED_TRACE(f.name);
+        const std::string path = WriteBytes(dir.Path(f.name), f.bytes);
+        EXPECT_EQ(CheckPlayable(path), f.problem);
+        TestAudioDevice device;
+        PlayerEngine engine(device);
+        const int32_t opened = engine.Open(path, 0, kDefaultEndMs);
+        EXPECT_EQ(opened == kOpenStarted, f.problem == FileProblem::kNone);
+        if (opened != kOpenStarted) {
+            EXPECT_EQ(engine.failure(), f.problem);
+        }
+    }
+}
+
+// zirvak-cli decode and render write what playback plays.
+TEST(CompressedSources, DecodeAndRenderWriteWhatPlays) {
+    TempDir dir;
+    const Bytes wav = MakeWav({}, Pcm16Pattern(3 * 44100, 2));
+    for (const std::string& path : {EncodeFlac(dir, "song", wav), EncodeVorbis(dir, "song", wav),
+                                    EncodeOpus(dir, "song", wav)}) {
+        SCOPED_TRACE(path);
+        const Bytes whole = PlayToTheEnd(path);
+        EXPECT_TRUE(Decode(dir, path) == whole);
+        EXPECT_TRUE(Render(dir, path) == whole);
+    }
+}
+
+}  // namespace
+}  // namespace zirvak::test

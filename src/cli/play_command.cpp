@@ -19,12 +19,14 @@
 #include <vector>
 
 #include "commands.h"
+#include "ending_signals.h"
 #include "input.h"
 #include "play_lines.h"
 #include "printable.h"
 #include "raw_terminal.h"
 #include "sdl_audio_device.h"
 #include "settings.h"
+#include "terminal_host.h"
 #include "transport_commands.h"
 #include "user_actions.h"
 
@@ -33,78 +35,6 @@ namespace zirvak::cli {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-volatile sig_atomic_t endingSignal = 0;
-
-void OnSignal(int sig) {
-    endingSignal = sig;
-}
-
-// Catches SIGINT, SIGTERM and SIGHUP while it lives, so the player ends cleanly on them: the
-// terminal restored, the sound card closed.
-class EndingSignals {
-public:
-    EndingSignals() {
-        struct sigaction action {};
-        action.sa_handler = OnSignal;
-        sigemptyset(&action.sa_mask);
-        for (size_t i = 0; i < 3; ++i) sigaction(kSignals[i], &action, &saved_[i]);
-    }
-    ~EndingSignals() {
-        for (size_t i = 0; i < 3; ++i) sigaction(kSignals[i], &saved_[i], nullptr);
-    }
-
-private:
-    static constexpr int kSignals[3] = {SIGINT, SIGTERM, SIGHUP};
-    struct sigaction saved_[3]{};
-};
-
-// The terminal as the commands' host: no file chooser, no caption; each song that starts is
-// named on stdout, messages go to stderr; both on a line of their own.
-class TerminalHost final : public CommandHost {
-public:
-    const TransportCommands* commands = nullptr;  // set once the commands exist
-    bool quit = false;
-    bool progressShown = false;  // the progress line is on the screen, the cursor after it
-
-    std::vector<std::string> ChooseFiles() override { return {}; }
-    uint32_t TickCount() override {
-        using namespace std::chrono;
-        return uint32_t(duration_cast<milliseconds>(Clock::now().time_since_epoch()).count());
-    }
-    void StartTimer(uint32_t) override {}  // the terminal ticks all the time
-    void StopTimer() override {}
-    void SetCaption(const std::string&) override {}
-    void ShowMessage(const std::string& text) override {
-        // One line, as every message of zirvak-cli: the sentence without its full stop.
-        std::string line = text;
-        if (!line.empty() && line.back() == '.') line.pop_back();
-        ClearProgress();
-        std::fprintf(stderr, "zirvak-cli: %s\n", Printable(line).c_str());
-    }
-    void SongStarted() override {
-        ClearProgress();
-        const PlayQueue& queue = commands->session().queue();
-        const std::optional<size_t> place = queue.current();
-        std::printf("%s\n", SongLine(place ? *place + 1 : 0, queue.size(),
-                                     commands->session().songTags(), queue.CurrentFile())
-                                .c_str());
-        std::fflush(stdout);
-    }
-    // Back after a loss: said; nothing playing any more: nothing to say.
-    void ShowOutputBack(const std::string& text) override {
-        if (!text.empty()) ShowMessage(text);
-    }
-    void Quit() override { quit = true; }
-
-    // Takes the progress line off the screen, so what comes next starts at the margin; the
-    // next tick draws it again.
-    void ClearProgress() {
-        if (progressShown) std::fputs("\r\x1b[K", stdout);
-        progressShown = false;
-        std::fflush(stdout);
-    }
-};
 
 const char* StateName(const StatusSnapshot& status) {
     if (!status.hasSong) return "no file";
@@ -168,8 +98,7 @@ void ShowProgress(const StatusSnapshot& status, bool beat) {
 }  // namespace
 
 int RunPlay(const std::vector<std::string>& paths) {
-    EndingSignals signals;
-    endingSignal = 0;
+    const EndingSignals signals;
     SdlAudioDevice device;
     PlayerEngine engine(device);
     TerminalHost host;
@@ -183,13 +112,13 @@ int RunPlay(const std::vector<std::string>& paths) {
     RawTerminal terminal;
     int beatShown = 0;
     auto nextTick = Clock::now();
-    while (!host.quit && endingSignal == 0) {
+    while (!host.quit && EndingSignals::caught() == 0) {
         const KeyPress press = terminal.WaitForKey(nextTick);
         if (press.key != Key::None) {
             HandleKey(press, commands);
             continue;  // the next key, or the tick
         }
-        if (Clock::now() < nextTick || endingSignal != 0) continue;
+        if (Clock::now() < nextTick || EndingSignals::caught() != 0) continue;
         nextTick += std::chrono::milliseconds(PlaybackClock::kTickMs);
 
         const bool moving = commands.FollowPlayback();
@@ -211,7 +140,7 @@ int RunPlay(const std::vector<std::string>& paths) {
     }
     if (host.progressShown) std::printf("\n");
     commands.session().Close();
-    if (endingSignal != 0) return 128 + endingSignal;
+    if (const int caught = EndingSignals::caught(); caught != 0) return 128 + caught;
     return commands.session().failures() > 0 ? 1 : 0;
 }
 

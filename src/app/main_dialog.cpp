@@ -23,6 +23,7 @@
 #include "file_uri.h"
 #include "image_conversion.h"
 #include "open_dialog.h"
+#include "playlist_files.h"
 #include "readable_text.h"
 #include "scene_view.h"
 #include "screen_fit.h"
@@ -327,16 +328,21 @@ void MainDialog::ShowComposedScene(const QRegion& changed) {
 
 // The Open dialog's filters: the two file types, then every name the player plays or reads as
 // a playlist in any letter case, then everything.
-const char* const kOpenFilters =
-    "MP3 File (*.mp3);;WAV File (*.wav);;"
-    "All playable files (*.[mM][pP][123] *.[wW][aA][vV] *.[mM]3[uU] *.[mM]3[uU]8 "
-    "*.[pP][lL][sS]);;All files (*)";
+static QStringList OpenFilters() {
+    QStringList playable;
+    for (const std::string_view extension : kPlayableExtensions)
+        playable << QString::fromStdString(AnyCasePattern(extension));
+    for (const std::string_view extension : kPlaylistExtensions)
+        playable << QString::fromStdString(AnyCasePattern(extension));
+    return {QStringLiteral("MP3 File (*.mp3)"), QStringLiteral("WAV File (*.wav)"),
+            QStringLiteral("All playable files (%1)").arg(playable.join(QLatin1Char(' '))),
+            QStringLiteral("All files (*)")};
+}
 
 std::vector<std::string> MainDialog::ChooseFiles() {
     if (chooser_) return chooser_();
     Settings settings = commands_->settings();
-    OpenDialog dialog(settings.lastFolder,
-                      QString::fromLatin1(kOpenFilters).split(QStringLiteral(";;")), this);
+    OpenDialog dialog(settings.lastFolder, OpenFilters(), this);
     if (dialog.exec() != QDialog::Accepted || dialog.chosen().empty()) return {};
     settings.lastFolder = dialog.folder();
     commands_->UpdateSettings(settings);

@@ -23,11 +23,23 @@ QStringList MprisRootAdaptor::supportedUriSchemes() const {
 }
 
 QStringList MprisRootAdaptor::supportedMimeTypes() const {
-    return {QStringLiteral("audio/mpeg"),     QStringLiteral("audio/x-mp3"),
-            QStringLiteral("audio/mp2"),      QStringLiteral("audio/x-mp2"),
-            QStringLiteral("audio/x-wav"),    QStringLiteral("audio/wav"),
-            QStringLiteral("audio/vnd.wave"), QStringLiteral("audio/x-mpegurl"),
-            QStringLiteral("audio/mpegurl"),  QStringLiteral("application/vnd.apple.mpegurl"),
+    return {QStringLiteral("audio/mpeg"),
+            QStringLiteral("audio/x-mp3"),
+            QStringLiteral("audio/mp2"),
+            QStringLiteral("audio/x-mp2"),
+            QStringLiteral("audio/x-wav"),
+            QStringLiteral("audio/wav"),
+            QStringLiteral("audio/vnd.wave"),
+            QStringLiteral("audio/flac"),
+            QStringLiteral("audio/x-flac"),
+            QStringLiteral("audio/ogg"),
+            QStringLiteral("audio/x-vorbis+ogg"),
+            QStringLiteral("audio/vorbis"),
+            QStringLiteral("audio/x-opus+ogg"),
+            QStringLiteral("audio/opus"),
+            QStringLiteral("audio/x-mpegurl"),
+            QStringLiteral("audio/mpegurl"),
+            QStringLiteral("application/vnd.apple.mpegurl"),
             QStringLiteral("audio/x-scpls")};
 }
 

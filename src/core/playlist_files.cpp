@@ -260,13 +260,26 @@ bool NaturalLess(const std::string& a, const std::string& b) {
 }
 
 bool HasPlayableExtension(const std::string& path) {
-    const std::string ext = LowerExtension(path);
-    return ext == "mp1" || ext == "mp2" || ext == "mp3" || ext == "wav";
+    return std::ranges::find(kPlayableExtensions, LowerExtension(path)) !=
+           kPlayableExtensions.end();
 }
 
 bool HasPlaylistExtension(const std::string& path) {
-    const std::string ext = LowerExtension(path);
-    return ext == "m3u" || ext == "m3u8" || ext == "pls";
+    return std::ranges::find(kPlaylistExtensions, LowerExtension(path)) !=
+           kPlaylistExtensions.end();
+}
+
+std::string AnyCasePattern(std::string_view lowerExtension) {
+    std::string pattern = "*.";
+    for (const char c : lowerExtension) {
+        const char upper = char(std::toupper(static_cast<unsigned char>(c)));
+        if (upper == c) {
+            pattern += c;
+        } else {
+            pattern += {'[', c, upper, ']'};
+        }
+    }
+    return pattern;
 }
 
 ExpandedPaths ExpandPaths(const std::vector<std::string>& paths) {

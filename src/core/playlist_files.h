@@ -3,7 +3,9 @@
 // playlists (.m3u, .m3u8, .pls) by the entries they list.
 #pragma once
 
+#include <array>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace zirvak {
@@ -13,11 +15,21 @@ namespace zirvak {
 // total and stable.
 bool NaturalLess(const std::string& a, const std::string& b);
 
-// A name the player can play by its extension: .mp1, .mp2, .mp3 or .wav in any letter case.
+// The extensions of the files a folder brings and the Open dialog offers (the file itself is
+// played by its content, whatever its name), and of playlists; lower case.
+inline constexpr std::array<std::string_view, 8> kPlayableExtensions = {
+    "mp1", "mp2", "mp3", "wav", "flac", "ogg", "oga", "opus"};
+inline constexpr std::array<std::string_view, 3> kPlaylistExtensions = {"m3u", "m3u8", "pls"};
+
+// A name with one of kPlayableExtensions, in any letter case.
 bool HasPlayableExtension(const std::string& path);
 
-// A playlist by its name: .m3u, .m3u8 or .pls in any letter case.
+// A playlist by its name: one of kPlaylistExtensions in any letter case.
 bool HasPlaylistExtension(const std::string& path);
+
+// A shell pattern matching the extension `lowerExtension` in any letter case: "mp3" gives
+// "*.[mM][pP]3".
+std::string AnyCasePattern(std::string_view lowerExtension);
 
 // An entry of a playlist that names nothing the queue can hold.
 struct SkippedEntry {

@@ -306,11 +306,12 @@ TEST_F(MainDialogTest, ASilentOrLostOutputIsToldAndALostOneHoldsTheAnimation) {
     EXPECT_EQ(window.commands().session().clock().time().elapsedMs, held);
     const auto playedOn = std::chrono::steady_clock::now();
     device.CompleteOldest();
-    ASSERT_TRUE(
-        QTest::qWaitFor([&] { return window.commands().session().clock().time().elapsedMs > held; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return window.commands().session().clock().time().elapsedMs > held; }, 5000));
     const auto since = std::chrono::duration_cast<std::chrono::milliseconds>(
         std::chrono::steady_clock::now() - playedOn);
-    EXPECT_LE(window.commands().session().clock().time().elapsedMs, held + uint32_t(since.count()) + 10);
+    EXPECT_LE(window.commands().session().clock().time().elapsedMs,
+              held + uint32_t(since.count()) + 10);
     EXPECT_TRUE(TakeMessages(window).empty());
 }
 
@@ -543,8 +544,10 @@ TEST_F(MainDialogTest, OpenDialogAndSettingsAreRememberedAcrossWindows) {
     });
     window.commandAction(CommandId::Open)->trigger();
     EXPECT_EQ(filters, (QStringList{"MP3 File (*.mp3)", "WAV File (*.wav)",
-                                    "All playable files (*.[mM][pP][123] *.[wW][aA][vV] "
-                                    "*.[mM]3[uU] *.[mM]3[uU]8 *.[pP][lL][sS])",
+                                    "All playable files (*.[mM][pP]1 *.[mM][pP]2 *.[mM][pP]3 "
+                                    "*.[wW][aA][vV] *.[fF][lL][aA][cC] *.[oO][gG][gG] "
+                                    "*.[oO][gG][aA] *.[oO][pP][uU][sS] *.[mM]3[uU] "
+                                    "*.[mM]3[uU]8 *.[pP][lL][sS])",
                                     "All files (*)"}));
     EXPECT_EQ(window.commands().session().queue().files(), (std::vector<std::string>{a, b}));
     window.activateWindow();

@@ -35,29 +35,37 @@ TEST(PlaylistFiles, NaturalOrder) {
 }
 
 TEST(PlaylistFiles, PlayableExtensionsInAnyCase) {
-    for (const char* name : {"a.mp3", "a.MP3", "b/c.Mp2", "x.mp1", "y.WAV", ".mp3"})
+    for (const char* name : {"a.mp3", "a.MP3", "b/c.Mp2", "x.mp1", "y.WAV", ".mp3", "a.FLAC",
+                             "a.ogg", "a.Oga", "a.opus"})
         EXPECT_TRUE(HasPlayableExtension(name)) << name;
-    for (const char* name : {"a.ogg", "mp3", "a.mp3.txt", "a.mp3/b", "a.mp", "a.wave", ""})
+    for (const char* name :
+         {"a.m3u", "mp3", "a.mp3.txt", "a.mp3/b", "a.mp", "a.wave", "a.fla", "a.ogv", ""})
         EXPECT_FALSE(HasPlayableExtension(name)) << name;
+    // The Open dialog's patterns are built from the same lists.
+    EXPECT_EQ(AnyCasePattern("m3u8"), "*.[mM]3[uU]8");
 }
 
 TEST(PlaylistFiles, FoldersBecomeTheirPlayableFilesInNaturalOrder) {
     TempDir dir;
     const std::string album = dir.Path("album");
     for (const char* name : {"10 ten.mp3", "2 two.MP3", "cover.jpg", "notes.txt", ".hidden.mp3",
-                             "CD 10/1.wav", "CD 2/1.mp2", "CD 2/2.mp3", ".git/x.mp3", "empty/"}) {
+                             "CD 10/1.wav", "CD 2/1.mp2", "CD 2/2.mp3", ".git/x.mp3", "empty/",
+                             "3 three.flac", "4 four.Opus", "5 five.ogg", "video.ogv"}) {
         const fs::path p = fs::path(album) / name;
         fs::create_directories(std::string(name).back() == '/' ? p : p.parent_path());
         if (std::string(name).back() != '/') WriteBytes(p.string(), Bytes{0});
     }
     // A link back up would loop for ever; a link to a file is followed.
     fs::create_directory_symlink(album, album + "/CD 2/loop");
-    const std::string single = WriteBytes(dir.Path("single.ogg"), Bytes{0});
+    const std::string single = WriteBytes(dir.Path("single.txt"), Bytes{0});
     const ExpandedPaths got =
         ExpandPaths({single, album, dir.Path("missing.mp3"), album + "/CD 2"});
     const std::vector<std::string> want = {
         single,  // named directly: kept, whatever its extension
         album + "/2 two.MP3",
+        album + "/3 three.flac",
+        album + "/4 four.Opus",
+        album + "/5 five.ogg",
         album + "/10 ten.mp3",
         album + "/CD 2/1.mp2",
         album + "/CD 2/2.mp3",

@@ -2,6 +2,7 @@
 // Table B.1) on the skeleton of layer12.h: allocation tables that give each entry a
 // quantisation class, scale-factor selection, and one group of three samples per entry and
 // pass.
+#include "field_reader.h"
 #include "layer12.h"
 
 namespace mpeg {
@@ -212,6 +213,35 @@ int32_t Layer2StreamSetup(Decoder& d, const StreamInfo& info) {
     TakeTable(d.layer12, tables[info.bitrateIndex]);
     d.layer2Ready = true;
     return 1;
+}
+
+FrameFields ReadLayer2Fields(FieldReader& r, const FrameHeader& h) {
+    const int32_t table = TablesByBitrate(h)[h.bitrateIndex];
+    if (table < 0) return FrameFields::kImplausible;
+    const AllocationTable& t = kAllocationTables[table];
+    const int32_t channels = ChannelsOf(h);
+    const int32_t subbands = t.groupCount[0] + t.groupCount[1] + t.groupCount[2] + t.groupCount[3];
+    const int32_t bound = h.mode == kModeJointStereo ? 4 * (h.modeExtension + 1) : 32;
+    uint8_t allocated[32][2] = {};
+    for (int32_t sb = 0, group = 0, inGroup = 0; sb < subbands; ++sb, ++inGroup) {
+        while (inGroup >= t.groupCount[group]) ++group, inGroup = 0;
+        for (int32_t ch = 0; ch < channels; ++ch)
+            allocated[sb][ch] =
+                sb >= bound && ch == 1 ? allocated[sb][0] : r.Take(kFieldBits[group]) != 0;
+    }
+    uint8_t selection[32][2] = {};
+    bool sounding = false;
+    for (int32_t sb = 0; sb < subbands; ++sb)
+        for (int32_t ch = 0; ch < channels; ++ch)
+            if (allocated[sb][ch]) selection[sb][ch] = uint8_t(r.Take(2)), sounding = true;
+    constexpr int32_t kScaleFactorsBySelection[4] = {3, 2, 1, 2};
+    for (int32_t sb = 0; sb < subbands; ++sb)
+        for (int32_t ch = 0; ch < channels; ++ch)
+            for (int32_t n = allocated[sb][ch] ? kScaleFactorsBySelection[selection[sb][ch]] : 0;
+                 n > 0; --n)
+                if (r.Take(6) == 63) return FrameFields::kImplausible;
+    if (r.overrun()) return FrameFields::kImplausible;
+    return sounding ? FrameFields::kSounding : FrameFields::kSilent;
 }
 
 int32_t decodeLayer2Frame(Decoder& d, FrameJob& job, const uint8_t* frame, uint8_t* out) {

@@ -9,12 +9,12 @@ namespace {
 // True when `view` (the bytes from a position to at least kFrameView on, or to the end of the
 // audio) starts a stream: a frame that fits, followed by another header of its stream or by
 // the end. With `stream`, only a frame of that stream counts.
-bool StartsStream(mpeg::Decoder& decoder, std::span<const uint8_t> view,
+bool StartsStream(mpeg::Decoder& decoder, std::span<const uint8_t> view, uint64_t at,
                   const mpeg::FrameHeader* stream, FirstSync& firstSync) {
     mpeg::StreamInfo info;
     const bool parsed = ParseFrame(decoder, view, info, 0);
     if (!firstSync.seen && (parsed || mpeg::LastDecoderError(decoder) != mpeg::kErrorNoSync)) {
-        firstSync = {true, parsed, mpeg::LastDecoderError(decoder)};
+        firstSync = {true, parsed, mpeg::LastDecoderError(decoder), at};
     }
     if (!parsed) return false;
     if (stream && !SameStream(info, *stream)) return false;
@@ -42,7 +42,7 @@ uint64_t FindStreamStart(mpeg::Decoder& decoder, ByteWindow& window, uint64_t fr
             if (hit == nullptr) break;
             i = size_t(static_cast<const uint8_t*>(hit) - view.data());
             sawSync = true;
-            if (StartsStream(decoder, view.subspan(i), stream, firstSync)) return pos + i;
+            if (StartsStream(decoder, view.subspan(i), pos + i, stream, firstSync)) return pos + i;
         }
         if (reachesEnd) return window.end();
         pos += usable;

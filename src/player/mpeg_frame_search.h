@@ -53,6 +53,7 @@ struct FirstSync {
     bool seen = false;
     bool valid = false;
     int32_t error = mpeg::kErrorNoSync;
+    uint64_t at = 0;  // where it was
 };
 
 // The first position at or after `from` that starts a stream (of `stream`, when given), or the

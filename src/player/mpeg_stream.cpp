@@ -30,28 +30,52 @@ uint64_t EndBeforeTrailingTags(ByteSource& source, uint64_t start) {
     return end;
 }
 
-// Frames in a row of one stream that a stream found after other bytes must have. Any file holds
-// pairs of bytes that read as frame headers, and now and then two of them lie one frame apart
-// (a FLAC file's data did); four in a row are no accident.
-constexpr int kFramesInARowAfterOtherBytes = 4;
+// A stream found after other bytes must go on for this many frames with sound, agreeing and
+// whole. Any file holds pairs of bytes that read as frame headers, and now and then two of them
+// lie one frame apart (a FLAC file's data did); programs hold tables and code that repeat a
+// header-like pattern at a frame's length. Frames without sound (all fields empty, as a table
+// of zeros reads) are walked over but prove nothing; the walk gives up after kMostFramesWalked.
+constexpr int kSoundingFramesAfterOtherBytes = 8;
+constexpr int kMostFramesWalked = 64;
 
-// True when the stream starting at `first` goes on for kFramesInARowAfterOtherBytes frames of
-// the stream, or up to the exact end of the audio.
+// Whether two frames found after other bytes agree as an encoder's frames do. Tables in
+// programs repeat a header-like pattern at a frame's length with the bits of its last byte
+// counting up; an encoder writes the channel mode, copyright, original and emphasis bits once
+// for the whole stream, and never the reserved emphasis.
+bool AgreesAsEncoded(const mpeg::FrameHeader& frame, const mpeg::FrameHeader& stream) {
+    constexpr int32_t kReservedEmphasis = 2;
+    return SameStream(frame, stream) && frame.emphasis != kReservedEmphasis &&
+           frame.mode == stream.mode && frame.copyrightFlag == stream.copyrightFlag &&
+           frame.originalFlag == stream.originalFlag && frame.emphasis == stream.emphasis;
+}
+
+// True when the stream starting at `first` goes on, frame after whole frame of the stream whose
+// fields read as encoded, for kSoundingFramesAfterOtherBytes frames with sound, or up to the
+// exact end of the audio.
 bool GoesOnForFrames(mpeg::Decoder& decoder, ByteWindow& window, uint64_t first) {
     mpeg::StreamInfo stream;
     if (!ParseFrame(decoder, window.At(first, kFrameView), stream, 0)) return false;
     uint64_t pos = first;
     mpeg::StreamInfo frame = stream;
-    for (int n = 1; n < kFramesInARowAfterOtherBytes; ++n) {
+    int sounding = 0;
+    for (int n = 0; n < kMostFramesWalked; ++n) {
+        if (n > 0 && !ParseFrame(decoder, window.At(pos, kFrameView), frame, 0)) return false;
         const int32_t length = LengthOf(frame);
-        if (length <= 0) return false;
+        if (length <= 0 || !AgreesAsEncoded(frame, stream)) return false;
+        const std::span<const uint8_t> bytes = window.At(pos, size_t(length));
+        if (bytes.size() < size_t(length)) return n > 0;  // the audio ends within this frame
+        // A frame carrying a VBR header holds no audio fields.
+        if (frame.frameLength == 0) {
+            const mpeg::FrameFields fields = mpeg::ReadFrameFields(bytes.data(), length, frame);
+            if (fields == mpeg::FrameFields::kImplausible) return false;
+            if (fields == mpeg::FrameFields::kSounding &&
+                ++sounding == kSoundingFramesAfterOtherBytes)
+                return true;
+        }
         pos += uint64_t(length);
         if (pos == window.end()) return true;
-        if (!ParseFrame(decoder, window.At(pos, kFrameView), frame, 0) ||
-            !SameStream(frame, stream))
-            return false;
     }
-    return true;
+    return false;
 }
 
 // The first stream at or after `from`: one that starts right there, or one found further on
@@ -111,10 +135,12 @@ FileProblem LocateMpegAudio(mpeg::Decoder& decoder, ByteSource& source, MpegAudi
         }
         if (start >= size) return fail(FileProblem::kNotPlayable, mpeg::kErrorTooFewBytes);
     }
-    // MPEG audio headers without a frame of a stream: no audio. Otherwise not MPEG audio, for the
-    // reason its first frame sync was refused (or for having none).
-    return firstSync.valid ? fail(FileProblem::kNoAudio, mpeg::kErrorNone)
-                           : fail(FileProblem::kNotPlayable, firstSync.error);
+    // A frame header where the audio starts, without a stream after it: no audio. Otherwise not
+    // MPEG audio, for the reason its first frame sync was refused (or for having none): a
+    // header somewhere among other bytes proves nothing.
+    if (firstSync.valid && firstSync.at == start)
+        return fail(FileProblem::kNoAudio, mpeg::kErrorNone);
+    return fail(FileProblem::kNotPlayable, firstSync.valid ? mpeg::kErrorNoSync : firstSync.error);
 }
 
 MpegScan ScanMpegStream(mpeg::Decoder& decoder, ByteSource& source, const MpegAudioBounds& bounds) {

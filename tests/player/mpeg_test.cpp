@@ -10,6 +10,7 @@
 
 #include "memory_source.h"
 #include "mpeg_stream.h"
+#include "playable_file.h"
 #include "player_fixtures.h"
 #include "support/decode_file.h"
 #include "support/fixtures.h"
@@ -248,12 +249,12 @@ TEST(MpegClip, AStreamAfterOtherBytesNeedsSeveralFramesInARow) {
         std::optional<uint64_t> firstFrame;  // none: not MPEG audio
     } cases[] = {
         {"two frames among other bytes", Concat({other, frames(2), other}), std::nullopt},
-        {"three frames among other bytes", Concat({other, frames(3), other}), std::nullopt},
-        {"four frames among other bytes", Concat({other, frames(4), other}), 1000},
+        {"seven frames among other bytes", Concat({other, frames(7), other}), std::nullopt},
+        {"eight frames among other bytes", Concat({other, frames(8), other}), 1000},
         {"two frames that end the file", Concat({other, frames(2)}), 1000},
         {"two frames at the start", Concat({frames(2), other}), 0},
         {"two frames after a tag", Concat({Id3v2Claiming(100), frames(2), other}), 110},
-        {"a false pair before a stream", Concat({other, frames(2), other, frames(5)}),
+        {"a false pair before a stream", Concat({other, frames(2), other, frames(9)}),
          1000 + frames(2).size() + 1000},
     };
     for (const auto& c : cases) {
@@ -269,6 +270,89 @@ TEST(MpegClip, AStreamAfterOtherBytesNeedsSeveralFramesInARow) {
         ASSERT_EQ(problem, FileProblem::kNone);
         EXPECT_EQ(mpeg.bounds.firstFrame, *c.firstFrame);
     }
+}
+
+// `frames` of an MPEG file with `patch` applied to each (by its index and its bytes).
+template <class Patch>
+Bytes Patched(const Bytes& frames, Patch patch) {
+    Bytes out = frames;
+    const std::vector<size_t> at = FrameOffsets(frames);
+    for (size_t i = 0; i + 1 < at.size(); ++i)
+        patch(i, std::span(out).subspan(at[i], at[i + 1] - at[i]));
+    return out;
+}
+
+// Frames of a made-up Layer I stream (MPEG-1, 128 kbit/s, 48 kHz, 128 bytes each): `third` is
+// the header's last byte, `body` fills the rest.
+Bytes LayerIFrames(size_t count, uint8_t third, uint8_t body) {
+    Bytes out;
+    for (size_t i = 0; i < count; ++i) {
+        const Bytes frame = {0xFF, 0xFF, 0x44, third};
+        out.insert(out.end(), frame.begin(), frame.end());
+        out.insert(out.end(), 124, body);
+    }
+    return out;
+}
+
+// Bytes that only look like a stream among other bytes (tables and code in programs repeat a
+// header-like pattern at a frame's length) are not MPEG audio; a real stream among them is.
+TEST(MpegClip, OnlyFramesAsAnEncoderWritesThemMakeAStreamAmongOtherBytes) {
+    const Bytes other(1000, 0x11);
+    const Bytes frames = FirstFrames(Sample(), 40);
+    const auto among = [&](const Bytes& stream) { return Concat({other, stream, other}); };
+    const struct {
+        const char* name;
+        Bytes file;
+        bool isMpeg;
+    } cases[] = {
+        {"the stream itself", among(frames), true},
+        {"its mode changing frame by frame",
+         among(Patched(frames,
+                       [](size_t i, auto f) {
+                           if (i % 2) f[3] ^= 0x40;
+                       })),
+         false},
+        {"its copyright bit changing",
+         among(Patched(frames,
+                       [](size_t i, auto f) {
+                           if (i % 2) f[3] ^= 0x08;
+                       })),
+         false},
+        {"the reserved emphasis", among(Patched(frames, [](size_t, auto f) { f[3] |= 0x02; })),
+         false},
+        {"a scale factor past the table",
+         among(Patched(frames,
+                       [](size_t, auto f) { std::fill(f.begin() + 4, f.end(), uint8_t(0xFF)); })),
+         false},
+        {"frames with nothing in them",
+         among(Patched(frames,
+                       [](size_t, auto f) { std::fill(f.begin() + 4, f.end(), uint8_t(0)); })),
+         false},
+        {"made-up Layer I frames", among(LayerIFrames(40, 0x00, 0x11)), true},
+        {"their allocation forbidden", among(LayerIFrames(40, 0x00, 0xF1)), false},
+        {"their scale factors past the table", among(LayerIFrames(40, 0x00, 0x1F)), false},
+        {"the reserved version bits",
+         among(Patched(LayerIFrames(40, 0x00, 0x11), [](size_t, auto f) { f[1] = 0xEF; })), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        mpeg::DecoderPtr decoder = mpeg::CreateDecoder();
+        MemorySource source(c.file);
+        MpegStream mpeg;
+        EXPECT_EQ(OpenMpegStream(*decoder, source, mpeg) == FileProblem::kNone, c.isMpeg);
+    }
+    // Programs and libraries every machine of the project has.
+    int checked = 0;
+    for (const char* path :
+         {"/usr/bin/bash", "/usr/bin/tar", "/usr/bin/python3", "/usr/bin/cmake", "/usr/bin/ninja",
+          "/usr/bin/lame", "/usr/bin/flac", "/usr/lib/x86_64-linux-gnu/libc.so.6",
+          "/usr/lib/x86_64-linux-gnu/libstdc++.so.6", "/usr/lib/x86_64-linux-gnu/libQt6Core.so.6",
+          "/usr/lib/x86_64-linux-gnu/libQt6Widgets.so.6"}) {
+        if (access(path, R_OK) != 0) continue;
+        ++checked;
+        EXPECT_EQ(CheckPlayable(path), FileProblem::kNotPlayable) << path;
+    }
+    EXPECT_GE(checked, 5);
 }
 
 // A stream 2.5 GiB into a file, after a hole that reads as zeros: offsets past 2 and 4 GiB.

@@ -135,6 +135,12 @@ int32_t SetEqualizer(Decoder& decoder, const int32_t* bands);
 int32_t LastDecoderError(const Decoder& decoder);
 // The first frame sync in bytes[0, length - 3) into `offset`; kErrorTooFewBytes when none.
 int32_t FindSync(Decoder& decoder, const uint8_t* bytes, int32_t length, int32_t& offset);
+// What the fields after `header` in the `length` bytes of the frame at `frame` say: values no
+// encoder writes, no sound at all (every allocation or granule empty), or sound. For telling a
+// stream found among other bytes from bytes that only look like frame headers. Reads nothing
+// past `length`.
+enum class FrameFields { kImplausible, kSilent, kSounding };
+FrameFields ReadFrameFields(const uint8_t* frame, int32_t length, const FrameHeader& header);
 // Makes DecodeFrame write nothing until a layer decoder is chosen again.
 void DisableDecoding(Decoder& decoder);
 // Chooses the decoder of `header`'s layer (emptying the Layer III reservoir) without setting

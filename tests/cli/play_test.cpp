@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -241,6 +242,43 @@ TEST(CliPlay, APlaylistPlaysInItsOrderAndNamesWhatItLeavesOut) {
                   ")\nzirvak-cli: https://radio.example/live: network streams are not supported "
                   "(listed in " +
                   list + ")\n");
+}
+
+// A library as a person keeps it: songs of every kind in folders, and playlists that reach
+// them every way a playlist can (relative and absolute paths, Windows' separators and line
+// ends, file: URLs, a folder, another playlist, itself). Each song plays once, in order.
+TEST(CliPlay, PlaylistsBringSongsOfEveryKindFromAFolderTree) {
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    TempDir dir;
+    const OwnSettings settings(dir);
+    const Bytes wav = MakeWav({}, Pcm16Pattern(44100 / 4, 2));
+    std::filesystem::create_directories(dir.Path("Album/CD 2"));
+    std::filesystem::create_directories(dir.Path("Single"));
+    std::filesystem::create_directories(dir.Path("lists"));
+    const auto place = [&](const std::string& made, const std::string& as) {
+        std::filesystem::rename(made, dir.Path(as));
+    };
+    place(EncodeFlac(dir, "one", wav), "Album/01 one.flac");
+    place(EncodeVorbis(dir, "two", wav), "Album/02 two.ogg");
+    place(EncodeOpus(dir, "three", wav), "Album/CD 2/03 three.opus");
+    place(EncodeMp3(dir, "four", wav, "-b 128"), "Single/four.mp3");
+    WriteBytes(dir.Path("Single/five.wav"), wav);
+    const std::string more =
+        "[playlist]\nFile1=../Album/CD 2\nFile2=" + dir.Path("Single/five.wav") +
+        "\nNumberOfEntries=2\n";
+    WriteBytes(dir.Path("lists/more.pls"), Bytes(more.begin(), more.end()));
+    const std::string mix =
+        "#EXTM3U\r\n#EXTINF:1,One\r\n..\\Album\\01 one.flac\r\n"
+        "../Album/02 two.ogg\r\nmore.pls\r\nmix.m3u8\r\nfile://" +
+        dir.Path("Single/four%2Emp3") + "\r\n";
+    const std::string list = WriteBytes(dir.Path("lists/mix.m3u8"), Bytes(mix.begin(), mix.end()));
+    Process play({ZIRVAK_CLI, "play", list}, dir.Path("out"), dir.Path("err"));
+    EXPECT_EQ(play.Wait(30000), 0);
+    const Bytes out = ReadFileBytes(dir.Path("out")), err = ReadFileBytes(dir.Path("err"));
+    EXPECT_EQ(std::string(out.begin(), out.end()),
+              "[1/5] 01 one.flac\n[2/5] 02 two.ogg\n[3/5] 03 three.opus\n[4/5] five.wav\n"
+              "[5/5] four.mp3\n");
+    EXPECT_EQ(std::string(err.begin(), err.end()), "");
 }
 
 }  // namespace

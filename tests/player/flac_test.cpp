@@ -6,16 +6,12 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
-#include <cstring>
-#include <fstream>
-#include <iterator>
 
 #include "flac_source.h"
 #include "input_file.h"
 #include "playable_file.h"
 #include "player_fixtures.h"
-#include "zeroed_bytes.h"
+#include "support/fixtures.h"
 
 namespace zirvak::test {
 namespace {
@@ -64,15 +60,6 @@ std::vector<int32_t> FromRaw(const Bytes& raw, uint32_t bits) {
     return out;
 }
 
-Bytes ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), {});
-}
-
-void RunTool(const std::string& command) {
-    ASSERT_EQ(std::system(command.c_str()), 0) << command;
-}
-
 std::string RawFormat(const Shape& shape) {
     return " --force-raw-format --endian=little --sign=signed --channels=" +
            std::to_string(shape.channels) + " --bps=" + std::to_string(shape.bits) +
@@ -105,17 +92,7 @@ std::vector<int32_t> ReferenceDecode(const TempDir& dir, const std::string& path
     const std::string out = dir.Path("reference.raw");
     RunTool("flac --silent --force --decode --force-raw-format --endian=little --sign=signed -o '" +
             out + "' '" + path + "'");
-    return FromRaw(ReadFile(out), bits);
-}
-
-std::vector<int16_t> AsSamples(const Bytes& bytes) {
-    std::vector<int16_t> out(bytes.size() / 2);
-    std::memcpy(out.data(), bytes.data(), out.size() * 2);
-    return out;
-}
-
-int16_t Rounded(double v) {
-    return int16_t(std::clamp(std::floor(v + 0.5), -32768.0, 32767.0));
+    return FromRaw(ReadFileBytes(out), bits);
 }
 
 // The reference made into what the engine should play, before dither: scaled to 16 bits and
@@ -128,20 +105,10 @@ std::vector<int16_t> Expected(const std::vector<int32_t>& reference, const Shape
         return out;
     }
     EXPECT_EQ(shape.channels, 6);
-    for (size_t i = 0; i + 5 < reference.size(); i += 6) {
-        const auto at = [&](size_t c) { return reference[i + c] * scale; };
-        out.push_back(Rounded(at(0) + 0.7071 * at(2) + 0.7071 * at(4)));
-        out.push_back(Rounded(at(1) + 0.7071 * at(2) + 0.7071 * at(5)));
-    }
-    return out;
-}
-
-// The largest difference between `got` and `want`, sample by sample (their sizes must match).
-int MostDifference(const std::vector<int16_t>& got, const std::vector<int16_t>& want) {
-    int most = 0;
-    for (size_t i = 0; i < std::min(got.size(), want.size()); ++i)
-        most = std::max(most, std::abs(int(got[i]) - int(want[i])));
-    return most;
+    std::vector<double> scaled;
+    for (const int32_t v : reference) scaled.push_back(v * scale);
+    return MixedToStereo(scaled,
+                         {.left = 0, .right = 1, .centre = 2, .backLeft = 4, .backRight = 5});
 }
 
 TEST(FlacPlayback, MatchesTheReferenceDecoder) {
@@ -256,37 +223,13 @@ TEST(FlacSeek, PlaysWhatTheUnbrokenRunPlaysFromThatFrame) {
     }
 }
 
-// A FLAC file is known by its content, whatever its name, also behind an ID3v2 tag.
-TEST(FlacPlayback, IsFoundByItsContent) {
-    TempDir dir;
-    const Shape s{2, 44100, 16, 30000};
-    const std::string path = EncodeRawFlac(dir, "plain", s, Signal(s));
-    const Bytes flac = ReadFile(path);
-    const Bytes reference = PlayToTheEnd(path);
-    Bytes tag = {'I', 'D', '3', 4, 0, 0, 0, 0, 1, 0};  // 128 bytes of tag after the header
-    tag.resize(10 + 128, 0);
-    const struct {
-        std::string name;
-        Bytes bytes;
-    } files[] = {
-        {"song.mp3", flac},
-        {"song.wav", flac},
-        {"tagged.flac", Concat({tag, flac})},
-        {"tagged.mp3", Concat({tag, flac})},
-    };
-    for (const auto& f : files) {
-        SCOPED_TRACE(f.name);
-        EXPECT_TRUE(PlayToTheEnd(WriteBytes(dir.Path(f.name), f.bytes)) == reference);
-    }
-}
-
 // Damage plays what decodes, without a crash or a hang: a file cut short ends where it was cut,
 // bit flips in the audio leave silence in place of the frames they spoil and keep the length.
 TEST(FlacPlayback, DamagedFilesPlayWhatDecodes) {
     TempDir dir;
     const Shape s{2, 44100, 16, 44100 * 3};
     const std::string path = EncodeRawFlac(dir, "good", s, Signal(s), "--blocksize=4096");
-    const Bytes good = ReadFile(path);
+    const Bytes good = ReadFileBytes(path);
     const Bytes whole = PlayToTheEnd(path);
     Bytes flipped = good;
     for (size_t at = good.size() / 5; at < good.size(); at += good.size() / 7) flipped[at] ^= 0x24;
@@ -333,131 +276,6 @@ TEST(FlacPlayback, DamagedFilesPlayWhatDecodes) {
         if (f.keepsLength) {
             EXPECT_GT(source.decodeErrors(), 0u);
         }
-    }
-}
-
-// A FLAC, Vorbis or Opus file refused for want of memory plays whole when played again,
-// whichever of its output buffers could not be had.
-TEST(CompressedSources, AFileRefusedForMemoryPlaysWhenPlayedAgain) {
-    TempDir dir;
-    const Bytes wav = MakeWav({}, Pcm16Pattern(3 * 44100, 2));
-    for (const std::string& path : {EncodeFlac(dir, "song", wav), EncodeVorbis(dir, "song", wav),
-                                    EncodeOpus(dir, "song", wav)}) {
-        const Bytes whole = PlayToTheEnd(path);
-        ASSERT_FALSE(whole.empty());
-        for (uint32_t failing = 1; failing <= 2; ++failing) {
-            SCOPED_TRACE(testing::Message() << path << ", allocation " << failing);
-            TestAudioDevice device;
-            PlayerEngine engine(device);
-            failingAllocation = failing;
-            EXPECT_EQ(engine.Open(path, 0, kDefaultEndMs), kOpenNoBufferMemory);
-            failingAllocation = 0;
-            ASSERT_EQ(engine.Restart(), kOpenStarted);
-            device.CompleteAll();
-            EXPECT_TRUE(device.AllBytes() == whole);
-        }
-    }
-}
-
-// Random damage of every sort (flips, overwritten runs, cuts, bytes lost), made from a fixed
-// seed: each file opens or is refused, plays to its end and seeks, without a crash or a hang.
-TEST(CompressedSources, RandomDamageNeverFaults) {
-    TempDir dir;
-    const Bytes wav = MakeWav({}, Pcm16Pattern(2 * 44100, 2));
-    uint64_t seed = 0x2545F4914F6CDD1Dull;
-    auto random = [&seed](uint64_t below) {
-        seed ^= seed << 13;
-        seed ^= seed >> 7;
-        seed ^= seed << 17;
-        return below ? seed % below : 0;
-    };
-    for (const std::string& path : {EncodeFlac(dir, "song", wav), EncodeVorbis(dir, "song", wav),
-                                    EncodeOpus(dir, "song", wav)}) {
-        const Bytes good = ReadFile(path);
-        for (int variant = 0; variant < 40; ++variant) {
-            SCOPED_TRACE(testing::Message() << path << " variant " << variant);
-            Bytes bad = good;
-            switch (variant % 4) {
-                case 0:
-                    for (int i = 0; i < 1 + variant; ++i) bad[random(bad.size())] ^= 1 << random(8);
-                    break;
-                case 1: {
-                    const size_t at = random(bad.size()), n = random(4000);
-                    for (size_t i = at; i < std::min(bad.size(), at + n); ++i)
-                        bad[i] = uint8_t(random(256));
-                    break;
-                }
-                case 2:
-                    bad.resize(random(bad.size()));
-                    break;
-                case 3: {
-                    const size_t at = random(bad.size());
-                    bad.erase(bad.begin() + ptrdiff_t(at),
-                              bad.begin() + ptrdiff_t(std::min(bad.size(), at + random(3000))));
-                    break;
-                }
-            }
-            const std::string damaged = WriteBytes(dir.Path("damaged"), bad);
-            TestAudioDevice device;
-            device.keepCopies = false;
-            PlayerEngine engine(device);
-            if (engine.Open(damaged, 0, kDefaultEndMs) != kOpenStarted) continue;
-            device.CompleteAll();
-            EXPECT_TRUE(engine.endReached());
-            const uint32_t length = engine.songLengthMs();
-            if (engine.Seek(length / 2) == kOpenStarted) device.CompleteAll();
-            EXPECT_TRUE(device.misuse().empty());
-        }
-    }
-}
-
-// A file is found playable (before a player lets its current song go for it) as Open finds it.
-TEST(CompressedSources, CheckPlayableAgreesWithOpen) {
-    TempDir dir;
-    const Bytes wav = MakeWav({}, Pcm16Pattern(44100, 2));
-    const Bytes flac = ReadFile(EncodeFlac(dir, "song", wav));
-    const Bytes opus = ReadFile(EncodeOpus(dir, "song", wav));
-    Bytes speex(28 + 80, 0);
-    std::memcpy(speex.data(), "OggS", 4);
-    speex[26] = 1;
-    speex[27] = 80;
-    std::memcpy(speex.data() + 28, "Speex   ", 8);
-    const struct {
-        std::string name;
-        Bytes bytes;
-        FileProblem problem;
-    } files[] = {
-        {"song.flac", flac, FileProblem::kNone},
-        {"song.mp3", opus, FileProblem::kNone},
-        {"song.ogg", ReadFile(EncodeVorbis(dir, "song", wav)), FileProblem::kNone},
-        {"cut.flac", Bytes(flac.begin(), flac.begin() + 30), FileProblem::kDamaged},
-        {"cut.opus", Bytes(opus.begin(), opus.begin() + 40), FileProblem::kDamaged},
-        {"speex.ogg", speex, FileProblem::kUnsupported},
-    };
-    for (const auto& f : files) {
-        SCOPED_TRACE(f.name);
-        const std::string path = WriteBytes(dir.Path(f.name), f.bytes);
-        EXPECT_EQ(CheckPlayable(path), f.problem);
-        TestAudioDevice device;
-        PlayerEngine engine(device);
-        const int32_t opened = engine.Open(path, 0, kDefaultEndMs);
-        EXPECT_EQ(opened == kOpenStarted, f.problem == FileProblem::kNone);
-        if (opened != kOpenStarted) {
-            EXPECT_EQ(engine.failure(), f.problem);
-        }
-    }
-}
-
-// zirvak-cli decode and render write what playback plays.
-TEST(CompressedSources, DecodeAndRenderWriteWhatPlays) {
-    TempDir dir;
-    const Bytes wav = MakeWav({}, Pcm16Pattern(3 * 44100, 2));
-    for (const std::string& path : {EncodeFlac(dir, "song", wav), EncodeVorbis(dir, "song", wav),
-                                    EncodeOpus(dir, "song", wav)}) {
-        SCOPED_TRACE(path);
-        const Bytes whole = PlayToTheEnd(path);
-        EXPECT_TRUE(Decode(dir, path) == whole);
-        EXPECT_TRUE(Render(dir, path) == whole);
     }
 }
 

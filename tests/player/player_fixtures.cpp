@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -151,6 +153,40 @@ Bytes Render(const TempDir& dir, const std::string& path) {
 
 Bytes Decode(const TempDir& dir, const std::string& path) {
     return CliOutput(dir, path, cli::RunDecode);
+}
+
+void RunTool(const std::string& command) {
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+}
+
+std::vector<int16_t> AsSamples(std::span<const uint8_t> bytes) {
+    std::vector<int16_t> out(bytes.size() / 2);
+    std::memcpy(out.data(), bytes.data(), out.size() * 2);
+    return out;
+}
+
+int16_t Rounded(double v) {
+    return int16_t(std::clamp(std::floor(v + 0.5), -32768.0, 32767.0));
+}
+
+int MostDifference(const std::vector<int16_t>& got, const std::vector<int16_t>& want) {
+    int most = 0;
+    for (size_t i = 0; i < std::min(got.size(), want.size()); ++i)
+        most = std::max(most, std::abs(int(got[i]) - int(want[i])));
+    return most;
+}
+
+std::vector<int16_t> MixedToStereo(const std::vector<double>& frames, SixChannels order) {
+    constexpr double kMinus3dB = 0.7071;
+    std::vector<int16_t> out;
+    for (size_t i = 0; i + 5 < frames.size(); i += 6) {
+        const double* f = &frames[i];
+        out.push_back(
+            Rounded(f[order.left] + kMinus3dB * f[order.centre] + kMinus3dB * f[order.backLeft]));
+        out.push_back(
+            Rounded(f[order.right] + kMinus3dB * f[order.centre] + kMinus3dB * f[order.backRight]));
+    }
+    return out;
 }
 
 CommonFiles::CommonFiles()

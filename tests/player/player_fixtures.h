@@ -78,6 +78,23 @@ Bytes PlayToTheEnd(const std::string& path);
 Bytes Render(const TempDir& dir, const std::string& path);
 Bytes Decode(const TempDir& dir, const std::string& path);
 
+// Runs a shell command (an encoder or a reference decoder) and fails the test unless it
+// succeeds.
+void RunTool(const std::string& command);
+
+// 16-bit samples and how far two runs of them differ.
+std::vector<int16_t> AsSamples(std::span<const uint8_t> bytes);
+int16_t Rounded(double v);  // to the nearest, halves up, clamped to 16 bits
+// The largest difference sample by sample over the samples both have.
+int MostDifference(const std::vector<int16_t>& got, const std::vector<int16_t>& want);
+// Frames of six channels mixed to stereo as the player mixes them (centre and surrounds at
+// -3 dB, the low-frequency channel left out), rounded; `order` names where left, right, centre,
+// back left and back right sit in a frame.
+struct SixChannels {
+    int left, right, centre, backLeft, backRight;
+};
+std::vector<int16_t> MixedToStereo(const std::vector<double>& frames, SixChannels order);
+
 // Files shared by the cases of a test program, made on first use.
 struct CommonFiles {
     CommonFiles();

@@ -202,51 +202,33 @@ FileProblem FlacSource::SetUp(std::string* detail) {
 RunStart FlacSource::Start(std::optional<uint32_t> seekMs) {
     watch_.Restart();
     RunStart run;
-    if (!buffers_[0]) {
+    if (!buffers_.allocated()) {
         if (decoder_) FLAC__stream_decoder_delete(Decoder(decoder_));
         decoder_ = nullptr;
         run.problem = SetUp(&run.detail);
         if (run.problem != FileProblem::kNone) return run;
-        const size_t frameBytes = size_t(format_.channels) * 2;
         carry_.reset(new (std::nothrow) int16_t[size_t(kCarryFrames) * 2]);
-        buffers_[0] = AllocateZeroed(kFramesPerBuffer * frameBytes);
-        buffers_[1] = AllocateZeroed(kFramesPerBuffer * frameBytes);
-        if (!decoder_ || !carry_ || !buffers_[0] || !buffers_[1]) {
+        if (!buffers_.Allocate(uint32_t(format_.channels) * 2) || !decoder_ || !carry_) {
             // Nothing kept: the next start reads the file and asks for all of it again.
-            buffers_ = {};
+            buffers_.Release();
             carry_.reset();
             run.noBufferMemory = true;
             return run;
         }
     }
-    const uint32_t frameBytes = uint32_t(format_.channels) * 2;
     const auto rate = uint64_t(format_.sampleRateHz);
     startFrame_ = seekMs ? std::min(uint64_t(*seekMs) * rate / 1000, totalFrames_) : 0;
     MoveTo(startFrame_);
-    runBytes_ = (totalFrames_ - startFrame_) * frameBytes;
-    const uint64_t bufferBytes = uint64_t(kFramesPerBuffer) * frameBytes;
-    lastBufferIndex_ = uint32_t(runBytes_ / bufferBytes);
-    const auto length = uint32_t(lastBufferIndex_ == 0 ? runBytes_ : bufferBytes);
-    const uint32_t got = FillBytes(0, length);
-    if (got < length) lastBufferIndex_ = 0;
-    run.first = {buffers_[0].get(), got, got < length};
-    run.lastBufferIndex = lastBufferIndex_;
+    buffers_.Plan(totalFrames_ - startFrame_);
+    run.first = Fill(0, 0);
+    run.lastBufferIndex = buffers_.lastIndex();
     run.startFrame = startFrame_;
     return run;
 }
 
 SourceBuffer FlacSource::Fill(uint8_t buffer, uint32_t index) {
-    const uint64_t bufferBytes = uint64_t(kFramesPerBuffer) * uint32_t(format_.channels) * 2;
-    const auto length =
-        uint32_t(index == lastBufferIndex_ ? runBytes_ - index * bufferBytes : bufferBytes);
-    const uint32_t got = FillBytes(buffer, length);
-    return {buffers_[buffer].get(), got, got < length};
-}
-
-uint32_t FlacSource::FillBytes(uint8_t buffer, uint32_t length) {
-    const uint32_t frameBytes = uint32_t(format_.channels) * 2;
-    auto* out = reinterpret_cast<int16_t*>(buffers_[buffer].get());
-    return Produce(out, length / frameBytes) * frameBytes;
+    return buffers_.Fill(buffer, index,
+                         [this](int16_t* out, uint32_t frames) { return Produce(out, frames); });
 }
 
 // Positions the decoder so that the next frame it gives is the song's frame `frame`: by

@@ -20,6 +20,7 @@
 #include "audio_source.h"
 #include "file_change_watch.h"
 #include "input_file.h"
+#include "pcm_run_buffers.h"
 
 namespace zirvak {
 
@@ -49,7 +50,7 @@ public:
     uint64_t framesLost() const { return framesLost_; }
 
     // Sample frames in each output buffer (the last may hold fewer).
-    static constexpr uint32_t kFramesPerBuffer = 65536;
+    static constexpr uint32_t kFramesPerBuffer = PcmRunBuffers::kFramesPerBuffer;
 
     struct Callbacks;  // libFLAC's callbacks, which reach into the source
 
@@ -57,7 +58,6 @@ private:
     FileProblem SetUp(std::string* detail);
     bool MoveTo(uint64_t frame);
     uint32_t Produce(int16_t* out, uint32_t frames);
-    uint32_t FillBytes(uint8_t buffer, uint32_t length);
     int16_t* Append(const void* samples, uint64_t count);
 
     InputFile& file_;
@@ -81,10 +81,8 @@ private:
     uint64_t discard_ = 0;      // decoded frames to drop before output (a seek by decoding)
     bool counting_ = false;     // decoding only to count the frames
 
-    std::array<std::unique_ptr<uint8_t[]>, 2> buffers_;
+    PcmRunBuffers buffers_;
     uint64_t startFrame_ = 0;
-    uint64_t runBytes_ = 0;
-    uint32_t lastBufferIndex_ = 0;
     uint64_t decodeErrors_ = 0;
     uint64_t framesLost_ = 0;
 };

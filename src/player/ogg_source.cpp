@@ -43,27 +43,21 @@ void OggSource::SetStreamFormat(int32_t rate, int32_t channels, uint64_t totalFr
 RunStart OggSource::Start(std::optional<uint32_t> seekMs) {
     watch_.Restart();
     RunStart run;
-    if (!buffers_[0]) {
+    if (!buffers_.allocated()) {
         CloseStream();
         streamStart_ = MarkerAfterTags(file_, "OggS").value_or(0);
         readAt_ = 0;
         noMemory_ = false;
         run.problem = OpenStream(&run.detail);
         if (run.problem != FileProblem::kNone) return run;
-        const size_t frameBytes = size_t(format_.channels) * 2;
-        if (!noMemory_) {
-            buffers_[0] = AllocateZeroed(kFramesPerBuffer * frameBytes);
-            buffers_[1] = AllocateZeroed(kFramesPerBuffer * frameBytes);
-        }
-        if (noMemory_ || !buffers_[0] || !buffers_[1]) {
+        if (noMemory_ || !buffers_.Allocate(uint32_t(format_.channels) * 2)) {
             // Nothing kept: the next start opens the stream and asks for all of it again.
             CloseStream();
-            buffers_ = {};
+            buffers_.Release();
             run.noBufferMemory = true;
             return run;
         }
     }
-    const uint32_t frameBytes = uint32_t(format_.channels) * 2;
     const auto rate = uint64_t(format_.sampleRateHz);
     startFrame_ = seekMs ? std::min(uint64_t(*seekMs) * rate / 1000, totalFrames_) : 0;
     nextFrame_ = startFrame_;
@@ -71,32 +65,18 @@ RunStart OggSource::Start(std::optional<uint32_t> seekMs) {
     ended_ = false;
     positionOffset_ = 0;
     holeSince_ = false;
-    runBytes_ = (totalFrames_ - startFrame_) * frameBytes;
     // A seek the library cannot make (damage where it lands) plays nothing.
-    if (startFrame_ < totalFrames_ && !SeekStream(startFrame_)) runBytes_ = 0;
-    const uint64_t bufferBytes = uint64_t(kFramesPerBuffer) * frameBytes;
-    lastBufferIndex_ = uint32_t(runBytes_ / bufferBytes);
-    const auto length = uint32_t(lastBufferIndex_ == 0 ? runBytes_ : bufferBytes);
-    const uint32_t got = FillBytes(0, length);
-    if (got < length) lastBufferIndex_ = 0;
-    run.first = {buffers_[0].get(), got, got < length};
-    run.lastBufferIndex = lastBufferIndex_;
+    const bool landed = startFrame_ >= totalFrames_ || SeekStream(startFrame_);
+    buffers_.Plan(landed ? totalFrames_ - startFrame_ : 0);
+    run.first = Fill(0, 0);
+    run.lastBufferIndex = buffers_.lastIndex();
     run.startFrame = startFrame_;
     return run;
 }
 
 SourceBuffer OggSource::Fill(uint8_t buffer, uint32_t index) {
-    const uint64_t bufferBytes = uint64_t(kFramesPerBuffer) * uint32_t(format_.channels) * 2;
-    const auto length =
-        uint32_t(index == lastBufferIndex_ ? runBytes_ - index * bufferBytes : bufferBytes);
-    const uint32_t got = FillBytes(buffer, length);
-    return {buffers_[buffer].get(), got, got < length};
-}
-
-uint32_t OggSource::FillBytes(uint8_t buffer, uint32_t length) {
-    const uint32_t frameBytes = uint32_t(format_.channels) * 2;
-    auto* out = reinterpret_cast<int16_t*>(buffers_[buffer].get());
-    return Produce(out, length / frameBytes) * frameBytes;
+    return buffers_.Fill(buffer, index,
+                         [this](int16_t* out, uint32_t frames) { return Produce(out, frames); });
 }
 
 // Writes up to `frames` sample frames of the run to `out`; returns how many: fewer when the

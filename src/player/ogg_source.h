@@ -19,6 +19,7 @@
 #include "audio_source.h"
 #include "file_change_watch.h"
 #include "input_file.h"
+#include "pcm_run_buffers.h"
 #include "stream_marker.h"
 
 namespace zirvak {
@@ -40,7 +41,7 @@ public:
     uint64_t framesLost() const { return framesLost_; }
 
     // Sample frames in each output buffer (the last may hold fewer).
-    static constexpr uint32_t kFramesPerBuffer = 65536;
+    static constexpr uint32_t kFramesPerBuffer = PcmRunBuffers::kFramesPerBuffer;
 
     // The file as the libraries read it: bytes from the stream's start, `whence` as fseek's.
     size_t ReadBytes(uint8_t* out, size_t length);
@@ -74,7 +75,6 @@ protected:
 
 private:
     uint32_t Produce(int16_t* out, uint32_t frames);
-    uint32_t FillBytes(uint8_t buffer, uint32_t length);
 
     InputFile& file_;
     FileChangeWatch watch_;
@@ -85,7 +85,7 @@ private:
     uint64_t totalFrames_ = 0;
     AudioFormat format_;
 
-    std::array<std::unique_ptr<uint8_t[]>, 2> buffers_;
+    PcmRunBuffers buffers_;
     uint64_t startFrame_ = 0;
     uint64_t nextFrame_ = 0;   // the song's frame the next output sample belongs to
     uint64_t silenceDue_ = 0;  // frames of silence owed for frames lost to damage
@@ -96,8 +96,6 @@ private:
     // where it stands. After a hole, a move forward is samples lost.
     int64_t positionOffset_ = 0;
     bool holeSince_ = false;
-    uint64_t runBytes_ = 0;
-    uint32_t lastBufferIndex_ = 0;
     uint64_t decodeErrors_ = 0;
     uint64_t framesLost_ = 0;
 };

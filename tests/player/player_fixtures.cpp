@@ -189,6 +189,28 @@ std::vector<int16_t> MixedToStereo(const std::vector<double>& frames, SixChannel
     return out;
 }
 
+std::optional<std::string> PlayDamaged(const TempDir& dir, const DamagedFile& f, const Bytes& whole,
+                                       size_t intact) {
+    const std::string path = WriteBytes(dir.Path(f.name), f.bytes);
+    TestAudioDevice device;
+    PlayerEngine engine(device);
+    if (engine.Open(path, 0, kDefaultEndMs) != kOpenStarted) {
+        EXPECT_TRUE(f.mayBeRefused) << "refused";
+        return std::nullopt;
+    }
+    device.CompleteAll();
+    EXPECT_TRUE(engine.endReached());
+    const Bytes played = device.AllBytes();
+    if (f.keepsLength) {
+        EXPECT_EQ(played.size(), whole.size());
+    } else {
+        EXPECT_LT(played.size(), whole.size());
+    }
+    const size_t before = std::min(played.size(), intact);
+    EXPECT_TRUE(std::equal(played.begin(), played.begin() + ptrdiff_t(before), whole.begin()));
+    return path;
+}
+
 CommonFiles::CommonFiles()
     : wav(WriteBytes(dir.Path("stereo.wav"),
                      MakeWav({}, Pcm16Pattern(kWavChunkBytes * 5 / 2 / 4, 2)))),

@@ -95,6 +95,19 @@ struct SixChannels {
 };
 std::vector<int16_t> MixedToStereo(const std::vector<double>& frames, SixChannels order);
 
+// A damaged copy of a good file, and what playing it must do: play the good file's length
+// (damage in the middle) or less (a file cut short); `mayBeRefused` when nothing of it can play.
+struct DamagedFile {
+    std::string name;
+    Bytes bytes;
+    bool keepsLength;
+    bool mayBeRefused = false;
+};
+// Plays `f` (written in `dir`) to its end and checks it against `whole`, the good file's
+// playback, whose first `intact` bytes it must also play. The path, or none when refused.
+std::optional<std::string> PlayDamaged(const TempDir& dir, const DamagedFile& f, const Bytes& whole,
+                                       size_t intact);
+
 // Files shared by the cases of a test program, made on first use.
 struct CommonFiles {
     CommonFiles();

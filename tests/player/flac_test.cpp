@@ -123,6 +123,7 @@ TEST(FlacPlayback, MatchesTheReferenceDecoder) {
         {{2, 44100, 24, 44100 * 2 + 3}, 1},
         {{1, 96000, 24, 96000 + 1}, 1},
         {{6, 48000, 24, 48000 + 9}, 1},
+        {{2, 44100, 32, 44100 + 3}, 1},
     };
     TempDir dir;
     for (const auto& c : cases) {

@@ -43,7 +43,9 @@ void OggSource::SetStreamFormat(int32_t rate, int32_t channels, uint64_t totalFr
 RunStart OggSource::Start(std::optional<uint32_t> seekMs) {
     watch_.Restart();
     RunStart run;
-    if (!buffers_[0]) {
+    if (!buffers_[0] || reopen_) {
+        reopen_ = false;
+        buffers_ = {};
         CloseStream();
         streamStart_ = MarkerAfterTags(file_, "OggS").value_or(0);
         readAt_ = 0;
@@ -71,9 +73,15 @@ RunStart OggSource::Start(std::optional<uint32_t> seekMs) {
     ended_ = false;
     positionOffset_ = 0;
     holeSince_ = false;
-    runBytes_ = (totalFrames_ - startFrame_) * frameBytes;
-    // A seek the library cannot make (damage where it lands) plays nothing.
-    if (startFrame_ < totalFrames_ && !SeekStream(startFrame_)) runBytes_ = 0;
+    // opusfile cannot seek back in some damaged streams once it has read them to their end,
+    // though it could when they were new: a seek that fails is tried again on the stream
+    // opened afresh. One that fails there too (damage where it lands) plays nothing.
+    bool placed = startFrame_ >= totalFrames_ || SeekStream(startFrame_);
+    if (!placed && ReopenStream()) {
+        startFrame_ = nextFrame_ = std::min(startFrame_, totalFrames_);
+        placed = startFrame_ == totalFrames_ || SeekStream(startFrame_);
+    }
+    runBytes_ = placed ? (totalFrames_ - startFrame_) * frameBytes : 0;
     const uint64_t bufferBytes = uint64_t(kFramesPerBuffer) * frameBytes;
     lastBufferIndex_ = uint32_t(runBytes_ / bufferBytes);
     const auto length = uint32_t(lastBufferIndex_ == 0 ? runBytes_ : bufferBytes);
@@ -83,6 +91,25 @@ RunStart OggSource::Start(std::optional<uint32_t> seekMs) {
     run.lastBufferIndex = lastBufferIndex_;
     run.startFrame = startFrame_;
     return run;
+}
+
+// Opens the stream again from its start. The format must stay what the buffers were made for;
+// where it does not, or the stream will not open, it stays closed and the next Start opens it.
+bool OggSource::ReopenStream() {
+    const AudioFormat format = format_;
+    const int32_t fileChannels = fileChannels_;
+    const uint64_t totalFrames = totalFrames_;
+    CloseStream();
+    readAt_ = 0;
+    noMemory_ = false;
+    std::string detail;
+    if (OpenStream(&detail) == FileProblem::kNone && !noMemory_ &&
+        format_.sampleRateHz == format.sampleRateHz && format_.channels == format.channels)
+        return true;
+    CloseStream();
+    SetStreamFormat(format.sampleRateHz, fileChannels, totalFrames);
+    reopen_ = true;
+    return false;
 }
 
 SourceBuffer OggSource::Fill(uint8_t buffer, uint32_t index) {

@@ -61,10 +61,11 @@ void CheckBuffer(const SourceBuffer& got, uint32_t index, uint32_t lastIndex, ui
 }
 
 // One run of `source`, from the start or from `seekMs`, filled up to `mostBuffers` buffers.
+// Returns the bytes of its first buffer.
 template <class Source>
-void PlayRun(Source& source, std::optional<uint32_t> seekMs, uint32_t mostBuffers) {
+std::vector<uint8_t> PlayRun(Source& source, std::optional<uint32_t> seekMs, uint32_t mostBuffers) {
     const RunStart run = source.Start(seekMs);
-    if (run.problem != FileProblem::kNone || run.noBufferMemory) return;
+    if (run.problem != FileProblem::kNone || run.noBufferMemory) return {};
     const AudioFormat format = source.format();
     if (format.channels < 1 || format.channels > 2 || format.sampleRateHz <= 0) __builtin_trap();
     const uint64_t total = source.totalFrames();
@@ -72,18 +73,20 @@ void PlayRun(Source& source, std::optional<uint32_t> seekMs, uint32_t mostBuffer
     const uint32_t frameBytes = uint32_t(format.channels) * 2;
     const uint64_t bufferBytes = uint64_t(Source::kFramesPerBuffer) * frameBytes;
     const uint64_t runBytes = (total - run.startFrame) * frameBytes;
+    std::vector<uint8_t> first(run.first.data, run.first.data + run.first.length);
     // A run of nothing at all is allowed: where damage stops the seek to its start.
-    if (run.first.length == 0 && run.lastBufferIndex == 0) return;
+    if (run.first.length == 0 && run.lastBufferIndex == 0) return first;
     // The last index covers the run, unless the first buffer already came short.
     const uint64_t lastIndex = run.first.cameShort ? 0 : runBytes / bufferBytes;
     if (run.lastBufferIndex != lastIndex) __builtin_trap();
     CheckBuffer(run.first, 0, run.lastBufferIndex, runBytes, frameBytes, bufferBytes);
-    if (run.first.cameShort) return;
+    if (run.first.cameShort) return first;
     for (uint32_t index = 1; index <= run.lastBufferIndex && index <= mostBuffers; ++index) {
         const SourceBuffer got = source.Fill(uint8_t(index & 1), index);
         CheckBuffer(got, index, run.lastBufferIndex, runBytes, frameBytes, bufferBytes);
-        if (got.cameShort) return;
+        if (got.cameShort) break;
     }
+    return first;
 }
 
 // The body of the FLAC, Vorbis and Opus targets: the bytes after the first two as a file of
@@ -99,7 +102,7 @@ void PlaySource(const uint8_t* data, size_t size) {
         InputFile file;
         if (file.Open(path) == FileProblem::kNone) {
             Source source(file);
-            PlayRun(source, std::nullopt, kMostBuffersFromStart);
+            const std::vector<uint8_t> first = PlayRun(source, std::nullopt, kMostBuffersFromStart);
             const uint32_t choice = uint32_t(data[0]) << 8 | data[1];
             const uint64_t lengthMs = source.lengthMs();
             const uint64_t seekMs = choice < 0xF000    ? lengthMs * choice / 0xF000
@@ -107,6 +110,8 @@ void PlaySource(const uint8_t* data, size_t size) {
                                                        : lengthMs + (choice & 0xFFF);
             PlayRun(source, uint32_t(std::min<uint64_t>(seekMs, UINT32_MAX)),
                     kMostBuffersAfterSeek);
+            // Back at the start, the run plays what the first run played.
+            if (PlayRun(source, std::nullopt, 0) != first) __builtin_trap();
         }
     }
     std::remove(path.c_str());

@@ -73,7 +73,7 @@ package: deps
 # Each libFuzzer target for SECONDS seconds, starting from the checked-in corpus (new inputs
 # go to build/fuzz-corpus, so the repository's corpus stays as it is).
 SECONDS ?= 60
-FUZZ_TARGETS := decoder engine beat_markers tags
+FUZZ_TARGETS := decoder engine beat_markers tags flac vorbis opus
 fuzz: deps
 	cmake --preset fuzz
 	cmake --build --preset fuzz
@@ -101,6 +101,7 @@ bench: build
 	./build/release/bench/zirvak_bench
 	./build/release/bench/zirvak_scene_bench
 	python3 bench/compare_with_mpg123.py
+	python3 bench/compare_with_reference_decoders.py
 	./bench/peak_memory.sh
 	./bench/window_cpu.sh
 

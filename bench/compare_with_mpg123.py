@@ -17,14 +17,11 @@ every file with a goal met it.
 import argparse
 import os
 import platform
-import resource
-import statistics
 import subprocess
 import sys
 
-ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-BUILD = os.path.join(ROOT, "build/release")
-CLI = os.environ.get("ZIRVAK_CLI", os.path.join(BUILD, "src/cli/zirvak-cli"))
+from bench_timing import BUILD, CLI, bench_files, compare, cpu_model
+
 BENCH = os.path.join(BUILD, "bench/zirvak_bench")
 
 # File, what it is, and whether it has a goal (the others are reported only).
@@ -40,23 +37,6 @@ FILES = [
 # The ratio to reach by path: a fifth faster than mpg123 on AVX2, at least as fast on the SSE2
 # baseline every x86-64 has; the plain path is the reference and has no goal.
 GOALS = {"avx2": 0.8, "sse2": 1.0}
-
-
-def user_seconds(command):
-    before = resource.getrusage(resource.RUSAGE_CHILDREN).ru_utime
-    subprocess.run(command, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    return resource.getrusage(resource.RUSAGE_CHILDREN).ru_utime - before
-
-
-def cpu_model():
-    try:
-        with open("/proc/cpuinfo") as f:
-            for line in f:
-                if line.startswith("model name"):
-                    return line.split(":", 1)[1].strip()
-    except OSError:
-        pass
-    return platform.processor() or "unknown"
 
 
 def decoder_path():
@@ -91,9 +71,7 @@ def main():
     parser.add_argument("--check", action="store_true")
     parser.add_argument("--runs", type=int, default=5)
     args = parser.parse_args()
-    files_dir = subprocess.run(
-        [os.path.join(ROOT, "bench/make_bench_files.sh"), os.path.join(ROOT, "build/bench-files")],
-        check=True, capture_output=True, text=True).stdout.strip()
+    files_dir = bench_files()
     print(f"CPU: {cpu_model()}; decoder path: {decoder_path()}; mpg123: "
           + subprocess.run(["mpg123", "--version"], capture_output=True, text=True)
           .stdout.strip())
@@ -103,16 +81,11 @@ def main():
     for name, what, has_goal in FILES:
         goal = path_goal if has_goal else None
         path = os.path.join(files_dir, name)
-        ours, peer, ratios = [], [], []
-        for _ in range(args.runs):
-            ours.append(user_seconds([CLI, "decode", path, "/dev/null"]))
-            peer.append(user_seconds(["mpg123", "-q", "-t", path]))
-            ratios.append(ours[-1] / max(peer[-1], 1e-6))
-        ratio = statistics.median(ratios)
+        ours, peer, ratio = compare([CLI, "decode", path, "/dev/null"],
+                                    ["mpg123", "-q", "-t", path], args.runs)
         if goal is not None and ratio > goal:
             missed.append(name)
-        print(f"{name:18} {what:30} {statistics.median(ours):11.3f} "
-              f"{statistics.median(peer):11.3f} {ratio:7.2f} "
+        print(f"{name:18} {what:30} {ours:11.3f} {peer:11.3f} {ratio:7.2f} "
               f"{'' if goal is None else f'{goal:.2f}':>6}")
     print("every goal met" if not missed else "goals missed: " + ", ".join(missed))
     stage_profile()

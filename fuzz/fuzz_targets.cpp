@@ -5,16 +5,21 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "beat_markers.h"
+#include "flac_source.h"
+#include "input_file.h"
 #include "memory_source.h"
 #include "mpeg_stream.h"
+#include "opus_source.h"
 #include "player_engine.h"
 #include "song_tags.h"
 #include "tag_text.h"
 #include "test_audio_device.h"
+#include "vorbis_source.h"
 
 namespace zirvak::fuzz {
 
@@ -26,6 +31,90 @@ std::string ScratchPath() {
         return std::string(dir) + "/zirvak-fuzz-" + std::to_string(getpid());
     }();
     return path;
+}
+
+void WriteScratch(const std::string& path, const uint8_t* data, size_t size) {
+    if (std::FILE* f = std::fopen(path.c_str(), "wb")) {
+        std::fwrite(data, 1, size, f);
+        std::fclose(f);
+    }
+}
+
+// Buffers filled at most by the run from the start and by the run after the seek. A buffer is
+// 65536 sample frames, more than a second of sound, so a sound of a few seconds plays whole.
+constexpr uint32_t kMostBuffersFromStart = 8;
+constexpr uint32_t kMostBuffersAfterSeek = 3;
+
+// The checks every buffer of a run passes: whole sample frames, no more than a buffer holds,
+// readable to its last byte; and one that did not come short is as long as the run said.
+void CheckBuffer(const SourceBuffer& got, uint32_t index, uint32_t lastIndex, uint64_t runBytes,
+                 uint32_t frameBytes, uint64_t bufferBytes) {
+    if (got.length % frameBytes != 0 || got.length > bufferBytes) __builtin_trap();
+    if (got.length > 0) {
+        // Reads both ends, so that a buffer shorter than it says is caught by AddressSanitizer.
+        const uint8_t ends = got.data[0] ^ got.data[got.length - 1];
+        asm volatile("" : : "r"(ends));
+    }
+    const uint64_t expected = index < lastIndex ? bufferBytes : runBytes - index * bufferBytes;
+    if (!got.cameShort && got.length != expected) __builtin_trap();
+    if (got.cameShort && got.length >= expected) __builtin_trap();
+}
+
+// One run of `source`, from the start or from `seekMs`, filled up to `mostBuffers` buffers.
+// Returns the bytes of its first buffer.
+template <class Source>
+std::vector<uint8_t> PlayRun(Source& source, std::optional<uint32_t> seekMs, uint32_t mostBuffers) {
+    const RunStart run = source.Start(seekMs);
+    if (run.problem != FileProblem::kNone || run.noBufferMemory) return {};
+    const AudioFormat format = source.format();
+    if (format.channels < 1 || format.channels > 2 || format.sampleRateHz <= 0) __builtin_trap();
+    const uint64_t total = source.totalFrames();
+    if (run.startFrame > total || (!seekMs && run.startFrame != 0)) __builtin_trap();
+    const uint32_t frameBytes = uint32_t(format.channels) * 2;
+    const uint64_t bufferBytes = uint64_t(Source::kFramesPerBuffer) * frameBytes;
+    const uint64_t runBytes = (total - run.startFrame) * frameBytes;
+    std::vector<uint8_t> first(run.first.data, run.first.data + run.first.length);
+    // A run of nothing at all is allowed: where damage stops the seek to its start.
+    if (run.first.length == 0 && run.lastBufferIndex == 0) return first;
+    // The last index covers the run, unless the first buffer already came short.
+    const uint64_t lastIndex = run.first.cameShort ? 0 : runBytes / bufferBytes;
+    if (run.lastBufferIndex != lastIndex) __builtin_trap();
+    CheckBuffer(run.first, 0, run.lastBufferIndex, runBytes, frameBytes, bufferBytes);
+    if (run.first.cameShort) return first;
+    for (uint32_t index = 1; index <= run.lastBufferIndex && index <= mostBuffers; ++index) {
+        const SourceBuffer got = source.Fill(uint8_t(index & 1), index);
+        CheckBuffer(got, index, run.lastBufferIndex, runBytes, frameBytes, bufferBytes);
+        if (got.cameShort) break;
+    }
+    return first;
+}
+
+// The body of the FLAC, Vorbis and Opus targets: the bytes after the first two as a file of
+// `Source`'s kind, a run from its start, then one after a seek that the first two bytes choose:
+// a point in the sound (most values), or past its end (the top sixteenth).
+template <class Source>
+void PlaySource(const uint8_t* data, size_t size) {
+    constexpr size_t kSeekBytes = 2;
+    if (size < kSeekBytes) return;
+    const std::string path = ScratchPath();
+    WriteScratch(path, data + kSeekBytes, size - kSeekBytes);
+    {
+        InputFile file;
+        if (file.Open(path) == FileProblem::kNone) {
+            Source source(file);
+            const std::vector<uint8_t> first = PlayRun(source, std::nullopt, kMostBuffersFromStart);
+            const uint32_t choice = uint32_t(data[0]) << 8 | data[1];
+            const uint64_t lengthMs = source.lengthMs();
+            const uint64_t seekMs = choice < 0xF000    ? lengthMs * choice / 0xF000
+                                    : choice == 0xFFFF ? UINT32_MAX
+                                                       : lengthMs + (choice & 0xFFF);
+            PlayRun(source, uint32_t(std::min<uint64_t>(seekMs, UINT32_MAX)),
+                    kMostBuffersAfterSeek);
+            // Back at the start, the run plays what the first run played.
+            if (PlayRun(source, std::nullopt, 0) != first) __builtin_trap();
+        }
+    }
+    std::remove(path.c_str());
 }
 
 }  // namespace
@@ -55,10 +144,7 @@ void PlayFile(const uint8_t* data, size_t size) {
     constexpr size_t kScript = 8;
     if (size < kScript) return;
     const std::string path = ScratchPath();
-    if (std::FILE* f = std::fopen(path.c_str(), "wb")) {
-        std::fwrite(data + kScript, 1, size - kScript, f);
-        std::fclose(f);
-    }
+    WriteScratch(path, data + kScript, size - kScript);
     TestAudioDevice device;
     device.keepCopies = false;
     {
@@ -104,10 +190,7 @@ void MarkBeatsOf(const uint8_t* data, size_t size) {
 
 void ReadTagsOf(const uint8_t* data, size_t size) {
     const std::string path = ScratchPath();
-    if (std::FILE* f = std::fopen(path.c_str(), "wb")) {
-        std::fwrite(data, 1, size, f);
-        std::fclose(f);
-    }
+    WriteScratch(path, data, size);
     const SongTags tags = ReadSongTags(path);
     std::remove(path.c_str());
     for (const std::string* text : {&tags.title, &tags.artist, &tags.album})
@@ -121,6 +204,18 @@ void ReadTagsOf(const uint8_t* data, size_t size) {
         if (SaveCover(tags.cover, folder).empty()) __builtin_trap();
         std::filesystem::remove_all(folder);
     }
+}
+
+void PlayFlac(const uint8_t* data, size_t size) {
+    PlaySource<FlacSource>(data, size);
+}
+
+void PlayVorbis(const uint8_t* data, size_t size) {
+    PlaySource<VorbisSource>(data, size);
+}
+
+void PlayOpus(const uint8_t* data, size_t size) {
+    PlaySource<OpusSource>(data, size);
 }
 
 }  // namespace zirvak::fuzz

@@ -25,4 +25,15 @@ void MarkBeatsOf(const uint8_t* data, size_t size);
 // its limit, and the cover must save.
 void ReadTagsOf(const uint8_t* data, size_t size);
 
+// Arbitrary bytes as a FLAC, Ogg Vorbis or Ogg Opus file, played by that source itself (no look
+// at the content first, so whatever the bytes are reaches the library). The first two bytes
+// choose where a second run seeks to; the rest is the file. A run from the start fills every
+// buffer up to its last, then the run after the seek a few, then a run from the start again,
+// whose first buffer must be the first run's; every buffer must be whole sample frames, no
+// longer than a buffer, and the run exactly as long as it said unless a buffer came short.
+// Runs of a file that claims hours stop after a few buffers, so each input stays quick.
+void PlayFlac(const uint8_t* data, size_t size);
+void PlayVorbis(const uint8_t* data, size_t size);
+void PlayOpus(const uint8_t* data, size_t size);
+
 }  // namespace zirvak::fuzz

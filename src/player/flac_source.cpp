@@ -178,6 +178,14 @@ FileProblem FlacSource::SetUp(std::string* detail) {
         *detail = "no stream information";
         return FileProblem::kDamaged;
     }
+    // A metadata block whose length runs past the file leaves libFLAC reading metadata: it
+    // decodes no frame from there, so the run from the start would play nothing.
+    const FLAC__StreamDecoderState state = FLAC__stream_decoder_get_state(decoder);
+    if (state == FLAC__STREAM_DECODER_SEARCH_FOR_METADATA ||
+        state == FLAC__STREAM_DECODER_READ_METADATA) {
+        *detail = "the metadata blocks are damaged";
+        return FileProblem::kDamaged;
+    }
     if (fileChannels_ < 1 || bits_ < 4 || bits_ > 32) {
         *detail = "stream information out of range";
         return FileProblem::kDamaged;

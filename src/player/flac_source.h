@@ -10,6 +10,8 @@
 // Damage (a frame whose CRC fails, bytes where no frame can be found) plays what libFLAC
 // decodes: a frame lost leaves silence of its length in its place, so what follows keeps its
 // time; a file that ends before its sample count ends the run there. The errors are counted.
+// Metadata that libFLAC cannot read to its end (a block longer than the file) is refused as
+// damage: no frame decodes after it.
 #pragma once
 
 #include <array>

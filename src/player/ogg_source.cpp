@@ -43,7 +43,9 @@ void OggSource::SetStreamFormat(int32_t rate, int32_t channels, uint64_t totalFr
 RunStart OggSource::Start(std::optional<uint32_t> seekMs) {
     watch_.Restart();
     RunStart run;
-    if (!buffers_.allocated()) {
+    if (!buffers_.allocated() || reopen_) {
+        reopen_ = false;
+        buffers_.Release();
         CloseStream();
         streamStart_ = MarkerAfterTags(file_, "OggS").value_or(0);
         readAt_ = 0;
@@ -65,13 +67,38 @@ RunStart OggSource::Start(std::optional<uint32_t> seekMs) {
     ended_ = false;
     positionOffset_ = 0;
     holeSince_ = false;
-    // A seek the library cannot make (damage where it lands) plays nothing.
-    const bool landed = startFrame_ >= totalFrames_ || SeekStream(startFrame_);
-    buffers_.Plan(landed ? totalFrames_ - startFrame_ : 0);
+    // opusfile cannot seek back in some damaged streams once it has read them to their end,
+    // though it could when they were new: a seek that fails is tried again on the stream
+    // opened afresh. One that fails there too (damage where it lands) plays nothing.
+    bool placed = startFrame_ >= totalFrames_ || SeekStream(startFrame_);
+    if (!placed && ReopenStream()) {
+        startFrame_ = nextFrame_ = std::min(startFrame_, totalFrames_);
+        placed = startFrame_ == totalFrames_ || SeekStream(startFrame_);
+    }
+    buffers_.Plan(placed ? totalFrames_ - startFrame_ : 0);
     run.first = Fill(0, 0);
     run.lastBufferIndex = buffers_.lastIndex();
     run.startFrame = startFrame_;
     return run;
+}
+
+// Opens the stream again from its start. The format must stay what the buffers were made for;
+// where it does not, or the stream will not open, it stays closed and the next Start opens it.
+bool OggSource::ReopenStream() {
+    const AudioFormat format = format_;
+    const int32_t fileChannels = fileChannels_;
+    const uint64_t totalFrames = totalFrames_;
+    CloseStream();
+    readAt_ = 0;
+    noMemory_ = false;
+    std::string detail;
+    if (OpenStream(&detail) == FileProblem::kNone && !noMemory_ &&
+        format_.sampleRateHz == format.sampleRateHz && format_.channels == format.channels)
+        return true;
+    CloseStream();
+    SetStreamFormat(format.sampleRateHz, fileChannels, totalFrames);
+    reopen_ = true;
+    return false;
 }
 
 SourceBuffer OggSource::Fill(uint8_t buffer, uint32_t index) {

@@ -74,6 +74,7 @@ protected:
     }
 
 private:
+    bool ReopenStream();
     uint32_t Produce(int16_t* out, uint32_t frames);
 
     InputFile& file_;
@@ -91,6 +92,7 @@ private:
     uint64_t silenceDue_ = 0;  // frames of silence owed for frames lost to damage
     bool ended_ = false;       // the library has nothing more to give this run
     bool noMemory_ = false;    // OpenStream found no memory
+    bool reopen_ = false;      // the stream is closed: the next Start opens it
     // The library's position less the song's frame. Its count may move without a loss: where a
     // stream's first pages are missing it counts from 0 until a page's granule position says
     // where it stands. After a hole, a move forward is samples lost.

@@ -40,6 +40,11 @@ TEST(FuzzRegressions, BeatMarkers) {
 TEST(FuzzRegressions, Tags) {
     RunAll("tags", fuzz::ReadTagsOf);
 }
+TEST(FuzzRegressions, FlacVorbisAndOpusSources) {
+    RunAll("flac", fuzz::PlayFlac);
+    RunAll("vorbis", fuzz::PlayVorbis);
+    RunAll("opus", fuzz::PlayOpus);
+}
 
 // The illegal, nonstandard and cut-off streams of the conformance set, each played by the
 // engine from its start to its end (every buffer completed).

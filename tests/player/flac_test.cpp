@@ -226,6 +226,8 @@ TEST(FlacSeek, PlaysWhatTheUnbrokenRunPlaysFromThatFrame) {
 
 // Damage plays what decodes, without a crash or a hang: a file cut short ends where it was cut,
 // bit flips in the audio leave silence in place of the frames they spoil and keep the length.
+// A file whose metadata libFLAC cannot read to its end (as `flac -d` cannot either) is refused
+// as damaged rather than opened to play nothing.
 TEST(FlacPlayback, DamagedFilesPlayWhatDecodes) {
     TempDir dir;
     const Shape s{2, 44100, 16, 44100 * 3};
@@ -258,6 +260,19 @@ TEST(FlacPlayback, DamagedFilesPlayWhatDecodes) {
             EXPECT_GT(source.decodeErrors(), 0u);
         }
     }
+    // STREAMINFO says it is 12 bytes longer than its 34: the next block header would be read
+    // from inside the seek table. Refused as damaged, as the reference decoder refuses it.
+    Bytes longInfo = good;
+    ASSERT_EQ(longInfo[7], 34);
+    longInfo[7] = 46;
+    const std::string misread = WriteBytes(dir.Path("metadata-misread.flac"), longInfo);
+    TestAudioDevice device;
+    PlayerEngine engine(device);
+    EXPECT_NE(engine.Open(misread, 0, kDefaultEndMs), kOpenStarted);
+    InputFile file;
+    ASSERT_EQ(file.Open(misread), FileProblem::kNone);
+    FlacSource source(file);
+    EXPECT_EQ(source.Start(std::nullopt).problem, FileProblem::kDamaged);
 }
 
 }  // namespace

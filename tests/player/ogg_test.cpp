@@ -319,5 +319,40 @@ TEST(OggPlayback, DamagedFilesPlayWhatDecodes) {
     }
 }
 
+// Every byte of a run of `source` from its start.
+Bytes RunFromTheStart(AudioSource& source) {
+    const RunStart run = source.Start(std::nullopt);
+    EXPECT_EQ(run.problem, FileProblem::kNone);
+    Bytes out(run.first.data, run.first.data + run.first.length);
+    for (uint32_t i = 1; i <= run.lastBufferIndex && !run.first.cameShort; ++i) {
+        const SourceBuffer b = source.Fill(uint8_t(i % 2), i);
+        out.insert(out.end(), b.data, b.data + b.length);
+        if (b.cameShort) break;
+    }
+    return out;
+}
+
+// opusfile cannot seek back to the start of this damaged stream (a page spoiled by the fuzzer)
+// once it has read it to its end: the run played again, as a repeat or a seek back does, plays
+// what the first played, as does a run after a seek that fails.
+TEST(OggPlayback, ADamagedStreamPlaysAgainAfterItsEnd) {
+    // The fuzz input: two bytes for the fuzz target's seek, then the file.
+    const Bytes input = ReadFileBytes(
+        RepoPath("fuzz/regressions/opus/crash-403285177af38310192c53497b57b9a61cd9887d"));
+    ASSERT_GT(input.size(), 2u);
+    TempDir dir;
+    const std::string path =
+        WriteBytes(dir.Path("damaged.opus"), Bytes(input.begin() + 2, input.end()));
+    InputFile file;
+    ASSERT_EQ(file.Open(path), FileProblem::kNone);
+    OpusSource source(file);
+    const Bytes first = RunFromTheStart(source);
+    ASSERT_GT(first.size(), 0u);
+    EXPECT_TRUE(RunFromTheStart(source) == first);
+    source.Start(source.lengthMs() - 30);
+    EXPECT_TRUE(RunFromTheStart(source) == first);
+    EXPECT_TRUE(PlayToTheEnd(path) == first);
+}
+
 }  // namespace
 }  // namespace zirvak::test

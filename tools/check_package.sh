@@ -44,6 +44,7 @@ TagLib      libtag1
 libFLAC     libflac12
 vorbisfile  libvorbisfile3
 opusfile    libopusfile0
+libebur128  libebur128-1
 TABLE
 
 echo "--- owners and modes"

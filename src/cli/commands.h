@@ -13,5 +13,8 @@ int RunDecode(const std::string& path, const std::string& outPath);
 int RunRender(const std::string& path, const std::string& outPath);
 // Plays the files (and the playable files in the folders) `paths` name, one after another.
 int RunPlay(const std::vector<std::string>& paths);
+// Measures each file's loudness, range and peak and the ReplayGain 2.0 gains, in a table with a
+// last row for the files as one album.
+int RunLoudness(const std::vector<std::string>& paths);
 
 }  // namespace zirvak::cli

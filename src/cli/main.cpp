@@ -41,6 +41,12 @@ const Command kCommands[] = {
      "Keys: space pause/resume, s stop, p play, n next, b previous,\n"
      "Left/Right seek 5 s (with Shift 30 s), Home start, Up/Down or +/- volume, q quit.\n",
      [](const std::vector<std::string>& a) { return zirvak::cli::RunPlay(a); }, 1, SIZE_MAX},
+    {"loudness", "FILE...",
+     "Measures each file as EBU R 128 measures a programme: its integrated loudness, its\n"
+     "loudness range, its sample peak, and the ReplayGain 2.0 gain that brings it to -18 LUFS;\n"
+     "a last row measures the files together as one album. One row per file; on a terminal a\n"
+     "progress line shows the file being measured. Nothing is written to the files.\n",
+     [](const std::vector<std::string>& a) { return zirvak::cli::RunLoudness(a); }, 1, SIZE_MAX},
     {"render", "FILE OUT.wav",
      "Writes to OUT.wav exactly what the player sends to the sound output for FILE.\n",
      [](const std::vector<std::string>& a) { return zirvak::cli::RunRender(a[0], a[1]); }, 2, 2},

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -196,6 +197,12 @@ void ReadTagsOf(const uint8_t* data, size_t size) {
     for (const std::string* text : {&tags.title, &tags.artist, &tags.album})
         if (text->size() > kMaxTagTextBytes || CleanTagText(*text) != *text) __builtin_trap();
     if (tags.trackNumber < 0 || tags.lengthMs < 0) __builtin_trap();
+    // A gain is applied to the sound: never one beyond +-24 dB, never a peak that is no number.
+    const ReplayGainValues& gain = tags.replayGain;
+    for (const std::optional<double>& db : {gain.trackGainDb, gain.albumGainDb})
+        if (db && !(std::abs(*db) <= 24)) __builtin_trap();
+    for (const std::optional<double>& peak : {gain.trackPeak, gain.albumPeak})
+        if (peak && !(*peak > 0 && *peak <= 100)) __builtin_trap();
     if (tags.cover.data.size() > kMaxCoverBytes ||
         tags.cover.empty() != tags.cover.mimeType.empty())
         __builtin_trap();

@@ -121,6 +121,33 @@ CoverArt Id3v2Cover(const TagLib::ID3v2::Tag& tag) {
     return MakeCover(chosen->picture(), chosen->mimeType().to8Bit(false));
 }
 
+// Fills the ReplayGain values that are still missing from `text(name)`, the text of the
+// field of each ReplayGain name.
+template <typename Text>
+void FillReplayGain(ReplayGainValues& gain, Text text) {
+    auto fill = [](std::optional<double>& value, std::optional<double> read) {
+        if (!value) value = read;
+    };
+    fill(gain.trackGainDb, ParseReplayGainDb(text("REPLAYGAIN_TRACK_GAIN")));
+    fill(gain.trackPeak, ParseReplayGainPeak(text("REPLAYGAIN_TRACK_PEAK")));
+    fill(gain.albumGainDb, ParseReplayGainDb(text("REPLAYGAIN_ALBUM_GAIN")));
+    fill(gain.albumPeak, ParseReplayGainPeak(text("REPLAYGAIN_ALBUM_PEAK")));
+}
+
+// The value of the user text frame (TXXX) whose description is `description` in any letter
+// case.
+std::string Id3v2UserText(const TagLib::ID3v2::Tag& tag, const char* description) {
+    const TagLib::String wanted = TagLib::String(description).upper();
+    for (const TagLib::ID3v2::Frame* frame : tag.frameList("TXXX")) {
+        const auto* user = dynamic_cast<const TagLib::ID3v2::UserTextIdentificationFrame*>(frame);
+        if (user == nullptr || user->description().upper() != wanted) continue;
+        const TagLib::StringList fields = user->fieldList();
+        // The first field is the description itself.
+        if (fields.size() >= 2) return Text(fields[1]);
+    }
+    return {};
+}
+
 void ReadId3v2(const TagLib::ID3v2::Tag& tag, SongTags& out) {
     Fill(out.title, Id3v2Text(tag, "TIT2"));
     Fill(out.artist, Id3v2Text(tag, "TPE1"));
@@ -132,6 +159,7 @@ void ReadId3v2(const TagLib::ID3v2::Tag& tag, SongTags& out) {
     Fill(out.trackNumber, out.trackTotal, ParseSetPosition(Id3v2Text(tag, "TRCK")));
     Fill(out.discNumber, out.discTotal, ParseSetPosition(Id3v2Text(tag, "TPOS")));
     if (out.cover.empty()) out.cover = Id3v2Cover(tag);
+    FillReplayGain(out.replayGain, [&tag](const char* name) { return Id3v2UserText(tag, name); });
 }
 
 // APE item keys are case-insensitive; TagLib keeps them in upper case, but nothing says so.
@@ -167,6 +195,7 @@ void ReadApe(const TagLib::APE::Tag& tag, SongTags& out) {
     Fill(out.trackNumber, out.trackTotal, ParseSetPosition(ApeText(tag, "Track")));
     Fill(out.discNumber, out.discTotal, ParseSetPosition(ApeText(tag, "Disc")));
     if (out.cover.empty()) out.cover = ApeCover(tag);
+    FillReplayGain(out.replayGain, [&tag](const char* name) { return ApeText(tag, name); });
 }
 
 void ReadId3v1(const TagLib::ID3v1::Tag& tag, SongTags& out) {
@@ -235,6 +264,14 @@ void ReadXiph(TagLib::Ogg::XiphComment& tag, SongTags& out) {
     Fill(out.discNumber, out.discTotal,
          XiphSetPosition(tag, "DISCNUMBER", {"DISCTOTAL", "TOTALDISCS"}));
     if (out.cover.empty()) out.cover = PictureCover(tag.pictureList());
+    FillReplayGain(out.replayGain, [&tag](const char* name) { return XiphText(tag, name); });
+}
+
+// An Opus file's gains: R128_TRACK_GAIN and R128_ALBUM_GAIN, which come on top of the output
+// gain of its header as ReplayGain's do, before any REPLAYGAIN_* comment.
+void ReadOpusGains(const TagLib::Ogg::XiphComment& tag, SongTags& out) {
+    out.replayGain.trackGainDb = ParseR128GainDb(XiphText(tag, "R128_TRACK_GAIN"));
+    out.replayGain.albumGainDb = ParseR128GainDb(XiphText(tag, "R128_ALBUM_GAIN"));
 }
 
 // The kinds of file told by their first bytes, as the player tells them.
@@ -296,7 +333,10 @@ void Read(const std::string& path, SongTags& out) {
     }
     if (kind == Kind::kOpus) {
         TagLib::Ogg::Opus::File opus(&file, true, TagLib::AudioProperties::Average);
-        if (opus.tag() != nullptr) ReadXiph(*opus.tag(), out);
+        if (opus.tag() != nullptr) {
+            ReadOpusGains(*opus.tag(), out);
+            ReadXiph(*opus.tag(), out);
+        }
         ReadLength(opus.audioProperties(), out);
         return;
     }

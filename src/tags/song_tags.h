@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,17 @@ struct CoverArt {
     bool empty() const { return data.empty(); }
 };
 
+// The ReplayGain values of a song's tags: the gains in dB that bring the track, and the album
+// it belongs to, to the reference loudness (-18 LUFS), and their peaks (1 at full scale). A value
+// missing, unreadable or out of range is left out.
+struct ReplayGainValues {
+    std::optional<double> trackGainDb;
+    std::optional<double> trackPeak;
+    std::optional<double> albumGainDb;
+    std::optional<double> albumPeak;
+    bool empty() const { return !trackGainDb && !trackPeak && !albumGainDb && !albumPeak; }
+};
+
 struct SongTags {
     std::string title;     // UTF-8; empty when the tags do not say
     std::string artist;    // UTF-8
@@ -36,6 +48,7 @@ struct SongTags {
     int discTotal = 0;     // 0 when unknown
     int64_t lengthMs = 0;  // from the file's audio properties; 0 when unknown
     CoverArt cover;
+    ReplayGainValues replayGain;  // ID3v2 TXXX, APE, Vorbis comments, Opus R128 gains
 };
 
 // Never throws; a missing file, a file TagLib does not know or damaged tags give empty fields.

@@ -1,7 +1,9 @@
 #include "tag_text.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
+#include <cmath>
 #include <optional>
 
 #include "song_tags.h"
@@ -159,6 +161,65 @@ GenreField ParseGenreField(std::string_view field) {
         genre.text = field;  // text alone
     }
     return genre;
+}
+
+namespace {
+
+constexpr double kMostReplayGainDb = 24.0;
+
+// `text` trimmed of spaces, a number (strtod's form, in the "C" locale), then `unit` if any.
+std::optional<double> ParseNumber(std::string_view text, std::string_view unit) {
+    auto isSpace = [](char c) { return c == ' ' || c == '\t'; };
+    while (!text.empty() && isSpace(text.front())) text.remove_prefix(1);
+    while (!text.empty() && isSpace(text.back())) text.remove_suffix(1);
+    if (!unit.empty() && text.size() >= unit.size()) {
+        std::string_view tail = text.substr(text.size() - unit.size());
+        bool same = true;
+        for (size_t i = 0; i < unit.size(); ++i)
+            same &= std::tolower(static_cast<unsigned char>(tail[i])) == unit[i];
+        if (same) {
+            text.remove_suffix(unit.size());
+            while (!text.empty() && isSpace(text.back())) text.remove_suffix(1);
+        }
+    }
+    if (text.empty() || text.size() > 32) return std::nullopt;
+    // Digits, one point, a sign first: no exponents, no "inf" or "nan", no hex, no locale.
+    const bool negative = text.front() == '-';
+    if (text.front() == '+' || negative) text.remove_prefix(1);
+    size_t digits = 0, points = 0;
+    for (const char c : text) {
+        digits += c >= '0' && c <= '9';
+        points += c == '.';
+    }
+    if (digits == 0 || points > 1 || digits + points != text.size()) return std::nullopt;
+    double value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    return negative ? -value : value;
+}
+
+std::optional<double> WithinReplayGain(std::optional<double> db) {
+    if (!db || std::abs(*db) > kMostReplayGainDb) return std::nullopt;
+    return db;
+}
+
+}  // namespace
+
+std::optional<double> ParseReplayGainDb(std::string_view text) {
+    return WithinReplayGain(ParseNumber(text, "db"));
+}
+
+std::optional<double> ParseReplayGainPeak(std::string_view text) {
+    const std::optional<double> peak = ParseNumber(text, {});
+    if (!peak || !(*peak > 0) || *peak > 100) return std::nullopt;
+    return peak;
+}
+
+std::optional<double> ParseR128GainDb(std::string_view text) {
+    const std::optional<double> q78 = ParseNumber(text, {});
+    if (!q78 || *q78 != std::floor(*q78)) return std::nullopt;
+    constexpr double kReplayGainAboveR128Db = 5.0;  // -18 LUFS against -23 LUFS
+    return WithinReplayGain(*q78 / 256.0 + kReplayGainAboveR128Db);
 }
 
 std::string CoverMimeType(std::span<const uint8_t> data, std::string_view declared) {

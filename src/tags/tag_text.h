@@ -52,6 +52,18 @@ struct GenreField {
 };
 GenreField ParseGenreField(std::string_view field);
 
+// A ReplayGain gain in dB as a tag writes it ("-6.54 dB", "+2.1 dB", "3.5", the unit in any
+// letter case). Nothing for text that is not such a number, or a gain outside +-24 dB (no song
+// needs one; it is damage or a joke).
+std::optional<double> ParseReplayGainDb(std::string_view text);
+// A ReplayGain peak: the largest sample as a fraction of full scale ("0.988547"). Nothing for
+// text that is not such a number, or a peak that is not above 0 or is above 100.
+std::optional<double> ParseReplayGainPeak(std::string_view text);
+// An Opus R128 gain: a whole number of 1/256 dB relative to -23 LUFS ("-512"), as the gain in
+// dB that brings the song to ReplayGain's reference of -18 LUFS, 5 dB louder. Nothing for text
+// that is not such a number, or a gain outside +-24 dB.
+std::optional<double> ParseR128GainDb(std::string_view text);
+
 // The cover's MIME type: "image/jpeg" or "image/png" when the bytes say so (the bytes are what
 // will be shown, whatever the tag claims), else the tag's own type when it is a plausible one
 // ("image/jpg" read as "image/jpeg"), else "application/octet-stream".

@@ -351,6 +351,72 @@ TEST(SongTags, VorbisCommentsAndPicturesReadFromFlacAndOgg) {
     }
 }
 
+// ReplayGain values from every place they are kept: ID3v2 user text frames (any letter case
+// in the name), APE items, Vorbis comments of FLAC and Ogg Vorbis, and an Opus file's R128 gains
+// (brought to ReplayGain's reference). A value out of range or unreadable is left out alone.
+TEST(SongTags, ReplayGainFromEveryCarrier) {
+    TempDir dir;
+    const auto txxx = [](const std::string& name, const std::string& value) {
+        return Id3v2FrameData{"TXXX", Latin1Text(name + std::string(1, '\0') + value)};
+    };
+    const std::string wav = WriteBytes(dir.Path("in.wav"), MakeWav({}, Pcm()));
+    const auto encoded = [&](const std::string& name, const std::string& command) {
+        const std::string out = dir.Path(name);
+        const std::string full = command + " -o '" + out + "' '" + wav + "'";
+        EXPECT_EQ(std::system(full.c_str()), 0) << full;
+        return out;
+    };
+    const std::string comments =
+        " -T REPLAYGAIN_TRACK_GAIN=-7.25 -T 'REPLAYGAIN_TRACK_PEAK=0.5' "
+        "-T 'REPLAYGAIN_ALBUM_GAIN=+1.50 dB' -T REPLAYGAIN_ALBUM_PEAK=nan";
+    const std::string opus = dir.Path("song.opus");
+    const std::string opusCommand =
+        "opusenc --quiet --comment R128_TRACK_GAIN=-512 --comment "
+        "R128_ALBUM_GAIN=9000 '" +
+        wav + "' '" + opus + "'";
+    ASSERT_EQ(std::system(opusCommand.c_str()), 0);
+    const struct {
+        std::string name;
+        std::string path;
+        ReplayGainValues want;
+    } files[] = {
+        {"ID3v2",
+         WriteBytes(dir.Path("id3.mp3"),
+                    Concat({Id3v2Tag({.version = 3}, {txxx("replaygain_track_gain", "-7.25 dB"),
+                                                      txxx("REPLAYGAIN_TRACK_PEAK", "0.5"),
+                                                      txxx("REPLAYGAIN_ALBUM_GAIN", "+1.50 dB"),
+                                                      txxx("REPLAYGAIN_ALBUM_PEAK", "nan")}),
+                            Audio()})),
+         {-7.25, 0.5, 1.5, std::nullopt}},
+        {"APE",
+         WriteBytes(dir.Path("ape.mp3"),
+                    Concat({Audio(), ApeTag({{"REPLAYGAIN_TRACK_GAIN", ApeValue("-7.25 dB")},
+                                             {"Replaygain_Track_Peak", ApeValue("0.5")},
+                                             {"REPLAYGAIN_ALBUM_GAIN", ApeValue("+1.50 dB")},
+                                             {"REPLAYGAIN_ALBUM_PEAK", ApeValue("x")}})})),
+         {-7.25, 0.5, 1.5, std::nullopt}},
+        {"FLAC",
+         encoded("song.flac", "flac --silent -f" + comments),
+         {-7.25, 0.5, 1.5, std::nullopt}},
+        {"Vorbis",
+         encoded("song.ogg",
+                 "oggenc --quiet -c REPLAYGAIN_TRACK_GAIN=-7.25 -c REPLAYGAIN_TRACK_PEAK=0.5 "
+                 "-c 'REPLAYGAIN_ALBUM_GAIN=+1.50 dB' -c REPLAYGAIN_ALBUM_PEAK=-1"),
+         {-7.25, 0.5, 1.5, std::nullopt}},
+        // -512/256 dB against -23 LUFS is +3 dB against -18; 9000/256 dB is out of range.
+        {"Opus", opus, {3.0, std::nullopt, std::nullopt, std::nullopt}},
+        {"none", WriteBytes(dir.Path("none.mp3"), Audio()), {}},
+    };
+    for (const auto& f : files) {
+        SCOPED_TRACE(f.name);
+        const ReplayGainValues got = ReadSongTags(f.path).replayGain;
+        EXPECT_EQ(got.trackGainDb, f.want.trackGainDb);
+        EXPECT_EQ(got.trackPeak, f.want.trackPeak);
+        EXPECT_EQ(got.albumGainDb, f.want.albumGainDb);
+        EXPECT_EQ(got.albumPeak, f.want.albumPeak);
+    }
+}
+
 // Nothing to read, and nothing that may stop or hang the reader: every field empty.
 TEST(SongTags, WhatIsNoSongGivesEmptyTags) {
     TempDir dir;

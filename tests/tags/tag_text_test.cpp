@@ -177,5 +177,39 @@ TEST(TagText, CoverTypeFromItsBytesThenItsTag) {
     for (const auto& c : cases) EXPECT_EQ(CoverMimeType(c.data, c.declared), c.out) << c.declared;
 }
 
+// ReplayGain values as taggers write them; damage, jokes and what only looks like a number
+// are left out, never applied.
+TEST(TagText, ReplayGainValuesAsWrittenOrNotAtAll) {
+    const struct {
+        const char* text;
+        std::optional<double> gain, peak, r128;
+    } cases[] = {
+        {"-6.54 dB", -6.54, std::nullopt, std::nullopt},
+        {" +2.10 DB ", 2.1, std::nullopt, std::nullopt},
+        {"3.5", 3.5, 3.5, std::nullopt},
+        {"-24", -24, std::nullopt, -24 / 256.0 + 5},
+        {"24.01 dB", std::nullopt, std::nullopt, std::nullopt},
+        {"-512", std::nullopt, std::nullopt, 3.0},
+        {"7680", std::nullopt, std::nullopt, std::nullopt},  // 30 dB + 5
+        {"0.988547", 0.988547, 0.988547, std::nullopt},
+        {"0", 0.0, std::nullopt, 5.0},
+        {"100.5", std::nullopt, std::nullopt, std::nullopt},
+        {"nan", std::nullopt, std::nullopt, std::nullopt},
+        {"inf dB", std::nullopt, std::nullopt, std::nullopt},
+        {"1e1", std::nullopt, std::nullopt, std::nullopt},
+        {"-6,54 dB", std::nullopt, std::nullopt, std::nullopt},
+        {"- 6 dB", std::nullopt, std::nullopt, std::nullopt},
+        {"dB", std::nullopt, std::nullopt, std::nullopt},
+        {"", std::nullopt, std::nullopt, std::nullopt},
+        {"-.5 dB", -0.5, std::nullopt, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(ParseReplayGainDb(c.text), c.gain);
+        EXPECT_EQ(ParseReplayGainPeak(c.text), c.peak);
+        EXPECT_EQ(ParseR128GainDb(c.text), c.r128);
+    }
+}
+
 }  // namespace
 }  // namespace zirvak::test

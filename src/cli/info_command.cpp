@@ -92,6 +92,9 @@ void PrintMpeg(const MpegStream& stream) {
     std::printf("frames:      %llu\n", static_cast<unsigned long long>(frames));
     std::printf("duration:    %s\n",
                 FormatDuration(double(frames) * stream.frameMs() / 1000).c_str());
+    if (stream.encoderGap)
+        std::printf("encoder gap: %d samples before the song, %d after (LAME tag)\n",
+                    stream.encoderGap->delay, stream.encoderGap->padding);
     if (stream.scan.gaps > 0) std::printf("damage:      %s\n", DescribeDamage(stream).c_str());
 }
 

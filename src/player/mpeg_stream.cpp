@@ -193,6 +193,15 @@ FileProblem OpenMpegStream(mpeg::Decoder& decoder, ByteSource& source, MpegStrea
     if (located == FileProblem::kNotPlayable) return RefusalOf(error);
     if (located != FileProblem::kNone) return located;
     stream.scan = ScanMpegStream(decoder, source, stream.bounds);
+    {
+        ByteWindow window(source, stream.scan.audioEnd);
+        const std::span<const uint8_t> first = window.At(stream.bounds.firstFrame, kFrameView);
+        mpeg::FrameHeader header;
+        mpeg::EncoderGap gap;
+        if (first.size() >= 4 && mpeg::ParseHeader(decoder, first.data(), header) &&
+            mpeg::ReadEncoderGap(first.data(), int32_t(first.size()), header, gap))
+            stream.encoderGap = gap;
+    }
     stream.walk.emplace(decoder, source, stream.bounds.firstFrame, stream.scan.audioEnd);
     if (!stream.walk->SetUp(keepOptions)) return RefusalOf(mpeg::LastDecoderError(decoder));
     if (stream.audioFrames() == 0) return FileProblem::kNoAudio;

@@ -48,6 +48,8 @@ struct MpegStream {
     MpegAudioBounds bounds;
     MpegScan scan;
     std::optional<MpegFrameWalk> walk;
+    // The encoder's delay and padding, from a LAME tag in the first frame.
+    std::optional<mpeg::EncoderGap> encoderGap;
 
     // True when the first frame carries a Xing or VBRI header (it plays as a silent frame).
     bool hasVbrHeader() const;

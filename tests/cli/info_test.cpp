@@ -97,6 +97,34 @@ TEST(CliInfo, CompressedFilesSayWhatTheyAre) {
     }
 }
 
+// The silence an encoder put around the song, as its LAME tag says: the frames hold exactly the
+// samples encoded with the delay before them and the padding after.
+TEST(CliInfo, TheEncoderGapOfALameTag) {
+    TempDir dir;
+    constexpr int kSamples = 44100 * 2 + 2511;
+    const Bytes wav = MakeWav({}, Pcm16Pattern(kSamples, 2));
+    const struct {
+        std::string args;
+        int audioFrames;  // the frames of sound, without the tag's own
+        bool tagged;
+    } cases[] = {{"-b 128", 80, true}, {"-V 2", 80, true}, {"-b 128 -t", 80, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args);
+        const CliResult r = Cli("info " + Quote(EncodeMp3(dir, "song", wav, c.args)));
+        EXPECT_EQ(r.status, 0) << r.err;
+        const size_t at = r.out.find("encoder gap: ");
+        ASSERT_EQ(at != std::string::npos, c.tagged) << r.out;
+        if (!c.tagged) continue;
+        int delay = 0, padding = 0;
+        ASSERT_EQ(
+            std::sscanf(r.out.c_str() + at, "encoder gap: %d samples before the song, %d after",
+                        &delay, &padding),
+            2);
+        EXPECT_EQ(delay, 576);
+        EXPECT_EQ(c.audioFrames * 1152 - delay - padding, kSamples);
+    }
+}
+
 TEST(CliInfo, TagsShowYearGenreTrackAndDisc) {
     const struct {
         const char* name;

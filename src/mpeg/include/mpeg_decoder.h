@@ -141,6 +141,17 @@ int32_t FindSync(Decoder& decoder, const uint8_t* bytes, int32_t length, int32_t
 // past `length`.
 enum class FrameFields { kImplausible, kSilent, kSounding };
 FrameFields ReadFrameFields(const uint8_t* frame, int32_t length, const FrameHeader& header);
+// The silence an encoder added around the song, in samples per channel: before it (the
+// encoder's delay) and after it (padding up to a whole frame).
+struct EncoderGap {
+    int32_t delay = 0;
+    int32_t padding = 0;
+};
+// Reads the encoder's delay and padding from a LAME tag (written by LAME or FFmpeg after the
+// Xing or Info header of a Layer III stream's first frame) in the `available` bytes at `frame`;
+// false when there is none. Reads nothing past `available`.
+bool ReadEncoderGap(const uint8_t* frame, int32_t available, const FrameHeader& header,
+                    EncoderGap& gap);
 // Makes DecodeFrame write nothing until a layer decoder is chosen again.
 void DisableDecoding(Decoder& decoder);
 // Chooses the decoder of `header`'s layer (emptying the Layer III reservoir) without setting

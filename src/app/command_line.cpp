@@ -5,18 +5,23 @@
 namespace zirvak {
 
 const char* const kAppUsage =
-    "usage: zirvak [--new-instance] [FILE|FOLDER...]\n"
+    "usage: zirvak [--new-instance] [--replaygain=MODE] [FILE|FOLDER...]\n"
     "       zirvak --screenshot OUT.png [--ticks N] [FILE|FOLDER...]\n"
     "       zirvak --help | --version\n";
 
 const char* const kAppHelp =
-    "Plays MP3, MP2 and WAV files, and the playable files in folders, one after another, while\n"
-    "a butterfly flies over a night garden to the beat.\n"
+    "Plays MP3, FLAC, Ogg Vorbis, Opus and WAV files, the playable files in folders and the\n"
+    "songs of playlists, one after another, while a butterfly flies over a night garden to the\n"
+    "beat.\n"
     "\n"
     "  -h, --help          show this help and exit\n"
     "  -v, --version       show the version and exit\n"
     "      --new-instance  open another window even when Zirvak already runs (otherwise the\n"
     "                      files go to the running window, which plays them instead)\n"
+    "      --replaygain=MODE\n"
+    "                      off, track, album or auto: each song at the gain its ReplayGain\n"
+    "                      tags give (auto: the album's where the song before or after is\n"
+    "                      of the same album), for this run; otherwise as the settings say\n"
     "      --screenshot OUT.png\n"
     "                      save the window to OUT.png after the animation ticks, then quit\n"
     "      --ticks N       animation ticks before the screenshot (default 60)\n"
@@ -47,7 +52,8 @@ AppOptions ParseAppCommandLine(const std::vector<std::string>& args) {
         const std::string name = arg.substr(0, equals);
         std::optional<std::string> value;
         if (equals != std::string::npos) value = arg.substr(equals + 1);
-        const bool takesValue = name == "--screenshot" || name == "--ticks";
+        const bool takesValue =
+            name == "--screenshot" || name == "--ticks" || name == "--replaygain";
         if (takesValue && !value) {
             if (i + 1 == args.size()) {
                 options.error = "option '" + name + "' needs a value";
@@ -68,6 +74,10 @@ AppOptions ParseAppCommandLine(const std::vector<std::string>& args) {
             options.newInstance = true;
         } else if (name == "--screenshot") {
             options.screenshot = *value;
+        } else if (name == "--replaygain") {
+            options.replayGain = ParseReplayGainMode(*value);
+            if (!options.replayGain)
+                options.error = "'" + *value + "' is no ReplayGain mode (off, track, album, auto)";
         } else if (name == "--ticks") {
             if (!ParseTicks(*value, options.ticks))
                 options.error = "'" + *value + "' is no number of ticks";

@@ -6,14 +6,17 @@
 #include <string>
 #include <vector>
 
+#include "replay_gain.h"
+
 namespace zirvak {
 
 struct AppOptions {
     bool help = false;
     bool version = false;
-    bool newInstance = false;               // never hand the files to a running window
-    std::optional<std::string> screenshot;  // save the window here and quit
-    int ticks = 60;                         // animation ticks before the screenshot
+    bool newInstance = false;                  // never hand the files to a running window
+    std::optional<std::string> screenshot;     // save the window here and quit
+    int ticks = 60;                            // animation ticks before the screenshot
+    std::optional<ReplayGainMode> replayGain;  // for this run; none: as the settings say
     std::vector<std::string> files;
     std::string error;  // what is wrong with the command line; empty when nothing is
 };

@@ -11,12 +11,15 @@
 
 namespace {
 
+constexpr const char* kReplayGainOption = "--replaygain=";
+
 struct Command {
     const char* name;
     const char* usage;  // the arguments
     const char* help;   // what it does, for COMMAND --help
-    int (*run)(const std::vector<std::string>& args);
+    int (*run)(const std::vector<std::string>& args, const zirvak::cli::PlayOptions& options);
     size_t minArgs, maxArgs;
+    bool plays = false;  // takes --replaygain=MODE
 };
 
 const Command kCommands[] = {
@@ -26,12 +29,18 @@ const Command kCommands[] = {
      "the title, artist, album, year, genre, track and disc its tags give: one block per file,\n"
      "a blank line between them. A file that cannot be read gets its line on stderr, the\n"
      "others are still shown, and the exit status is 1.\n",
-     [](const std::vector<std::string>& a) { return zirvak::cli::RunInfo(a); }, 1, SIZE_MAX},
+     [](const std::vector<std::string>& a, const zirvak::cli::PlayOptions&) {
+         return zirvak::cli::RunInfo(a);
+     },
+     1, SIZE_MAX},
     {"decode", "FILE OUT",
      "Decodes FILE to 16-bit PCM: OUT ending in .wav gets a WAV header, anything else is raw\n"
      "little-endian samples.\n",
-     [](const std::vector<std::string>& a) { return zirvak::cli::RunDecode(a[0], a[1]); }, 2, 2},
-    {"play", "FILE|FOLDER...",
+     [](const std::vector<std::string>& a, const zirvak::cli::PlayOptions&) {
+         return zirvak::cli::RunDecode(a[0], a[1]);
+     },
+     2, 2},
+    {"play", "[--replaygain=MODE] FILE|FOLDER...",
      "Plays the files, and the playable files in the folders, one after another. A line names\n"
      "each song as it starts: \"[2/5] Artist \u2013 Title\" from its tags, or its file name. On a\n"
      "terminal a progress line follows, cut to the terminal's width:\n"
@@ -39,17 +48,30 @@ const Command kCommands[] = {
      "where the * flashes on each beat found in the music (the beats the window's butterfly\n"
      "follows). Into a file or a pipe only the songs' lines are written.\n"
      "Keys: space pause/resume, s stop, p play, n next, b previous,\n"
-     "Left/Right seek 5 s (with Shift 30 s), Home start, Up/Down or +/- volume, q quit.\n",
-     [](const std::vector<std::string>& a) { return zirvak::cli::RunPlay(a); }, 1, SIZE_MAX},
+     "Left/Right seek 5 s (with Shift 30 s), Home start, Up/Down or +/- volume, q quit.\n"
+     "--replaygain=off|track|album|auto plays each song at the gain its ReplayGain tags give\n"
+     "(auto: the album's where the song before or after is of the same album), for this run;\n"
+     "without it, as the settings say (off at first).\n",
+     [](const std::vector<std::string>& a, const zirvak::cli::PlayOptions& o) {
+         return zirvak::cli::RunPlay(a, o);
+     },
+     1, SIZE_MAX, true},
     {"loudness", "FILE...",
      "Measures each file as EBU R 128 measures a programme: its integrated loudness, its\n"
      "loudness range, its sample peak, and the ReplayGain 2.0 gain that brings it to -18 LUFS;\n"
      "a last row measures the files together as one album. One row per file; on a terminal a\n"
      "progress line shows the file being measured. Nothing is written to the files.\n",
-     [](const std::vector<std::string>& a) { return zirvak::cli::RunLoudness(a); }, 1, SIZE_MAX},
-    {"render", "FILE OUT.wav",
-     "Writes to OUT.wav exactly what the player sends to the sound output for FILE.\n",
-     [](const std::vector<std::string>& a) { return zirvak::cli::RunRender(a[0], a[1]); }, 2, 2},
+     [](const std::vector<std::string>& a, const zirvak::cli::PlayOptions&) {
+         return zirvak::cli::RunLoudness(a);
+     },
+     1, SIZE_MAX},
+    {"render", "[--replaygain=MODE] FILE OUT.wav",
+     "Writes to OUT.wav exactly what the player sends to the sound output for FILE, at the gain\n"
+     "--replaygain=off|track|album|auto chooses from its tags (off without it).\n",
+     [](const std::vector<std::string>& a, const zirvak::cli::PlayOptions& o) {
+         return zirvak::cli::RunRender(a[0], a[1], o);
+     },
+     2, 2, true},
 };
 
 void PrintUsage(std::FILE* to) {
@@ -94,6 +116,7 @@ int main(int argc, char** argv) {
     for (const Command& c : kCommands) {
         if (std::strcmp(argv[1], c.name) != 0) continue;
         std::vector<std::string> args;
+        zirvak::cli::PlayOptions options;
         bool optionsEnd = false;
         for (int i = 2; i < argc; ++i) {
             const std::string arg = argv[i];
@@ -102,6 +125,11 @@ int main(int argc, char** argv) {
             } else if (!optionsEnd && IsHelp(argv[i])) {
                 std::printf("usage: zirvak-cli %s %s\n\n%s", c.name, c.usage, c.help);
                 return 0;
+            } else if (!optionsEnd && c.plays && arg.rfind(kReplayGainOption, 0) == 0) {
+                options.replayGain =
+                    zirvak::ParseReplayGainMode(arg.substr(std::strlen(kReplayGainOption)));
+                if (!options.replayGain)
+                    return UsageError("'" + arg + "': the mode is off, track, album or auto");
             } else if (!optionsEnd && IsOption(arg)) {
                 return UsageError("unknown option '" + arg + "' for " + c.name);
             } else {
@@ -110,7 +138,7 @@ int main(int argc, char** argv) {
         }
         if (args.size() < c.minArgs || args.size() > c.maxArgs)
             return UsageError(std::string("wrong number of arguments for ") + c.name);
-        return c.run(args);
+        return c.run(args, options);
     }
     if (IsOption(argv[1])) return UsageError(std::string("unknown option '") + argv[1] + "'");
     return UsageError(std::string("unknown command '") + argv[1] + "'");

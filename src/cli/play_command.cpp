@@ -97,7 +97,7 @@ void ShowProgress(const StatusSnapshot& status, bool beat) {
 
 }  // namespace
 
-int RunPlay(const std::vector<std::string>& paths) {
+int RunPlay(const std::vector<std::string>& paths, const PlayOptions& options) {
     const EndingSignals signals;
     SdlAudioDevice device;
     PlayerEngine engine(device);
@@ -105,6 +105,7 @@ int RunPlay(const std::vector<std::string>& paths) {
     TransportCommands commands(engine, host);
     host.commands = &commands;
     commands.UseSettings(SettingsPath());
+    if (options.replayGain) commands.UseReplayGainMode(*options.replayGain);
     if (commands.OpenFiles(paths) != kOpenStarted) return 1;  // each file said why
 
     // Into a file or a pipe a line redrawn ten times a second is only clutter.

@@ -15,6 +15,7 @@
 #include "playback_clock.h"
 #include "player_engine.h"
 #include "playlist_files.h"
+#include "replay_gain.h"
 #include "song_info.h"
 
 namespace zirvak {
@@ -62,6 +63,9 @@ public:
     // Waits (up to kDrainMs) for the end of the last song to leave the sound output.
     void DrainOutput() { engine_.DrainOutput(kDrainMs); }
     void SetVolume(uint32_t percent) { engine_.SetVolume(percent); }
+    // How the songs' ReplayGain values set their gain, from the next song on.
+    void SetReplayGain(const ReplayGainSettings& settings) { replayGain_ = settings; }
+    const ReplayGainSettings& replayGain() const { return replayGain_; }
 
     // Called on every tick, before the animation moves. While the sound output is lost the
     // animation holds (false), and the user is told once per loss. A song that has been heard
@@ -113,6 +117,8 @@ private:
     void SeekAt(uint32_t tick, uint32_t positionMs);
     void ReportChangedFile();
     void StartedRun();
+    // True when the song before or after `index` in the queue is of the same album as `tags`.
+    bool InAlbum(size_t index, const SongTags& tags) const;
 
     PlayerEngine& engine_;
     CommandHost& host_;
@@ -126,6 +132,7 @@ private:
     int failures_ = 0;
     bool outputLost_ = false;  // as the last tick saw it, and said
     uint64_t seeks_ = 0;
+    ReplayGainSettings replayGain_;
 };
 
 }  // namespace zirvak

@@ -55,6 +55,8 @@ Settings LoadSettings(const std::string& path) {
             ParseInt(value, 0, 100, settings.volumePercent);
         } else if (key == "zoom") {
             ParseInt(value, 0, Settings::kMaxZoom, settings.zoom);
+        } else if (key == "replaygain") {
+            settings.replayGain = ParseReplayGainMode(value).value_or(settings.replayGain);
         } else if (key == "last-folder" && !value.empty() && value[0] == '/') {
             settings.lastFolder = value;
         }
@@ -71,7 +73,8 @@ bool SaveSettings(const std::string& path, const Settings& settings) {
     {
         std::ofstream out(temporary, std::ios::trunc);
         out << "volume=" << settings.volumePercent << "\n"
-            << "zoom=" << settings.zoom << "\n";
+            << "zoom=" << settings.zoom << "\n"
+            << "replaygain=" << ReplayGainModeName(settings.replayGain) << "\n";
         // A folder name with a line break in it cannot be stored; it is forgotten instead.
         if (settings.lastFolder.find('\n') == std::string::npos)
             out << "last-folder=" << settings.lastFolder << "\n";

@@ -1,10 +1,12 @@
 // What the player remembers between runs, shared by the window and the terminal: the volume,
-// the picture's zoom and the folder the Open dialog used last. One small text file of
-// "key=value" lines in the user's configuration folder. Anything missing, out of range or
+// the picture's zoom, the folder the Open dialog used last and the ReplayGain mode. One small text
+// file of "key=value" lines in the user's configuration folder. Anything missing, out of range or
 // unreadable in it means that setting's default: a damaged file never stops the player.
 #pragma once
 
 #include <string>
+
+#include "replay_gain.h"
 
 namespace zirvak {
 
@@ -15,6 +17,7 @@ struct Settings {
     int volumePercent = 100;  // 0..100
     int zoom = 0;             // 1..4, or 0: follow the screen's pixel ratio
     std::string lastFolder;   // empty: the current folder
+    ReplayGainMode replayGain = ReplayGainMode::kOff;
 };
 
 // $XDG_CONFIG_HOME/zirvak/settings, or ~/.config/zirvak/settings when that is unset or not an

@@ -7,6 +7,7 @@ namespace zirvak {
 void TransportCommands::UseSettings(const std::string& path) {
     settings_ = SettingsStore(path);
     session_.SetVolume(uint32_t(settings_.settings().volumePercent));
+    ApplyReplayGain();
     status_ = Snapshot();  // before the host listens: taken, not announced
 }
 
@@ -14,6 +15,18 @@ void TransportCommands::UpdateSettings(const Settings& settings) {
     const Command command(*this);
     settings_.Update(settings);
     session_.SetVolume(uint32_t(settings.volumePercent));
+    ApplyReplayGain();
+}
+
+void TransportCommands::UseReplayGainMode(ReplayGainMode mode) {
+    runReplayGain_ = mode;
+    ApplyReplayGain();
+}
+
+void TransportCommands::ApplyReplayGain() {
+    ReplayGainSettings gain = session_.replayGain();
+    gain.mode = runReplayGain_.value_or(settings_.settings().replayGain);
+    session_.SetReplayGain(gain);
 }
 
 void TransportCommands::Run(CommandId id) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,9 @@ public:
     const Settings& settings() const { return settings_.settings(); }
     // Changes what the window keeps (zoom, folder) and writes the settings.
     void UpdateSettings(const Settings& settings);
+    // The ReplayGain mode for this run whatever the settings say (a command line's choice); it is
+    // not saved.
+    void UseReplayGainMode(ReplayGainMode mode);
 
     // The menu's commands.
     void Open();
@@ -83,6 +87,8 @@ public:
     PlaybackSession& session() { return session_; }
 
 private:
+    // The session takes the run's ReplayGain mode, else the settings'.
+    void ApplyReplayGain();
     // Around every public command and tick: when the outermost ends, the status is taken once
     // and the host told.
     class Command {
@@ -103,7 +109,8 @@ private:
     CommandHost& host_;
     PlaybackSession session_;
     SettingsStore settings_;
-    int depth_ = 0;  // commands under way
+    std::optional<ReplayGainMode> runReplayGain_;  // chosen for this run only
+    int depth_ = 0;                                // commands under way
     StatusSnapshot status_;
 };
 

@@ -26,7 +26,8 @@
 //   could not be opened (and why), and whether the output is lost. Any thread may ask.
 // - SetVolume(percent) sets the gain (0..100 %) the device applies to the samples as it plays
 //   them (ApplyVolume); it takes effect within the output's own latency. The bytes written are
-//   never changed.
+//   never changed. SetGain(factor) sets the song's own gain (ReplayGain) applied with it
+//   (ApplyGain).
 // - Drain(maxMs) waits, at most maxMs, until what was written has been heard: every buffer
 //   done, and what the output itself still held played out.
 // - pendingFrames() tells how many sample frames of what was written the output has not taken
@@ -69,9 +70,12 @@ public:
 
     void SetVolume(uint32_t percent) { volumePercent_.store(percent < 100 ? percent : 100); }
     uint32_t volume() const { return volumePercent_.load(); }
+    void SetGain(double factor) { gain_.store(factor >= 0 && factor <= 16 ? factor : 1.0); }
+    double gain() const { return gain_.load(); }
 
 private:
     std::atomic<uint32_t> volumePercent_{100};
+    std::atomic<double> gain_{1.0};
 };
 
 }  // namespace zirvak

@@ -1,5 +1,7 @@
 #include "offline_audio_device.h"
 
+#include "volume.h"
+
 namespace zirvak {
 
 bool OfflineAudioDevice::Open(const AudioFormat& format, AudioDeviceListener* listener) {
@@ -29,7 +31,14 @@ int OfflineAudioDevice::DeliverCompletions() {
     while (open_ && !paused_ && !queue_.empty()) {
         const Queued q = queue_.front();
         queue_.pop_front();
-        if (!writer_.Write(q.data, q.length)) ok_ = false;
+        // What the card would get: the volume and the song's gain applied to a copy.
+        const uint8_t* bytes = q.data;
+        if (volume() < kFullVolume || gain() != 1.0) {
+            scaled_.assign(q.data, q.data + q.length);
+            ApplyGain(scaled_.data(), q.length, volume(), gain());
+            bytes = scaled_.data();
+        }
+        if (!writer_.Write(bytes, q.length)) ok_ = false;
         listener_->OnBufferDone(q.tag);
         ++delivered;
     }

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <deque>
 #include <string>
+#include <vector>
 
 #include "audio_device.h"
 #include "pcm_file_writer.h"
@@ -43,6 +44,7 @@ private:
 
     std::string path_;
     PcmFileWriter writer_;
+    std::vector<uint8_t> scaled_;  // a buffer with the volume and gain applied
     AudioDeviceListener* listener_ = nullptr;
     std::deque<Queued> queue_;
     bool open_ = false;

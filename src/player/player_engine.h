@@ -106,6 +106,8 @@ public:
     // The gain of the sound output, 0..100 %, applied after the beats are marked.
     void SetVolume(uint32_t percent) { device_.SetVolume(percent); }
     uint32_t volume() const { return device_.volume(); }
+    // The song's own gain (ReplayGain), applied by the device with the volume.
+    void SetGain(double factor) { device_.SetGain(factor); }
 
 private:
     friend class PlayerEngineTestPeer;  // the pipeline, as the tests see it

@@ -200,7 +200,7 @@ void SdlAudioDevice::Fill(uint8_t* stream, uint32_t length) {
         Queued& q = queue_.front();
         const uint32_t take = std::min(length, q.length - q.consumed);
         std::memcpy(stream, q.data + q.consumed, take);
-        ApplyVolume(stream, take, volume());
+        ApplyGain(stream, take, volume(), gain());
         stream += take;
         length -= take;
         q.consumed += take;

@@ -13,4 +13,9 @@ inline constexpr uint32_t kFullVolume = 100;  // percent
 // volume the bytes are left untouched.
 void ApplyVolume(uint8_t* pcm, uint32_t bytes, uint32_t percent);
 
+// The volume together with a song's own gain (ReplayGain): each sample s becomes
+// round(s * gain * percent / 100), halves away from zero, clipped to 16 bits. With a gain of 1
+// it is ApplyVolume.
+void ApplyGain(uint8_t* pcm, uint32_t bytes, uint32_t percent, double gain);
+
 }  // namespace zirvak

@@ -113,7 +113,7 @@ TEST_F(ZirvakProgram, HelpVersionAndWrongUsageNeedNoDisplay) {
         const char* out;  // at the start of stdout
         const char* err;  // somewhere on stderr
     } cases[] = {
-        {{"--help"}, 0, "usage: zirvak [--new-instance] [FILE|FOLDER...]\n", ""},
+        {{"--help"}, 0, "usage: zirvak [--new-instance] [--replaygain=MODE] [FILE|FOLDER...]\n", ""},
         {{"-h", "song.mp3"}, 0, "usage: zirvak", ""},
         {{"--version"}, 0, "zirvak " ZIRVAK_EXPECTED_VERSION "\n", ""},
         {{"-v"}, 0, "zirvak " ZIRVAK_EXPECTED_VERSION "\n", ""},
@@ -122,6 +122,7 @@ TEST_F(ZirvakProgram, HelpVersionAndWrongUsageNeedNoDisplay) {
         {{song, "--ticks"}, 2, "", "option '--ticks' needs a value"},
         {{"--ticks=7x"}, 2, "", "'7x' is no number of ticks"},
         {{"--new-instance=yes"}, 2, "", "option '--new-instance' takes no value"},
+        {{"--replaygain=loud"}, 2, "", "'loud' is no ReplayGain mode (off, track, album, auto)"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args[0]);

@@ -2,6 +2,8 @@
 // (status 1 and one line on stderr for a file it cannot play, status 2 for bad usage).
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -199,6 +201,10 @@ TEST(ZirvakCli, BadUsageExitsWithStatusTwo) {
         {"--frobnicate", "unknown option '--frobnicate'"},
         {"info --raw " + mp3, "unknown option '--raw' for info"},
         {"play " + mp3 + " -x", "unknown option '-x' for play"},
+        {"play --replaygain=loud " + mp3,
+         "'--replaygain=loud': the mode is off, track, album or auto"},
+        {"decode --replaygain=track " + mp3 + " x.wav",
+         "unknown option '--replaygain=track' for decode"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args);
@@ -210,21 +216,51 @@ TEST(ZirvakCli, BadUsageExitsWithStatusTwo) {
     }
 }
 
+// render --replaygain: the song at the gain its tags give, each sample round(s × gain); the
+// tags ignored without it.
+TEST(ZirvakCli, RenderPlaysAtTheGainTheTagsGive) {
+    TempDir dir;
+    const Bytes pcm = Pcm16Pattern(44100, 2);
+    const std::string wav = WriteBytes(dir.Path("in.wav"), MakeWav({}, pcm));
+    const std::string flac = dir.Path("song.flac");
+    const std::string command =
+        "flac --silent -f -T REPLAYGAIN_TRACK_GAIN=-6.5 -T "
+        "REPLAYGAIN_ALBUM_GAIN=-1 -o '" +
+        flac + "' '" + wav + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    const double gain = std::pow(10.0, -6.5 / 20);
+    for (const char* mode : {"", "--replaygain=off ", "--replaygain=track "}) {
+        SCOPED_TRACE(mode);
+        const std::string out = dir.Path("out.wav");
+        const Result r = Cli("render " + std::string(mode) + Quote(flac) + " " + Quote(out));
+        ASSERT_EQ(r.status, 0) << r.err;
+        const Bytes rendered = ReadFileBytes(out);
+        ASSERT_EQ(rendered.size(), pcm.size() + 44);
+        const double g = std::string(mode) == "--replaygain=track " ? gain : 1.0;
+        for (size_t i = 0; i < pcm.size(); i += 2) {
+            const auto s = int16_t(pcm[i] | pcm[i + 1] << 8);
+            ASSERT_EQ(int16_t(rendered[44 + i] | rendered[45 + i] << 8), int16_t(std::round(s * g)))
+                << i;
+        }
+    }
+}
+
 TEST(ZirvakCli, HelpAndVersionGoToStandardOutput) {
     const struct {
         std::string args;
         std::vector<std::string> says;
     } cases[] = {
         {"--help",
-         {"usage: zirvak-cli [--help | --version]\n", "zirvak-cli play FILE|FOLDER...\n",
-          "COMMAND --help"}},
+         {"usage: zirvak-cli [--help | --version]\n",
+          "zirvak-cli play [--replaygain=MODE] FILE|FOLDER...\n", "COMMAND --help"}},
         {"-h", {"usage: zirvak-cli [--help | --version]\n"}},
         {"--version", {"zirvak-cli " ZIRVAK_EXPECTED_VERSION "\n"}},
         {"-v", {"zirvak-cli " ZIRVAK_EXPECTED_VERSION "\n"}},
         {"info --help", {"usage: zirvak-cli info FILE...\n", "title, artist, album, year"}},
         {"decode --help", {"usage: zirvak-cli decode FILE OUT\n", ".wav gets a WAV header"}},
-        {"play x.mp3 --help", {"usage: zirvak-cli play FILE|FOLDER...\n", "Left/Right seek"}},
-        {"render -h", {"usage: zirvak-cli render FILE OUT.wav\n"}},
+        {"play x.mp3 --help",
+         {"usage: zirvak-cli play [--replaygain=MODE] FILE|FOLDER...\n", "Left/Right seek"}},
+        {"render -h", {"usage: zirvak-cli render [--replaygain=MODE] FILE OUT.wav\n"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args);

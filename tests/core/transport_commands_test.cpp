@@ -2,6 +2,8 @@
 // chooser, clock and timer.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include <filesystem>
 
 #include "animation.h"
@@ -423,6 +425,64 @@ TEST_F(SongQueueTest, VolumeMovesInStepsWithinItsRangeAndIsRemembered) {
 
 // A song rewritten on disk cannot be played again: Play says so, and the butterfly does not
 // take off for music that never comes.
+// A FLAC song of `seconds` of 8 kHz mono with ReplayGain tags: its album and the gains.
+std::string GainSong(const TempDir& dir, const std::string& name, const std::string& album,
+                     double trackDb, double albumDb) {
+    WavParams mono8k;
+    mono8k.channels = 1;
+    mono8k.sampleRate = 8000;
+    const std::string wav =
+        WriteBytes(dir.Path(name + ".wav"), MakeWav(mono8k, Pcm16Pattern(2 * 8000, 1)));
+    const std::string flac = dir.Path(name + ".flac");
+    const std::string command = "flac --silent -f -T ALBUM=" + album +
+                                " -T REPLAYGAIN_TRACK_GAIN=" + std::to_string(trackDb) +
+                                " -T REPLAYGAIN_ALBUM_GAIN=" + std::to_string(albumDb) + " -o '" +
+                                flac + "' '" + wav + "'";
+    EXPECT_EQ(std::system(command.c_str()), 0) << command;
+    return flac;
+}
+
+// Each song plays at the gain its tags give in the mode chosen (auto: the album's gain where a
+// neighbour in the queue is of the same album); the device gets round(s × gain × volume); a mode
+// chosen for the run is not saved and acts from the next song on.
+TEST_F(SongQueueTest, ReplayGainSetsEachSongsGainByTheMode) {
+    commands.UseSettings(dir.Path("settings"));
+    const auto db = [](double d) { return std::pow(10.0, d / 20); };
+    const std::vector<std::string> songs = {GainSong(dir, "a", "X", -6, -3),
+                                            GainSong(dir, "b", "X", -2, -3),
+                                            GainSong(dir, "c", "Y", -4, -1)};
+    commands.UseReplayGainMode(ReplayGainMode::kAuto);
+    commands.OpenFiles(songs);
+    EXPECT_NEAR(device.gain(), db(-3), 1e-12);  // b is of its album
+    HearToTheEnd();
+    EXPECT_NEAR(device.gain(), db(-3), 1e-12);
+    commands.Next();
+    EXPECT_NEAR(device.gain(), db(-4), 1e-12);  // alone in its album: the track's gain
+    // What the device got: the samples scaled by the gain and the volume, rounded.
+    commands.ChangeVolume(-3);
+    commands.Previous();  // within the song's first seconds: the song before
+    ASSERT_EQ(Current(), 1u);
+    const uint32_t volume = device.volume();
+    ASSERT_LT(volume, 100u);
+    const Bytes pcm = Pcm16Pattern(2 * 8000, 1);
+    const Bytes& played = device.written.back().bytes;
+    ASSERT_GE(played.size(), 2000u);
+    for (size_t i = 0; i < 2000; i += 2) {
+        const auto s = int16_t(pcm[i] | pcm[i + 1] << 8);
+        const auto want = int16_t(std::round(s * (db(-3) * volume / 100.0)));
+        ASSERT_EQ(int16_t(played[i] | played[i + 1] << 8), want) << i;
+    }
+    commands.UseReplayGainMode(ReplayGainMode::kTrack);
+    EXPECT_NEAR(device.gain(), db(-3), 1e-12);  // from the next song on
+    commands.Next();
+    EXPECT_NEAR(device.gain(), db(-4), 1e-12);
+    commands.UseReplayGainMode(ReplayGainMode::kOff);
+    commands.Previous();
+    commands.Previous();
+    EXPECT_EQ(device.gain(), 1.0);
+    EXPECT_EQ(LoadSettings(dir.Path("settings")).replayGain, ReplayGainMode::kOff);
+}
+
 TEST_F(SongQueueTest, PlayOfAFileChangedOnDiskSaysSoAndStartsNothing) {
     const std::string path = Song("a.wav", 1);
     commands.OpenFiles({path});

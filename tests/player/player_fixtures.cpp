@@ -148,7 +148,9 @@ Bytes PlayToTheEnd(const std::string& path) {
 }
 
 Bytes Render(const TempDir& dir, const std::string& path) {
-    return CliOutput(dir, path, cli::RunRender);
+    return CliOutput(dir, path, [](const std::string& in, const std::string& out) {
+        return cli::RunRender(in, out, {});
+    });
 }
 
 Bytes Decode(const TempDir& dir, const std::string& path) {

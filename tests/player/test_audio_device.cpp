@@ -33,9 +33,9 @@ void TestAudioDevice::Write(const uint8_t* data, uint32_t length, int32_t tag) {
     queue_.push_back({data, length, tag});
     written.push_back({tag, data, {}});
     if (keepCopies) {
-        // What the card would sound: the copy carries the volume set when it was written.
+        // What the card would sound: the copy carries the volume and gain set when it was written.
         written.back().bytes.assign(data, data + length);
-        ApplyVolume(written.back().bytes.data(), length, volume());
+        ApplyGain(written.back().bytes.data(), length, volume(), gain());
     }
     changed_.notify_all();
 }

@@ -17,6 +17,9 @@ StatusLines StatusLinesOf(const StatusSnapshot& status) {
     if (status.hasSong)
         lines.details +=
             QStringLiteral("   Song %1/%2").arg(status.songIndex + 1).arg(status.songCount);
+    if (status.replayGain != ReplayGainMode::kOff)
+        lines.details += QStringLiteral("   ReplayGain %1")
+                             .arg(QLatin1String(ReplayGainModeName(status.replayGain)));
     return lines;
 }
 

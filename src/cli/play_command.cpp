@@ -80,15 +80,18 @@ void HandleKey(const KeyPress& press, TransportCommands& commands) {
 // A terminal that does not say how wide it is is taken to be this wide.
 constexpr size_t kUsualColumns = 80;
 
-// The progress line: "1:02 / 3:40  playing  volume 80%  song 2/5  *", the "*" flashing on beats.
+// The progress line: "1:02 / 3:40  playing  volume 80%  song 2/5  *", the "*" flashing on beats,
+// and "replaygain album" after the song's place while a ReplayGain mode is on.
 void ShowProgress(const StatusSnapshot& status, bool beat) {
     char volume[24], song[48];
     std::snprintf(volume, sizeof volume, "volume %u%%", status.volumePercent);
     std::snprintf(song, sizeof song, "song %zu/%zu", status.hasSong ? status.songIndex + 1 : 0,
                   status.songCount);
-    const std::string parts[] = {
+    std::vector<std::string> parts = {
         FormatTime(status.positionMs) + " / " + FormatTime(status.lengthMs), StateName(status),
         volume, song};
+    if (status.replayGain != ReplayGainMode::kOff)
+        parts.push_back(std::string("replaygain ") + ReplayGainModeName(status.replayGain));
     const size_t columns = TerminalColumns(STDOUT_FILENO);
     std::printf("\r%s\x1b[K",
                 ProgressLine(parts, beat, columns > 0 ? columns : kUsualColumns).c_str());

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "replay_gain.h"
+
 namespace zirvak {
 
 class PlaybackSession;
@@ -27,6 +29,7 @@ struct StatusSnapshot {
     uint32_t lengthMs = 0;
     std::string coverPath;  // the cover written to the cache folder; empty without one
     uint32_t volumePercent = 100;
+    ReplayGainMode replayGain = ReplayGainMode::kOff;  // as the songs from the next on play
     bool outputLost = false;  // the sound output went away; it is being tried again
     uint64_t seeks = 0;       // how many times playback jumped in a song (a seek, back to start)
     bool canGoNext = false;

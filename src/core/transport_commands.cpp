@@ -18,6 +18,16 @@ void TransportCommands::UpdateSettings(const Settings& settings) {
     ApplyReplayGain();
 }
 
+void TransportCommands::NextReplayGainMode() {
+    const Command command(*this);
+    Settings changed = settings_.settings();
+    const ReplayGainMode now = runReplayGain_.value_or(changed.replayGain);
+    changed.replayGain = ReplayGainMode((int(now) + 1) % (int(ReplayGainMode::kAuto) + 1));
+    runReplayGain_.reset();  // the person's choice now
+    UpdateSettings(changed);
+    host_.ShowStatus();
+}
+
 void TransportCommands::UseReplayGainMode(ReplayGainMode mode) {
     runReplayGain_ = mode;
     ApplyReplayGain();
@@ -150,7 +160,10 @@ bool TransportCommands::FollowPlayback() {
 }
 
 StatusSnapshot TransportCommands::Snapshot() const {
-    return TakeSnapshot(session_, uint32_t(settings_.settings().volumePercent), host_.TickCount());
+    StatusSnapshot status =
+        TakeSnapshot(session_, uint32_t(settings_.settings().volumePercent), host_.TickCount());
+    status.replayGain = session_.replayGain().mode;
+    return status;
 }
 
 void TransportCommands::TakeStatus() {

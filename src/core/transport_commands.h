@@ -44,6 +44,9 @@ public:
     // The ReplayGain mode for this run whatever the settings say (a command line's choice); it is
     // not saved.
     void UseReplayGainMode(ReplayGainMode mode);
+    // The next ReplayGain mode (off, track, album, auto, then off again), kept in the settings
+    // and shown; it acts from the next song on.
+    void NextReplayGainMode();
 
     // The menu's commands.
     void Open();

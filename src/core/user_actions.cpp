@@ -25,6 +25,7 @@ constexpr UserActionKeys kActions[] = {
     {UserAction::ZoomOut, "Ctrl+-", ""},
     {UserAction::ZoomToScreen, "Ctrl+0", ""},
     {UserAction::About, "F1", ""},
+    {UserAction::NextReplayGainMode, "R", "r R"},
 };
 
 bool ListHolds(std::string_view list, std::string_view key) {
@@ -93,6 +94,9 @@ bool Perform(TransportCommands& commands, UserAction action) {
             return true;
         case UserAction::PreviousSong:
             commands.Previous();
+            return true;
+        case UserAction::NextReplayGainMode:
+            commands.NextReplayGainMode();
             return true;
         case UserAction::ZoomIn:
         case UserAction::ZoomOut:

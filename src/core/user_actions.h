@@ -29,6 +29,7 @@ enum class UserAction {
     ZoomOut,
     ZoomToScreen,
     About,
+    NextReplayGainMode,  // off, track, album, auto, off...
 };
 
 struct UserActionKeys {

@@ -10,6 +10,7 @@
 #include "file_uri.h"
 #include "player_fixtures.h"
 #include "transport_commands.h"
+#include "user_actions.h"
 
 namespace zirvak::test {
 namespace {
@@ -481,6 +482,15 @@ TEST_F(SongQueueTest, ReplayGainSetsEachSongsGainByTheMode) {
     commands.Previous();
     EXPECT_EQ(device.gain(), 1.0);
     EXPECT_EQ(LoadSettings(dir.Path("settings")).replayGain, ReplayGainMode::kOff);
+    // The key steps through the modes, each kept in the settings and shown.
+    for (const ReplayGainMode mode : {ReplayGainMode::kTrack, ReplayGainMode::kAlbum,
+                                      ReplayGainMode::kAuto, ReplayGainMode::kOff}) {
+        const int shown = host.statusShown;
+        ASSERT_TRUE(Perform(commands, UserAction::NextReplayGainMode));
+        EXPECT_EQ(commands.status().replayGain, mode);
+        EXPECT_EQ(LoadSettings(dir.Path("settings")).replayGain, mode);
+        EXPECT_EQ(host.statusShown, shown + 1);
+    }
 }
 
 TEST_F(SongQueueTest, PlayOfAFileChangedOnDiskSaysSoAndStartsNothing) {

@@ -3,10 +3,15 @@
 #include <unistd.h>
 
 #include <charconv>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <locale>
+#include <optional>
 #include <system_error>
+
+#include "tag_text.h"
 
 namespace zirvak {
 
@@ -57,6 +62,14 @@ Settings LoadSettings(const std::string& path) {
             ParseInt(value, 0, Settings::kMaxZoom, settings.zoom);
         } else if (key == "replaygain") {
             settings.replayGain = ParseReplayGainMode(value).value_or(settings.replayGain);
+        } else if (key == "replaygain-preamp") {
+            const std::optional<double> db = ParseReplayGainDb(value);
+            if (db && std::abs(*db) <= 15) settings.replayGainPreampDb = *db;
+        } else if (key == "replaygain-fallback") {
+            settings.replayGainFallbackDb =
+                ParseReplayGainDb(value).value_or(settings.replayGainFallbackDb);
+        } else if (key == "replaygain-clipping" && (value == "prevent" || value == "allow")) {
+            settings.replayGainPreventClipping = value == "prevent";
         } else if (key == "last-folder" && !value.empty() && value[0] == '/') {
             settings.lastFolder = value;
         }
@@ -72,9 +85,14 @@ bool SaveSettings(const std::string& path, const Settings& settings) {
     const std::string temporary = path + ".new-" + std::to_string(getpid());
     {
         std::ofstream out(temporary, std::ios::trunc);
+        out.imbue(std::locale::classic());  // "2.5", whatever the desktop's language
         out << "volume=" << settings.volumePercent << "\n"
             << "zoom=" << settings.zoom << "\n"
-            << "replaygain=" << ReplayGainModeName(settings.replayGain) << "\n";
+            << "replaygain=" << ReplayGainModeName(settings.replayGain) << "\n"
+            << "replaygain-preamp=" << settings.replayGainPreampDb << "\n"
+            << "replaygain-fallback=" << settings.replayGainFallbackDb << "\n"
+            << "replaygain-clipping=" << (settings.replayGainPreventClipping ? "prevent" : "allow")
+            << "\n";
         // A folder name with a line break in it cannot be stored; it is forgotten instead.
         if (settings.lastFolder.find('\n') == std::string::npos)
             out << "last-folder=" << settings.lastFolder << "\n";

@@ -18,6 +18,9 @@ struct Settings {
     int zoom = 0;             // 1..4, or 0: follow the screen's pixel ratio
     std::string lastFolder;   // empty: the current folder
     ReplayGainMode replayGain = ReplayGainMode::kOff;
+    double replayGainPreampDb = 0;    // -15..15, added to every gain the tags give
+    double replayGainFallbackDb = 0;  // -24..24, the gain of a song without values
+    bool replayGainPreventClipping = true;
 };
 
 // $XDG_CONFIG_HOME/zirvak/settings, or ~/.config/zirvak/settings when that is unset or not an

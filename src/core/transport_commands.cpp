@@ -34,9 +34,10 @@ void TransportCommands::UseReplayGainMode(ReplayGainMode mode) {
 }
 
 void TransportCommands::ApplyReplayGain() {
-    ReplayGainSettings gain = session_.replayGain();
-    gain.mode = runReplayGain_.value_or(settings_.settings().replayGain);
-    session_.SetReplayGain(gain);
+    const Settings& settings = settings_.settings();
+    session_.SetReplayGain({runReplayGain_.value_or(settings.replayGain),
+                            settings.replayGainPreampDb, settings.replayGainFallbackDb,
+                            settings.replayGainPreventClipping});
 }
 
 void TransportCommands::Run(CommandId id) {

@@ -46,15 +46,20 @@ TEST(Settings, ARoundTripKeepsEveryValueAndCreatesTheFolder) {
     ASSERT_TRUE(SaveSettings(path, s));
     const std::vector<uint8_t> bytes = ReadFileBytes(path);
     EXPECT_EQ(std::string(bytes.begin(), bytes.end()),
-              "volume=35\nzoom=3\nreplaygain=off\nlast-folder=/music/an album\n");
+              "volume=35\nzoom=3\nreplaygain=off\nreplaygain-preamp=0\nreplaygain-fallback=0\n"
+              "replaygain-clipping=prevent\nlast-folder=/music/an album\n");
     s.volumePercent = 0, s.zoom = 1, s.lastFolder = "/srv/music";
     s.replayGain = ReplayGainMode::kAuto;
+    s.replayGainPreampDb = -2.5, s.replayGainFallbackDb = -7, s.replayGainPreventClipping = false;
     ASSERT_TRUE(SaveSettings(path, s));  // replaces the file
     const Settings back = LoadSettings(path);
     EXPECT_EQ(back.volumePercent, 0);
     EXPECT_EQ(back.zoom, 1);
     EXPECT_EQ(back.lastFolder, "/srv/music");
     EXPECT_EQ(back.replayGain, ReplayGainMode::kAuto);
+    EXPECT_EQ(back.replayGainPreampDb, -2.5);
+    EXPECT_EQ(back.replayGainFallbackDb, -7);
+    EXPECT_FALSE(back.replayGainPreventClipping);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path("a/b/zirvak")), {}), 1);
 }
 
@@ -70,6 +75,7 @@ TEST(Settings, EachDamagedValueFallsBackOnItsOwn) {
         {"volume=55\nzoom=2\nlast-folder=/m\n", 55, 2, "/m"},
         {"replaygain=album\nzoom=2\n", 100, 2, "", kAlbum},
         {"replaygain=Album\nreplaygain=loud\n", 100, 0, ""},
+        {"replaygain-preamp=20\nreplaygain-fallback=nan\nreplaygain-clipping=no\n", 100, 0, ""},
         {"volume=55\r\nzoom=2\r\n", 55, 2, ""},  // written on Windows
         {"volume=101\nzoom=5\n", 100, 0, ""},
         {"volume=-5\nzoom=-1\n", 100, 0, ""},
@@ -88,6 +94,9 @@ TEST(Settings, EachDamagedValueFallsBackOnItsOwn) {
         EXPECT_EQ(s.zoom, c.zoom) << c.text;
         EXPECT_EQ(s.lastFolder, c.folder) << c.text;
         EXPECT_EQ(s.replayGain, c.replayGain) << c.text;
+        EXPECT_EQ(s.replayGainPreampDb, 0) << c.text;  // out of range or unreadable: the default
+        EXPECT_EQ(s.replayGainFallbackDb, 0) << c.text;
+        EXPECT_TRUE(s.replayGainPreventClipping) << c.text;
     }
 }
 

@@ -237,14 +237,16 @@ TEST(EngineSeek, APausedRunStaysPausedAtItsNewPlace) {
     EXPECT_TRUE(device.misuse().empty());
 }
 
-// The volume: each sample times the gain, rounded half away from zero; the beats marked as at
-// full volume; full volume bit for bit what it always was.
+// The volume and a song's ReplayGain: each sample times both, rounded half away from zero and
+// clipped; the beats marked as at full volume and no gain; full volume bit for bit what it
+// always was.
 TEST(EngineVolume, ScalesWhatIsHeardAndNothingElse) {
     const std::string path = RepoPath("res/demo.mp3");
-    auto play = [&path](std::optional<uint32_t> percent) {
+    auto play = [&path](std::optional<uint32_t> percent, double gain) {
         TestAudioDevice device;
         PlayerEngine engine(device);
         if (percent) engine.SetVolume(*percent);
+        engine.SetGain(gain);
         EXPECT_EQ(engine.Open(path, 0, kDefaultEndMs), kOpenStarted);
         std::vector<int32_t> beats;
         BeatMarker list[kMaxBeatMarkers];
@@ -254,17 +256,23 @@ TEST(EngineVolume, ScalesWhatIsHeardAndNothingElse) {
         }
         return std::make_pair(device.AllBytes(), beats);
     };
-    const auto [plain, plainBeats] = play(std::nullopt);
+    const auto [plain, plainBeats] = play(std::nullopt, 1.0);
     ASSERT_FALSE(plainBeats.empty());
-    for (const uint32_t percent : {100u, 95u, 50u, 5u, 0u}) {
-        SCOPED_TRACE(percent);
-        const auto [bytes, beats] = play(percent);
+    const struct {
+        uint32_t percent;
+        double gain;
+    } cases[] = {{100, 1}, {95, 1}, {50, 1}, {5, 1}, {0, 1}, {100, 0.5}, {60, 0.708}, {100, 3.1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.percent << "% at a gain of " << c.gain);
+        const auto [bytes, beats] = play(c.percent, c.gain);
         EXPECT_EQ(beats, plainBeats);
         ASSERT_EQ(bytes.size(), plain.size());
         size_t wrong = 0;
         for (size_t i = 0; i + 1 < plain.size(); i += 2) {
             const auto s = int16_t(plain[i] | plain[i + 1] << 8);
-            const auto expected = int16_t(std::lround(s * double(percent) / 100.0));
+            const double scaled = c.gain == 1 ? std::lround(s * double(c.percent) / 100.0)
+                                              : std::round(s * (c.gain * c.percent / 100.0));
+            const auto expected = int16_t(std::clamp(scaled, -32768.0, 32767.0));
             const auto got = int16_t(bytes[i] | bytes[i + 1] << 8);
             wrong += got != expected;
         }

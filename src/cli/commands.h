@@ -18,7 +18,10 @@ struct PlayOptions {
 // others are still described.
 int RunInfo(const std::vector<std::string>& paths);
 int RunDecode(const std::string& path, const std::string& outPath);
-int RunRender(const std::string& path, const std::string& outPath, const PlayOptions& options);
+// Renders the songs `paths`, one after another as a queue plays them, into the WAV file
+// `outPath`.
+int RunRender(const std::vector<std::string>& paths, const std::string& outPath,
+              const PlayOptions& options);
 // Plays the files (and the playable files in the folders) `paths` name, one after another.
 int RunPlay(const std::vector<std::string>& paths, const PlayOptions& options);
 // Measures each file's loudness, range and peak and the ReplayGain 2.0 gains, in a table with a

@@ -11,7 +11,7 @@ int RunDecode(const std::string& path, const std::string& outPath) {
     std::string error;
     if (!OpenInput(path, in, error)) return Fail(error);
     OutputFile out;
-    if (!out.Prepare(outPath, path, error)) return Fail(error);
+    if (!out.Prepare(outPath, {path}, error)) return Fail(error);
 
     const PcmFormat format = PcmFormatOf(in);
     PcmFileWriter writer;

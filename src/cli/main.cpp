@@ -65,13 +65,15 @@ const Command kCommands[] = {
          return zirvak::cli::RunLoudness(a);
      },
      1, SIZE_MAX},
-    {"render", "[--replaygain=MODE] FILE OUT.wav",
-     "Writes to OUT.wav exactly what the player sends to the sound output for FILE, at the gain\n"
-     "--replaygain=off|track|album|auto chooses from its tags (off without it).\n",
+    {"render", "[--replaygain=MODE] FILE... OUT.wav",
+     "Writes to OUT.wav exactly what the player sends to the sound output for the FILEs, one\n"
+     "after another as a queue plays them, at the gain --replaygain=off|track|album|auto\n"
+     "chooses from their tags (off without it). A file that cannot be played, or has another\n"
+     "rate or channel count than the first, gets its message and is left out.\n",
      [](const std::vector<std::string>& a, const zirvak::cli::PlayOptions& o) {
-         return zirvak::cli::RunRender(a[0], a[1], o);
+         return zirvak::cli::RunRender({a.begin(), a.end() - 1}, a.back(), o);
      },
-     2, 2, true},
+     2, SIZE_MAX, true},
 };
 
 void PrintUsage(std::FILE* to) {

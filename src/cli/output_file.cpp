@@ -17,16 +17,18 @@ OutputFile::~OutputFile() {
     if (temporary_) ::unlink(writePath_.c_str());
 }
 
-bool OutputFile::Prepare(const std::string& path, const std::string& inputPath,
+bool OutputFile::Prepare(const std::string& path, const std::vector<std::string>& inputPaths,
                          std::string& error) {
     path_ = path;
     struct stat out {
     }, in{};
     const bool exists = ::stat(path.c_str(), &out) == 0;
-    if (exists && ::stat(inputPath.c_str(), &in) == 0 && out.st_dev == in.st_dev &&
-        out.st_ino == in.st_ino) {
-        error = Words(Say::kWouldOverwriteInput, path);
-        return false;
+    for (const std::string& inputPath : inputPaths) {
+        if (exists && ::stat(inputPath.c_str(), &in) == 0 && out.st_dev == in.st_dev &&
+            out.st_ino == in.st_ino) {
+            error = Words(Say::kWouldOverwriteInput, path);
+            return false;
+        }
     }
     if (exists && !S_ISREG(out.st_mode)) {
         if (S_ISDIR(out.st_mode)) {

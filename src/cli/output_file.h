@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace zirvak::cli {
 
@@ -15,9 +16,10 @@ public:
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
-    // Prepares to write `path` for reading `inputPath`. False with the one-line reason in
-    // `error` when `path` is the input or cannot be written.
-    bool Prepare(const std::string& path, const std::string& inputPath, std::string& error);
+    // Prepares to write `path` for reading `inputPaths`. False with the one-line reason in
+    // `error` when `path` is one of the inputs or cannot be written.
+    bool Prepare(const std::string& path, const std::vector<std::string>& inputPaths,
+                 std::string& error);
     // The file to write now: the temporary file, or `path` itself for a device or pipe.
     const std::string& writePath() const { return writePath_; }
     // Puts the finished file in place of `path`. False with the reason in `error`.

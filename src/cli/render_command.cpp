@@ -7,25 +7,66 @@
 
 namespace zirvak::cli {
 
-int RunRender(const std::string& path, const std::string& outPath, const PlayOptions& options) {
+namespace {
+
+// True when the song before or after song `index` of `paths` is of the album `album` names.
+bool InAlbum(const std::vector<std::string>& paths, size_t index, const std::string& album) {
+    if (album.empty()) return false;
+    for (const size_t neighbour : {index - 1, index + 1})
+        if (neighbour < paths.size() && ReadSongTags(paths[neighbour]).album == album) return true;
+    return false;
+}
+
+}  // namespace
+
+// The songs one after another into one file, as a queue plays them: each song's samples follow
+// the last of the song before, nothing between them. A song that cannot be played, or is of
+// another rate or channel count than the first, gets its message and is left out.
+int RunRender(const std::vector<std::string>& paths, const std::string& outPath,
+              const PlayOptions& options) {
     OutputFile out;
     std::string error;
-    if (!out.Prepare(outPath, path, error)) return Fail(error);
+    if (!out.Prepare(outPath, paths, error)) return Fail(error);
     OfflineAudioDevice device(out.writePath());
+    device.KeepFileAcrossSongs();
     PlayerEngine engine(device);
-    engine.SetGain(ReplayGainFactor(ReadSongTags(path).replayGain,
-                                    {options.replayGain.value_or(ReplayGainMode::kOff)}, false));
-    const int32_t result = engine.Open(path, 0, kDefaultEndMs);
-    if (result == kOpenNoDevice) return Fail(Words(Say::kCannotWrite, outPath));
-    if (result != kOpenStarted) return Fail(DescribeOpenFailure(engine, path, result));
-    // Each delivered completion refills and queues the next buffer, until the run ends.
-    device.DeliverCompletions();
-    const bool changed = engine.fileChanged();
-    engine.Close();
+    const ReplayGainSettings gain{options.replayGain.value_or(ReplayGainMode::kOff)};
+    bool failed = false, rendered = false;
+    for (size_t i = 0; i < paths.size(); ++i) {
+        const std::string& path = paths[i];
+        if (gain.mode != ReplayGainMode::kOff) {
+            const SongTags tags = ReadSongTags(path);
+            engine.SetGain(ReplayGainFactor(
+                tags.replayGain, gain,
+                gain.mode == ReplayGainMode::kAuto && InAlbum(paths, i, tags.album)));
+        }
+        const int32_t result = engine.Open(path, 0, kDefaultEndMs);
+        if (result == kOpenNoDevice && device.otherFormat()) {
+            Fail(Words(Say::kOtherFormat, path));
+            failed = true;
+            continue;
+        }
+        if (result == kOpenNoDevice) return Fail(Words(Say::kCannotWrite, outPath));
+        if (result != kOpenStarted) {
+            Fail(DescribeOpenFailure(engine, path, result));
+            failed = true;
+            continue;
+        }
+        // Each delivered completion refills and queues the next buffer, until the run ends.
+        device.DeliverCompletions();
+        const bool changed = engine.fileChanged();
+        engine.Close();
+        rendered = true;
+        if (changed) {
+            Fail(DescribeFileProblem(path, FileProblem::kChanged));
+            failed = true;
+        }
+    }
+    device.Finish();
     if (!device.ok()) return Fail(Words(Say::kCannotWrite, outPath));
-    if (changed) return Fail(DescribeFileProblem(path, FileProblem::kChanged));
+    if (!rendered) return 1;  // each song said why
     if (!out.Commit(error)) return Fail(error);
-    return 0;
+    return failed ? 1 : 0;
 }
 
 }  // namespace zirvak::cli

@@ -26,6 +26,8 @@ constexpr Wording kWordings[] = {
     {Say::kCannotWrite, "cannot write {file} ({why})"},
     {Say::kWouldOverwriteInput, "cannot write {file}: it is the input file"},
     {Say::kCannotWriteFolder, "cannot write {file}: it is a folder"},
+    {Say::kOtherFormat,
+     "{file} has another rate or channel count than the songs before it: left out"},
     {Say::kNoDisplay,
      "no display to show the window on ({why}); 'zirvak-cli play FILE...' plays in a terminal"},
     {Say::kNoSessionBus, "no session bus ({why}): media keys and desktop controls are off"},

@@ -38,6 +38,7 @@ enum class Say {
     kCannotWrite,
     kWouldOverwriteInput,
     kCannotWriteFolder,
+    kOtherFormat,
     // The window program.
     kNoDisplay,
     kNoSessionBus,

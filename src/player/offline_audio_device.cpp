@@ -6,8 +6,18 @@ namespace zirvak {
 
 bool OfflineAudioDevice::Open(const AudioFormat& format, AudioDeviceListener* listener) {
     if (open_) return false;
-    ok_ = writer_.Open(path_, true, format.sampleRateHz, format.channels, 16);
-    if (!ok_) return false;
+    otherFormat_ = false;
+    if (fileOpen_) {
+        if (format.sampleRateHz != format_.sampleRateHz || format.channels != format_.channels) {
+            otherFormat_ = true;
+            return false;
+        }
+    } else {
+        ok_ = writer_.Open(path_, true, format.sampleRateHz, format.channels, 16);
+        if (!ok_) return false;
+        fileOpen_ = true;
+        format_ = format;
+    }
     listener_ = listener;
     open_ = true;
     paused_ = false;
@@ -49,6 +59,13 @@ void OfflineAudioDevice::Close() {
     if (!open_) return;
     Reset();
     open_ = false;
+    if (!acrossSongs_) Finish();
+}
+
+void OfflineAudioDevice::Finish() {
+    if (open_) Close();
+    if (!fileOpen_) return;
+    fileOpen_ = false;
     if (!writer_.Close()) ok_ = false;
 }
 

@@ -19,7 +19,7 @@ namespace zirvak {
 class OfflineAudioDevice final : public AudioDevice {
 public:
     explicit OfflineAudioDevice(std::string path) : path_(std::move(path)) {}
-    ~OfflineAudioDevice() override { Close(); }
+    ~OfflineAudioDevice() override { Finish(); }
 
     bool Open(const AudioFormat& format, AudioDeviceListener* listener) override;
     void Write(const uint8_t* data, uint32_t length, int32_t tag) override;
@@ -35,6 +35,13 @@ public:
     // False when the file could not be written.
     bool ok() const { return ok_; }
 
+    // For a queue of songs in one file: Close keeps the file open, and a later Open goes on
+    // writing into it when its format is the same (one of another format is refused, and
+    // otherFormat() says so). Finish then completes the file.
+    void KeepFileAcrossSongs() { acrossSongs_ = true; }
+    bool otherFormat() const { return otherFormat_; }
+    void Finish();
+
 private:
     struct Queued {
         const uint8_t* data;
@@ -45,6 +52,10 @@ private:
     std::string path_;
     PcmFileWriter writer_;
     std::vector<uint8_t> scaled_;  // a buffer with the volume and gain applied
+    bool acrossSongs_ = false;
+    bool fileOpen_ = false;  // the writer holds the file
+    AudioFormat format_;     // of what the file holds
+    bool otherFormat_ = false;
     AudioDeviceListener* listener_ = nullptr;
     std::deque<Queued> queue_;
     bool open_ = false;

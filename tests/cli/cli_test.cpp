@@ -245,6 +245,37 @@ TEST(ZirvakCli, RenderPlaysAtTheGainTheTagsGive) {
     }
 }
 
+// An album cut into three tracks at sample positions that are no frame's edge, as FLAC: the
+// render of the queue is the source, sample for sample. A track of another rate is left out with
+// its message; one that cannot be played too; the others follow one another without a gap.
+TEST(ZirvakCli, RenderOfAQueueIsTheAlbumWithoutGaps) {
+    TempDir dir;
+    const Bytes source = Pcm16Pattern(44100 * 3 + 1234, 2);
+    const size_t cuts[] = {0, 4 * 40000 + 4 * 17, 4 * 97651, source.size()};
+    std::vector<std::string> tracks;
+    for (int t = 0; t < 3; ++t) {
+        const Bytes part(source.begin() + ptrdiff_t(cuts[t]),
+                         source.begin() + ptrdiff_t(cuts[t + 1]));
+        tracks.push_back(EncodeFlac(dir, "track" + std::to_string(t), MakeWav({}, part)));
+    }
+    WavParams at48k;
+    at48k.sampleRate = 48000;
+    const std::string other = EncodeFlac(dir, "other", MakeWav(at48k, Pcm16Pattern(4800, 2)));
+    const std::string missing = dir.Path("missing.flac");
+    const std::string out = dir.Path("album.wav");
+    const Result r =
+        Cli("render " + Quote(tracks[0]) + " " + Quote(other) + " " + Quote(tracks[1]) + " " +
+            Quote(missing) + " " + Quote(tracks[2]) + " " + Quote(out));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "zirvak-cli: " + other +
+                         " has another rate or channel count than the songs before it: left "
+                         "out\nzirvak-cli: " +
+                         missing + ": no such file\n");
+    const Bytes rendered = ReadFileBytes(out);
+    ASSERT_EQ(rendered.size(), source.size() + 44);
+    EXPECT_TRUE(std::equal(source.begin(), source.end(), rendered.begin() + 44));
+}
+
 TEST(ZirvakCli, HelpAndVersionGoToStandardOutput) {
     const struct {
         std::string args;
@@ -260,7 +291,7 @@ TEST(ZirvakCli, HelpAndVersionGoToStandardOutput) {
         {"decode --help", {"usage: zirvak-cli decode FILE OUT\n", ".wav gets a WAV header"}},
         {"play x.mp3 --help",
          {"usage: zirvak-cli play [--replaygain=MODE] FILE|FOLDER...\n", "Left/Right seek"}},
-        {"render -h", {"usage: zirvak-cli render [--replaygain=MODE] FILE OUT.wav\n"}},
+        {"render -h", {"usage: zirvak-cli render [--replaygain=MODE] FILE... OUT.wav\n"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args);

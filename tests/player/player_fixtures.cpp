@@ -149,7 +149,7 @@ Bytes PlayToTheEnd(const std::string& path) {
 
 Bytes Render(const TempDir& dir, const std::string& path) {
     return CliOutput(dir, path, [](const std::string& in, const std::string& out) {
-        return cli::RunRender(in, out, {});
+        return cli::RunRender({in}, out, {});
     });
 }
 

@@ -35,6 +35,8 @@ public:
 
     // What the run plays of the stream, in frames and buffers.
     const ClipPlan& clip() const { return clip_; }
+    // The stream, as the first Start read it.
+    const MpegStream& stream() const { return stream_; }
 
 private:
     uint32_t DecodeFrames(uint8_t* buffer, uint32_t count);

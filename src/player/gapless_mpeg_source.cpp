@@ -1,0 +1,101 @@
+#include "gapless_mpeg_source.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace zirvak {
+
+GaplessMpegSource::GaplessMpegSource(InputFile& file) : inner_(file, 0, kDefaultEndMs) {}
+
+uint32_t GaplessMpegSource::lengthMs() const {
+    if (!trim_) return inner_.lengthMs();
+    const auto rate = uint64_t(std::max(format().sampleRateHz, 1));
+    return uint32_t(std::min<uint64_t>(trim_->songFrames * 1000 / rate, UINT32_MAX));
+}
+
+RunStart GaplessMpegSource::Start(std::optional<uint32_t> seekMs) {
+    if (!trimKnown_) {
+        // The first start reads the stream, and with it the LAME tag.
+        RunStart first = inner_.Start(std::nullopt);
+        if (first.problem != FileProblem::kNone || first.noBufferMemory) return first;
+        trimKnown_ = true;
+        const MpegStream& stream = inner_.stream();
+        const uint64_t slots = stream.playableSlots();
+        if (stream.encoderGap && slots > 1) {
+            const uint64_t perFrame = stream.samplesPerFrame();
+            const uint64_t encoded = (slots - 1) * perFrame;  // the tag's frame is no sound
+            const auto delay = uint64_t(stream.encoderGap->delay);
+            const auto padding = uint64_t(stream.encoderGap->padding);
+            if (encoded > delay + padding)
+                trim_ = Trim{perFrame + delay + kDecoderDelay, encoded - delay - padding};
+        }
+        if (!trim_ && !seekMs) return first;
+    }
+    if (!trim_) return inner_.Start(seekMs);
+
+    const AudioFormat shape = inner_.format();
+    frameBytes_ = uint32_t(shape.channels) * 2;
+    RunStart run;
+    if (!buffers_.allocated() && !buffers_.Allocate(frameBytes_)) {
+        run.noBufferMemory = true;
+        return run;
+    }
+    const auto rate = uint64_t(shape.sampleRateHz);
+    const uint64_t songFrame =
+        seekMs ? std::min(uint64_t(*seekMs) * rate / 1000, trim_->songFrames) : 0;
+    // The inner source starts on the sample frame of a millisecond at or before the one wanted.
+    const uint64_t target = songFrame + trim_->skipFrames;
+    const RunStart inner = inner_.Start(uint32_t(target * 1000 / rate));
+    if (inner.problem != FileProblem::kNone || inner.noBufferMemory) return inner;
+    discardBytes_ = (target - std::min(inner.startFrame, target)) * frameBytes_;
+    innerAt_ = inner.first.data;
+    innerLeft_ = inner.first.length;
+    innerIndex_ = 0;
+    innerLast_ = inner.lastBufferIndex;
+    innerEnded_ = inner.first.cameShort;
+    buffers_.Plan(trim_->songFrames - songFrame);
+    run.first = Fill(0, 0);
+    run.lastBufferIndex = buffers_.lastIndex();
+    run.startFrame = songFrame;
+    return run;
+}
+
+SourceBuffer GaplessMpegSource::Fill(uint8_t buffer, uint32_t index) {
+    if (!trim_) return inner_.Fill(buffer, index);
+    return buffers_.Fill(buffer, index,
+                         [this](int16_t* out, uint32_t frames) { return Pull(out, frames); });
+}
+
+// Copies up to `frames` sample frames of the song from the inner run; fewer when it ends first.
+uint32_t GaplessMpegSource::Pull(int16_t* out, uint32_t frames) {
+    auto* to = reinterpret_cast<uint8_t*>(out);
+    uint64_t wanted = uint64_t(frames) * frameBytes_;
+    uint64_t copied = 0;
+    while (wanted > 0) {
+        if (innerLeft_ == 0) {
+            if (innerEnded_ || innerIndex_ >= innerLast_) break;
+            ++innerIndex_;
+            const SourceBuffer next = inner_.Fill(uint8_t(innerIndex_ % 2), innerIndex_);
+            innerAt_ = next.data;
+            innerLeft_ = next.length;
+            innerEnded_ = next.cameShort;
+            continue;
+        }
+        if (discardBytes_ > 0) {
+            const auto passed = uint32_t(std::min<uint64_t>(discardBytes_, innerLeft_));
+            innerAt_ += passed;
+            innerLeft_ -= passed;
+            discardBytes_ -= passed;
+            continue;
+        }
+        const auto n = uint32_t(std::min<uint64_t>(wanted, innerLeft_));
+        std::memcpy(to + copied, innerAt_, n);
+        innerAt_ += n;
+        innerLeft_ -= n;
+        copied += n;
+        wanted -= n;
+    }
+    return uint32_t(copied / frameBytes_);
+}
+
+}  // namespace zirvak

@@ -1,0 +1,59 @@
+// MPEG audio as the encoder took it in: the stream of an MpegSource without the silence the
+// encoder added before and after the song, as its LAME tag gives them, and without the tag's own
+// frame. The decoder's own delay (529 samples of the filter banks) is counted as other players
+// count it, so the samples are those of the encoder's input, as many as it encoded.
+//
+// A stream without a LAME tag plays as the MpegSource plays it. Seeks land on the exact sample
+// frame of the song: the inner source starts a little before it, and what lies before is
+// passed over.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "audio_source.h"
+#include "mpeg_source.h"
+#include "pcm_run_buffers.h"
+
+namespace zirvak {
+
+class GaplessMpegSource final : public AudioSource {
+public:
+    explicit GaplessMpegSource(InputFile& file);
+
+    RunStart Start(std::optional<uint32_t> seekMs) override;
+    SourceBuffer Fill(uint8_t buffer, uint32_t index) override;
+    AudioFormat format() const override { return inner_.format(); }
+    uint32_t lengthMs() const override;
+    bool fileChanged() const override { return inner_.fileChanged(); }
+
+    // The samples of the decoded stream passed over before the song, and the song's length in
+    // sample frames; none when the stream plays whole.
+    struct Trim {
+        uint64_t skipFrames = 0;
+        uint64_t songFrames = 0;
+    };
+    const std::optional<Trim>& trim() const { return trim_; }
+
+    // The delay of the decoder's filter banks, in samples, as other players count it.
+    static constexpr uint32_t kDecoderDelay = 529;
+
+private:
+    uint32_t Pull(int16_t* out, uint32_t frames);
+
+    MpegSource inner_;
+    bool trimKnown_ = false;
+    std::optional<Trim> trim_;
+    PcmRunBuffers buffers_;
+    uint32_t frameBytes_ = 0;
+    // The inner run being read: the rest of its current buffer, which of its buffers that is,
+    // its last, whether it came short, and the bytes still to pass over.
+    const uint8_t* innerAt_ = nullptr;
+    uint32_t innerLeft_ = 0;
+    uint32_t innerIndex_ = 0;
+    uint32_t innerLast_ = 0;
+    bool innerEnded_ = false;
+    uint64_t discardBytes_ = 0;
+};
+
+}  // namespace zirvak

@@ -5,7 +5,8 @@
 
 namespace zirvak {
 
-GaplessMpegSource::GaplessMpegSource(InputFile& file) : inner_(file, 0, kDefaultEndMs) {}
+GaplessMpegSource::GaplessMpegSource(InputFile& file, uint32_t clipEndMs)
+    : inner_(file, 0, clipEndMs) {}
 
 uint32_t GaplessMpegSource::lengthMs() const {
     if (!trim_) return inner_.lengthMs();

@@ -19,7 +19,8 @@ namespace zirvak {
 
 class GaplessMpegSource final : public AudioSource {
 public:
-    explicit GaplessMpegSource(InputFile& file);
+    // Plays the song of the stream in `file` up to `clipEndMs` of the stream.
+    GaplessMpegSource(InputFile& file, uint32_t clipEndMs);
 
     RunStart Start(std::optional<uint32_t> seekMs) override;
     SourceBuffer Fill(uint8_t buffer, uint32_t index) override;

@@ -26,7 +26,9 @@ std::pair<std::vector<int16_t>, uint64_t> PlaySource(const std::string& path,
     InputFile file;
     EXPECT_EQ(file.Open(path), FileProblem::kNone);
     GaplessMpegSource source(file, kDefaultEndMs);
-    if (seekMs) EXPECT_EQ(source.Start(std::nullopt).problem, FileProblem::kNone);
+    if (seekMs) {
+        EXPECT_EQ(source.Start(std::nullopt).problem, FileProblem::kNone);
+    }
     const RunStart run = source.Start(seekMs);
     EXPECT_EQ(run.problem, FileProblem::kNone);
     Bytes bytes(run.first.data, run.first.data + run.first.length);
@@ -72,7 +74,8 @@ TEST(GaplessMpeg, AsManySamplesAsWereEncodedAsMpg123PlaysThem) {
             ASSERT_EQ(frame, uint64_t(t) * c.rate / 1000);
             const size_t at = size_t(frame) * size_t(c.channels);
             ASSERT_EQ(from.size(), got.size() - at);
-            EXPECT_TRUE(std::equal(from.begin(), from.end(), got.begin() + ptrdiff_t(at)));
+            const std::vector<int16_t> rest(got.begin() + ptrdiff_t(at), got.end());
+            EXPECT_EQ(MostDifference(from, rest), 0);
         }
     }
 }

@@ -44,11 +44,17 @@ RunStart GaplessMpegSource::Start(std::optional<uint32_t> seekMs) {
     const auto rate = uint64_t(shape.sampleRateHz);
     const uint64_t songFrame =
         seekMs ? std::min(uint64_t(*seekMs) * rate / 1000, trim_->songFrames) : 0;
-    // The inner source starts on the sample frame of a millisecond at or before the one wanted.
+    // The inner source lands a seek by its own arithmetic, near the millisecond asked for but
+    // not on its exact sample frame: it is asked for a little earlier (from the start when it
+    // lands after the frame wanted), and what lies before the frame wanted is passed over.
+    constexpr uint64_t kEarlierMs = 100;
     const uint64_t target = songFrame + trim_->skipFrames;
-    const RunStart inner = inner_.Start(uint32_t(target * 1000 / rate));
+    const uint64_t targetMs = target * 1000 / rate;
+    RunStart inner = inner_.Start(uint32_t(targetMs > kEarlierMs ? targetMs - kEarlierMs : 0));
+    if (inner.problem == FileProblem::kNone && !inner.noBufferMemory && inner.startFrame > target)
+        inner = inner_.Start(std::nullopt);
     if (inner.problem != FileProblem::kNone || inner.noBufferMemory) return inner;
-    discardBytes_ = (target - std::min(inner.startFrame, target)) * frameBytes_;
+    discardBytes_ = (target - inner.startFrame) * frameBytes_;
     innerAt_ = inner.first.data;
     innerLeft_ = inner.first.length;
     innerIndex_ = 0;

@@ -5,7 +5,7 @@
 namespace zirvak {
 
 const char* const kAppUsage =
-    "usage: zirvak [--new-instance] [--replaygain=MODE] [FILE|FOLDER...]\n"
+    "usage: zirvak [--new-instance] [--no-gapless] [--replaygain=MODE] [FILE|FOLDER...]\n"
     "       zirvak --screenshot OUT.png [--ticks N] [FILE|FOLDER...]\n"
     "       zirvak --help | --version\n";
 
@@ -18,6 +18,8 @@ const char* const kAppHelp =
     "  -v, --version       show the version and exit\n"
     "      --new-instance  open another window even when Zirvak already runs (otherwise the\n"
     "                      files go to the running window, which plays them instead)\n"
+    "      --no-gapless    play every frame of an MPEG stream as it holds them, for this run\n"
+    "                      (otherwise the encoder's delay and padding are left out)\n"
     "      --replaygain=MODE\n"
     "                      off, track, album or auto: each song at the gain its ReplayGain\n"
     "                      tags give (auto: the album's where the song before or after is\n"
@@ -72,6 +74,8 @@ AppOptions ParseAppCommandLine(const std::vector<std::string>& args) {
             options.version = true;
         } else if (arg == "--new-instance") {
             options.newInstance = true;
+        } else if (arg == "--no-gapless") {
+            options.gapless = false;
         } else if (name == "--screenshot") {
             options.screenshot = *value;
         } else if (name == "--replaygain") {

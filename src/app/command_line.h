@@ -17,6 +17,7 @@ struct AppOptions {
     std::optional<std::string> screenshot;     // save the window here and quit
     int ticks = 60;                            // animation ticks before the screenshot
     std::optional<ReplayGainMode> replayGain;  // for this run; none: as the settings say
+    std::optional<bool> gapless;               // for this run; none: as the settings say
     std::vector<std::string> files;
     std::string error;  // what is wrong with the command line; empty when nothing is
 };

@@ -121,6 +121,7 @@ int main(int argc, char** argv) {
 
     // A file that cannot play is named in the window's message, and on stderr.
     if (options.replayGain) window.commands().UseReplayGainMode(*options.replayGain);
+    if (options.gapless) window.commands().UseGapless(*options.gapless);
     if (!options.files.empty() &&
         window.commands().OpenFiles(options.files) != zirvak::kOpenStarted && scripted)
         return 1;

@@ -12,12 +12,15 @@ namespace zirvak::cli {
 // Options of the commands that play: the ReplayGain mode for this run (none: the settings').
 struct PlayOptions {
     std::optional<ReplayGainMode> replayGain;
+    // MPEG songs without their encoder's delay and padding; none: as the settings say (play),
+    // or as the stream holds them (decode, render).
+    std::optional<bool> gapless;
 };
 
 // Describes each file in a block of its own; one that cannot be read gets its message and the
 // others are still described.
 int RunInfo(const std::vector<std::string>& paths);
-int RunDecode(const std::string& path, const std::string& outPath);
+int RunDecode(const std::string& path, const std::string& outPath, const PlayOptions& options = {});
 // Renders the songs `paths`, one after another as a queue plays them, into the WAV file
 // `outPath`.
 int RunRender(const std::vector<std::string>& paths, const std::string& outPath,

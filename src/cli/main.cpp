@@ -19,7 +19,8 @@ struct Command {
     const char* help;   // what it does, for COMMAND --help
     int (*run)(const std::vector<std::string>& args, const zirvak::cli::PlayOptions& options);
     size_t minArgs, maxArgs;
-    bool plays = false;  // takes --replaygain=MODE
+    bool plays = false;    // takes --replaygain=MODE
+    bool gapless = false;  // takes --no-gapless
 };
 
 const Command kCommands[] = {
@@ -33,14 +34,15 @@ const Command kCommands[] = {
          return zirvak::cli::RunInfo(a);
      },
      1, SIZE_MAX},
-    {"decode", "FILE OUT",
+    {"decode", "[--no-gapless] FILE OUT",
      "Decodes FILE to 16-bit PCM: OUT ending in .wav gets a WAV header, anything else is raw\n"
-     "little-endian samples.\n",
-     [](const std::vector<std::string>& a, const zirvak::cli::PlayOptions&) {
-         return zirvak::cli::RunDecode(a[0], a[1]);
+     "little-endian samples. An MPEG stream with a LAME tag gives the samples its encoder took\n"
+     "in, without the silence it added before and after them; --no-gapless gives every frame.\n",
+     [](const std::vector<std::string>& a, const zirvak::cli::PlayOptions& o) {
+         return zirvak::cli::RunDecode(a[0], a[1], o);
      },
-     2, 2},
-    {"play", "[--replaygain=MODE] FILE|FOLDER...",
+     2, 2, false, true},
+    {"play", "[--replaygain=MODE] [--no-gapless] FILE|FOLDER...",
      "Plays the files, and the playable files in the folders, one after another. A line names\n"
      "each song as it starts: \"[2/5] Artist \u2013 Title\" from its tags, or its file name. On a\n"
      "terminal a progress line follows, cut to the terminal's width:\n"
@@ -55,7 +57,7 @@ const Command kCommands[] = {
      [](const std::vector<std::string>& a, const zirvak::cli::PlayOptions& o) {
          return zirvak::cli::RunPlay(a, o);
      },
-     1, SIZE_MAX, true},
+     1, SIZE_MAX, true, true},
     {"loudness", "FILE...",
      "Measures each file as EBU R 128 measures a programme: its integrated loudness, its\n"
      "loudness range, its sample peak, and the ReplayGain 2.0 gain that brings it to -18 LUFS;\n"
@@ -65,7 +67,7 @@ const Command kCommands[] = {
          return zirvak::cli::RunLoudness(a);
      },
      1, SIZE_MAX},
-    {"render", "[--replaygain=MODE] FILE... OUT.wav",
+    {"render", "[--replaygain=MODE] [--no-gapless] FILE... OUT.wav",
      "Writes to OUT.wav exactly what the player sends to the sound output for the FILEs, one\n"
      "after another as a queue plays them, at the gain --replaygain=off|track|album|auto\n"
      "chooses from their tags (off without it). A file that cannot be played, or has another\n"
@@ -73,7 +75,7 @@ const Command kCommands[] = {
      [](const std::vector<std::string>& a, const zirvak::cli::PlayOptions& o) {
          return zirvak::cli::RunRender({a.begin(), a.end() - 1}, a.back(), o);
      },
-     2, SIZE_MAX, true},
+     2, SIZE_MAX, true, true},
 };
 
 void PrintUsage(std::FILE* to) {
@@ -127,6 +129,8 @@ int main(int argc, char** argv) {
             } else if (!optionsEnd && IsHelp(argv[i])) {
                 std::printf("usage: zirvak-cli %s %s\n\n%s", c.name, c.usage, c.help);
                 return 0;
+            } else if (!optionsEnd && c.gapless && arg == "--no-gapless") {
+                options.gapless = false;
             } else if (!optionsEnd && c.plays && arg.rfind(kReplayGainOption, 0) == 0) {
                 options.replayGain =
                     zirvak::ParseReplayGainMode(arg.substr(std::strlen(kReplayGainOption)));
@@ -138,6 +142,8 @@ int main(int argc, char** argv) {
                 args.push_back(arg);
             }
         }
+        // decode and render play MPEG songs gapless unless told not to; play as the settings say.
+        if (!options.gapless && std::strcmp(c.name, "play") != 0) options.gapless = c.gapless;
         if (args.size() < c.minArgs || args.size() > c.maxArgs)
             return UsageError(std::string("wrong number of arguments for ") + c.name);
         return c.run(args, options);

@@ -109,6 +109,7 @@ int RunPlay(const std::vector<std::string>& paths, const PlayOptions& options) {
     host.commands = &commands;
     commands.UseSettings(SettingsPath());
     if (options.replayGain) commands.UseReplayGainMode(*options.replayGain);
+    if (options.gapless) commands.UseGapless(*options.gapless);
     if (commands.OpenFiles(paths) != kOpenStarted) return 1;  // each file said why
 
     // Into a file or a pipe a line redrawn ten times a second is only clutter.

@@ -30,6 +30,7 @@ int RunRender(const std::vector<std::string>& paths, const std::string& outPath,
     OfflineAudioDevice device(out.writePath());
     device.KeepFileAcrossSongs();
     PlayerEngine engine(device);
+    engine.SetGapless(options.gapless.value_or(false));
     const ReplayGainSettings gain{options.replayGain.value_or(ReplayGainMode::kOff)};
     bool failed = false, rendered = false;
     for (size_t i = 0; i < paths.size(); ++i) {

@@ -66,6 +66,8 @@ public:
     // How the songs' ReplayGain values set their gain, from the next song on.
     void SetReplayGain(const ReplayGainSettings& settings) { replayGain_ = settings; }
     const ReplayGainSettings& replayGain() const { return replayGain_; }
+    // MPEG songs without their encoder's delay and padding, from the next song on.
+    void SetGapless(bool gapless) { engine_.SetGapless(gapless); }
 
     // Called on every tick, before the animation moves. While the sound output is lost the
     // animation holds (false), and the user is told once per loss. A song that has been heard

@@ -68,6 +68,8 @@ Settings LoadSettings(const std::string& path) {
         } else if (key == "replaygain-fallback") {
             settings.replayGainFallbackDb =
                 ParseReplayGainDb(value).value_or(settings.replayGainFallbackDb);
+        } else if (key == "gapless" && (value == "on" || value == "off")) {
+            settings.gapless = value == "on";
         } else if (key == "replaygain-clipping" && (value == "prevent" || value == "allow")) {
             settings.replayGainPreventClipping = value == "prevent";
         } else if (key == "last-folder" && !value.empty() && value[0] == '/') {
@@ -92,7 +94,8 @@ bool SaveSettings(const std::string& path, const Settings& settings) {
             << "replaygain-preamp=" << settings.replayGainPreampDb << "\n"
             << "replaygain-fallback=" << settings.replayGainFallbackDb << "\n"
             << "replaygain-clipping=" << (settings.replayGainPreventClipping ? "prevent" : "allow")
-            << "\n";
+            << "\n"
+            << "gapless=" << (settings.gapless ? "on" : "off") << "\n";
         // A folder name with a line break in it cannot be stored; it is forgotten instead.
         if (settings.lastFolder.find('\n') == std::string::npos)
             out << "last-folder=" << settings.lastFolder << "\n";

@@ -21,6 +21,7 @@ struct Settings {
     double replayGainPreampDb = 0;    // -15..15, added to every gain the tags give
     double replayGainFallbackDb = 0;  // -24..24, the gain of a song without values
     bool replayGainPreventClipping = true;
+    bool gapless = true;  // MPEG songs without their encoder's delay and padding
 };
 
 // $XDG_CONFIG_HOME/zirvak/settings, or ~/.config/zirvak/settings when that is unset or not an

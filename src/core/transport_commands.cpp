@@ -33,8 +33,14 @@ void TransportCommands::UseReplayGainMode(ReplayGainMode mode) {
     ApplyReplayGain();
 }
 
+void TransportCommands::UseGapless(bool gapless) {
+    runGapless_ = gapless;
+    ApplyReplayGain();
+}
+
 void TransportCommands::ApplyReplayGain() {
     const Settings& settings = settings_.settings();
+    session_.SetGapless(runGapless_.value_or(settings.gapless));
     session_.SetReplayGain({runReplayGain_.value_or(settings.replayGain),
                             settings.replayGainPreampDb, settings.replayGainFallbackDb,
                             settings.replayGainPreventClipping});

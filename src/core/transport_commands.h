@@ -47,6 +47,8 @@ public:
     // The next ReplayGain mode (off, track, album, auto, then off again), kept in the settings
     // and shown; it acts from the next song on.
     void NextReplayGainMode();
+    // Gapless MPEG songs on or off for this run whatever the settings say; not saved.
+    void UseGapless(bool gapless);
 
     // The menu's commands.
     void Open();
@@ -90,7 +92,7 @@ public:
     PlaybackSession& session() { return session_; }
 
 private:
-    // The session takes the run's ReplayGain mode, else the settings'.
+    // The session takes the run's ReplayGain mode and gapless choice, else the settings'.
     void ApplyReplayGain();
     // Around every public command and tick: when the outermost ends, the status is taken once
     // and the host told.
@@ -113,6 +115,7 @@ private:
     PlaybackSession session_;
     SettingsStore settings_;
     std::optional<ReplayGainMode> runReplayGain_;  // chosen for this run only
+    std::optional<bool> runGapless_;               // chosen for this run only
     int depth_ = 0;                                // commands under way
     StatusSnapshot status_;
 };

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "flac_source.h"
+#include "gapless_mpeg_source.h"
 #include "mpeg_source.h"
 #include "opus_source.h"
 #include "vorbis_source.h"
@@ -46,9 +47,10 @@ std::unique_ptr<AudioSource> MakeCompressedSource(InputFile& file) {
 }
 
 std::unique_ptr<AudioSource> MakeAudioSource(InputFile& file, uint32_t clipStartMs,
-                                             uint32_t clipEndMs) {
+                                             uint32_t clipEndMs, bool gapless) {
     if (LooksLikeWav(file)) return std::make_unique<WavSource>(file);
     if (auto source = MakeCompressedSource(file)) return source;
+    if (gapless && clipStartMs == 0) return std::make_unique<GaplessMpegSource>(file, clipEndMs);
     return std::make_unique<MpegSource>(file, clipStartMs, clipEndMs);
 }
 

@@ -15,8 +15,10 @@ namespace zirvak {
 
 // A source for the open `file` that plays the clip [clipStartMs, clipEndMs] (a file of any kind
 // but MPEG audio plays whole). It reads nothing more of the file until its first Start.
+// With `gapless`, an MPEG stream whose clip starts at its start plays without the silence its
+// encoder added before and after the song (gapless_mpeg_source.h).
 std::unique_ptr<AudioSource> MakeAudioSource(InputFile& file, uint32_t clipStartMs,
-                                             uint32_t clipEndMs);
+                                             uint32_t clipEndMs, bool gapless = false);
 
 // The source for a file of a compressed kind other than MPEG audio (FLAC, Ogg), or null for
 // any other file: for tools that read WAV and MPEG files their own way.

@@ -51,7 +51,7 @@ int32_t PlayerEngine::Open(const std::string& path, uint32_t startMs, uint32_t e
     const FileProblem problem = file_.Open(path, &detail);
     if (problem != FileProblem::kNone) return Refuse(problem, detail);
     state_ = Stopped;
-    source_ = MakeAudioSource(file_, startMs, endMs);
+    source_ = MakeAudioSource(file_, startMs, endMs, gapless_);
     const int32_t result = SetUpRun(std::nullopt);
     if (result == kOpenFileFailed || result == kOpenNoAudio) {
         ReleaseFile();

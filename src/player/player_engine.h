@@ -108,6 +108,10 @@ public:
     uint32_t volume() const { return device_.volume(); }
     // The song's own gain (ReplayGain), applied by the device with the volume.
     void SetGain(double factor) { device_.SetGain(factor); }
+    // MPEG songs without their encoder's delay and padding, from the next Open on (off at
+    // first: every frame plays, as the stream holds it).
+    void SetGapless(bool gapless) { gapless_ = gapless; }
+    bool gapless() const { return gapless_; }
 
 private:
     friend class PlayerEngineTestPeer;  // the pipeline, as the tests see it
@@ -150,6 +154,7 @@ private:
     std::atomic<bool> endReached_{false};
     std::atomic<bool> fileChanged_{false};
     FileProblem failure_ = FileProblem::kNone;
+    bool gapless_ = false;
     std::string failureDetail_;
     uint32_t buffersQueued_ = 0;
     uint32_t buffersOut_ = 0;     // written to the device and not yet handed back

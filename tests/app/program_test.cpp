@@ -113,7 +113,7 @@ TEST_F(ZirvakProgram, HelpVersionAndWrongUsageNeedNoDisplay) {
         const char* out;  // at the start of stdout
         const char* err;  // somewhere on stderr
     } cases[] = {
-        {{"--help"}, 0, "usage: zirvak [--new-instance] [--replaygain=MODE] [FILE|FOLDER...]\n", ""},
+        {{"--help"}, 0, "usage: zirvak [--new-instance] [--no-gapless] [--replaygain=MODE] [FILE|FOLDER...]\n", ""},
         {{"-h", "song.mp3"}, 0, "usage: zirvak", ""},
         {{"--version"}, 0, "zirvak " ZIRVAK_EXPECTED_VERSION "\n", ""},
         {{"-v"}, 0, "zirvak " ZIRVAK_EXPECTED_VERSION "\n", ""},

@@ -47,7 +47,7 @@ TEST(Settings, ARoundTripKeepsEveryValueAndCreatesTheFolder) {
     const std::vector<uint8_t> bytes = ReadFileBytes(path);
     EXPECT_EQ(std::string(bytes.begin(), bytes.end()),
               "volume=35\nzoom=3\nreplaygain=off\nreplaygain-preamp=0\nreplaygain-fallback=0\n"
-              "replaygain-clipping=prevent\nlast-folder=/music/an album\n");
+              "replaygain-clipping=prevent\ngapless=on\nlast-folder=/music/an album\n");
     s.volumePercent = 0, s.zoom = 1, s.lastFolder = "/srv/music";
     s.replayGain = ReplayGainMode::kAuto;
     s.replayGainPreampDb = -2.5, s.replayGainFallbackDb = -7, s.replayGainPreventClipping = false;

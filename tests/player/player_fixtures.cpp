@@ -153,8 +153,15 @@ Bytes Render(const TempDir& dir, const std::string& path) {
     });
 }
 
-Bytes Decode(const TempDir& dir, const std::string& path) {
-    return CliOutput(dir, path, cli::RunDecode);
+Bytes Decode(const TempDir& dir, const std::string& path, bool gapless) {
+    if (gapless) {
+        return CliOutput(dir, path, [](const std::string& in, const std::string& out) {
+            return cli::RunDecode(in, out, {.replayGain = std::nullopt, .gapless = true});
+        });
+    }
+    return CliOutput(dir, path, [](const std::string& in, const std::string& out) {
+        return cli::RunDecode(in, out, {});
+    });
 }
 
 void RunTool(const std::string& command) {

@@ -76,7 +76,8 @@ Bytes PlayToTheEnd(const std::string& path);
 
 // zirvak-cli render and decode of `path` to a WAV file in `dir`: the sample bytes written.
 Bytes Render(const TempDir& dir, const std::string& path);
-Bytes Decode(const TempDir& dir, const std::string& path);
+// With `gapless`, MPEG songs without their encoder's delay and padding, as the players play them.
+Bytes Decode(const TempDir& dir, const std::string& path, bool gapless = false);
 
 // Runs a shell command (an encoder or a reference decoder) and fails the test unless it
 // succeeds.

@@ -7,18 +7,6 @@
 
 namespace zirvak::cli {
 
-namespace {
-
-// True when the song before or after song `index` of `paths` is of the album `album` names.
-bool InAlbum(const std::vector<std::string>& paths, size_t index, const std::string& album) {
-    if (album.empty()) return false;
-    for (const size_t neighbour : {index - 1, index + 1})
-        if (neighbour < paths.size() && ReadSongTags(paths[neighbour]).album == album) return true;
-    return false;
-}
-
-}  // namespace
-
 // The songs one after another into one file, as a queue plays them: each song's samples follow
 // the last of the song before, nothing between them. A song that cannot be played, or is of
 // another rate or channel count than the first, gets its message and is left out.
@@ -39,7 +27,7 @@ int RunRender(const std::vector<std::string>& paths, const std::string& outPath,
             const SongTags tags = ReadSongTags(path);
             engine.SetGain(ReplayGainFactor(
                 tags.replayGain, gain,
-                gain.mode == ReplayGainMode::kAuto && InAlbum(paths, i, tags.album)));
+                gain.mode == ReplayGainMode::kAuto && NeighbourInAlbum(paths, i, tags.album)));
         }
         const int32_t result = engine.Open(path, 0, kDefaultEndMs);
         if (result == kOpenNoDevice && device.otherFormat()) {

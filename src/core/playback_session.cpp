@@ -77,9 +77,10 @@ int32_t PlaybackSession::OpenSong(size_t index) {
     host_.StopTimer();
     // The tags first: the song's gain must be set before its first sample is written.
     song_.Read(path);
-    engine_.SetGain(ReplayGainFactor(
-        song_.tags().replayGain, replayGain_,
-        replayGain_.mode == ReplayGainMode::kAuto && InAlbum(index, song_.tags())));
+    engine_.SetGain(
+        ReplayGainFactor(song_.tags().replayGain, replayGain_,
+                         replayGain_.mode == ReplayGainMode::kAuto &&
+                             NeighbourInAlbum(queue_.files(), index, song_.tags().album)));
     const int32_t result = engine_.Open(path, 0, kDefaultEndMs);
     if (result != kOpenStarted) {
         LeaveWithNoFile(DescribeOpenFailure(engine_, path, result));  // the previous one closed
@@ -94,15 +95,6 @@ int32_t PlaybackSession::OpenSong(size_t index) {
     if (output.silent) host_.ShowMessage(Words(Say::kPlaysSilently, title_, output.reason));
     host_.ShowStatus();
     return result;
-}
-
-bool PlaybackSession::InAlbum(size_t index, const SongTags& tags) const {
-    if (tags.album.empty()) return false;
-    for (const size_t neighbour : {index - 1, index + 1})
-        if (neighbour < queue_.size() &&
-            ReadSongTags(queue_.files()[neighbour]).album == tags.album)
-            return true;
-    return false;
 }
 
 // Nothing plays: the window's own caption, the butterfly flying home, and the user told why.

@@ -119,8 +119,6 @@ private:
     void SeekAt(uint32_t tick, uint32_t positionMs);
     void ReportChangedFile();
     void StartedRun();
-    // True when the song before or after `index` in the queue is of the same album as `tags`.
-    bool InAlbum(size_t index, const SongTags& tags) const;
 
     PlayerEngine& engine_;
     CommandHost& host_;

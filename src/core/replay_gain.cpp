@@ -50,4 +50,12 @@ double ReplayGainFactor(const ReplayGainValues& values, const ReplayGainSettings
     return factor;
 }
 
+bool NeighbourInAlbum(const std::vector<std::string>& paths, size_t index,
+                      const std::string& album) {
+    if (album.empty()) return false;
+    for (const size_t neighbour : {index - 1, index + 1})
+        if (neighbour < paths.size() && ReadSongTags(paths[neighbour]).album == album) return true;
+    return false;
+}
+
 }  // namespace zirvak

@@ -4,7 +4,9 @@
 #pragma once
 
 #include <optional>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "song_tags.h"
 
@@ -33,5 +35,10 @@ struct ReplayGainSettings {
 // full scale.
 double ReplayGainFactor(const ReplayGainValues& values, const ReplayGainSettings& settings,
                         bool inAlbum);
+
+// True when the song before or after song `index` of `paths` is of the album `album` (for the
+// auto mode); never for a song without an album.
+bool NeighbourInAlbum(const std::vector<std::string>& paths, size_t index,
+                      const std::string& album);
 
 }  // namespace zirvak

@@ -71,17 +71,24 @@ int32_t PlaybackSession::PlayFrom(size_t index, int direction) {
     return result;
 }
 
+// The gain the song at `index` of the queue plays at, by its tags.
+static double SongGain(const SongTags& tags, const ReplayGainSettings& settings,
+                       const std::vector<std::string>& files, size_t index) {
+    const bool albumNear =
+        settings.mode == ReplayGainMode::kAuto && NeighbourInAlbum(files, index, tags.album);
+    return ReplayGainFactor(tags.replayGain, settings, albumNear);
+}
+
 int32_t PlaybackSession::OpenSong(size_t index) {
     queue_.MoveTo(index);
     const std::string path = queue_.CurrentFile();
     host_.StopTimer();
+    prepared_.reset();
     // The tags first: the song's gain must be set before its first sample is written.
     song_.Read(path);
-    engine_.SetGain(
-        ReplayGainFactor(song_.tags().replayGain, replayGain_,
-                         replayGain_.mode == ReplayGainMode::kAuto &&
-                             NeighbourInAlbum(queue_.files(), index, song_.tags().album)));
+    engine_.SetGain(SongGain(song_.tags(), replayGain_, queue_.files(), index));
     const int32_t result = engine_.Open(path, 0, kDefaultEndMs);
+    joinsSeen_ = engine_.songsJoined();
     if (result != kOpenStarted) {
         LeaveWithNoFile(DescribeOpenFailure(engine_, path, result));  // the previous one closed
         return result;
@@ -94,7 +101,58 @@ int32_t PlaybackSession::OpenSong(size_t index) {
     const OutputStatus output = engine_.outputStatus();
     if (output.silent) host_.ShowMessage(Words(Say::kPlaysSilently, title_, output.reason));
     host_.ShowStatus();
+    followingAsked_ = false;
     return result;
+}
+
+void PlaybackSession::PrepareFollowing() {
+    followingAsked_ = true;
+    prepared_.reset();
+    engine_.CancelNext();
+    if (!engine_.gapless() || engine_.state() == NoFile) return;
+    for (std::optional<size_t> next = queue_.NextIndex(); next; next = queue_.NextIndex()) {
+        const std::string& path = queue_.files()[*next];
+        const double gain = SongGain(ReadSongTags(path), replayGain_, queue_.files(), *next);
+        const int32_t result = engine_.PrepareNext(path, gain);
+        if (result == kOpenStarted) {
+            prepared_ = *next;
+            return;
+        }
+        if (result != kOpenFileFailed && result != kOpenNoAudio) return;  // tried in its turn
+        ++failures_;
+        host_.ShowMessage(DescribeOpenFailure(engine_, path, result));
+        queue_.Remove(*next);
+    }
+}
+
+void PlaybackSession::FollowJoin() {
+    const uint32_t joined = engine_.songsJoined();
+    if (joined == joinsSeen_) return;
+    joinsSeen_ = joined;
+    if (!prepared_) return;
+    // The butterfly flies on; the song's time starts now, as it was first heard a moment ago.
+    queue_.MoveTo(*prepared_);
+    prepared_.reset();
+    const std::string path = queue_.CurrentFile();
+    song_.Read(path);
+    title_ = FileTitle(path);
+    host_.SetCaption(title_);
+    host_.SongStarted();
+    StartedRun();
+    clock_.Restart(host_.TickCount());
+    host_.ShowStatus();
+    followingAsked_ = false;
+}
+
+void PlaybackSession::SetReplayGain(const ReplayGainSettings& settings) {
+    replayGain_ = settings;
+    if (followingAsked_) PrepareFollowing();  // at the gain of the new settings
+}
+
+void PlaybackSession::SetGapless(bool gapless) {
+    if (gapless == engine_.gapless()) return;
+    engine_.SetGapless(gapless);
+    if (followingAsked_) PrepareFollowing();
 }
 
 // Nothing plays: the window's own caption, the butterfly flying home, and the user told why.
@@ -132,11 +190,13 @@ void PlaybackSession::EndOfSong() {
 }
 
 void PlaybackSession::Next() {
+    FollowJoin();
     const std::optional<size_t> next = queue_.NextIndex();
     if (next) PlayFrom(*next, +1);
 }
 
 void PlaybackSession::Previous() {
+    FollowJoin();
     const std::optional<size_t> previous = queue_.PreviousIndex(PositionMs());
     if (!previous) return;
     if (previous == queue_.current() && engine_.state() != NoFile)
@@ -159,6 +219,7 @@ uint32_t PlaybackSession::PositionAt(uint32_t tick) const {
 
 void PlaybackSession::SeekBy(int32_t deltaMs) {
     if (engine_.state() == NoFile) return;
+    FollowJoin();
     const uint32_t tick = host_.TickCount();
     const int64_t target = int64_t(PositionAt(tick)) + deltaMs;
     SeekAt(tick, uint32_t(std::clamp<int64_t>(target, 0, UINT32_MAX)));
@@ -166,6 +227,7 @@ void PlaybackSession::SeekBy(int32_t deltaMs) {
 
 void PlaybackSession::SeekTo(uint32_t positionMs) {
     if (engine_.state() == NoFile) return;
+    FollowJoin();
     SeekAt(host_.TickCount(), positionMs);
 }
 
@@ -207,6 +269,7 @@ void PlaybackSession::StartedRun() {
 }
 
 void PlaybackSession::Play() {
+    FollowJoin();
     switch (engine_.state()) {
         case Playing:
             return;
@@ -230,6 +293,7 @@ void PlaybackSession::Play() {
 }
 
 void PlaybackSession::Pause() {
+    FollowJoin();
     const PlayerState before = engine_.state();
     if (before != Playing && before != Paused) return;
     // The engine decides under its lock: the end of the song may have stopped it since.
@@ -246,6 +310,7 @@ void PlaybackSession::Pause() {
 
 void PlaybackSession::Stop() {
     if (engine_.state() == NoFile) return;
+    FollowJoin();
     if (!heldPosition_) heldPosition_ = PositionMs();
     stoppedByUser_ = true;
     // The timer keeps running: the butterfly sees the end and flies home.
@@ -283,6 +348,8 @@ bool PlaybackSession::FollowPlayback() {
     if (!lost && outputLost_)
         host_.ShowOutputBack(engine_.state() != NoFile ? Words(Say::kSoundBack, title_) : "");
     outputLost_ = lost;
+    FollowJoin();
+    if (!followingAsked_ && engine_.nearingEnd()) PrepareFollowing();
     clock_.Follow(host_.TickCount());
     if (engine_.runFinished() && !stoppedByUser_ && !queueEnded_) EndOfSong();
     return !clock_.held();

@@ -64,14 +64,16 @@ public:
     void DrainOutput() { engine_.DrainOutput(kDrainMs); }
     void SetVolume(uint32_t percent) { engine_.SetVolume(percent); }
     // How the songs' ReplayGain values set their gain, from the next song on.
-    void SetReplayGain(const ReplayGainSettings& settings) { replayGain_ = settings; }
+    void SetReplayGain(const ReplayGainSettings& settings);
     const ReplayGainSettings& replayGain() const { return replayGain_; }
-    // MPEG songs without their encoder's delay and padding, from the next song on.
-    void SetGapless(bool gapless) { engine_.SetGapless(gapless); }
+    // Gapless playback from the next song on: MPEG songs without their encoder's delay and
+    // padding, and each song of the same format following the one before in the same stream.
+    void SetGapless(bool gapless);
 
     // Called on every tick, before the animation moves. While the sound output is lost the
     // animation holds (false), and the user is told once per loss. A song that has been heard
-    // to its end makes way for the next.
+    // to its end makes way for the next; one that joined the song before (gapless) is now the
+    // current song, its caption, tags and time shown.
     bool FollowPlayback();
 
     const PlayQueue& queue() const { return queue_; }
@@ -119,6 +121,11 @@ private:
     void SeekAt(uint32_t tick, uint32_t positionMs);
     void ReportChangedFile();
     void StartedRun();
+    // Gapless, near the end of a song: the song after it, opened to follow it; a file that
+    // cannot play is named and leaves the queue, as when its turn comes.
+    void PrepareFollowing();
+    // The prepared song has been heard joining: it is the current song.
+    void FollowJoin();
 
     PlayerEngine& engine_;
     CommandHost& host_;
@@ -133,6 +140,9 @@ private:
     bool outputLost_ = false;  // as the last tick saw it, and said
     uint64_t seeks_ = 0;
     ReplayGainSettings replayGain_;
+    std::optional<size_t> prepared_;  // the index of the song the engine holds to follow
+    bool followingAsked_ = false;     // the song to follow this one was looked for
+    uint32_t joinsSeen_ = 0;          // the engine's count of joins, as last followed
 };
 
 }  // namespace zirvak

@@ -27,7 +27,8 @@
 // - SetVolume(percent) sets the gain (0..100 %) the device applies to the samples as it plays
 //   them (ApplyVolume); it takes effect within the output's own latency. The bytes written are
 //   never changed. SetGain(factor) sets the song's own gain (ReplayGain) applied with it
-//   (ApplyGain).
+//   (ApplyGain) to the buffers written from then on, so that a song that follows another in
+//   the same stream has its own from its first sample.
 // - Drain(maxMs) waits, at most maxMs, until what was written has been heard: every buffer
 //   done, and what the output itself still held played out.
 // - pendingFrames() tells how many sample frames of what was written the output has not taken

@@ -25,7 +25,7 @@ bool OfflineAudioDevice::Open(const AudioFormat& format, AudioDeviceListener* li
 }
 
 void OfflineAudioDevice::Write(const uint8_t* data, uint32_t length, int32_t tag) {
-    if (open_) queue_.push_back({data, length, tag});
+    if (open_) queue_.push_back({data, length, tag, gain()});
 }
 
 // Hands every queued buffer back unplayed. The queue is taken whole first, so a buffer written
@@ -36,16 +36,16 @@ void OfflineAudioDevice::Reset() {
     for (const Queued& q : taken) listener_->OnBufferDone(q.tag);
 }
 
-int OfflineAudioDevice::DeliverCompletions() {
+int OfflineAudioDevice::DeliverCompletions(int most) {
     int delivered = 0;
-    while (open_ && !paused_ && !queue_.empty()) {
+    while (delivered < most && open_ && !paused_ && !queue_.empty()) {
         const Queued q = queue_.front();
         queue_.pop_front();
         // What the card would get: the volume and the song's gain applied to a copy.
         const uint8_t* bytes = q.data;
-        if (volume() < kFullVolume || gain() != 1.0) {
+        if (volume() < kFullVolume || q.gain != 1.0) {
             scaled_.assign(q.data, q.data + q.length);
-            ApplyGain(scaled_.data(), q.length, volume(), gain());
+            ApplyGain(scaled_.data(), q.length, volume(), q.gain);
             bytes = scaled_.data();
         }
         if (!writer_.Write(bytes, q.length)) ok_ = false;

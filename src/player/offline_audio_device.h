@@ -31,7 +31,7 @@ public:
 
     // Plays and delivers completions, oldest first, until none is pending (the listener's
     // refills may queue more). Returns how many were delivered. A paused device delivers none.
-    int DeliverCompletions();
+    int DeliverCompletions(int most = INT32_MAX);
     // False when the file could not be written.
     bool ok() const { return ok_; }
 
@@ -47,6 +47,7 @@ private:
         const uint8_t* data;
         uint32_t length;
         int32_t tag;
+        double gain;  // the song's, as it stood when the buffer was written
     };
 
     std::string path_;

@@ -35,11 +35,17 @@ uint32_t PlayerEngine::ReadBeatMarkers(int32_t buffer, BeatMarker* out) const {
 }
 
 uint32_t PlayerEngine::songLengthMs() const {
-    return source_ ? source_->lengthMs() : 0;
+    return lengthMs_.load();
 }
 
 uint32_t PlayerEngine::runStartMs() const {
-    return sampleRate_ ? uint32_t(runStartFrame_ * 1000 / sampleRate_) : 0;
+    return sampleRate_ ? uint32_t(runStartFrame_.load() * 1000 / sampleRate_) : 0;
+}
+
+void PlayerEngine::SetGain(double factor) {
+    std::lock_guard lock(mutex_);
+    gain_ = factor;
+    device_.SetGain(factor);
 }
 
 int32_t PlayerEngine::Open(const std::string& path, uint32_t startMs, uint32_t endMs) {
@@ -48,10 +54,10 @@ int32_t PlayerEngine::Open(const std::string& path, uint32_t startMs, uint32_t e
     failure_ = FileProblem::kNone;
     failureDetail_.clear();
     std::string detail;
-    const FileProblem problem = file_.Open(path, &detail);
+    const FileProblem problem = file_->Open(path, &detail);
     if (problem != FileProblem::kNone) return Refuse(problem, detail);
     state_ = Stopped;
-    source_ = MakeAudioSource(file_, startMs, endMs, gapless_);
+    source_ = MakeAudioSource(*file_, startMs, endMs, gapless_);
     const int32_t result = SetUpRun(std::nullopt);
     if (result == kOpenFileFailed || result == kOpenNoAudio) {
         ReleaseFile();
@@ -59,6 +65,47 @@ int32_t PlayerEngine::Open(const std::string& path, uint32_t startMs, uint32_t e
     }
     if (result != kOpenStarted) return result;  // no buffer memory: the file stays open
     return StartRun();
+}
+
+int32_t PlayerEngine::PrepareNext(const std::string& path, double gain) {
+    CancelNext();
+    if (state_ == NoFile || !gapless_) return kOpenFileFailed;
+    // Opened and started outside the lock: the refills of the song that plays go on meanwhile.
+    OtherSong song;
+    song.file = std::make_unique<InputFile>();
+    song.gain = gain;
+    std::string detail;
+    FileProblem problem = song.file->Open(path, &detail);
+    std::optional<RunStart> run;
+    if (problem == FileProblem::kNone) {
+        song.source = MakeAudioSource(*song.file, 0, kDefaultEndMs, true);
+        run = song.source->Start(std::nullopt);
+        problem = run->problem;
+        detail = run->detail;
+    }
+    std::lock_guard lock(mutex_);
+    failure_ = FileProblem::kNone;
+    failureDetail_.clear();
+    if (problem != FileProblem::kNone) return Refuse(problem, detail);
+    if (run->noBufferMemory) return kOpenNoBufferMemory;
+    song.lastBufferIndex = run->lastBufferIndex;
+    song.run = std::move(run);
+    next_ = std::move(song);
+    return kOpenStarted;
+}
+
+void PlayerEngine::CancelNext() {
+    OtherSong cancelled;
+    std::lock_guard lock(mutex_);
+    std::swap(cancelled, next_);
+    // Released once the lock is let go: a source may take a while to free what it holds.
+}
+
+bool PlayerEngine::nextJoins() const {
+    std::lock_guard lock(mutex_);
+    if (!next_.source) return false;
+    const AudioFormat f = next_.source->format();
+    return f.sampleRateHz == format_.sampleRateHz && f.channels == format_.channels;
 }
 
 int32_t PlayerEngine::Refuse(FileProblem problem, const std::string& detail) {
@@ -80,7 +127,8 @@ int32_t PlayerEngine::StartOver(std::optional<uint32_t> seekMs) {
     {
         std::lock_guard lock(mutex_);
         if (state_ == NoFile) return seekMs ? kOpenFileFailed : 0;
-        if (file_.Changed()) {
+        UndoJoin();
+        if (file_->Changed()) {
             fileChanged_ = true;
             return Refuse(FileProblem::kChanged, {});
         }
@@ -101,6 +149,7 @@ int32_t PlayerEngine::Stop() {
     {
         std::lock_guard lock(mutex_);
         if (state_ == Stopped || state_ == NoFile) return 0;
+        UndoJoin();
         // Changed before the reset: the completions it produces find the engine not playing.
         state_ = Stopped;
         endReached_ = true;
@@ -113,6 +162,7 @@ void PlayerEngine::Close() {
     {
         std::lock_guard lock(mutex_);
         if (state_ == NoFile) return;
+        UndoJoin();
         if (state_ == Playing || state_ == Paused) {
             state_ = Stopped;
             endReached_ = true;
@@ -131,8 +181,9 @@ void PlayerEngine::Close() {
 void PlayerEngine::ReleaseFile() {
     deviceOpen_ = false;
     devicePaused_ = false;
+    ReleaseSongs();
     source_.reset();
-    file_.Close();
+    file_->Close();
     headers_ = {};
     ResetRunFields();
     lastBufferIndex_ = 0;
@@ -159,6 +210,8 @@ PlayerState PlayerEngine::TogglePause() {
 void PlayerEngine::OnBufferDone(int32_t) {
     std::lock_guard lock(mutex_);
     if (buffersOut_ > 0) --buffersOut_;
+    // Buffers come back in the order they were written: the song before's come first.
+    if (leavingBuffersOut_ > 0 && --leavingBuffersOut_ == 0) JoinHeard();
     if (state_ == Playing) Refill();
     if (endedByItself_ && buffersOut_ == 0) runFinished_ = true;
 }
@@ -171,6 +224,9 @@ void PlayerEngine::ResetRunFields() {
     runFinished_ = false;
     runStartFrame_ = 0;
     samplesAnalysed_ = 0;
+    queueStartFrame_ = 0;
+    queuedFrames_ = 0;
+    nearingEnd_ = false;
     endReached_ = false;
     fileChanged_ = false;
 }
@@ -197,7 +253,76 @@ int32_t PlayerEngine::SetUpRun(std::optional<uint32_t> seekMs) {
     headers_[0] = {run.first.data, run.first.length};
     lastBufferIndex_ = run.lastBufferIndex;
     runStartFrame_ = run.startFrame;
+    queueStartFrame_ = run.startFrame;
+    lengthMs_ = source_->lengthMs();
     return kOpenStarted;
+}
+
+bool PlayerEngine::JoinNext() {
+    if (!gapless_ || !next_.source || leaving_.source || fileChanged_) return false;
+    const AudioFormat format = next_.source->format();
+    if (format.sampleRateHz != format_.sampleRateHz || format.channels != format_.channels)
+        return false;
+    if (!next_.run) {
+        // Joined once and undone: its run starts again.
+        RunStart run = next_.source->Start(std::nullopt);
+        if (run.problem != FileProblem::kNone || run.noBufferMemory) return false;
+        next_.lastBufferIndex = run.lastBufferIndex;
+        next_.run = std::move(run);
+    }
+    const SourceBuffer first = next_.run->first;
+    leaving_.file = std::move(file_);
+    leaving_.source = std::move(source_);
+    leaving_.gain = gain_;
+    leavingBuffersOut_ = buffersOut_;
+    file_ = std::move(next_.file);
+    source_ = std::move(next_.source);
+    gain_ = next_.gain;
+    lastBufferIndex_ = next_.lastBufferIndex;
+    next_ = {};
+    // The device scales what is written from now on by the new song's gain: the change falls
+    // exactly on the boundary.
+    device_.SetGain(gain_);
+    buffersQueued_ = 0;
+    queueStartFrame_ = 0;
+    queuedFrames_ = 0;
+    nearingEnd_ = false;
+    const uint8_t slot = currentBuffer_ ^ 1;
+    currentBuffer_ = slot;
+    headers_[slot] = {first.data, first.length};
+    QueueCurrent();
+    if (leavingBuffersOut_ == 0) JoinHeard();
+    return true;
+}
+
+void PlayerEngine::JoinHeard() {
+    leavingBuffersOut_ = 0;
+    leaving_ = {};
+    runStartFrame_ = 0;
+    samplesAnalysed_ = queuedFrames_;
+    lengthMs_ = source_->lengthMs();
+    songsJoined_.fetch_add(1);
+}
+
+void PlayerEngine::UndoJoin() {
+    if (!leaving_.source) return;
+    // The joined song's buffers stay valid until the reset that follows hands them back.
+    next_.file = std::move(file_);
+    next_.source = std::move(source_);
+    next_.gain = gain_;
+    next_.run.reset();
+    file_ = std::move(leaving_.file);
+    source_ = std::move(leaving_.source);
+    gain_ = leaving_.gain;
+    device_.SetGain(gain_);
+    leaving_ = {};
+    leavingBuffersOut_ = 0;
+}
+
+void PlayerEngine::ReleaseSongs() {
+    leaving_ = {};
+    leavingBuffersOut_ = 0;
+    next_ = {};
 }
 
 int32_t PlayerEngine::StartRun(bool paused) {
@@ -232,7 +357,7 @@ void PlayerEngine::QueueCurrent() {
     const uint8_t current = currentBuffer_;
     const WaveHeader& h = headers_[current];
     BeatMarker found[kMaxBeatMarkers];
-    const uint64_t before = runStartFrame_ + samplesAnalysed_;
+    const uint64_t before = queueStartFrame_ + queuedFrames_;
     const uint32_t count =
         MarkBeats(h.data, h.length, channels_, sampleRate_, uint32_t(before), found);
     auto& list = beatMarkers_[current];
@@ -246,7 +371,10 @@ void PlayerEngine::QueueCurrent() {
     }
     beatCount_[current].store(count, release);
     sequence.fetch_add(1, release);  // even: whole
-    samplesAnalysed_ += h.length / (uint32_t(channels_) * 2);
+    queuedFrames_ += h.length / (uint32_t(channels_) * 2);
+    if (lastBufferIndex_ <= buffersQueued_ + kPrepareAheadBuffers) nearingEnd_ = true;
+    // Until a join is heard, what was handed of the song before is what the clock goes by.
+    if (!leaving_.source) samplesAnalysed_ = queuedFrames_;
     ++buffersOut_;
     device_.Write(h.data, h.length, current);
 }
@@ -256,12 +384,14 @@ void PlayerEngine::QueueCurrent() {
 void PlayerEngine::Refill() {
     const uint32_t k = buffersQueued_;
     if (k == lastBufferIndex_) {
-        EndRun();
+        if (!JoinNext()) EndRun();
         return;
     }
     if (k > lastBufferIndex_) return;
     const uint8_t next = currentBuffer_ ^ 1;
-    const SourceBuffer filled = source_->Fill(next, k + 1);
+    // The source's own buffers alternate with the run's buffers; the device's slots go on
+    // alternating across a join, whatever parity the joined run starts on.
+    const SourceBuffer filled = source_->Fill(uint8_t((k + 1) & 1), k + 1);
     if (source_->fileChanged()) fileChanged_ = true;
     if (filled.cameShort) {
         // The file ended early (it shrank or changed): this buffer is the last, or, when it got

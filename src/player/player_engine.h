@@ -3,6 +3,13 @@
 // queued. What the buffers hold comes from the file's source (audio_source.h), chosen by what
 // the file is; the engine itself knows no file format.
 //
+// Gapless, a song prepared to follow (PrepareNext) joins the one playing when the format is the
+// same: its first buffer is queued right behind the last of the song before, in the same device
+// stream. Until that last buffer has been played, the song before is the one heard, and what the
+// engine tells (length, run start, samples handed, the beat markers' times) is of it; then the
+// join is heard (songsJoined counts) and the engine tells of the new song. A seek, restart or
+// stop before that undoes the join: the song before stays the one heard.
+//
 // Threads: the owner (the window or the command line) calls the transport operations; the
 // device's completion thread runs every later refill. One mutex covers a whole refill and the
 // state change of each transport operation; device resets and closes happen outside it,
@@ -99,19 +106,35 @@ public:
     uint32_t songLengthMs() const;
     // Where in the song the run began: 0 for Open and Restart (the beat markers count from the
     // run's start), the sample frame a Seek started at otherwise.
-    uint64_t runStartFrame() const { return runStartFrame_; }
+    uint64_t runStartFrame() const { return runStartFrame_.load(); }
     uint32_t runStartMs() const;
     // True once a run that ended by itself has had its last buffer played: the song is over.
     bool runFinished() const { return runFinished_.load(); }
     // The gain of the sound output, 0..100 %, applied after the beats are marked.
     void SetVolume(uint32_t percent) { device_.SetVolume(percent); }
     uint32_t volume() const { return device_.volume(); }
-    // The song's own gain (ReplayGain), applied by the device with the volume.
-    void SetGain(double factor) { device_.SetGain(factor); }
-    // MPEG songs without their encoder's delay and padding, from the next Open on (off at
-    // first: every frame plays, as the stream holds it).
+    // The song's own gain (ReplayGain), applied by the device with the volume to what is
+    // written from now on.
+    void SetGain(double factor);
+    // Gapless playback, from the next Open on (off at first): MPEG songs without their
+    // encoder's delay and padding, and prepared songs joining the one before.
     void SetGapless(bool gapless) { gapless_ = gapless; }
     bool gapless() const { return gapless_; }
+
+    // Opens `path` to follow the song that plays, to be played at `gain`, and starts its run
+    // (its first buffer decoded), so that its failure is known now and its first samples are
+    // ready when the song before ends. Replaces a song prepared before. Returns kOpenStarted, or
+    // the failure of Open (failure() tells why). Needs an open file and gapless playback.
+    int32_t PrepareNext(const std::string& path, double gain);
+    void CancelNext();
+    // True while a prepared song waits that will join (its format is the one playing).
+    bool nextJoins() const;
+    // How many prepared songs have been heard joining the one before, since the engine was made.
+    uint32_t songsJoined() const { return songsJoined_.load(); }
+    // The run being queued is within kPrepareAheadBuffers of its last buffer: the song to follow
+    // should be prepared now (a tick later is still in time).
+    bool nearingEnd() const { return nearingEnd_.load(); }
+    static constexpr uint32_t kPrepareAheadBuffers = 3;
 
 private:
     friend class PlayerEngineTestPeer;  // the pipeline, as the tests see it
@@ -122,6 +145,15 @@ private:
         uint32_t length = 0;
     };
 
+    // A song besides the one queued: prepared to follow it, or heard still while it is queued.
+    struct OtherSong {
+        std::unique_ptr<InputFile> file;
+        std::unique_ptr<AudioSource> source;  // reads file: released before it
+        double gain = 1.0;
+        std::optional<RunStart> run;   // started, not yet joined
+        uint32_t lastBufferIndex = 0;  // of that run
+    };
+
     void OnBufferDone(int32_t tag) override;
 
     // A new run of the open file: from its clip's start, or from `seekMs` (a pause stays).
@@ -130,6 +162,13 @@ private:
     // All of the following run under mutex_.
     // Has the source start a run, from the clip's start or from `seekMs`, and fill buffer 0.
     int32_t SetUpRun(std::optional<uint32_t> seekMs);
+    // At the end of a run: the prepared song's run follows in the same stream, if it can.
+    bool JoinNext();
+    // The last buffer of the song before has been played: the joined song is the one heard.
+    void JoinHeard();
+    // Before a new run of the song heard: the joined song goes back to waiting.
+    void UndoJoin();
+    void ReleaseSongs();
     // Opens (on Open) the device, queues buffers 0 and 1, enters Playing (or stays Paused).
     int32_t StartRun(bool paused = false);
     void Refill();
@@ -140,7 +179,7 @@ private:
     void ReleaseFile();
 
     AudioDevice& device_;
-    std::mutex mutex_;
+    mutable std::mutex mutex_;
     bool deviceOpen_ = false;
     bool devicePaused_ = false;  // the device holds a pause that no Resume has lifted yet
 
@@ -160,11 +199,22 @@ private:
     uint32_t buffersOut_ = 0;     // written to the device and not yet handed back
     bool endedByItself_ = false;  // the run reached its last buffer (EndRun)
     std::atomic<bool> runFinished_{false};
-    uint64_t runStartFrame_ = 0;  // sample frame of the song the run began at
+    // Of the song heard: the sample frame its run began at, and the frames handed to the device.
+    std::atomic<uint64_t> runStartFrame_{0};
     std::atomic<uint32_t> samplesAnalysed_{0};
+    std::atomic<uint32_t> lengthMs_{0};
+    // Of the run being queued (the joined song's, after a join).
+    uint64_t queueStartFrame_ = 0;
+    uint32_t queuedFrames_ = 0;
 
-    InputFile file_;
+    std::unique_ptr<InputFile> file_ = std::make_unique<InputFile>();
     std::unique_ptr<AudioSource> source_;  // reads file_: released before it is closed
+    double gain_ = 1.0;
+    OtherSong next_;     // prepared
+    OtherSong leaving_;  // joined, its last buffers still out
+    uint32_t leavingBuffersOut_ = 0;
+    std::atomic<uint32_t> songsJoined_{0};
+    std::atomic<bool> nearingEnd_{false};
     AudioFormat format_;
     std::array<WaveHeader, 2> headers_{};
     uint32_t lastBufferIndex_ = 0;

@@ -155,7 +155,7 @@ void SdlAudioDevice::Write(const uint8_t* data, uint32_t length, int32_t tag) {
     if (!open_) return;
     {
         std::lock_guard lock(queueMutex_);
-        queue_.push_back({data, length, 0, tag});
+        queue_.push_back({data, length, 0, tag, gain()});
         silentFramesSinceQueued_ = 0;
     }
     // Playback starts with the first buffer.
@@ -200,7 +200,7 @@ void SdlAudioDevice::Fill(uint8_t* stream, uint32_t length) {
         Queued& q = queue_.front();
         const uint32_t take = std::min(length, q.length - q.consumed);
         std::memcpy(stream, q.data + q.consumed, take);
-        ApplyGain(stream, take, volume(), gain());
+        ApplyGain(stream, take, volume(), q.gain);
         stream += take;
         length -= take;
         q.consumed += take;

@@ -53,6 +53,7 @@ private:
         uint32_t length;
         uint32_t consumed;
         int32_t tag;
+        double gain;  // the song's, as it stood when the buffer was written
     };
 
     bool OpenOutput(std::string& why);

@@ -217,31 +217,38 @@ TEST(ZirvakCli, BadUsageExitsWithStatusTwo) {
     }
 }
 
-// render --replaygain: the song at the gain its tags give, each sample round(s × gain); the
-// tags ignored without it.
+// render --replaygain: each song at the gain its tags give, each sample round(s × gain), the gain
+// changing exactly where the songs meet; the tags ignored without it.
 TEST(ZirvakCli, RenderPlaysAtTheGainTheTagsGive) {
     TempDir dir;
     const Bytes pcm = Pcm16Pattern(44100, 2);
     const std::string wav = WriteBytes(dir.Path("in.wav"), MakeWav({}, pcm));
-    const std::string flac = dir.Path("song.flac");
-    const std::string command =
-        "flac --silent -f -T REPLAYGAIN_TRACK_GAIN=-6.5 -T "
-        "REPLAYGAIN_ALBUM_GAIN=-1 -o '" +
-        flac + "' '" + wav + "'";
-    ASSERT_EQ(std::system(command.c_str()), 0);
-    const double gain = std::pow(10.0, -6.5 / 20);
+    const double trackDb[] = {-6.5, 2.25};
+    std::string songs;
+    for (int i = 0; i < 2; ++i) {
+        const std::string flac = dir.Path("song" + std::to_string(i) + ".flac");
+        const std::string command =
+            "flac --silent -f -T REPLAYGAIN_TRACK_GAIN=" + std::to_string(trackDb[i]) +
+            " -T REPLAYGAIN_ALBUM_GAIN=-1 -o '" + flac + "' '" + wav + "'";
+        ASSERT_EQ(std::system(command.c_str()), 0);
+        songs += Quote(flac) + " ";
+    }
     for (const char* mode : {"", "--replaygain=off ", "--replaygain=track "}) {
         SCOPED_TRACE(mode);
         const std::string out = dir.Path("out.wav");
-        const Result r = Cli("render " + std::string(mode) + Quote(flac) + " " + Quote(out));
+        const Result r = Cli("render " + std::string(mode) + songs + Quote(out));
         ASSERT_EQ(r.status, 0) << r.err;
         const Bytes rendered = ReadFileBytes(out);
-        ASSERT_EQ(rendered.size(), pcm.size() + 44);
-        const double g = std::string(mode) == "--replaygain=track " ? gain : 1.0;
-        for (size_t i = 0; i < pcm.size(); i += 2) {
-            const auto s = int16_t(pcm[i] | pcm[i + 1] << 8);
-            ASSERT_EQ(int16_t(rendered[44 + i] | rendered[45 + i] << 8), int16_t(std::round(s * g)))
-                << i;
+        ASSERT_EQ(rendered.size(), 2 * pcm.size() + 44);
+        for (int song = 0; song < 2; ++song) {
+            const double g =
+                std::string(mode) == "--replaygain=track " ? std::pow(10.0, trackDb[song] / 20) : 1;
+            const size_t at = 44 + size_t(song) * pcm.size();
+            for (size_t i = 0; i < pcm.size(); i += 2) {
+                const auto s = int16_t(pcm[i] | pcm[i + 1] << 8);
+                const auto want = int16_t(std::clamp(std::round(s * g), -32768.0, 32767.0));
+                ASSERT_EQ(int16_t(rendered[at + i] | rendered[at + i + 1] << 8), want) << i;
+            }
         }
     }
 }
@@ -275,6 +282,45 @@ TEST(ZirvakCli, RenderOfAQueueIsTheAlbumWithoutGaps) {
     const Bytes rendered = ReadFileBytes(out);
     ASSERT_EQ(rendered.size(), source.size() + 44);
     EXPECT_TRUE(std::equal(source.begin(), source.end(), rendered.begin() + 44));
+}
+
+// The same album as lame MP3 tracks and as Opus tracks: the render is as long as the source,
+// to the sample; each MP3 track is what mpg123 plays gapless, within 1 LSB.
+TEST(ZirvakCli, RenderOfLossyTracksIsAsLongAsTheAlbum) {
+    TempDir dir;
+    for (const bool mp3 : {true, false}) {
+        SCOPED_TRACE(mp3 ? "mp3" : "opus");
+        WavParams params;
+        params.sampleRate = mp3 ? 44100 : 48000;
+        const uint32_t rate = params.sampleRate;
+        const Bytes source = Pcm16Pattern(rate * 4 + 1234, 2);
+        const size_t cuts[] = {0, 4 * (rate + 17), 4 * (rate * 2 + 651), source.size()};
+        std::vector<std::string> tracks;
+        std::vector<std::vector<int16_t>> want;
+        std::string args;
+        for (int t = 0; t < 3; ++t) {
+            const Bytes wav = MakeWav(params, Bytes(source.begin() + ptrdiff_t(cuts[t]),
+                                                    source.begin() + ptrdiff_t(cuts[t + 1])));
+            const std::string name = "track" + std::to_string(t);
+            tracks.push_back(mp3 ? EncodeMp3(dir, name, wav, "-b 192")
+                                 : EncodeOpus(dir, name, wav));
+            args += Quote(tracks.back()) + " ";
+            if (!mp3) continue;
+            RunTool("mpg123 -q -s " + Quote(tracks.back()) + " > " + Quote(dir.Path("ref.raw")));
+            want.push_back(AsSamples(ReadFileBytes(dir.Path("ref.raw"))));
+        }
+        const std::string out = dir.Path("album.wav");
+        const Result r = Cli("render " + args + Quote(out));
+        ASSERT_EQ(r.status, 0) << r.err;
+        const Bytes rendered = ReadFileBytes(out);
+        ASSERT_EQ(rendered.size(), source.size() + 44);
+        const std::vector<int16_t> got = AsSamples(std::span(rendered).subspan(44));
+        for (size_t t = 0; t < want.size(); ++t) {
+            const auto from = got.begin() + ptrdiff_t(cuts[t] / 2);
+            ASSERT_EQ(want[t].size(), (cuts[t + 1] - cuts[t]) / 2);
+            EXPECT_LE(MostDifference({from, from + ptrdiff_t(want[t].size())}, want[t]), 1);
+        }
+    }
 }
 
 TEST(ZirvakCli, HelpAndVersionGoToStandardOutput) {

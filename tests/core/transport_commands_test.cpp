@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "animation.h"
+#include "fake_host.h"
 #include "file_uri.h"
 #include "player_fixtures.h"
 #include "transport_commands.h"
@@ -14,32 +15,6 @@
 
 namespace zirvak::test {
 namespace {
-
-struct FakeHost final : CommandHost {
-    std::vector<std::string> answer;
-    uint32_t now = 1000;
-    bool timerOn = false, quit = false;
-    uint32_t interval = 0;
-    std::string caption = "Zirvak";
-    std::vector<std::string> messages;
-    int choices = 0;
-
-    int statusShown = 0;
-    std::vector<std::string> started;  // the caption of each song as it started
-    Animation* flight = nullptr;       // takes off with each run, as the window's does
-    std::vector<std::string> ChooseFiles() override { return ++choices, answer; }
-    void RunStarted() override {
-        if (flight) flight->RestartFlight();
-    }
-    void ShowStatus() override { ++statusShown; }
-    void SongStarted() override { started.push_back(caption); }
-    uint32_t TickCount() override { return now; }
-    void StartTimer(uint32_t intervalMs) override { timerOn = true, interval = intervalMs; }
-    void StopTimer() override { timerOn = false; }
-    void SetCaption(const std::string& c) override { caption = c; }
-    void ShowMessage(const std::string& text) override { messages.push_back(text); }
-    void Quit() override { quit = true; }
-};
 
 class TransportCommandsTest : public ::testing::Test {
 protected:

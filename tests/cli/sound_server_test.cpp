@@ -319,6 +319,34 @@ TEST_F(SoundServer, AKilledServerIsSaidAndTheSongGoesOnWhenOneIsBack) {
     EXPECT_EQ(FollowedTo(heardAfter, decoded, *second), Frames(decoded));
 }
 
+// Two songs of one format, cut from one signal where it sounds: the recording holds the signal
+// across the cut without a silent frame, and the whole queue to its end.
+TEST_F(SoundServer, TwoSongsOfAQueueMeetWithoutSilence) {
+    const long cut = 5 * kRate + 1234;
+    const Bytes whole(reinterpret_cast<const uint8_t*>(decoded.data()),
+                      reinterpret_cast<const uint8_t*>(decoded.data() + decoded.size()));
+    const std::string a =
+        WriteBytes(dir.Path("a.wav"), MakeWav({}, std::span(whole).first(size_t(cut) * 4)));
+    const std::string b =
+        WriteBytes(dir.Path("b.wav"), MakeWav({}, std::span(whole).subspan(size_t(cut) * 4)));
+    const std::string recording = dir.Path("queue.raw");
+    auto recorder = Record(server, recording);
+    Process play({ZIRVAK_CLI, "play", a, b}, dir.Path("play.out"), dir.Path("play.err"));
+    ASSERT_EQ(play.Wait(60000), 0) << Text(dir.Path("play.err"));
+    StopRecording(*recorder, recording);
+    EXPECT_EQ(Text(dir.Path("play.out")), "[1/2] a.wav\n[2/2] b.wav\n");
+    const Samples heard = AsStereo(ReadFileBytes(recording));
+    for (long at = cut - kRate / 10; at < cut + kRate / 10; ++at)
+        ASSERT_FALSE(Silent(decoded, at)) << "the signal is silent at the cut";
+    const auto across = decoded.begin() + 2 * (cut - kRate / 10);
+    EXPECT_NE(std::search(heard.begin(), heard.end(), across, across + 2 * (kRate / 5)),
+              heard.end())
+        << "the songs do not meet without a gap";
+    const std::optional<Place> place = PlaceInSong(heard, decoded);
+    ASSERT_TRUE(place.has_value()) << "the queue is not in the recording";
+    EXPECT_EQ(FollowedTo(heard, decoded, *place), Frames(decoded));
+}
+
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
     std::istringstream in(text);

@@ -1,7 +1,9 @@
+#include <algorithm>
 #include <cstdio>
 
 #include "commands.h"
 #include "flac_source.h"
+#include "gapless_mpeg_source.h"
 #include "input.h"
 #include "opus_source.h"
 #include "printable.h"
@@ -92,9 +94,20 @@ void PrintMpeg(const MpegStream& stream) {
     std::printf("frames:      %llu\n", static_cast<unsigned long long>(frames));
     std::printf("duration:    %s\n",
                 FormatDuration(double(frames) * stream.frameMs() / 1000).c_str());
-    if (stream.encoderGap)
+    if (stream.encoderGap) {
         std::printf("encoder gap: %d samples before the song, %d after (LAME tag)\n",
                     stream.encoderGap->delay, stream.encoderGap->padding);
+    } else if (stream.itunesGap) {
+        std::printf("encoder gap: %u samples before the song, %u after (iTunSMPB)\n",
+                    stream.itunesGap->delay, stream.itunesGap->padding);
+    }
+    // What plays gapless: the song as it was encoded.
+    if (const std::optional<GaplessTrim> trim = GaplessTrimOf(stream)) {
+        const int rate = std::max(first.sampleRate, 1);
+        std::printf("gapless:     %s (%llu samples)\n",
+                    FormatDuration(double(trim->songFrames) / rate).c_str(),
+                    static_cast<unsigned long long>(trim->songFrames));
+    }
     if (stream.scan.gaps > 0) std::printf("damage:      %s\n", DescribeDamage(stream).c_str());
 }
 

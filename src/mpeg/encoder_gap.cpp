@@ -1,6 +1,7 @@
 // The LAME tag: after the Xing (VBR) or Info (CBR) header of a Layer III stream's first frame,
 // LAME, and encoders that write its tag (FFmpeg's "Lavc"/"Lavf"), store how many samples of
 // silence the encoder put before the song (its delay) and after it (padding to a whole frame).
+// The fields are read whatever encoder name the tag carries, as other players read them.
 #include <cstring>
 
 #include "frame_geometry.h"
@@ -19,24 +20,27 @@ int32_t XingBytes(uint32_t flags) {
 
 }  // namespace
 
-bool ReadEncoderGap(const uint8_t* frame, int32_t available, const FrameHeader& header,
-                    EncoderGap& gap) {
+bool HasXingOrInfoHeader(const uint8_t* frame, int32_t available, const FrameHeader& header) {
     if (header.layer != 3) return false;
     const int32_t xing =
         HeaderBytes(header) + LayerIIISideInfoBytes(header.version, ChannelsOf(header));
     if (available < xing + 8) return false;
     const uint8_t* p = frame + xing;
-    if (std::memcmp(p, "Xing", 4) != 0 && std::memcmp(p, "Info", 4) != 0) return false;
+    return std::memcmp(p, "Xing", 4) == 0 || std::memcmp(p, "Info", 4) == 0;
+}
+
+bool ReadEncoderGap(const uint8_t* frame, int32_t available, const FrameHeader& header,
+                    EncoderGap& gap) {
+    if (!HasXingOrInfoHeader(frame, available, header)) return false;
+    const int32_t xing =
+        HeaderBytes(header) + LayerIIISideInfoBytes(header.version, ChannelsOf(header));
+    const uint8_t* p = frame + xing;
     // The encoder's name, 9 bytes, then 12 bytes of what it chose; delay and padding follow in
     // 12 bits each.
     const int32_t lame = xing + XingBytes(ReadU32BE(p + 4));
     constexpr int32_t kGapOffset = 21;
     if (available < lame + kGapOffset + 3) return false;
-    const uint8_t* tag = frame + lame;
-    if (std::memcmp(tag, "LAME", 4) != 0 && std::memcmp(tag, "Lavc", 4) != 0 &&
-        std::memcmp(tag, "Lavf", 4) != 0)
-        return false;
-    const uint8_t* g = tag + kGapOffset;
+    const uint8_t* g = frame + lame + kGapOffset;
     gap.delay = int32_t(g[0]) << 4 | g[1] >> 4;
     gap.padding = int32_t(g[1] & 0x0F) << 8 | g[2];
     return true;

@@ -5,6 +5,34 @@
 
 namespace zirvak {
 
+std::optional<GaplessTrim> GaplessTrimOf(const MpegStream& stream) {
+    const uint64_t slots = stream.playableSlots();
+    const bool headerFrame = stream.hasVbrHeader() || stream.tagFrame;
+    if (slots <= (headerFrame ? 1u : 0u)) return std::nullopt;
+    const uint64_t perFrame = stream.samplesPerFrame();
+    const uint64_t skipHeader = headerFrame ? perFrame : 0;
+    const uint64_t encoded = slots * perFrame - skipHeader;
+    uint64_t delay = 0, padding = 0, told = 0;
+    if (stream.encoderGap) {
+        delay = uint64_t(stream.encoderGap->delay);
+        padding = uint64_t(stream.encoderGap->padding);
+    } else if (stream.itunesGap) {
+        delay = stream.itunesGap->delay;
+        padding = stream.itunesGap->padding;
+        told = stream.itunesGap->samples;
+    } else {
+        // The header's frame alone is left out.
+        if (!headerFrame) return std::nullopt;
+        return GaplessTrim{skipHeader, encoded};
+    }
+    const uint64_t skip = delay + kDecoderDelay;
+    if (encoded <= skip || encoded <= delay + padding) return std::nullopt;
+    // Padding shorter than the decoder's delay: the song ends with the decoded samples.
+    uint64_t song = std::min(encoded - delay - padding, encoded - skip);
+    if (told > 0 && told < song) song = told;
+    return GaplessTrim{skipHeader + skip, song};
+}
+
 GaplessMpegSource::GaplessMpegSource(InputFile& file, uint32_t clipEndMs)
     : inner_(file, 0, clipEndMs) {}
 
@@ -20,16 +48,7 @@ RunStart GaplessMpegSource::Start(std::optional<uint32_t> seekMs) {
         RunStart first = inner_.Start(std::nullopt);
         if (first.problem != FileProblem::kNone || first.noBufferMemory) return first;
         trimKnown_ = true;
-        const MpegStream& stream = inner_.stream();
-        const uint64_t slots = stream.playableSlots();
-        if (stream.encoderGap && slots > 1) {
-            const uint64_t perFrame = stream.samplesPerFrame();
-            const uint64_t encoded = (slots - 1) * perFrame;  // the tag's frame is no sound
-            const auto delay = uint64_t(stream.encoderGap->delay);
-            const auto padding = uint64_t(stream.encoderGap->padding);
-            if (encoded > delay + padding)
-                trim_ = Trim{perFrame + delay + kDecoderDelay, encoded - delay - padding};
-        }
+        trim_ = GaplessTrimOf(inner_.stream());
         if (!trim_ && !seekMs) return first;
     }
     if (!trim_) return inner_.Start(seekMs);

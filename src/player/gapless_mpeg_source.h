@@ -1,11 +1,12 @@
 // MPEG audio as the encoder took it in: the stream of an MpegSource without the silence the
-// encoder added before and after the song, as its LAME tag gives them, and without the tag's own
-// frame. The decoder's own delay (529 samples of the filter banks) is counted as other players
-// count it, so the samples are those of the encoder's input, as many as it encoded.
+// encoder added before and after the song, as its LAME tag (or iTunSMPB comment) gives them, and
+// without the tag's own frame. The decoder's own delay (529 samples of the filter banks) is counted
+// as other players count it, so the samples are those of the encoder's input, as many as it
+// encoded.
 //
-// A stream without a LAME tag plays as the MpegSource plays it. Seeks land on the exact sample
-// frame of the song: the inner source starts a little before it, and what lies before is
-// passed over.
+// A stream with neither plays as the MpegSource plays it, less a VBR header's frame. Seeks land on
+// the exact sample frame of the song: the inner source starts a little before it, and what lies
+// before is passed over.
 #pragma once
 
 #include <cstdint>
@@ -16,6 +17,21 @@
 #include "pcm_run_buffers.h"
 
 namespace zirvak {
+
+// The samples of the decoded stream passed over before the song, and the song's length in
+// sample frames.
+struct GaplessTrim {
+    uint64_t skipFrames = 0;
+    uint64_t songFrames = 0;
+};
+
+// The delay of the decoder's filter banks, in samples, as other players count it.
+inline constexpr uint32_t kDecoderDelay = 529;
+
+// The song within `stream`: without a Xing, Info or VBRI header's frame (no sound), and without
+// the encoder's delay and padding its LAME tag or iTunSMPB comment gives, the decoder's delay
+// counted with the encoder's. None when the stream plays whole: no header, no gap.
+std::optional<GaplessTrim> GaplessTrimOf(const MpegStream& stream);
 
 class GaplessMpegSource final : public AudioSource {
 public:
@@ -28,16 +44,8 @@ public:
     uint32_t lengthMs() const override;
     bool fileChanged() const override { return inner_.fileChanged(); }
 
-    // The samples of the decoded stream passed over before the song, and the song's length in
-    // sample frames; none when the stream plays whole.
-    struct Trim {
-        uint64_t skipFrames = 0;
-        uint64_t songFrames = 0;
-    };
+    using Trim = GaplessTrim;
     const std::optional<Trim>& trim() const { return trim_; }
-
-    // The delay of the decoder's filter banks, in samples, as other players count it.
-    static constexpr uint32_t kDecoderDelay = 529;
 
 private:
     uint32_t Pull(int16_t* out, uint32_t frames);

@@ -198,10 +198,14 @@ FileProblem OpenMpegStream(mpeg::Decoder& decoder, ByteSource& source, MpegStrea
         const std::span<const uint8_t> first = window.At(stream.bounds.firstFrame, kFrameView);
         mpeg::FrameHeader header;
         mpeg::EncoderGap gap;
-        if (first.size() >= 4 && mpeg::ParseHeader(decoder, first.data(), header) &&
-            mpeg::ReadEncoderGap(first.data(), int32_t(first.size()), header, gap))
-            stream.encoderGap = gap;
+        if (first.size() >= 4 && mpeg::ParseHeader(decoder, first.data(), header)) {
+            const auto available = int32_t(first.size());
+            stream.tagFrame = mpeg::HasXingOrInfoHeader(first.data(), available, header);
+            if (mpeg::ReadEncoderGap(first.data(), available, header, gap)) stream.encoderGap = gap;
+        }
     }
+    if (!stream.encoderGap && stream.bounds.audioStart > 0)
+        stream.itunesGap = ReadITunesGap(source, stream.bounds.audioStart);
     stream.walk.emplace(decoder, source, stream.bounds.firstFrame, stream.scan.audioEnd);
     if (!stream.walk->SetUp(keepOptions)) return RefusalOf(mpeg::LastDecoderError(decoder));
     if (stream.audioFrames() == 0) return FileProblem::kNoAudio;

@@ -7,6 +7,7 @@
 
 #include "byte_source.h"
 #include "file_problem.h"
+#include "itunes_gap.h"
 #include "mpeg_decoder.h"
 #include "mpeg_frame_walk.h"
 
@@ -48,8 +49,12 @@ struct MpegStream {
     MpegAudioBounds bounds;
     MpegScan scan;
     std::optional<MpegFrameWalk> walk;
-    // The encoder's delay and padding, from a LAME tag in the first frame.
+    // The encoder's delay and padding, from a LAME tag in the first frame, or else from an
+    // iTunSMPB comment in the ID3v2 tag.
     std::optional<mpeg::EncoderGap> encoderGap;
+    std::optional<ITunesGap> itunesGap;
+    // The first frame carries a Xing or Info header: it is no sound.
+    bool tagFrame = false;
 
     // True when the first frame carries a Xing or VBRI header (it plays as a silent frame).
     bool hasVbrHeader() const;

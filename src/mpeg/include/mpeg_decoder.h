@@ -152,6 +152,9 @@ struct EncoderGap {
 // false when there is none. Reads nothing past `available`.
 bool ReadEncoderGap(const uint8_t* frame, int32_t available, const FrameHeader& header,
                     EncoderGap& gap);
+// Whether a Layer III frame carries a Xing or Info header (an Info header, written for CBR
+// streams, is not taken for a VBR header: its frame plays as silence unless left out).
+bool HasXingOrInfoHeader(const uint8_t* frame, int32_t available, const FrameHeader& header);
 // Makes DecodeFrame write nothing until a layer decoder is chosen again.
 void DisableDecoding(Decoder& decoder);
 // Chooses the decoder of `header`'s layer (emptying the Layer III reservoir) without setting

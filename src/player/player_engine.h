@@ -118,8 +118,8 @@ public:
     void SetGain(double factor);
     // Gapless playback, from the next Open on (off at first): MPEG songs without their
     // encoder's delay and padding, and prepared songs joining the one before.
-    void SetGapless(bool gapless) { gapless_ = gapless; }
-    bool gapless() const { return gapless_; }
+    void SetGapless(bool gapless) { gapless_.store(gapless); }
+    bool gapless() const { return gapless_.load(); }
 
     // Opens `path` to follow the song that plays, to be played at `gain`, and starts its run
     // (its first buffer decoded), so that its failure is known now and its first samples are
@@ -193,7 +193,7 @@ private:
     std::atomic<bool> endReached_{false};
     std::atomic<bool> fileChanged_{false};
     FileProblem failure_ = FileProblem::kNone;
-    bool gapless_ = false;
+    std::atomic<bool> gapless_{false};
     std::string failureDetail_;
     uint32_t buffersQueued_ = 0;
     uint32_t buffersOut_ = 0;     // written to the device and not yet handed back

@@ -58,6 +58,7 @@ TEST(EngineThreads, RandomCommandsWhileBuffersComplete) {
     TestAudioDevice device;
     device.keepCopies = false;
     PlayerEngine engine(device);
+    engine.SetGapless(true);  // songs prepared to follow join on the device's thread
     const PlayerEngineTestPeer pipeline(engine);
     std::atomic<bool> done{false};
     std::atomic<uint64_t> completions{0};
@@ -83,6 +84,15 @@ TEST(EngineThreads, RandomCommandsWhileBuffersComplete) {
             const std::string& path = paths[pickFile(rng)];
             EXPECT_EQ(engine.Open(path, 0, kDefaultEndMs),
                       path == Files().missing ? kOpenFileFailed : kOpenStarted);
+        } else if (pick < 12) {
+            const std::string& path = paths[pickFile(rng)];
+            const bool open = engine.state() != NoFile;
+            EXPECT_EQ(engine.PrepareNext(path, 0.5),
+                      path == Files().missing || !open ? kOpenFileFailed : kOpenStarted);
+        } else if (pick < 14) {
+            // What the clock reads on every tick, while a join may change it.
+            EXPECT_LE(engine.runStartFrame() + engine.samplesAnalysed(),
+                      uint64_t(engine.songLengthMs() + 1000) * 48000 / 1000 + 0x48000);
         } else if (pick < 16) {
             EXPECT_EQ(engine.Restart(), kOpenStarted);
         } else if (pick < 31) {
@@ -100,8 +110,10 @@ TEST(EngineThreads, RandomCommandsWhileBuffersComplete) {
             engine.Close();
             EXPECT_EQ(engine.state(), NoFile);
             EXPECT_EQ(device.queuedCount(), 0u);
-        } else if (pick < 60) {
+        } else if (pick < 50) {
             engine.TogglePause();
+        } else if (pick < 60) {
+            engine.Seek(rng() % 4000);
         } else {  // what the window reads on every tick: one refill's list, whole
             BeatMarker markers[kMaxBeatMarkers];
             const uint32_t count = engine.ReadBeatMarkers(engine.currentBuffer() ^ 1, markers);
@@ -118,6 +130,7 @@ TEST(EngineThreads, RandomCommandsWhileBuffersComplete) {
     EXPECT_GT(ops, 500);
     EXPECT_GT(completions.load(), 50u);
     EXPECT_GT(listsRead, 20) << "too few marker lists read to say they are whole";
+    EXPECT_GT(engine.songsJoined(), 0u) << "no song joined on the device's thread";
 }
 
 size_t FirstNonZero(const Bytes& b, size_t from = 0) {

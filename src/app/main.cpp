@@ -19,6 +19,7 @@
 #include "main_dialog.h"
 #include "messages.h"
 #include "mpris_service.h"
+#include "readable_text.h"
 #include "sdl_audio_device.h"
 #include "zirvak_version.h"
 
@@ -46,7 +47,8 @@ void TakeScreenshot(zirvak::MainDialog& window, const QString& out, int ticks, i
     auto take = [&window, out, &status] {
         if (!window.isVisible()) return;  // taken already
         if (!window.grab().save(out)) {
-            std::fprintf(stderr, "zirvak: cannot write %s\n", out.toLocal8Bit().constData());
+            std::fprintf(stderr, "zirvak: cannot write %s\n",
+                         zirvak::PrintableText(out.toLocal8Bit().toStdString()).c_str());
             status = 1;
         }
         window.close();
@@ -68,7 +70,8 @@ int main(int argc, char** argv) {
     // (QT_QPA_PLATFORM, QT_SCALE_FACTOR...).
     const zirvak::AppOptions options = zirvak::ParseAppCommandLine({argv + 1, argv + argc});
     if (!options.error.empty()) {
-        std::fprintf(stderr, "zirvak: %s\n%s", options.error.c_str(), zirvak::kAppUsage);
+        std::fprintf(stderr, "zirvak: %s\n%s", zirvak::PrintableText(options.error).c_str(),
+                     zirvak::kAppUsage);
         return 2;
     }
     if (options.help) {

@@ -8,10 +8,10 @@ namespace zirvak {
 
 namespace {
 
-// The bytes as they are on stderr (a file's name may not be UTF-8); the sentence, with its full
-// stop, in the box.
+// The line on stderr, its bytes outside UTF-8 escaped; the sentence, with its full stop, in the
+// box. Control characters are escaped in both: a name cannot start a line of its own.
 QString Sentence(const std::string& text) {
-    std::fprintf(stderr, "zirvak: %s\n", text.c_str());
+    std::fprintf(stderr, "zirvak: %s\n", PrintableText(text).c_str());
     const QString line = QString::fromStdString(ReadableText(text));
     return line.endsWith(QLatin1Char('.')) ? line : line + QLatin1Char('.');
 }

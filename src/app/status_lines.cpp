@@ -1,12 +1,17 @@
 #include "status_lines.h"
 
+#include "readable_text.h"
+
 namespace zirvak {
 
 StatusLines StatusLinesOf(const StatusSnapshot& status) {
     StatusLines lines;
     if (status.hasSong) {
-        lines.artist = QString::fromStdString(status.artist);
-        lines.title = QString::fromStdString(status.title);
+        // Tags are text from outside too: their control characters are shown, not obeyed. A
+        // title made from the file's name is readable already.
+        lines.artist = QString::fromStdString(ReadableText(status.artist));
+        lines.title = QString::fromStdString(status.titleFromTags ? ReadableText(status.title)
+                                                                  : status.title);
     }
     lines.details = QStringLiteral("%1 / %2   Volume %3%")
                         .arg(QString::fromStdString(FormatTime(status.positionMs)),

@@ -147,11 +147,11 @@ std::string PlaceInSet(int number, int total) {
 
 // What the tags say, where they say anything; damaged or missing tags print nothing.
 void PrintTags(const SongTags& tags) {
-    if (!tags.title.empty()) std::printf("title:       %s\n", tags.title.c_str());
-    if (!tags.artist.empty()) std::printf("artist:      %s\n", tags.artist.c_str());
-    if (!tags.album.empty()) std::printf("album:       %s\n", tags.album.c_str());
+    if (!tags.title.empty()) std::printf("title:       %s\n", Printable(tags.title).c_str());
+    if (!tags.artist.empty()) std::printf("artist:      %s\n", Printable(tags.artist).c_str());
+    if (!tags.album.empty()) std::printf("album:       %s\n", Printable(tags.album).c_str());
     if (tags.year > 0) std::printf("year:        %d\n", tags.year);
-    if (!tags.genre.empty()) std::printf("genre:       %s\n", tags.genre.c_str());
+    if (!tags.genre.empty()) std::printf("genre:       %s\n", Printable(tags.genre).c_str());
     if (tags.trackNumber > 0)
         std::printf("track:       %s\n", PlaceInSet(tags.trackNumber, tags.trackTotal).c_str());
     if (tags.discNumber > 0)

@@ -13,8 +13,8 @@ std::string SongLine(size_t place, size_t count, const SongTags& tags, const std
     char line[48];
     std::snprintf(line, sizeof line, "[%zu/%zu] ", place, count);
     std::string text = line;
-    if (!tags.artist.empty()) text += tags.artist + " \u2013 ";
-    return text + (tags.title.empty() ? Printable(FileTitle(path)) : tags.title);
+    if (!tags.artist.empty()) text += Printable(tags.artist) + " \u2013 ";
+    return text + Printable(tags.title.empty() ? FileTitle(path) : tags.title);
 }
 
 std::string ProgressLine(std::span<const std::string> parts, bool beat, size_t columns) {

@@ -8,7 +8,8 @@
 namespace zirvak::cli {
 
 // `bytes` as one line to print: well-formed UTF-8 is kept as it is; control characters (C0,
-// DEL, C1) and bytes that are not part of well-formed UTF-8 are written as \xNN, one per byte.
+// DEL, C1) and bytes that are not part of well-formed UTF-8 are written as \xNN, one per byte,
+// and a backslash that could be read as such an escape is doubled (readable_text.h).
 std::string Printable(std::string_view bytes);
 
 }  // namespace zirvak::cli

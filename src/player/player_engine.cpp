@@ -314,7 +314,7 @@ void PlayerEngine::UndoJoin() {
     file_ = std::move(leaving_.file);
     source_ = std::move(leaving_.source);
     gain_ = leaving_.gain;
-    device_.SetGain(gain_);
+    device_.SetGain(leaving_.gain);
     leaving_ = {};
     leavingBuffersOut_ = 0;
 }

@@ -43,6 +43,9 @@ TEST(CliPlayLines, SongLineIsThePlaceThenArtistAndTitleOrTheFileName) {
     SongTags both, titleOnly, artistOnly;
     both.title = titleOnly.title = "Gece";
     both.artist = artistOnly.artist = "Kelebek";
+    SongTags strange;
+    strange.artist = "A\rB";
+    strange.title = "T\x1b[2J";
     const struct {
         const SongTags& tags;
         std::string path, line;
@@ -54,6 +57,8 @@ TEST(CliPlayLines, SongLineIsThePlaceThenArtistAndTitleOrTheFileName) {
         {SongTags{}, "relative.wav", "[2/5] relative.wav"},
         // A name is bytes: what a terminal would act on is shown instead.
         {SongTags{}, "/music/a\nb\x1b[2J\xe9.mp3", "[2/5] a\\x0ab\\x1b[2J\\xe9.mp3"},
+        {strange, "/music/01.mp3",
+         "[2/5] A\\x0dB \u2013 T\\x1b[2J"},  // and tags are text from outside
     };
     for (const auto& c : cases) EXPECT_EQ(SongLine(2, 5, c.tags, c.path), c.line) << c.path;
 }

@@ -108,6 +108,25 @@ struct TwoSongs {
     std::string plain, tagged;
 };
 
+// On a terminal, a name's line break, escape sequence, carriage return and byte outside UTF-8
+// are shown escaped in the song's line and in the message of one that cannot play.
+TEST(CliPlay, ANameCannotWriteToTheTerminal) {
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    TempDir dir;
+    const OwnSettings settings(dir);
+    const std::string name = "x\nINJECTED: \x1b[31m\r\xff";
+    const TwoSongs songs(dir, 4000);
+    const std::string song = dir.Path(name + ".wav");
+    std::filesystem::rename(songs.plain, song);
+    PtyCli play("play " + Quote(song) + " " + Quote(dir.Path(name + ".mp3")));
+    const std::string& out = play.ReadFor(20000);  // until it exits
+    EXPECT_EQ(play.WaitForExit(1000), 1);
+    EXPECT_TRUE(Has(out, "[1/2] x\\x0aINJECTED: \\x1b[31m\\x0d\\xff.wav\r\n")) << out;
+    EXPECT_TRUE(Has(out, "x\\x0aINJECTED: \\x1b[31m\\x0d\\xff.mp3: no such file")) << out;
+    EXPECT_FALSE(Has(out, "\x1b[31m")) << out;
+    EXPECT_FALSE(Has(out, "\nINJECTED")) << out;
+}
+
 TEST(CliPlay, KeysActAtOnceAndTheClockStopsWithTheMusic) {
     setenv("SDL_AUDIODRIVER", "dummy", 1);
     PtyCli play("play " + Quote(RepoPath("res/demo.mp3")));

@@ -72,21 +72,33 @@ namespace zirvak::test {
 namespace {
 
 TEST(ReadableText, ShowsEveryByteOfANameThatIsNotUtf8) {
-    const std::pair<std::string, std::string> cases[] = {
-        {"song.mp3", "song.mp3"},
+    const struct {
+        std::string bytes, readable, printable;
+    } cases[] = {
+        {"song.mp3", "song.mp3", "song.mp3"},
         {"Bah\xc3\xa7"
          "e",
          "Bah\xc3\xa7"
-         "e"},                                           // UTF-8 stays
-        {"caf\xe9.mp3", "caf\xc3\xa9.mp3"},              // Latin-1 é
-        {"\xc3\xa9 and \xe9", "\xc3\xa9 and \xc3\xa9"},  // both in one
-        {"\xf0\x9f\xa6\x8b", "\xf0\x9f\xa6\x8b"},        // a butterfly, four bytes
-        {"\xc0\xaf", "\xc3\x80\xc2\xaf"},                // an overlong '/' is two bytes
-        {"\xe0\x80\xaf", "\xc3\xa0\xc2\x80\xc2\xaf"},    // and three
-        {"\xed\xa0\x80", "\xc3\xad\xc2\xa0\xc2\x80"},    // a surrogate
-        {"\xe2\x82", "\xc3\xa2\xc2\x82"},                // cut short
+         "e",
+         "Bah\xc3\xa7"
+         "e"},                                                         // UTF-8 stays
+        {"caf\xe9.mp3", "caf\xc3\xa9.mp3", "caf\\xe9.mp3"},            // Latin-1 é, or escaped
+        {"\xf0\x9f\xa6\x8b", "\xf0\x9f\xa6\x8b", "\xf0\x9f\xa6\x8b"},  // a butterfly, four bytes
+        {"\xc0\xaf", "\xc3\x80\xc2\xaf", "\\xc0\\xaf"},                // an overlong '/'
+        {"\xe0\x80\xaf", "\xc3\xa0\\x80\xc2\xaf", "\\xe0\\x80\\xaf"},  // 0x80 is a C1 control
+        {"\xed\xa0\x80", "\xc3\xad\xc2\xa0\\x80", "\\xed\\xa0\\x80"},  // a surrogate
+        {"\xe2\x82", "\xc3\xa2\\x82", "\\xe2\\x82"},                   // cut short
+        // Control characters never reach a terminal or a text box as themselves.
+        {"x\nINJECTED: y", "x\\x0aINJECTED: y", "x\\x0aINJECTED: y"},
+        {"a\x1b[31mred\r\x7f", "a\\x1b[31mred\\x0d\\x7f", "a\\x1b[31mred\\x0d\\x7f"},
+        {"c1 \xc2\x85", "c1 \\xc2\\x85", "c1 \\xc2\\x85"},
+        // A backslash that reads as an escape is doubled; others stay.
+        {"AC\\DC \\x0a \\\\", "AC\\DC \\\\x0a \\\\\\", "AC\\DC \\\\x0a \\\\\\"},
     };
-    for (const auto& [bytes, shown] : cases) EXPECT_EQ(ReadableText(bytes), shown) << bytes;
+    for (const auto& c : cases) {
+        EXPECT_EQ(ReadableText(c.bytes), c.readable) << c.bytes;
+        EXPECT_EQ(PrintableText(c.bytes), c.printable) << c.bytes;
+    }
 }
 
 }  // namespace

@@ -135,6 +135,9 @@ TEST(GaplessMpeg, TheGapAsEachKindOfTagTellsIt) {
     char fields[128];
     std::snprintf(fields, sizeof fields, " 00000000 00000240 %08X %016llX 00000000", padding,
                   static_cast<unsigned long long>(frames));
+    char countAlone[128];
+    std::snprintf(countAlone, sizeof countAlone, " 00000000 00000240 00000000 %016llX",
+                  static_cast<unsigned long long>(frames));
     const struct {
         const char* name;
         Bytes file;
@@ -145,6 +148,8 @@ TEST(GaplessMpeg, TheGapAsEachKindOfTagTellsIt) {
         {"no tag frame", noTagFrame, true},
         {"iTunSMPB, ID3v2.3", Concat({ITunesTag(3, fields), noTagFrame}), false},
         {"iTunSMPB, ID3v2.4 UTF-16", Concat({ITunesTag(4, fields), noTagFrame}), false},
+        // No padding told: the count of samples ends the song.
+        {"iTunSMPB, the count alone", Concat({ITunesTag(3, countAlone), noTagFrame}), false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

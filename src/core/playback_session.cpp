@@ -93,9 +93,7 @@ int32_t PlaybackSession::OpenSong(size_t index) {
         LeaveWithNoFile(DescribeOpenFailure(engine_, path, result));  // the previous one closed
         return result;
     }
-    title_ = FileTitle(path);
-    host_.SetCaption(title_);
-    host_.SongStarted();
+    AnnounceSong(path);
     StartedRun();
     StartRunClock(host_.TickCount());
     const OutputStatus output = engine_.outputStatus();
@@ -125,6 +123,13 @@ void PlaybackSession::PrepareFollowing() {
     }
 }
 
+// The song at `path` is the current one: its name in the caption, and the host told.
+void PlaybackSession::AnnounceSong(const std::string& path) {
+    title_ = FileTitle(path);
+    host_.SetCaption(title_);
+    host_.SongStarted();
+}
+
 void PlaybackSession::FollowJoin() {
     const uint32_t joined = engine_.songsJoined();
     if (joined == joinsSeen_) return;
@@ -135,9 +140,7 @@ void PlaybackSession::FollowJoin() {
     prepared_.reset();
     const std::string path = queue_.CurrentFile();
     song_.Read(path);
-    title_ = FileTitle(path);
-    host_.SetCaption(title_);
-    host_.SongStarted();
+    AnnounceSong(path);
     StartedRun();
     clock_.Restart(host_.TickCount());
     host_.ShowStatus();

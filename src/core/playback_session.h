@@ -126,6 +126,7 @@ private:
     void PrepareFollowing();
     // The prepared song has been heard joining: it is the current song.
     void FollowJoin();
+    void AnnounceSong(const std::string& path);
 
     PlayerEngine& engine_;
     CommandHost& host_;

@@ -48,7 +48,7 @@ public:
     bool animationRunning() const { return timer_.isActive(); }
     const SceneView* view() const { return view_; }
     // The lines of the message box, while it is open.
-    QStringList messages() const { return messages_.lines(); }
+    QStringList messages() { return messages_.lines(); }
     const Animation& animation() const { return *animation_; }
 
     // Brings the window to the front of the desktop (a second start, the desktop's controls).

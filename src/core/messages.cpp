@@ -18,6 +18,7 @@ constexpr Wording kWordings[] = {
     {Say::kListedFileMissing, "{file}: no such file (listed in {why})"},
     {Say::kNetworkStream, "{file}: network streams are not supported (listed in {why})"},
     {Say::kMoreEntriesSkipped, "{file} more entries of the playlists were left out"},
+    {Say::kManyCouldNotPlay, "{file} files could not be played; the first: {why}"},
     {Say::kNoMemoryFor, "not enough memory to play {file}"},
     {Say::kNoOutputFor, "{file} cannot play: no sound output could be opened"},
     {Say::kPlaysSilently, "{file} plays without sound ({why})"},

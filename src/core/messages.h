@@ -28,6 +28,7 @@ enum class Say {
     kListedFileMissing,
     kNetworkStream,
     kMoreEntriesSkipped,
+    kManyCouldNotPlay,
     kNoMemoryFor,
     kNoOutputFor,
     // The sound output.

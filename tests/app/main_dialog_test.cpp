@@ -26,6 +26,7 @@
 #include "image_conversion.h"
 #include "light_region.h"
 #include "main_dialog.h"
+#include "message_board.h"
 #include "open_dialog.h"
 #include "player_fixtures.h"
 #include "scene_view.h"
@@ -323,6 +324,30 @@ TEST_F(MainDialogTest, ANameShowsItsControlCharactersEscapedEverywhere) {
     EXPECT_EQ(printed.find('\x1b'), std::string::npos);
     EXPECT_EQ(TakeMessages(window),
               std::vector<std::string>{dir.Path(shown + ".mp3") + ": no such file."});
+}
+
+// Failures by the thousand make one summary, the song playing on; a message of a long name is
+// shortened in its middle.
+TEST_F(MainDialogTest, ManyFailuresMakeOneSummaryAndALongNameIsShortened) {
+    window.show();
+    ASSERT_EQ(window.commands().OpenFile(song), kOpenStarted);
+    std::vector<std::string> missing;
+    for (int i = 0; i < 2000; ++i) missing.push_back(dir.Path("missing-" + std::to_string(i)));
+    window.commands().OpenFiles(missing, WhenNonePlays::kKeepPlaying);
+    QApplication::processEvents();
+    EXPECT_EQ(window.messages(),
+              QStringList{QString::fromStdString("2,000 files could not be played; the first: " +
+                                                 missing[0] + ": no such file.")});
+    EXPECT_EQ(engine.state(), Playing);
+    TakeMessages(window);
+    std::string deep = dir.dir;  // 3,000 bytes in folders of names that fit
+    while (deep.size() < 3000) deep += "/nnnnnnnnnnnnnnnnnnn";
+    window.commands().OpenFiles({deep}, WhenNonePlays::kKeepPlaying);
+    const QStringList lines = window.messages();
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_LE(lines[0].size(), MessageBoard::kMostCharacters + 2);
+    EXPECT_TRUE(lines[0].endsWith(QStringLiteral("nnn: no such file."))) << lines[0].toStdString();
+    EXPECT_TRUE(lines[0].contains(QStringLiteral("n\u2026n"))) << lines[0].toStdString();
 }
 
 // The sound card cannot be opened: the song plays on a silent stand-in, and the user is told.

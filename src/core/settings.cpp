@@ -1,7 +1,5 @@
 #include "settings.h"
 
-#include <unistd.h>
-
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -9,9 +7,11 @@
 #include <fstream>
 #include <locale>
 #include <optional>
+#include <sstream>
 #include <system_error>
 
 #include "tag_text.h"
+#include "whole_file.h"
 
 namespace zirvak {
 
@@ -82,33 +82,22 @@ Settings LoadSettings(const std::string& path) {
 bool SaveSettings(const std::string& path, const Settings& settings) {
     if (path.empty()) return false;
     std::error_code error;
-    const fs::path file(path);
-    fs::create_directories(file.parent_path(), error);
-    const std::string temporary = path + ".new-" + std::to_string(getpid());
-    {
-        std::ofstream out(temporary, std::ios::trunc);
-        out.imbue(std::locale::classic());  // "2.5", whatever the desktop's language
-        out << "volume=" << settings.volumePercent << "\n"
-            << "zoom=" << settings.zoom << "\n"
-            << "replaygain=" << ReplayGainModeName(settings.replayGain) << "\n"
-            << "replaygain-preamp=" << settings.replayGainPreampDb << "\n"
-            << "replaygain-fallback=" << settings.replayGainFallbackDb << "\n"
-            << "replaygain-clipping=" << (settings.replayGainPreventClipping ? "prevent" : "allow")
-            << "\n"
-            << "gapless=" << (settings.gapless ? "on" : "off") << "\n";
-        // A folder name with a line break in it cannot be stored; it is forgotten instead.
-        if (settings.lastFolder.find('\n') == std::string::npos)
-            out << "last-folder=" << settings.lastFolder << "\n";
-        out.flush();
-        if (!out) {
-            fs::remove(temporary, error);
-            return false;
-        }
-    }
-    std::error_code renamed;
-    fs::rename(temporary, file, renamed);
-    if (renamed) fs::remove(temporary, error);
-    return !renamed;
+    fs::create_directories(fs::path(path).parent_path(), error);
+    std::ostringstream out;
+    out.imbue(std::locale::classic());  // "2.5", whatever the desktop's language
+    out << "volume=" << settings.volumePercent << "\n"
+        << "zoom=" << settings.zoom << "\n"
+        << "replaygain=" << ReplayGainModeName(settings.replayGain) << "\n"
+        << "replaygain-preamp=" << settings.replayGainPreampDb << "\n"
+        << "replaygain-fallback=" << settings.replayGainFallbackDb << "\n"
+        << "replaygain-clipping=" << (settings.replayGainPreventClipping ? "prevent" : "allow")
+        << "\n"
+        << "gapless=" << (settings.gapless ? "on" : "off") << "\n";
+    // A folder name with a line break in it cannot be stored; it is forgotten instead.
+    if (settings.lastFolder.find('\n') == std::string::npos)
+        out << "last-folder=" << settings.lastFolder << "\n";
+    // Private: the last folder says where the user keeps their music.
+    return ReplaceFile(path, out.str(), 0600);
 }
 
 }  // namespace zirvak

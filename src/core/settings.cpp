@@ -1,10 +1,14 @@
 #include "settings.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <locale>
 #include <optional>
 #include <sstream>
@@ -32,6 +36,29 @@ bool ParseInt(const std::string& text, int low, int high, int& out) {
     return true;
 }
 
+// The whole of `path` when it is a regular file of at most kMaxFileBytes. Opened before it is
+// looked at, without waiting: a FIFO or device put in its place is never waited on or read.
+std::optional<std::string> SmallFileText(const std::string& path) {
+    if (path.empty()) return std::nullopt;
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return std::nullopt;
+    struct stat info {};
+    std::optional<std::string> text;
+    if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size <= off_t(kMaxFileBytes)) {
+        text.emplace(kMaxFileBytes + 1, '\0');
+        size_t done = 0;
+        for (ssize_t n = 1; n != 0 && done < text->size();) {
+            n = read(fd, text->data() + done, text->size() - done);
+            if (n < 0 && errno != EINTR) break;
+            done += n > 0 ? size_t(n) : 0;
+        }
+        text->resize(done);
+        if (done > kMaxFileBytes) text.reset();  // grown since: not ours
+    }
+    close(fd);
+    return text;
+}
+
 }  // namespace
 
 std::string SettingsPath() {
@@ -44,11 +71,9 @@ std::string SettingsPath() {
 
 Settings LoadSettings(const std::string& path) {
     Settings settings;
-    std::error_code error;
-    if (path.empty() || !fs::is_regular_file(path, error) ||
-        fs::file_size(path, error) > kMaxFileBytes || error)
-        return settings;
-    std::ifstream in(path);
+    const std::optional<std::string> text = SmallFileText(path);
+    if (!text) return settings;
+    std::istringstream in(*text);
     std::string line;
     while (std::getline(in, line)) {
         if (!line.empty() && line.back() == '\r') line.pop_back();  // written on Windows

@@ -62,13 +62,14 @@ int OpenOwnFolder(const std::string& folder) {
 // True when `name` in the folder is a regular file (not a symlink, FIFO or device, which are
 // not followed or opened for long) holding exactly `bytes`.
 bool HoldsExactly(int folderFd, const std::string& name, const std::vector<uint8_t>& bytes) {
+    // Made before the file is open: a throw leaves nothing open.
+    std::vector<uint8_t> held(bytes.size());
     const int fd =
         openat(folderFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) return false;
     struct stat info {};
     bool same =
         fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && uint64_t(info.st_size) == bytes.size();
-    std::vector<uint8_t> held(same ? bytes.size() : 0);
     for (size_t done = 0; same && done < held.size();) {
         const ssize_t n = read(fd, held.data() + done, held.size() - done);
         if (n < 0 && errno == EINTR) continue;
@@ -78,6 +79,15 @@ bool HoldsExactly(int folderFd, const std::string& name, const std::vector<uint8
     close(fd);
     return same && held == bytes;
 }
+
+// A folder's descriptor, closed however the function that holds it ends.
+struct OpenFolder {
+    int fd;
+    ~OpenFolder() {
+        if (fd >= 0) close(fd);
+    }
+    operator int() const { return fd; }
+};
 
 }  // namespace
 
@@ -98,7 +108,7 @@ std::string SaveCover(const CoverArt& cover, const std::string& folder) {
         const std::string name = hash + std::string(Extension(cover.mimeType));
         const std::string path = folder + "/" + name;
 
-        const int folderFd = OpenOwnFolder(folder);
+        const OpenFolder folderFd{OpenOwnFolder(folder)};
         if (folderFd < 0) return {};
         // A file of that name is used only when it is our cover, byte for byte: whatever else
         // stands there (cut short by a crash, or a substitute of the same size) is written anew.
@@ -108,7 +118,6 @@ std::string SaveCover(const CoverArt& cover, const std::string& folder) {
                           std::string_view(reinterpret_cast<const char*>(cover.data.data()),
                                            cover.data.size()),
                           0600);
-        close(folderFd);
         return ours ? path : std::string();
     } catch (...) {
         return {};  // out of memory for a path

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -22,7 +23,7 @@ std::string FreshName(const std::string& name) {
     uint64_t random = 0;
     if (getrandom(&random, sizeof random, GRND_NONBLOCK) != ssize_t(sizeof random)) {
         // Early in boot the pool may not be ready: the clock and the pid still differ per try.
-        static uint64_t counter = 0;
+        static std::atomic<uint64_t> counter{0};
         random = (uint64_t(getpid()) << 32) ^ uint64_t(time(nullptr)) ^
                  (++counter * 0x9E3779B97F4A7C15u);
     }

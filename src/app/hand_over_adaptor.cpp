@@ -12,7 +12,7 @@ HandOverAdaptor::HandOverAdaptor(MprisService* service)
 
 void HandOverAdaptor::Open(const QByteArrayList& paths) {
     // Opening may show a message box; the caller is answered first and not kept waiting.
-    // Each path must name one file: one holding a NUL would open as the part before it while
+    // Each path must name one file: one holding a NUL would open as the name before the NUL while
     // reported whole, and a relative one would be taken from the window's folder, not the
     // caller's. Such paths are left out.
     std::vector<std::string> files;

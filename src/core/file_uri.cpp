@@ -86,7 +86,7 @@ std::optional<std::string> PathFromFileUri(const std::string& uri) {
         rest = slash == std::string::npos ? std::string() : rest.substr(slash);
     }
     if (rest.empty() || rest[0] != '/') return std::nullopt;
-    // Segment by segment, split where the URI has a slash: an escaped one ("%2F") is part of a
+    // Segment by segment, split where the URI has a slash: an escaped one ("%2F") belongs to a
     // name, and no name can hold it. "." and ".." are resolved here, as a URI's dot segments
     // are, not left for the file system (which would follow a symlink before going up): the
     // path that plays and the URL reported for it are one and the same.

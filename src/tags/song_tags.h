@@ -64,7 +64,7 @@ std::string CoverCacheFolder();
 // there is no cover or it cannot be written.
 // The name is the 64-bit FNV-1a hash of the bytes in 16 hex digits, then ".jpg", ".png" or
 // ".img" by the MIME type. The file is written whole and renamed into place (whole_file.h), so
-// no reader ever sees part of a picture. A file of that name is kept only when it is a regular
+// no reader ever sees half a picture. A file of that name is kept only when it is a regular
 // file holding these very bytes. A `folder` that is a symlink is replaced by a folder of our
 // own; one that is not the user's own folder gets no covers.
 std::string SaveCover(const CoverArt& cover, const std::string& folder);

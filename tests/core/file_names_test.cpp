@@ -28,7 +28,7 @@ TEST(FileUri, NamesOneLocalFileOrNone) {
         {"file:///music/..a/.b.mp3", "/music/..a/.b.mp3"},
         {"file:///b%20c/", "/b c/"},
         {"file:///", "/"},
-        // No name holds a NUL or a slash: such a URI names no file, not the part before it.
+        // No name holds a NUL or a slash: such a URI names no file, not the name before it.
         {"file:///song.mp3%00/../../etc/passwd", std::nullopt},
         {"file:///song.mp3%00", std::nullopt},
         {"file:///a%2Fb", std::nullopt},

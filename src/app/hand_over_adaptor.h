@@ -17,7 +17,8 @@ public:
 
 public slots:
     // Replaces the queue with `paths` (absolute, as bytes: a name need not be UTF-8), as Open
-    // does, and raises the window; when none of them plays, what plays goes on.
+    // does, and raises the window; when none of them plays, what plays goes on. A path that is
+    // not absolute or holds a NUL names no file and is left out.
     void Open(const QByteArrayList& paths);
 
 private:

@@ -29,6 +29,10 @@ void MprisPlayerAdaptor::setVolume(double volume) {
     service_.commands().SetVolume(int32_t(std::lround(std::clamp(volume, 0.0, 1.0) * 100)));
 }
 
+void MprisPlayerAdaptor::setRate(double rate) {
+    if (rate == 0) service_.commands().PauseIfPlaying();
+}
+
 qlonglong MprisPlayerAdaptor::position() const {
     return qlonglong(service_.commands().session().PositionMs()) * 1000;
 }
@@ -86,11 +90,16 @@ void MprisPlayerAdaptor::SetPosition(const QDBusObjectPath& trackId, qlonglong p
     service_.commands().SeekTo(uint32_t(positionUs / 1000));
 }
 
-// A file that cannot play leaves the song that plays playing.
+// A file that cannot play leaves the song that plays playing. A file: URI that names no one
+// path (another host, an escaped NUL or slash in a name) is a wrong argument.
 void MprisPlayerAdaptor::OpenUri(const QString& uri) {
     const std::optional<std::string> path = PathFromFileUri(uri.toStdString());
     if (!path) {
-        if (service_.calledFromDBus())
+        if (!service_.calledFromDBus()) return;
+        if (uri.startsWith(QStringLiteral("file:"), Qt::CaseInsensitive))
+            service_.sendErrorReply(QDBusError::InvalidArgs,
+                                    QStringLiteral("%1 names no local file").arg(uri));
+        else
             service_.sendErrorReply(
                 QDBusError::NotSupported,
                 QStringLiteral("Zirvak opens file: URIs only, not %1").arg(uri));

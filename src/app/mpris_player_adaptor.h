@@ -32,7 +32,9 @@ public:
 
     QString playbackStatus() const;
     double rate() const { return 1.0; }
-    void setRate(double) {}  // one speed only; clients may still try
+    // One speed only: a client may still ask for another, which changes nothing, or for 0,
+    // which pauses.
+    void setRate(double rate);
     QVariantMap metadata() const;
     double volume() const;
     void setVolume(double volume);

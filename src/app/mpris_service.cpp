@@ -9,6 +9,7 @@
 #include "hand_over_adaptor.h"
 #include "main_dialog.h"
 #include "mpris_player_adaptor.h"
+#include "mpris_properties_adaptor.h"
 #include "mpris_root_adaptor.h"
 
 namespace zirvak {
@@ -35,6 +36,7 @@ MprisService::MprisService(MainDialog& window)
     new MprisRootAdaptor(this);
     player_ = new MprisPlayerAdaptor(this);
     new HandOverAdaptor(this);
+    new MprisPropertiesAdaptor(this);
     announced_ = status();
     connect(&window_, &MainDialog::statusChanged, this, &MprisService::AnnounceChanges);
 }

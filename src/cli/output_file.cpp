@@ -63,6 +63,16 @@ bool OutputFile::Prepare(const std::string& path, const std::vector<std::string>
 
 bool OutputFile::Commit(std::string& error) {
     if (!temporary_) return true;
+    // On the disk before it takes OUT's name, so a crash leaves the old file, not an empty one.
+    // The temporary name was made fresh by mkstemp and nothing but us writes it; still, no
+    // symlink is followed to get there.
+    const int fd = ::open(writePath_.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    const bool synced = fd >= 0 && ::fsync(fd) == 0;
+    if (fd >= 0) ::close(fd);
+    if (!synced) {
+        error = Words(Say::kCannotWrite, path_, std::strerror(errno));
+        return false;
+    }
     if (::rename(writePath_.c_str(), path_.c_str()) != 0) {
         error = Words(Say::kCannotWrite, path_, std::strerror(errno));
         return false;

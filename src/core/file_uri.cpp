@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <memory>
 
@@ -52,6 +53,24 @@ bool PlainInPath(unsigned char c) {
     }
 }
 
+// `text` with its %-escapes decoded; nothing for a broken escape.
+std::optional<std::string> Decoded(const std::string& text) {
+    std::string bytes;
+    bytes.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '%') {
+            bytes += text[i];
+            continue;
+        }
+        const int high = i + 2 < text.size() ? HexValue(text[i + 1]) : -1;
+        const int low = high >= 0 ? HexValue(text[i + 2]) : -1;
+        if (low < 0) return std::nullopt;
+        bytes += char(high * 16 + low);
+        i += 2;
+    }
+    return bytes;
+}
+
 }  // namespace
 
 std::optional<std::string> PathFromFileUri(const std::string& uri) {
@@ -67,21 +86,29 @@ std::optional<std::string> PathFromFileUri(const std::string& uri) {
         rest = slash == std::string::npos ? std::string() : rest.substr(slash);
     }
     if (rest.empty() || rest[0] != '/') return std::nullopt;
-    std::string path;
-    path.reserve(rest.size());
-    for (size_t i = 0; i < rest.size(); ++i) {
-        if (rest[i] != '%') {
-            path += rest[i];
-            continue;
+    // Segment by segment, split where the URI has a slash: an escaped one ("%2F") belongs to a
+    // name, and no name can hold it. "." and ".." are resolved here, as a URI's dot segments
+    // are, not left for the file system (which would follow a symlink before going up): the
+    // path that plays and the URL reported for it are one and the same.
+    std::vector<std::string> kept;
+    bool endsInFolder = false;
+    for (size_t start = 1; start <= rest.size();) {
+        const size_t end = std::min(rest.find('/', start), rest.size());
+        const std::optional<std::string> segment = Decoded(rest.substr(start, end - start));
+        if (!segment || segment->find_first_of(std::string_view("/\0", 2)) != std::string::npos)
+            return std::nullopt;  // a broken escape, or a name no file can have
+        const bool last = end == rest.size();
+        if (*segment == "." || *segment == "..") {
+            if (*segment == ".." && !kept.empty()) kept.pop_back();
+            endsInFolder = last;
+        } else {
+            kept.push_back(*segment);
         }
-        const int high = i + 2 < rest.size() ? HexValue(rest[i + 1]) : -1;
-        const int low = high >= 0 ? HexValue(rest[i + 2]) : -1;
-        if (low < 0) return std::nullopt;
-        const char byte = char(high * 16 + low);
-        if (byte == '\0') return std::nullopt;  // a name cannot hold one: the URI means no file
-        path += byte;
-        i += 2;
+        start = end + 1;
     }
+    std::string path;
+    for (const std::string& segment : kept) path += "/" + segment;
+    if (path.empty() || endsInFolder) path += '/';
     return path;
 }
 

@@ -10,9 +10,10 @@
 
 namespace zirvak {
 
-// The path a `file:` URI names ("file:///a%20b.mp3", "file://localhost/..."; the scheme in any
-// letter case; a query or fragment ends it), or nothing when it names no local file: another
-// scheme or host, a relative path, a broken %-escape, or an escaped NUL.
+// The one path a `file:` URI names ("file:///a%20b.mp3", "file://localhost/..."; the scheme in
+// any letter case; a query or fragment ends it), with its "." and ".." segments resolved as in
+// any URI, or nothing when it names no local file: another scheme or host, a relative path, a
+// broken %-escape, or a name holding an escaped NUL or slash.
 std::optional<std::string> PathFromFileUri(const std::string& uri);
 
 // The local files among the lines of a URI list (a drop's text/uri-list; comments and other

@@ -1,17 +1,21 @@
 #include "settings.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <locale>
 #include <optional>
+#include <sstream>
 #include <system_error>
 
 #include "tag_text.h"
+#include "whole_file.h"
 
 namespace zirvak {
 
@@ -32,6 +36,29 @@ bool ParseInt(const std::string& text, int low, int high, int& out) {
     return true;
 }
 
+// The whole of `path` when it is a regular file of at most kMaxFileBytes. Opened before it is
+// looked at, without waiting: a FIFO or device put in its place is never waited on or read.
+std::optional<std::string> SmallFileText(const std::string& path) {
+    if (path.empty()) return std::nullopt;
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return std::nullopt;
+    struct stat info {};
+    std::optional<std::string> text;
+    if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size <= off_t(kMaxFileBytes)) {
+        text.emplace(kMaxFileBytes + 1, '\0');
+        size_t done = 0;
+        for (ssize_t n = 1; n != 0 && done < text->size();) {
+            n = read(fd, text->data() + done, text->size() - done);
+            if (n < 0 && errno != EINTR) break;
+            done += n > 0 ? size_t(n) : 0;
+        }
+        text->resize(done);
+        if (done > kMaxFileBytes) text.reset();  // grown since: not ours
+    }
+    close(fd);
+    return text;
+}
+
 }  // namespace
 
 std::string SettingsPath() {
@@ -44,11 +71,9 @@ std::string SettingsPath() {
 
 Settings LoadSettings(const std::string& path) {
     Settings settings;
-    std::error_code error;
-    if (path.empty() || !fs::is_regular_file(path, error) ||
-        fs::file_size(path, error) > kMaxFileBytes || error)
-        return settings;
-    std::ifstream in(path);
+    const std::optional<std::string> text = SmallFileText(path);
+    if (!text) return settings;
+    std::istringstream in(*text);
     std::string line;
     while (std::getline(in, line)) {
         if (!line.empty() && line.back() == '\r') line.pop_back();  // written on Windows
@@ -82,33 +107,22 @@ Settings LoadSettings(const std::string& path) {
 bool SaveSettings(const std::string& path, const Settings& settings) {
     if (path.empty()) return false;
     std::error_code error;
-    const fs::path file(path);
-    fs::create_directories(file.parent_path(), error);
-    const std::string temporary = path + ".new-" + std::to_string(getpid());
-    {
-        std::ofstream out(temporary, std::ios::trunc);
-        out.imbue(std::locale::classic());  // "2.5", whatever the desktop's language
-        out << "volume=" << settings.volumePercent << "\n"
-            << "zoom=" << settings.zoom << "\n"
-            << "replaygain=" << ReplayGainModeName(settings.replayGain) << "\n"
-            << "replaygain-preamp=" << settings.replayGainPreampDb << "\n"
-            << "replaygain-fallback=" << settings.replayGainFallbackDb << "\n"
-            << "replaygain-clipping=" << (settings.replayGainPreventClipping ? "prevent" : "allow")
-            << "\n"
-            << "gapless=" << (settings.gapless ? "on" : "off") << "\n";
-        // A folder name with a line break in it cannot be stored; it is forgotten instead.
-        if (settings.lastFolder.find('\n') == std::string::npos)
-            out << "last-folder=" << settings.lastFolder << "\n";
-        out.flush();
-        if (!out) {
-            fs::remove(temporary, error);
-            return false;
-        }
-    }
-    std::error_code renamed;
-    fs::rename(temporary, file, renamed);
-    if (renamed) fs::remove(temporary, error);
-    return !renamed;
+    fs::create_directories(fs::path(path).parent_path(), error);
+    std::ostringstream out;
+    out.imbue(std::locale::classic());  // "2.5", whatever the desktop's language
+    out << "volume=" << settings.volumePercent << "\n"
+        << "zoom=" << settings.zoom << "\n"
+        << "replaygain=" << ReplayGainModeName(settings.replayGain) << "\n"
+        << "replaygain-preamp=" << settings.replayGainPreampDb << "\n"
+        << "replaygain-fallback=" << settings.replayGainFallbackDb << "\n"
+        << "replaygain-clipping=" << (settings.replayGainPreventClipping ? "prevent" : "allow")
+        << "\n"
+        << "gapless=" << (settings.gapless ? "on" : "off") << "\n";
+    // A folder name with a line break in it cannot be stored; it is forgotten instead.
+    if (settings.lastFolder.find('\n') == std::string::npos)
+        out << "last-folder=" << settings.lastFolder << "\n";
+    // Private: the last folder says where the user keeps their music.
+    return ReplaceFile(path, out.str(), 0600);
 }
 
 }  // namespace zirvak

@@ -31,8 +31,9 @@ std::string SettingsPath();
 // The settings in `path`; defaults for whatever is missing or wrong.
 Settings LoadSettings(const std::string& path);
 
-// Writes `settings` to `path` whole (a temporary file renamed over it, so a crash leaves the
-// old file or the new one), creating its folder. False when it cannot be written.
+// Writes `settings` to `path` whole, private to the user (a fresh file renamed over it, so a
+// crash leaves the old file or the new one, and nothing planted beside it is followed),
+// creating its folder. False when it cannot be written.
 bool SaveSettings(const std::string& path, const Settings& settings);
 
 }  // namespace zirvak

@@ -59,12 +59,14 @@ SongTags ReadSongTags(const std::string& path);
 // $XDG_CACHE_HOME and $HOME count only when they hold an absolute path; "" when neither does.
 std::string CoverCacheFolder();
 
-// Writes `cover` into `folder` (created if needed) under a name made from a hash of its bytes,
-// so the same picture is written once; returns the file's path, or "" when there is no cover
-// or it cannot be written.
+// Writes `cover` into `folder` (created if needed, private to the user) under a name made from
+// a hash of its bytes, so the same picture is written once; returns the file's path, or "" when
+// there is no cover or it cannot be written.
 // The name is the 64-bit FNV-1a hash of the bytes in 16 hex digits, then ".jpg", ".png" or
-// ".img" by the MIME type. The file is written under a temporary name and renamed, so no reader
-// ever sees part of a picture; a file of that name and size already there is kept as it is.
+// ".img" by the MIME type. The file is written whole and renamed into place (whole_file.h), so
+// no reader ever sees half a picture. A file of that name is kept only when it is a regular
+// file holding these very bytes. A `folder` that is a symlink is replaced by a folder of our
+// own; one that is not the user's own folder gets no covers.
 std::string SaveCover(const CoverArt& cover, const std::string& folder);
 
 }  // namespace zirvak

@@ -200,6 +200,8 @@ class DesktopBus(unittest.TestCase):
         refused = mpris_call("org.mpris.MediaPlayer2.Player.OpenUri", "https://example.org/x.mp3")
         self.assertNotEqual(refused.returncode, 0)
         self.assertIn("file: URIs only", refused.stderr)
+        refused = mpris_call("org.mpris.MediaPlayer2.Player.OpenUri", "file://elsewhere/x.mp3")
+        self.assertIn("org.freedesktop.DBus.Error.InvalidArgs", refused.stderr)
         self.assertEqual(playerctl("metadata", "xesam:title"), "third song.mp2")
 
     def test_7_a_second_start_hands_over(self):
@@ -307,6 +309,80 @@ class NamesOfAnyBytes(unittest.TestCase):
         for name in ("missing.mp3: no such file", "notes.mp3 is not an audio file",
                      "fold\\xe9r/none.mp3: no such file"):
             self.assertIn(name, said)
+
+
+def set_property(interface, name, value):
+    """Properties.Set of `value`, a GVariant in gdbus's text form."""
+    return mpris_call("org.freedesktop.DBus.Properties.Set", interface, name, value)
+
+
+def byte_paths(*paths):
+    """A list of byte strings (aay) in gdbus's text form: any byte, NUL too."""
+    return "@aay [%s]" % ", ".join(
+        "[%s]" % ", ".join("byte 0x%02x" % b for b in path) for path in paths)
+
+
+class WhatTheBusPromises(unittest.TestCase):
+    """Calls a client should not make get the answers the bus interfaces name for them, and a
+    URI or path plays exactly one file: the one the window then reports."""
+
+    def setUp(self):
+        self.dir = tempfile.mkdtemp(prefix="zirvak-strict-")
+        self.addCleanup(shutil.rmtree, self.dir, True)
+        audio = untagged_audio(os.path.join(REPO, "res/demo.mp3"))
+        os.makedirs(os.path.join(self.dir, "music/album"))
+        self.song = os.path.join(self.dir, "music/song.mp3")
+        self.other = os.path.join(self.dir, "music/other.mp3")
+        for path in (self.song, self.other):
+            with open(path, "wb") as f:
+                f.write(audio)
+        self.app, self.err = start_window(self, [self.song])
+        wait_for(lambda: playerctl("status") == "Playing", what="the window playing")
+
+    def url(self):
+        return playerctl("metadata", "xesam:url")
+
+    def test_rate_zero_pauses_and_wrong_types_are_invalid_args(self):
+        player = "org.mpris.MediaPlayer2.Player"
+        for name, value in (("Rate", "<'fast'>"), ("Rate", "<int32 0>"), ("Rate", "<<0.0>>"),
+                            ("Volume", "<true>"), ("Volume", "<int64 0>"),
+                            ("Volume", "<@ad [0.0]>"), ("Volume", "<@(d) (0.0,)>")):
+            answer = set_property(player, name, value)
+            self.assertIn("org.freedesktop.DBus.Error.InvalidArgs", answer.stderr, (name, value))
+        self.assertEqual(playerctl("status"), "Playing")
+        self.assertEqual(float(playerctl("volume")), 1.0)
+        for name, value, error in (("PlaybackStatus", "<'Paused'>", "PropertyReadOnly"),
+                                   ("Shuffle", "<true>", "UnknownProperty")):
+            self.assertIn("org.freedesktop.DBus.Error." + error,
+                          set_property(player, name, value).stderr)
+        # Another speed is not to be had; zero means Pause.
+        self.assertEqual(set_property(player, "Rate", "<2.0>").returncode, 0)
+        time.sleep(0.3)
+        self.assertEqual(playerctl("status"), "Playing")
+        self.assertEqual(set_property(player, "Rate", "<0.0>").returncode, 0)
+        wait_for(lambda: playerctl("status") == "Paused", 3, "Paused by a rate of zero")
+        self.assertEqual(mpris_call("org.freedesktop.DBus.Properties.Get", player,
+                                    "Rate").stdout.strip(), "(<1.0>,)")
+
+    def test_a_uri_names_one_file_and_the_url_is_that_file(self):
+        base = file_url(os.path.join(self.dir, "music"))
+        for uri in (file_url(self.other) + "%00/../../../etc/passwd",
+                    base + "/album%2F..%2Fother.mp3",
+                    file_url(self.dir) + "%2Fmusic/other.mp3"):
+            refused = mpris_call("org.mpris.MediaPlayer2.Player.OpenUri", uri)
+            self.assertIn("org.freedesktop.DBus.Error.InvalidArgs", refused.stderr, uri)
+        # A path holding a NUL, handed over as bytes: it names no file either.
+        handed = mpris_call("org.zirvak.Zirvak.Open",
+                            byte_paths(self.other.encode() + b"\0/../../../etc/passwd"))
+        self.assertEqual(handed.returncode, 0, handed.stderr)
+        time.sleep(0.5)
+        self.assertEqual(self.url(), file_url(self.song))
+        # Dot segments are resolved on the URI: the URL is that of the file that plays.
+        for uri in (base + "/album/../other.mp3", base + "/./album/%2E%2E/song.mp3"):
+            played = os.path.join(self.dir, "music", uri.rsplit("/", 1)[1])
+            mpris_call("org.mpris.MediaPlayer2.Player.OpenUri", uri)
+            wait_for(lambda: self.url() == file_url(played), 3, uri)
+            self.assertEqual(playerctl("status"), "Playing")
 
 
 def start_window(test, files, **env_extra):

@@ -20,8 +20,19 @@ TEST(FileUri, NamesOneLocalFileOrNone) {
         {"file:///caf%c3%a9.mp3", "/caf\xc3\xa9.mp3"},  // lower-case escapes
         {"file:///a%0Ab.mp3", "/a\nb.mp3"},
         {"file:///x.mp3?query#part", "/x.mp3"},
-        {"file:///a%2Fb", "/a/b"},
-        {"file:///song.mp3%00/../../etc/passwd", std::nullopt},  // no name holds a NUL
+        // Dot segments are resolved on the URI, wherever symlinks would lead; "%2E" is a dot.
+        {"file:///music/album/../song.mp3", "/music/song.mp3"},
+        {"file:///music/./a/%2E%2e/song.mp3", "/music/song.mp3"},
+        {"file:///../../etc/x.mp3", "/etc/x.mp3"},
+        {"file:///music/a/..", "/music/"},
+        {"file:///music/..a/.b.mp3", "/music/..a/.b.mp3"},
+        {"file:///b%20c/", "/b c/"},
+        {"file:///", "/"},
+        // No name holds a NUL or a slash: such a URI names no file, not the name before it.
+        {"file:///song.mp3%00/../../etc/passwd", std::nullopt},
+        {"file:///song.mp3%00", std::nullopt},
+        {"file:///a%2Fb", std::nullopt},
+        {"file:///a/..%2F..%2Fetc%2Fpasswd", std::nullopt},
         {"file:///x%4", std::nullopt},
         {"file:///x%zz", std::nullopt},
         {"file://example.org/x.mp3", std::nullopt},

@@ -2,6 +2,8 @@
 // make the player fail: every damaged value falls back to its default on its own.
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -116,6 +118,45 @@ TEST(Settings, UnreadableOrUnwritablePlacesMeanDefaultsAndFalse) {
     EXPECT_FALSE(SaveSettings(dir.Path("folder"), Settings{}));  // a folder in the way
     EXPECT_FALSE(SaveSettings("", Settings{}));
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.dir), {}), 3);  // no temporary file left
+}
+
+// Another user's program may plant things where the settings are written: at the file's own
+// name, or at a name a writer could guess for its temporary file. Nothing planted is written
+// through or waited on, and the settings end up as a private file of their own.
+TEST(Settings, NothingPlantedIsFollowedOrWaitedOn) {
+    TempDir dir;
+    const std::string path = dir.Path("settings");
+    const std::string guessed = path + ".new-" + std::to_string(getpid());
+    const std::string victim = WriteBytes(dir.Path("victim"), Bytes{'m', 'i', 'n', 'e'});
+    const std::string plants[] = {"symlink beside", "fifo beside", "symlink at the file",
+                                  "fifo at the file"};
+    for (const std::string& plant : plants) {
+        SCOPED_TRACE(plant);
+        fs::remove(path), fs::remove(guessed);
+        if (plant == "symlink beside") fs::create_symlink(victim, guessed);
+        if (plant == "fifo beside") {
+            ASSERT_EQ(mkfifo(guessed.c_str(), 0600), 0);
+        }
+        if (plant == "symlink at the file") fs::create_symlink(victim, path);
+        if (plant == "fifo at the file") {
+            ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+            ASSERT_TRUE(FinishesDespiteFifo([&] { LoadSettings(path); }, path));
+        }
+        Settings s;
+        s.volumePercent = 35;
+        bool saved = false;
+        ASSERT_TRUE(FinishesDespiteFifo([&] { saved = SaveSettings(path, s); }, guessed));
+        EXPECT_TRUE(saved);
+        EXPECT_TRUE(ReadFileBytes(victim) == (Bytes{'m', 'i', 'n', 'e'}));
+        struct stat info {};
+        ASSERT_EQ(lstat(path.c_str(), &info), 0);
+        EXPECT_TRUE(S_ISREG(info.st_mode));
+        EXPECT_EQ(info.st_mode & 0777, 0600u);
+        EXPECT_EQ(LoadSettings(path).volumePercent, 35);
+        // Only what was planted is left beside the settings: no temporary file of ours.
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir.dir), {}),
+                  plant.ends_with("at the file") ? 2 : 3);
+    }
 }
 
 }  // namespace

@@ -1,10 +1,15 @@
 #include "support/fixtures.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <iterator>
 
 namespace fs = std::filesystem;
@@ -31,6 +36,15 @@ std::string RepoPath(const std::string& relative) {
 std::vector<uint8_t> ReadFileBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+bool FinishesDespiteFifo(const std::function<void()>& work, const std::string& fifo, int seconds) {
+    auto done = std::async(std::launch::async, work);
+    if (done.wait_for(std::chrono::seconds(seconds)) == std::future_status::ready) return true;
+    const int fd = ::open(fifo.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    done.wait();
+    if (fd >= 0) ::close(fd);
+    return false;
 }
 
 bool FileExists(const std::string& path) {

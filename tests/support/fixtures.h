@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,12 @@ std::string RepoPath(const std::string& relative);
 
 std::vector<uint8_t> ReadFileBytes(const std::string& path);
 bool FileExists(const std::string& path);
+
+// Runs `work`, which may open the FIFO `fifo`; true when it is done within `seconds`. When it
+// is not (it opened the FIFO and waits for the other end), the FIFO is opened at both ends to let
+// it go: a fault fails the test instead of hanging it.
+bool FinishesDespiteFifo(const std::function<void()>& work, const std::string& fifo,
+                         int seconds = 5);
 
 // The seed of a randomised test: $ZIRVAK_SEED, or a fixed default. Printed as SEED=, so a
 // failing run can be repeated.

@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "song_tags.h"
+#include "support/fixtures.h"
 #include "tag_builder.h"
 
 namespace zirvak::test {
@@ -31,6 +32,11 @@ private:
 
 CoverArt Cover(const Bytes& data, const char* mimeType) {
     return {mimeType, data};
+}
+
+bool IsRegularFile(const std::string& path) {
+    struct stat info {};
+    return lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
 ino_t Inode(const std::string& path) {
@@ -126,6 +132,63 @@ TEST(CoverCache, NothingToWriteOrNowhereToWriteIt) {
         EXPECT_EQ(SaveCover(cover, dir.Path("covers")), "");
     }
     chmod(dir.dir.c_str(), 0700);
+}
+
+// Whatever stands at a cover's name and is not that very picture is never handed out nor
+// written through: a symlink to a file of the user's (of the same size as the cover), a file of
+// the same size with other bytes, a FIFO. The picture is written afresh in its place.
+TEST(CoverCache, OnlyTheCoverItselfIsHandedOut) {
+    TempDir dir;
+    const Bytes picture = FakeJpeg(3000, 5);
+    Bytes other = picture;
+    other[1000] ^= 0xFF;
+    const std::string victim = WriteBytes(dir.Path("victim"), other);
+    const std::string folder = dir.Path("covers");
+    const std::string path = SaveCover(Cover(picture, "image/jpeg"), folder);
+    ASSERT_FALSE(path.empty());
+    for (const std::string plant : {"symlink", "substitute", "fifo"}) {
+        SCOPED_TRACE(plant);
+        fs::remove(path);
+        if (plant == "symlink") fs::create_symlink(victim, path);
+        if (plant == "substitute") WriteBytes(path, other);
+        if (plant == "fifo") {
+            ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+        }
+        std::string saved;
+        ASSERT_TRUE(FinishesDespiteFifo(
+            [&] { saved = SaveCover(Cover(picture, "image/jpeg"), folder); }, path));
+        EXPECT_EQ(saved, path);
+        EXPECT_TRUE(IsRegularFile(path));
+        EXPECT_TRUE(ReadFileBytes(path) == picture);
+        EXPECT_TRUE(ReadFileBytes(victim) == other);
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), {}), 1);
+}
+
+// A cover folder that is a symlink leads nowhere we write: it is replaced by a private folder
+// of our own. One that belongs to another user is not written into at all.
+TEST(CoverCache, OnlyOurOwnFolderIsWrittenInto) {
+    TempDir dir;
+    const CoverArt cover = Cover(FakePng(200, 3), "image/png");
+    const std::string elsewhere = dir.Path("elsewhere");
+    fs::create_directories(elsewhere);
+    const std::string folder = dir.Path("cache/covers");
+    fs::create_directories(dir.Path("cache"));
+    fs::create_symlink(elsewhere, folder);
+    const std::string path = SaveCover(cover, folder);
+    EXPECT_EQ(path, folder + "/" + fs::path(path).filename().string());
+    EXPECT_TRUE(fs::is_directory(fs::symlink_status(folder)));
+    EXPECT_EQ(fs::status(folder).permissions() & fs::perms::all, fs::perms::owner_all);
+    EXPECT_TRUE(IsRegularFile(path));
+    EXPECT_TRUE(fs::is_empty(elsewhere));
+
+    // Only root can give a folder away; for others the check of the owner cannot be shown.
+    const std::string given = dir.Path("given");
+    fs::create_directories(given);
+    if (geteuid() == 0 && chown(given.c_str(), 65534, 65534) == 0) {
+        EXPECT_EQ(SaveCover(cover, given), "");
+        EXPECT_TRUE(fs::is_empty(given));
+    }
 }
 
 }  // namespace

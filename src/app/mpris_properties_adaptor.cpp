@@ -50,7 +50,17 @@ MprisPropertiesAdaptor::MprisPropertiesAdaptor(MprisService* service)
     : QDBusAbstractAdaptor(service), service_(*service) {}
 
 QDBusVariant MprisPropertiesAdaptor::Get(const QString& interface, const QString& name) {
-    QObject* adaptor = AdaptorOf(service_, interface, name);
+    QObject* adaptor = nullptr;
+    const QMetaProperty property = Lookup(interface, name, adaptor);
+    if (property.isValid()) return QDBusVariant(property.read(adaptor));
+    return QDBusVariant(QVariant(0));  // not sent: the error goes instead
+}
+
+// The property `name` of `interface` and the adaptor that has it; an invalid property, with the
+// error sent to the caller, when there is no such interface or property.
+QMetaProperty MprisPropertiesAdaptor::Lookup(const QString& interface, const QString& name,
+                                             QObject*& adaptor) {
+    adaptor = AdaptorOf(service_, interface, name);
     const QMetaProperty property = adaptor ? PropertyOf(*adaptor, name) : QMetaProperty();
     if (!adaptor) {
         service_.sendErrorReply(QDBusError::UnknownInterface,
@@ -58,10 +68,8 @@ QDBusVariant MprisPropertiesAdaptor::Get(const QString& interface, const QString
     } else if (!property.isValid()) {
         service_.sendErrorReply(QDBusError::UnknownProperty,
                                 QStringLiteral("No property %1 in %2").arg(name, interface));
-    } else {
-        return QDBusVariant(property.read(adaptor));
     }
-    return QDBusVariant(QVariant(0));  // not sent: the error goes instead
+    return property;
 }
 
 QVariantMap MprisPropertiesAdaptor::GetAll(const QString& interface) {
@@ -86,14 +94,10 @@ QVariantMap MprisPropertiesAdaptor::GetAll(const QString& interface) {
 
 void MprisPropertiesAdaptor::Set(const QString& interface, const QString& name,
                                  const QDBusVariant& value) {
-    QObject* adaptor = AdaptorOf(service_, interface, name);
-    const QMetaProperty property = adaptor ? PropertyOf(*adaptor, name) : QMetaProperty();
-    if (!adaptor) {
-        service_.sendErrorReply(QDBusError::UnknownInterface,
-                                QStringLiteral("No interface %1 here").arg(interface));
-    } else if (!property.isValid()) {
-        service_.sendErrorReply(QDBusError::UnknownProperty,
-                                QStringLiteral("No property %1 in %2").arg(name, interface));
+    QObject* adaptor = nullptr;
+    const QMetaProperty property = Lookup(interface, name, adaptor);
+    if (!property.isValid()) {
+        // Said already.
     } else if (!property.isWritable()) {
         service_.sendErrorReply(QDBusError::PropertyReadOnly,
                                 QStringLiteral("%1 is read-only").arg(name));

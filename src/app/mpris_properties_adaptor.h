@@ -6,6 +6,7 @@
 
 #include <QDBusAbstractAdaptor>
 #include <QDBusVariant>
+#include <QMetaProperty>
 #include <QVariantMap>
 
 namespace zirvak {
@@ -29,6 +30,8 @@ public slots:
     void Set(const QString& interface, const QString& name, const QDBusVariant& value);
 
 private:
+    QMetaProperty Lookup(const QString& interface, const QString& name, QObject*& adaptor);
+
     MprisService& service_;
 };
 

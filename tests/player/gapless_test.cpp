@@ -119,8 +119,10 @@ TEST(GaplessMpeg, TheGapAsEachKindOfTagTellsIt) {
     const uint32_t frames = 44100 * 2 + 2511;
     const std::string lame = EncodeMp3(dir, "song", MakeWav({}, Pcm16Pattern(frames, 2)), "-b 128");
     const Bytes original = ReadFileBytes(lame);
-    const size_t lameAt = size_t(std::search(original.begin(), original.end(), "LAME", "LAME" + 4) -
-                                 original.begin());
+    const std::string_view lameName = "LAME";
+    const size_t lameAt =
+        size_t(std::search(original.begin(), original.end(), lameName.begin(), lameName.end()) -
+               original.begin());
     const size_t tagFrame = FrameOffsets(original).at(1);
     const auto without = [&](size_t at, size_t n, uint8_t by) {
         Bytes b = original;

@@ -104,6 +104,9 @@ int32_t PlaybackSession::OpenSong(size_t index) {
 }
 
 void PlaybackSession::PrepareFollowing() {
+    // A song joined and not yet heard is the one prepared: the song after it is prepared once it
+    // is the current song.
+    if (engine_.joinPending()) return;
     followingAsked_ = true;
     prepared_.reset();
     engine_.CancelNext();

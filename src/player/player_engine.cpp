@@ -101,6 +101,11 @@ void PlayerEngine::CancelNext() {
     // Released once the lock is let go: a source may take a while to free what it holds.
 }
 
+bool PlayerEngine::joinPending() const {
+    std::lock_guard lock(mutex_);
+    return leaving_.source != nullptr;
+}
+
 bool PlayerEngine::nextJoins() const {
     std::lock_guard lock(mutex_);
     if (!next_.source) return false;

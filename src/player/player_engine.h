@@ -131,6 +131,8 @@ public:
     bool nextJoins() const;
     // How many prepared songs have been heard joining the one before, since the engine was made.
     uint32_t songsJoined() const { return songsJoined_.load(); }
+    // A prepared song has joined and is queued, not yet heard.
+    bool joinPending() const;
     // The run being queued is within kPrepareAheadBuffers of its last buffer: the song to follow
     // should be prepared now (a tick later is still in time).
     bool nearingEnd() const { return nearingEnd_.load(); }

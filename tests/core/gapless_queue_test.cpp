@@ -103,6 +103,11 @@ TEST_F(GaplessQueueTest, EveryCommandAtTheBoundary) {
         {"stop, then play", [](TransportCommands& c) { c.Stop(), c.Play(); },
          Concat({pcm[0], pcm[1]}), 1},
         {"pause, then play", [](TransportCommands& c) { c.Pause(), c.Play(); }, {}, 1},
+        // A setting that prepares the song to follow again leaves the joined one as it is.
+        {"another ReplayGain mode",
+         [](TransportCommands& c) { c.UseReplayGainMode(ReplayGainMode::kTrack); },
+         {},
+         1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

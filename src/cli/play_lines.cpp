@@ -9,12 +9,12 @@
 
 namespace zirvak::cli {
 
-std::string SongLine(size_t place, size_t count, const SongTags& tags, const std::string& path) {
+std::string SongLine(size_t place, size_t count, const SongInfo& song) {
     char line[48];
     std::snprintf(line, sizeof line, "[%zu/%zu] ", place, count);
     std::string text = line;
-    if (!tags.artist.empty()) text += Printable(tags.artist) + " \u2013 ";
-    return text + Printable(tags.title.empty() ? FileTitle(path) : tags.title);
+    if (!song.tags.artist.empty()) text += Printable(song.tags.artist) + " \u2013 ";
+    return text + Printable(song.title());
 }
 
 std::string ProgressLine(std::span<const std::string> parts, bool beat, size_t columns) {

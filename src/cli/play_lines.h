@@ -6,14 +6,14 @@
 #include <span>
 #include <string>
 
-#include "song_tags.h"
+#include "song_info.h"
 
 namespace zirvak::cli {
 
 // "[2/5] Kelebek – Gece": the song's place in the queue, then "Artist – Title" from its tags
 // (an en dash between, as the window writes it). Without a title the file's name stands in for
 // it, made printable; without an artist the title stands alone.
-std::string SongLine(size_t place, size_t count, const SongTags& tags, const std::string& path);
+std::string SongLine(size_t place, size_t count, const SongInfo& song);
 
 // The progress line for a terminal `columns` wide, without the carriage return before it:
 // `parts` (ASCII, such as "1:02 / 3:40", "playing", "volume 80%", "song 2/5") two spaces apart,

@@ -4,81 +4,94 @@
 #include "input.h"
 #include "offline_audio_device.h"
 #include "output_file.h"
+#include "play_queue.h"
 #include "player_engine.h"
-#include "replay_gain.h"
+#include "song_follower.h"
 
 namespace zirvak::cli {
 
 namespace {
 
-// The songs of a render, as a queue plays them: each one opened, or prepared to follow the one
-// before in the same run of the engine (gapless), at the gain its tags give.
-class RenderQueue {
+// A render as a queue plays it: each song opened in turn, or followed by the one after it in the
+// same run of the engine (gapless), at the gain its tags give.
+class Render {
 public:
-    RenderQueue(const std::vector<std::string>& paths, const PlayOptions& options,
-                PlayerEngine& engine)
-        : paths_(paths),
-          gain_{options.replayGain.value_or(ReplayGainMode::kOff)},
-          engine_(engine) {}
-
-    bool done() const { return next_ == paths_.size(); }
-    const std::string& path(size_t i) const { return paths_[i]; }
-    size_t next() const { return next_; }
-    void GoBackTo(size_t i) { next_ = i; }
-
-    double GainOf(size_t i) const {
-        if (gain_.mode == ReplayGainMode::kOff) return 1.0;
-        const SongTags tags = ReadSongTags(paths_[i]);
-        return ReplayGainFactor(
-            tags.replayGain, gain_,
-            gain_.mode == ReplayGainMode::kAuto && NeighbourInAlbum(paths_, i, tags.album));
+    Render(const std::vector<std::string>& paths, const PlayOptions& options,
+           const std::string& outPath, OfflineAudioDevice& device, PlayerEngine& engine)
+        : outPath_(outPath),
+          device_(device),
+          engine_(engine),
+          follower_(engine, [this](const std::string& message) { Failed(message); }) {
+        queue_.Replace(paths);
+        gain_.mode = options.replayGain.value_or(ReplayGainMode::kOff);
+        follower_.UseGain(gain_, queue_);
     }
 
-    // Opens the next song that plays; false when none is left, or the file cannot be written.
-    // `failed` is set when a song had to be left out.
-    bool OpenNext(OfflineAudioDevice& device, const std::string& outPath, bool& failed,
-                  bool& cannotWrite) {
-        while (!done()) {
-            const size_t i = next_++;
-            engine_.SetGain(GainOf(i));
-            const int32_t result = engine_.Open(paths_[i], 0, kDefaultEndMs);
-            if (result == kOpenStarted) return true;
-            failed = true;
-            if (result == kOpenNoDevice && device.otherFormat()) {
-                Fail(Words(Say::kOtherFormat, paths_[i]));
-            } else if (result == kOpenNoDevice) {
-                Fail(Words(Say::kCannotWrite, outPath));
-                cannotWrite = true;
-                return false;
-            } else {
-                Fail(DescribeOpenFailure(engine_, paths_[i], result));
+    // Plays every song of the queue into the file; false when the file cannot be written.
+    bool Run() {
+        for (std::optional<size_t> next = queue_.NextIndex(); next; next = queue_.NextIndex()) {
+            queue_.MoveTo(*next);
+            if (!Open(*next)) {
+                if (cannotWrite_) return false;
+                continue;
             }
+            rendered_ = true;
+            // Each delivered completion refills and queues the next buffer, until the run ends;
+            // the song prepared on the way joins, and the one after it is prepared.
+            do {
+                if (std::optional<SongInfo> joined = follower_.Follow(engine_.TakeNews(), queue_))
+                    playing_ = joined->path;
+            } while (device_.DeliverCompletions(1) > 0);
+            const bool changed = engine_.fileChanged();
+            engine_.Close();
+            if (changed) Failed(DescribeFileProblem(playing_, FileProblem::kChanged));
+            // A song prepared that could not join (another format, or the one before changed on
+            // disk) is the next to open.
         }
-        return false;
+        return true;
     }
 
-    // Prepares the next song that will join the one playing; false when none is left.
-    bool PrepareNext(bool& failed) {
-        while (!done()) {
-            const size_t i = next_++;
-            const int32_t result = engine_.PrepareNext(paths_[i], GainOf(i));
-            if (result == kOpenStarted && engine_.nextJoins()) return true;
-            failed = true;
-            if (result == kOpenStarted) {
-                engine_.CancelNext();
-                Fail(Words(Say::kOtherFormat, paths_[i]));
-            } else {
-                Fail(DescribeOpenFailure(engine_, paths_[i], result));
-            }
-        }
-        return false;
-    }
+    bool rendered() const { return rendered_; }
+    bool failed() const { return failed_; }
 
 private:
-    const std::vector<std::string>& paths_;
-    const ReplayGainSettings gain_;
+    // Opens song `index`; false when it cannot play (it said why).
+    bool Open(size_t index) {
+        std::optional<SongInfo> song = follower_.Take(index);
+        follower_.Forget();
+        if (!song) song = ReadSongInfo(queue_.files()[index], {});
+        engine_.SetGain(SongGain(song->tags, gain_, queue_.files(), index));
+        const int32_t result = engine_.Open(song->path, 0, kDefaultEndMs);
+        if (result == kOpenStarted) {
+            playing_ = song->path;
+            return true;
+        }
+        if (result == kOpenNoDevice && device_.otherFormat()) {
+            Failed(Words(Say::kOtherFormat, song->path));
+        } else if (result == kOpenNoDevice) {
+            Failed(Words(Say::kCannotWrite, outPath_));
+            cannotWrite_ = true;
+        } else {
+            Failed(DescribeOpenFailure(engine_, song->path, result));
+        }
+        return false;
+    }
+
+    void Failed(const std::string& message) {
+        failed_ = true;
+        Fail(message);
+    }
+
+    const std::string& outPath_;
+    OfflineAudioDevice& device_;
     PlayerEngine& engine_;
-    size_t next_ = 0;
+    PlayQueue queue_;
+    ReplayGainSettings gain_;
+    SongFollower follower_;
+    std::string playing_;  // the song heard
+    bool rendered_ = false;
+    bool failed_ = false;
+    bool cannotWrite_ = false;
 };
 
 }  // namespace
@@ -96,36 +109,13 @@ int RunRender(const std::vector<std::string>& paths, const std::string& outPath,
     device.KeepFileAcrossSongs();
     PlayerEngine engine(device);
     engine.SetGapless(options.gapless.value_or(false));
-    RenderQueue queue(paths, options, engine);
-    bool failed = false, rendered = false, cannotWrite = false;
-    constexpr size_t kNone = SIZE_MAX;
-    while (queue.OpenNext(device, outPath, failed, cannotWrite)) {
-        rendered = true;
-        size_t current = queue.next() - 1;
-        const auto prepare = [&] { return queue.PrepareNext(failed) ? queue.next() - 1 : kNone; };
-        size_t prepared = engine.gapless() ? prepare() : kNone;
-        // Each delivered completion refills and queues the next buffer, until the run ends; a
-        // prepared song joins on the way, and the one after it is prepared.
-        for (uint32_t joined = engine.songsJoined(); device.DeliverCompletions(1) > 0;) {
-            if (engine.songsJoined() == joined || prepared == kNone) continue;
-            joined = engine.songsJoined();
-            current = prepared;
-            prepared = prepare();
-        }
-        const bool changed = engine.fileChanged();
-        engine.Close();
-        if (changed) {
-            Fail(DescribeFileProblem(queue.path(current), FileProblem::kChanged));
-            failed = true;
-        }
-        // A song prepared that could not join (the one before changed on disk) is opened anew.
-        if (prepared != kNone) queue.GoBackTo(prepared);
-    }
+    Render render(paths, options, outPath, device, engine);
+    const bool written = render.Run();
     device.Finish();
-    if (cannotWrite || !device.ok()) return Fail(Words(Say::kCannotWrite, outPath));
-    if (!rendered) return 1;  // each song said why
+    if (!written || !device.ok()) return Fail(Words(Say::kCannotWrite, outPath));
+    if (!render.rendered()) return 1;  // each song said why
     if (!out.Commit(error)) return Fail(error);
-    return failed ? 1 : 0;
+    return render.failed() ? 1 : 0;
 }
 
 }  // namespace zirvak::cli

@@ -41,9 +41,9 @@ public:
         ClearProgress();
         const PlayQueue& queue = commands->session().queue();
         const std::optional<size_t> place = queue.current();
-        std::printf("%s\n", SongLine(place ? *place + 1 : 0, queue.size(),
-                                     commands->session().songTags(), queue.CurrentFile())
-                                .c_str());
+        std::printf(
+            "%s\n",
+            SongLine(place ? *place + 1 : 0, queue.size(), commands->session().song()).c_str());
         std::fflush(stdout);
     }
     // Back after a loss: said; nothing playing any more: nothing to say.

@@ -8,6 +8,17 @@
 
 namespace zirvak {
 
+PlaybackSession::PlaybackSession(PlayerEngine& engine, CommandHost& host)
+    : engine_(engine),
+      host_(host),
+      clock_(engine),
+      follower_(engine, [this](const std::string& message) { ReportFailure(message); }) {}
+
+void PlaybackSession::UseCoverFolder(const std::string& folder) {
+    coverFolder_ = folder;
+    follower_.UseCoverFolder(folder);
+}
+
 int32_t PlaybackSession::OpenFiles(const std::vector<std::string>& paths,
                                    WhenNonePlays whenNonePlays) {
     ExpandedPaths expanded = ExpandPaths(paths);
@@ -21,8 +32,7 @@ int32_t PlaybackSession::OpenFiles(const std::vector<std::string>& paths,
         for (std::string detail; first < files.size(); ++first) {
             const FileProblem problem = CheckPlayable(files[first], &detail);
             if (problem == FileProblem::kNone) break;
-            ++failures_;
-            host_.ShowMessage(DescribeFileProblem(files[first], problem, detail));
+            ReportFailure(DescribeFileProblem(files[first], problem, detail));
         }
         if (first == files.size()) {
             if (files.empty()) host_.ShowMessage(Words(Say::kNoPlayableFilesIn, named));
@@ -31,6 +41,7 @@ int32_t PlaybackSession::OpenFiles(const std::vector<std::string>& paths,
         files.erase(files.begin(), files.begin() + std::ptrdiff_t(first));
     }
     queue_.Replace(std::move(files));
+    follower_.Forget();  // what it prepared was of the queue before
     if (queue_.empty()) {
         // A folder without a playable file: nothing to play, and the user hears why.
         engine_.Close();
@@ -71,109 +82,78 @@ int32_t PlaybackSession::PlayFrom(size_t index, int direction) {
     return result;
 }
 
-// The gain the song at `index` of the queue plays at, by its tags.
-static double SongGain(const SongTags& tags, const ReplayGainSettings& settings,
-                       const std::vector<std::string>& files, size_t index) {
-    const bool albumNear =
-        settings.mode == ReplayGainMode::kAuto && NeighbourInAlbum(files, index, tags.album);
-    return ReplayGainFactor(tags.replayGain, settings, albumNear);
-}
-
 int32_t PlaybackSession::OpenSong(size_t index) {
     queue_.MoveTo(index);
-    const std::string path = queue_.CurrentFile();
     host_.StopTimer();
-    prepared_.reset();
-    // The tags first: the song's gain must be set before its first sample is written.
-    song_.Read(path);
-    engine_.SetGain(SongGain(song_.tags(), replayGain_, queue_.files(), index));
-    const int32_t result = engine_.Open(path, 0, kDefaultEndMs);
-    joinsSeen_ = engine_.songsJoined();
+    // A song prepared to follow that could not join (another format) has been read already.
+    std::optional<SongInfo> prepared = follower_.Take(index);
+    follower_.Forget();
+    song_ = prepared ? std::move(*prepared) : ReadSongInfo(queue_.CurrentFile(), coverFolder_);
+    // The gain before the song opens: it must be set before its first sample is written.
+    song_.gain = SongGain(song_.tags, replayGain_, queue_.files(), index);
+    engine_.SetGain(song_.gain);
+    const int32_t result = engine_.Open(song_.path, 0, kDefaultEndMs);
     if (result != kOpenStarted) {
-        LeaveWithNoFile(DescribeOpenFailure(engine_, path, result));  // the previous one closed
+        // The previous one closed.
+        LeaveWithNoFile(DescribeOpenFailure(engine_, queue_.CurrentFile(), result));
         return result;
     }
-    AnnounceSong(path);
+    AnnounceSong();
     StartedRun();
     StartRunClock(host_.TickCount());
     const OutputStatus output = engine_.outputStatus();
-    if (output.silent) host_.ShowMessage(Words(Say::kPlaysSilently, title_, output.reason));
+    if (output.silent) host_.ShowMessage(Words(Say::kPlaysSilently, SongName(), output.reason));
     host_.ShowStatus();
-    followingAsked_ = false;
     return result;
 }
 
-void PlaybackSession::PrepareFollowing() {
-    // A song joined and not yet heard is the one prepared: the song after it is prepared once it
-    // is the current song.
-    if (engine_.joinPending()) return;
-    followingAsked_ = true;
-    prepared_.reset();
-    engine_.CancelNext();
-    if (!engine_.gapless() || engine_.state() == NoFile) return;
-    for (std::optional<size_t> next = queue_.NextIndex(); next; next = queue_.NextIndex()) {
-        const std::string& path = queue_.files()[*next];
-        const double gain = SongGain(ReadSongTags(path), replayGain_, queue_.files(), *next);
-        const int32_t result = engine_.PrepareNext(path, gain);
-        if (result == kOpenStarted) {
-            prepared_ = *next;
-            return;
-        }
-        if (result != kOpenFileFailed && result != kOpenNoAudio) return;  // tried in its turn
-        ++failures_;
-        host_.ShowMessage(DescribeOpenFailure(engine_, path, result));
-        queue_.Remove(*next);
-    }
-}
-
-// The song at `path` is the current one: its name in the caption, and the host told.
-void PlaybackSession::AnnounceSong(const std::string& path) {
-    title_ = FileTitle(path);
-    host_.SetCaption(title_);
+void PlaybackSession::AnnounceSong() {
+    host_.SetCaption(SongName());
     host_.SongStarted();
 }
 
-void PlaybackSession::FollowJoin() {
-    const uint32_t joined = engine_.songsJoined();
-    if (joined == joinsSeen_) return;
-    joinsSeen_ = joined;
-    if (!prepared_) return;
-    // The butterfly flies on; the song's time starts now, as it was first heard a moment ago.
-    queue_.MoveTo(*prepared_);
-    prepared_.reset();
-    const std::string path = queue_.CurrentFile();
-    song_.Read(path);
-    AnnounceSong(path);
+void PlaybackSession::CatchUp() {
+    const EngineNews news = engine_.TakeNews();
+    std::optional<SongInfo> joined = follower_.Follow(news, queue_);
+    if (!joined) return;
+    // The butterfly flies on; the song's time is what the output has played of it.
+    song_ = std::move(*joined);
+    AnnounceSong();
     StartedRun();
-    clock_.Restart(host_.TickCount());
+    const uint32_t tick = host_.TickCount();
+    clock_.Restart(tick);
+    clock_.MoveTo(tick,
+                  uint32_t(news.joinedFramesHeard * 1000 / std::max(engine_.sampleRate(), 1u)));
     host_.ShowStatus();
-    followingAsked_ = false;
 }
 
 void PlaybackSession::SetReplayGain(const ReplayGainSettings& settings) {
+    if (settings == replayGain_) return;
     replayGain_ = settings;
-    if (followingAsked_) PrepareFollowing();  // at the gain of the new settings
+    follower_.UseGain(settings, queue_);
 }
 
 void PlaybackSession::SetGapless(bool gapless) {
     if (gapless == engine_.gapless()) return;
     engine_.SetGapless(gapless);
-    if (followingAsked_) PrepareFollowing();
+    follower_.Reconsider();  // prepared again, or not at all
 }
 
 // Nothing plays: the window's own caption, the butterfly flying home, and the user told why.
 void PlaybackSession::LeaveWithNoFile(const std::string& message) {
-    title_.clear();
-    song_.Read({});
+    song_ = {};
     host_.SetCaption(kWindowTitle);
     host_.StartTimer(PlaybackClock::kTickMs);
-    ++failures_;
-    host_.ShowMessage(message);
+    ReportFailure(message);
 }
 
 void PlaybackSession::ReportChangedFile() {
+    ReportFailure(DescribeFileProblem(queue_.CurrentFile(), FileProblem::kChanged));
+}
+
+void PlaybackSession::ReportFailure(const std::string& message) {
     ++failures_;
-    host_.ShowMessage(DescribeFileProblem(queue_.CurrentFile(), FileProblem::kChanged));
+    host_.ShowMessage(message);
 }
 
 // The song is over (heard to its end, or sought past it): the next one plays, or the queue has
@@ -196,13 +176,11 @@ void PlaybackSession::EndOfSong() {
 }
 
 void PlaybackSession::Next() {
-    FollowJoin();
     const std::optional<size_t> next = queue_.NextIndex();
     if (next) PlayFrom(*next, +1);
 }
 
 void PlaybackSession::Previous() {
-    FollowJoin();
     const std::optional<size_t> previous = queue_.PreviousIndex(PositionMs());
     if (!previous) return;
     if (previous == queue_.current() && engine_.state() != NoFile)
@@ -225,7 +203,6 @@ uint32_t PlaybackSession::PositionAt(uint32_t tick) const {
 
 void PlaybackSession::SeekBy(int32_t deltaMs) {
     if (engine_.state() == NoFile) return;
-    FollowJoin();
     const uint32_t tick = host_.TickCount();
     const int64_t target = int64_t(PositionAt(tick)) + deltaMs;
     SeekAt(tick, uint32_t(std::clamp<int64_t>(target, 0, UINT32_MAX)));
@@ -233,7 +210,6 @@ void PlaybackSession::SeekBy(int32_t deltaMs) {
 
 void PlaybackSession::SeekTo(uint32_t positionMs) {
     if (engine_.state() == NoFile) return;
-    FollowJoin();
     SeekAt(host_.TickCount(), positionMs);
 }
 
@@ -275,7 +251,6 @@ void PlaybackSession::StartedRun() {
 }
 
 void PlaybackSession::Play() {
-    FollowJoin();
     switch (engine_.state()) {
         case Playing:
             return;
@@ -299,7 +274,6 @@ void PlaybackSession::Play() {
 }
 
 void PlaybackSession::Pause() {
-    FollowJoin();
     const PlayerState before = engine_.state();
     if (before != Playing && before != Paused) return;
     // The engine decides under its lock: the end of the song may have stopped it since.
@@ -316,7 +290,6 @@ void PlaybackSession::Pause() {
 
 void PlaybackSession::Stop() {
     if (engine_.state() == NoFile) return;
-    FollowJoin();
     if (!heldPosition_) heldPosition_ = PositionMs();
     stoppedByUser_ = true;
     // The timer keeps running: the butterfly sees the end and flies home.
@@ -349,13 +322,11 @@ bool PlaybackSession::FollowPlayback() {
     const OutputStatus output = engine_.outputStatus();
     const bool lost = engine_.state() != NoFile && output.lost;
     if (lost && !outputLost_)
-        host_.ShowOutputLost(Words(Say::kSoundStopped, title_, output.reason));
+        host_.ShowOutputLost(Words(Say::kSoundStopped, SongName(), output.reason));
     // Back, or no longer wanted (nothing plays): the loss is no longer news.
     if (!lost && outputLost_)
-        host_.ShowOutputBack(engine_.state() != NoFile ? Words(Say::kSoundBack, title_) : "");
+        host_.ShowOutputBack(engine_.state() != NoFile ? Words(Say::kSoundBack, SongName()) : "");
     outputLost_ = lost;
-    FollowJoin();
-    if (!followingAsked_ && engine_.nearingEnd()) PrepareFollowing();
     clock_.Follow(host_.TickCount());
     if (engine_.runFinished() && !stoppedByUser_ && !queueEnded_) EndOfSong();
     return !clock_.held();

@@ -16,6 +16,7 @@
 #include "player_engine.h"
 #include "playlist_files.h"
 #include "replay_gain.h"
+#include "song_follower.h"
 #include "song_info.h"
 
 namespace zirvak {
@@ -33,8 +34,7 @@ public:
     static constexpr uint32_t kDrainMs = 3000;
     static constexpr size_t kMaxSkippedNamed = 10;
 
-    PlaybackSession(PlayerEngine& engine, CommandHost& host)
-        : engine_(engine), host_(host), clock_(engine) {}
+    PlaybackSession(PlayerEngine& engine, CommandHost& host);
 
     // The queue becomes the files `paths` name (folders searched through for playable files,
     // playlists read) and the first that opens plays; those that cannot are skipped and leave
@@ -63,17 +63,22 @@ public:
     // Waits (up to kDrainMs) for the end of the last song to leave the sound output.
     void DrainOutput() { engine_.DrainOutput(kDrainMs); }
     void SetVolume(uint32_t percent) { engine_.SetVolume(percent); }
-    // How the songs' ReplayGain values set their gain, from the next song on.
+    // How the songs' ReplayGain values set their gain, from the next song on (a song prepared to
+    // follow takes its new gain without being opened again). The same settings change nothing.
     void SetReplayGain(const ReplayGainSettings& settings);
     const ReplayGainSettings& replayGain() const { return replayGain_; }
     // Gapless playback from the next song on: MPEG songs without their encoder's delay and
     // padding, and each song of the same format following the one before in the same stream.
     void SetGapless(bool gapless);
 
+    // What the engine told since the last command or tick, acted on once, before a command acts
+    // or a tick moves: a song heard joining the one before (gapless) is now the current song,
+    // its caption, tags and time shown, its time from where the output began to play it; near
+    // the end of a song the next one is prepared to follow.
+    void CatchUp();
     // Called on every tick, before the animation moves. While the sound output is lost the
     // animation holds (false), and the user is told once per loss. A song that has been heard
-    // to its end makes way for the next; one that joined the song before (gapless) is now the
-    // current song, its caption, tags and time shown.
+    // to its end makes way for the next.
     bool FollowPlayback();
 
     const PlayQueue& queue() const { return queue_; }
@@ -81,13 +86,15 @@ public:
     // The state as the user hears it: a song that ended by itself is still playing while its
     // last moments sound and until the next song of the queue begins.
     PlayerState PlaybackState() const;
-    // The current song's tags (its cover left out: that is written to the cover folder), all
-    // empty without a song.
-    const SongTags& songTags() const { return song_.tags(); }
-    // Where each song's cover is written (none: covers are not written), and where the current
-    // song's cover went ("" without one).
-    void UseCoverFolder(const std::string& folder) { song_.UseCoverFolder(folder); }
-    const std::string& coverPath() const { return song_.coverPath(); }
+    // The current song, all empty without one: its tags (the cover left out: that is written to
+    // the cover folder), its name, where its cover went ("" without one).
+    const SongInfo& song() const { return song_; }
+    const SongTags& songTags() const { return song_.tags; }
+    const std::string& coverPath() const { return song_.coverPath; }
+    // Where each song's cover is written (none: covers are not written).
+    void UseCoverFolder(const std::string& folder);
+    // The song prepared to follow the current one.
+    const SongFollower& follower() const { return follower_; }
     // Where playback stands in the song, as heard (now, or at `tick`), and the song's length.
     uint32_t PositionMs() const { return PositionAt(host_.TickCount()); }
     uint32_t PositionAt(uint32_t tick) const;
@@ -120,20 +127,20 @@ private:
     void StartRunClock(uint32_t tick);
     void SeekAt(uint32_t tick, uint32_t positionMs);
     void ReportChangedFile();
+    void ReportFailure(const std::string& message);
     void StartedRun();
-    // Gapless, near the end of a song: the song after it, opened to follow it; a file that
-    // cannot play is named and leaves the queue, as when its turn comes.
-    void PrepareFollowing();
-    // The prepared song has been heard joining: it is the current song.
-    void FollowJoin();
-    void AnnounceSong(const std::string& path);
+    // The current song's name in the caption, and the host told.
+    void AnnounceSong();
+    // The song's file name, as the caption and the messages give it.
+    std::string SongName() const { return FileTitle(song_.path); }
 
     PlayerEngine& engine_;
     CommandHost& host_;
     PlaybackClock clock_;
     PlayQueue queue_;
-    std::string title_;  // of the open file
-    SongInfo song_;
+    SongInfo song_;  // the current song
+    SongFollower follower_;
+    std::string coverFolder_;
     std::optional<uint32_t> heldPosition_;  // where a stopped song stands
     bool stoppedByUser_ = false;            // the end of this run is no cue for the next song
     bool queueEnded_ = false;
@@ -141,9 +148,6 @@ private:
     bool outputLost_ = false;  // as the last tick saw it, and said
     uint64_t seeks_ = 0;
     ReplayGainSettings replayGain_;
-    std::optional<size_t> prepared_;  // the index of the song the engine holds to follow
-    bool followingAsked_ = false;     // the song to follow this one was looked for
-    uint32_t joinsSeen_ = 0;          // the engine's count of joins, as last followed
 };
 
 }  // namespace zirvak

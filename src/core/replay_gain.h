@@ -26,6 +26,8 @@ struct ReplayGainSettings {
     double preampDb = 0;    // added to every gain the values give
     double fallbackDb = 0;  // the gain of a song without values
     bool preventClipping = true;
+
+    bool operator==(const ReplayGainSettings&) const = default;
 };
 
 // The factor the song's samples are multiplied by (1 with the mode off). `inAlbum`: the song

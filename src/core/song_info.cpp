@@ -1,13 +1,26 @@
 #include "song_info.h"
 
-#include "song_tags.h"
-
 namespace zirvak {
 
-void SongInfo::Read(const std::string& path) {
-    tags_ = path.empty() ? SongTags{} : ReadSongTags(path);
-    coverPath_ = coverFolder_.empty() ? std::string() : SaveCover(tags_.cover, coverFolder_);
-    tags_.cover = {};
+std::string SongInfo::title() const {
+    return titleFromTags() ? tags.title : FileTitle(path);
+}
+
+SongInfo ReadSongInfo(const std::string& path, const std::string& coverFolder) {
+    SongInfo song;
+    if (path.empty()) return song;
+    song.path = path;
+    song.tags = ReadSongTags(path);
+    if (!coverFolder.empty()) song.coverPath = SaveCover(song.tags.cover, coverFolder);
+    song.tags.cover = {};
+    return song;
+}
+
+double SongGain(const SongTags& tags, const ReplayGainSettings& settings,
+                const std::vector<std::string>& files, size_t index) {
+    const bool albumNear =
+        settings.mode == ReplayGainMode::kAuto && NeighbourInAlbum(files, index, tags.album);
+    return ReplayGainFactor(tags.replayGain, settings, albumNear);
 }
 
 std::string FileTitle(const std::string& path) {

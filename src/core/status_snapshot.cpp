@@ -21,10 +21,11 @@ StatusSnapshot TakeSnapshot(const PlaybackSession& session, uint32_t volumePerce
                                         : PlaybackStatus::Stopped;
     status.hasSong = true;
     status.songIndex = *current;
-    status.path = session.queue().CurrentFile();
-    const SongTags& tags = session.songTags();
-    status.titleFromTags = !tags.title.empty();
-    status.title = status.titleFromTags ? tags.title : ReadableText(FileTitle(status.path));
+    const SongInfo& song = session.song();
+    const SongTags& tags = song.tags;
+    status.path = song.path;
+    status.titleFromTags = song.titleFromTags();
+    status.title = status.titleFromTags ? song.title() : ReadableText(song.title());
     status.artist = tags.artist;
     status.album = tags.album;
     status.trackNumber = tags.trackNumber;

@@ -94,11 +94,13 @@ public:
 private:
     // The session takes the run's ReplayGain mode and gapless choice, else the settings'.
     void ApplyReplayGain();
-    // Around every public command and tick: when the outermost ends, the status is taken once
-    // and the host told.
+    // Around every public command and tick: the outermost first catches up with what the engine
+    // told since the last one, and when it ends, the status is taken once and the host told.
     class Command {
     public:
-        explicit Command(TransportCommands& commands) : commands_(commands) { ++commands_.depth_; }
+        explicit Command(TransportCommands& commands) : commands_(commands) {
+            if (commands_.depth_++ == 0) commands_.session_.CatchUp();
+        }
         ~Command() {
             if (--commands_.depth_ == 0) commands_.TakeStatus();
         }

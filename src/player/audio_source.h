@@ -35,6 +35,9 @@
 
 namespace zirvak {
 
+// The end of a clip that plays a song whole: 100 minutes.
+inline constexpr uint32_t kDefaultEndMs = 6000000;
+
 // An output buffer filled by a source. cameShort: the file ended or changed before the buffer
 // was full, so it is the run's last.
 struct SourceBuffer {

@@ -1,7 +1,5 @@
 #include "offline_audio_device.h"
 
-#include "volume.h"
-
 namespace zirvak {
 
 bool OfflineAudioDevice::Open(const AudioFormat& format, AudioDeviceListener* listener) {
@@ -25,31 +23,28 @@ bool OfflineAudioDevice::Open(const AudioFormat& format, AudioDeviceListener* li
 }
 
 void OfflineAudioDevice::Write(const uint8_t* data, uint32_t length, int32_t tag) {
-    if (open_) queue_.push_back({data, length, tag, gain()});
+    // Never full: the engine has two buffers out at most.
+    if (open_) queue_.Push(data, length, tag, gain());
 }
 
 // Hands every queued buffer back unplayed. The queue is taken whole first, so a buffer written
 // from one of these completions stays queued.
 void OfflineAudioDevice::Reset() {
-    std::deque<Queued> taken;
-    taken.swap(queue_);
-    for (const Queued& q : taken) listener_->OnBufferDone(q.tag);
+    BufferQueue taken;
+    std::swap(taken, queue_);
+    while (!taken.empty()) listener_->OnBufferDone(taken.Pop().tag);
 }
 
 int OfflineAudioDevice::DeliverCompletions(int most) {
     int delivered = 0;
     while (delivered < most && open_ && !paused_ && !queue_.empty()) {
-        const Queued q = queue_.front();
-        queue_.pop_front();
         // What the card would get: the volume and the song's gain applied to a copy.
-        const uint8_t* bytes = q.data;
-        if (volume() < kFullVolume || q.gain != 1.0) {
-            scaled_.assign(q.data, q.data + q.length);
-            ApplyGain(scaled_.data(), q.length, volume(), q.gain);
-            bytes = scaled_.data();
-        }
-        if (!writer_.Write(bytes, q.length)) ok_ = false;
-        listener_->OnBufferDone(q.tag);
+        scaled_.resize(queue_.oldest().length);
+        int32_t tag = 0;
+        queue_.CopyOut(scaled_.data(), uint32_t(scaled_.size()), volume(),
+                       [&tag](int32_t done) { tag = done; });
+        if (!writer_.Write(scaled_.data(), scaled_.size())) ok_ = false;
+        listener_->OnBufferDone(tag);
         ++delivered;
     }
     return delivered;

@@ -7,11 +7,11 @@
 #pragma once
 
 #include <cstdint>
-#include <deque>
 #include <string>
 #include <vector>
 
 #include "audio_device.h"
+#include "buffer_queue.h"
 #include "pcm_file_writer.h"
 
 namespace zirvak {
@@ -43,13 +43,6 @@ public:
     void Finish();
 
 private:
-    struct Queued {
-        const uint8_t* data;
-        uint32_t length;
-        int32_t tag;
-        double gain;  // the song's, as it stood when the buffer was written
-    };
-
     std::string path_;
     PcmFileWriter writer_;
     std::vector<uint8_t> scaled_;  // a buffer with the volume and gain applied
@@ -58,7 +51,7 @@ private:
     AudioFormat format_;     // of what the file holds
     bool otherFormat_ = false;
     AudioDeviceListener* listener_ = nullptr;
-    std::deque<Queued> queue_;
+    BufferQueue queue_;
     bool open_ = false;
     bool paused_ = false;
     bool ok_ = true;

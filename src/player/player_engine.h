@@ -7,14 +7,16 @@
 // same: its first buffer is queued right behind the last of the song before, in the same device
 // stream. Until that last buffer has been played, the song before is the one heard, and what the
 // engine tells (length, run start, samples handed, the beat markers' times) is of it; then the
-// join is heard (songsJoined counts) and the engine tells of the new song. A seek, restart or
-// stop before that undoes the join: the song before stays the one heard.
+// join is heard (the engine's news say so, once) and the engine tells of the new song. A seek,
+// restart or stop before that undoes the join: the song before stays the one heard. The
+// hand-over itself is song_hand_over.h's; the beat markers' board is beat_marker_board.h's.
 //
 // Threads: the owner (the window or the command line) calls the transport operations; the
 // device's completion thread runs every later refill. One mutex covers a whole refill and the
 // state change of each transport operation; device resets and closes happen outside it,
-// because a reset hands buffers back through completions. The user interface reads state,
-// endReached, currentBuffer and the beat markers without waiting (they are atomics).
+// because a reset hands buffers back through completions. Files are opened, sources made and
+// songs freed outside it, on the owner's thread. The user interface reads state, endReached,
+// currentBuffer and the beat markers without waiting (they are atomics).
 #pragma once
 
 #include <array>
@@ -27,9 +29,11 @@
 
 #include "audio_device.h"
 #include "audio_source.h"
+#include "beat_marker_board.h"
 #include "beat_markers.h"
 #include "file_problem.h"
 #include "input_file.h"
+#include "song_hand_over.h"
 
 namespace zirvak {
 
@@ -42,8 +46,16 @@ inline constexpr int32_t kOpenNoDevice = 2;    // no audio device could be opene
 inline constexpr int32_t kOpenNoBufferMemory = 3;
 inline constexpr int32_t kOpenNoAudio = 4;  // a file without a single audio frame
 
-// What the transport commands pass as the end of a clip: 100 minutes.
-inline constexpr uint32_t kDefaultEndMs = 6000000;
+// What the engine tells its owner of the song heard, once: the run being queued came within
+// kPrepareAheadBuffers of its last buffer (the song to follow should be prepared now; a tick
+// later is still in time), and the prepared song has been heard joining the one before.
+struct EngineNews {
+    bool nearingEnd = false;
+    bool joined = false;
+    // Of the joined song, what the output had played when the news was taken, in sample frames:
+    // where its time stands.
+    uint64_t joinedFramesHeard = 0;
+};
 
 class PlayerEngine final : private AudioDeviceListener {
 public:
@@ -127,15 +139,18 @@ public:
     // the failure of Open (failure() tells why). Needs an open file and gapless playback.
     int32_t PrepareNext(const std::string& path, double gain);
     void CancelNext();
+    // The gain the prepared song will play at, set without opening it again; false when no song
+    // is prepared (none, or it has joined already).
+    bool SetNextGain(double gain);
     // True while a prepared song waits that will join (its format is the one playing).
     bool nextJoins() const;
-    // How many prepared songs have been heard joining the one before, since the engine was made.
-    uint32_t songsJoined() const { return songsJoined_.load(); }
     // A prepared song has joined and is queued, not yet heard.
     bool joinPending() const;
-    // The run being queued is within kPrepareAheadBuffers of its last buffer: the song to follow
-    // should be prepared now (a tick later is still in time).
-    bool nearingEnd() const { return nearingEnd_.load(); }
+    // How many prepared songs have been heard joining the one before, since the engine was made.
+    uint32_t songsJoined() const { return songsJoined_.load(); }
+    // What happened since the owner last asked, taken once per tick or command (and what the
+    // engine let go of meanwhile freed, on the owner's thread).
+    EngineNews TakeNews();
     static constexpr uint32_t kPrepareAheadBuffers = 3;
 
 private:
@@ -147,15 +162,6 @@ private:
         uint32_t length = 0;
     };
 
-    // A song besides the one queued: prepared to follow it, or heard still while it is queued.
-    struct OtherSong {
-        std::unique_ptr<InputFile> file;
-        std::unique_ptr<AudioSource> source;  // reads file: released before it
-        double gain = 1.0;
-        std::optional<RunStart> run;   // started, not yet joined
-        uint32_t lastBufferIndex = 0;  // of that run
-    };
-
     void OnBufferDone(int32_t tag) override;
 
     // A new run of the open file: from its clip's start, or from `seekMs` (a pause stays).
@@ -164,32 +170,40 @@ private:
     // All of the following run under mutex_.
     // Has the source start a run, from the clip's start or from `seekMs`, and fill buffer 0.
     int32_t SetUpRun(std::optional<uint32_t> seekMs);
+    // The run the source started is the engine's: its first buffer, its end, where it begins.
+    int32_t TakeRun(const RunStart& run);
     // At the end of a run: the prepared song's run follows in the same stream, if it can.
     bool JoinNext();
     // The last buffer of the song before has been played: the joined song is the one heard.
     void JoinHeard();
-    // Before a new run of the song heard: the joined song goes back to waiting.
+    // Before a new run of the song heard: a joined song goes back to waiting.
     void UndoJoin();
-    void ReleaseSongs();
-    // Opens (on Open) the device, queues buffers 0 and 1, enters Playing (or stays Paused).
-    int32_t StartRun(bool paused = false);
+    // Opens (on Open) the device, queues buffers 0 and 1, enters Playing (or stays Paused). A
+    // device that cannot open lets the file go, into `released`.
+    struct Released;
+    int32_t StartRun(Released& released, bool paused = false);
     void Refill();
     void QueueCurrent();
+    bool RunNearsItsEnd() const;
     void EndRun();
     int32_t Refuse(FileProblem problem, const std::string& detail);
     void ResetRunFields();
-    void ReleaseFile();
+    // Lets go of the open file and every song; what they held is freed by `released`'s owner,
+    // outside the lock.
+    struct Released {
+        EngineSong current;
+        PreparedSong next;
+        EngineSong leaving;
+        SongHandOver::Retired retired;
+    };
+    void ReleaseFile(Released& released);
 
     AudioDevice& device_;
     mutable std::mutex mutex_;
     bool deviceOpen_ = false;
     bool devicePaused_ = false;  // the device holds a pause that no Resume has lifted yet
 
-    // Published whole: a list's sequence number is odd while a refill writes it, and a reader
-    // that sees it change reads again.
-    std::array<std::array<std::array<std::atomic<int32_t>, 3>, kMaxBeatMarkers>, 2> beatMarkers_{};
-    std::array<std::atomic<uint32_t>, 2> beatCount_{};
-    std::array<std::atomic<uint32_t>, 2> beatSequence_{};
+    BeatMarkerBoard beatMarkers_;
     std::atomic<uint8_t> currentBuffer_{0};
     std::atomic<PlayerState> state_{NoFile};
     std::atomic<bool> endReached_{false};
@@ -209,14 +223,11 @@ private:
     uint64_t queueStartFrame_ = 0;
     uint32_t queuedFrames_ = 0;
 
-    std::unique_ptr<InputFile> file_ = std::make_unique<InputFile>();
-    std::unique_ptr<AudioSource> source_;  // reads file_: released before it is closed
-    double gain_ = 1.0;
-    OtherSong next_;     // prepared
-    OtherSong leaving_;  // joined, its last buffers still out
-    uint32_t leavingBuffersOut_ = 0;
+    double gain_ = 1.0;   // of the song opened next (SetGain)
+    EngineSong current_;  // the song being queued
+    SongHandOver handOver_;
     std::atomic<uint32_t> songsJoined_{0};
-    std::atomic<bool> nearingEnd_{false};
+    EngineNews news_;  // not yet taken by the owner
     AudioFormat format_;
     std::array<WaveHeader, 2> headers_{};
     uint32_t lastBufferIndex_ = 0;

@@ -2,7 +2,6 @@
 
 #include "sdl_library.h"
 #include "sdl_outputs.h"
-#include "volume.h"
 
 #include <algorithm>
 #include <chrono>
@@ -155,7 +154,9 @@ void SdlAudioDevice::Write(const uint8_t* data, uint32_t length, int32_t tag) {
     if (!open_) return;
     {
         std::lock_guard lock(queueMutex_);
-        queue_.push_back({data, length, 0, tag, gain()});
+        // The engine never has more than a few buffers out; one the ring cannot take is handed
+        // back at once rather than left unreported.
+        if (!queue_.Push(data, length, tag, gain())) ReportDone(tag);
         silentFramesSinceQueued_ = 0;
     }
     // Playback starts with the first buffer.
@@ -196,22 +197,11 @@ void SdlAudioDevice::AudioCallback(void* self, uint8_t* stream, int length) {
 // where nothing is queued. Runs on SDL's audio thread, or on the keeper's when silent.
 void SdlAudioDevice::Fill(uint8_t* stream, uint32_t length) {
     std::lock_guard lock(queueMutex_);
-    while (!queue_.empty()) {
-        Queued& q = queue_.front();
-        const uint32_t take = std::min(length, q.length - q.consumed);
-        std::memcpy(stream, q.data + q.consumed, take);
-        ApplyGain(stream, take, volume(), q.gain);
-        stream += take;
-        length -= take;
-        q.consumed += take;
-        if (q.consumed < q.length) break;
-        const int32_t tag = q.tag;
-        queue_.pop_front();
-        ReportDone(tag);
-    }
-    if (length > 0) {
-        std::memset(stream, 0, length);
-        silentFramesSinceQueued_ += length / uint32_t(2 * format_.channels);
+    const uint32_t copied =
+        queue_.CopyOut(stream, length, volume(), [this](int32_t tag) { ReportDone(tag); });
+    if (copied < length) {
+        std::memset(stream + copied, 0, length - copied);
+        silentFramesSinceQueued_ += (length - copied) / uint32_t(2 * format_.channels);
     }
 }
 
@@ -304,12 +294,12 @@ void SdlAudioDevice::TryToGetOutputBack(std::unique_lock<std::mutex>& lock) {
 
 void SdlAudioDevice::Reset() {
     if (!open_) return;
-    std::deque<Queued> taken;
+    BufferQueue taken;
     {
         std::lock_guard lock(queueMutex_);
-        taken.swap(queue_);
+        std::swap(taken, queue_);
     }
-    for (const Queued& q : taken) ReportDone(q.tag);
+    while (!taken.empty()) ReportDone(taken.Pop().tag);
     // Every completion, those just reported and any already on its way, has run on return.
     std::unique_lock lock(doneMutex_);
     doneChanged_.wait(lock, [this] { return delivered_ == reported_; });
@@ -317,8 +307,7 @@ void SdlAudioDevice::Reset() {
 
 uint64_t SdlAudioDevice::pendingFrames() const {
     std::lock_guard lock(queueMutex_);
-    uint64_t bytes = 0;
-    for (const Queued& q : queue_) bytes += q.length - q.consumed;
+    const uint64_t bytes = queue_.pendingBytes();
     const uint32_t frameBytes = 2 * uint32_t(format_.channels > 0 ? format_.channels : 1);
     return bytes / frameBytes;
 }

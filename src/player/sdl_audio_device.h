@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "audio_device.h"
+#include "buffer_queue.h"
 #include "sdl_outputs.h"
 
 namespace zirvak {
@@ -48,14 +49,6 @@ public:
     std::string driverName() const { return status().driver; }
 
 private:
-    struct Queued {
-        const uint8_t* data;
-        uint32_t length;
-        uint32_t consumed;
-        int32_t tag;
-        double gain;  // the song's, as it stood when the buffer was written
-    };
-
     bool OpenOutput(std::string& why);
     bool OpenDriver(const char* driver, std::vector<OutputAttempt>& failures);
     std::string CurrentDriver() const;
@@ -88,7 +81,7 @@ private:
     std::string reason_;
 
     mutable std::mutex queueMutex_;
-    std::deque<Queued> queue_;
+    BufferQueue queue_;
     uint64_t silentFramesSinceQueued_ = 0;  // written by the callback once the queue ran dry
 
     std::mutex doneMutex_;

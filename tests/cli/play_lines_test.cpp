@@ -60,7 +60,8 @@ TEST(CliPlayLines, SongLineIsThePlaceThenArtistAndTitleOrTheFileName) {
         {strange, "/music/01.mp3",
          "[2/5] A\\x0dB \u2013 T\\x1b[2J"},  // and tags are text from outside
     };
-    for (const auto& c : cases) EXPECT_EQ(SongLine(2, 5, c.tags, c.path), c.line) << c.path;
+    for (const auto& c : cases)
+        EXPECT_EQ(SongLine(2, 5, SongInfo{c.path, c.tags, {}, 1.0}), c.line) << c.path;
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 namespace zirvak {
 
 ClipPlan PlayerEngineTestPeer::clip() const {
-    const auto* mpeg = dynamic_cast<const MpegSource*>(engine_.source_.get());
+    const auto* mpeg = dynamic_cast<const MpegSource*>(engine_.current_.source.get());
     return mpeg ? mpeg->clip() : ClipPlan{};
 }
 

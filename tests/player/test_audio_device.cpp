@@ -28,9 +28,10 @@ void TestAudioDevice::Write(const uint8_t* data, uint32_t length, int32_t tag) {
     log += 'W';
     if (!open) misuse_.push_back("a write to a closed device");
     if (queue_.size() >= 2) misuse_.push_back("a third buffer in flight");
-    if (!queue_.empty() && queue_.back().tag == tag) misuse_.push_back("one buffer queued twice");
+    if (!queue_.empty() && queue_.newest().tag == tag) misuse_.push_back("one buffer queued twice");
     ++writes_;
-    queue_.push_back({data, length, tag});
+    if (!queue_.Push(data, length, tag, gain()))
+        misuse_.push_back("more buffers than a card holds");
     written.push_back({tag, data, {}});
     if (keepCopies) {
         // What the card would sound: the copy carries the volume and gain set when it was written.
@@ -63,14 +64,14 @@ void TestAudioDevice::Reset() {
 
 // Hands every queued buffer back, then waits for a completion under way on the device's thread.
 void TestAudioDevice::HandBack() {
-    std::deque<Queued> taken;
+    BufferQueue taken;
     AudioDeviceListener* listener;
     {
         std::lock_guard lock(mutex_);
-        taken.swap(queue_);
+        std::swap(taken, queue_);
         listener = listener_;
     }
-    for (const Queued& q : taken) listener->OnBufferDone(q.tag);
+    while (!taken.empty()) listener->OnBufferDone(taken.Pop().tag);
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [this] { return inFlight_ == 0; });
 }
@@ -106,8 +107,7 @@ bool TestAudioDevice::CanPlay() const {
 // Plays the oldest buffer: reads all its bytes, reports it done outside the lock.
 bool TestAudioDevice::PlayOldest(std::unique_lock<std::mutex>& lock) {
     if (!CanPlay()) return false;
-    const Queued q = queue_.front();
-    queue_.pop_front();
+    const BufferQueue::Entry q = queue_.Pop();
     ++inFlight_;
     AudioDeviceListener* listener = listener_;
     lock.unlock();
@@ -175,9 +175,7 @@ void TestAudioDevice::StopThread() {
 
 uint64_t TestAudioDevice::pendingFrames() const {
     std::lock_guard lock(mutex_);
-    uint64_t bytes = 0;
-    for (const Queued& q : queue_) bytes += q.length;
-    return bytes / (2 * uint64_t(format.channels > 0 ? format.channels : 1));
+    return queue_.pendingBytes() / (2 * uint64_t(format.channels > 0 ? format.channels : 1));
 }
 
 size_t TestAudioDevice::queuedCount() const {

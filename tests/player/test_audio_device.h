@@ -10,7 +10,6 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -18,6 +17,7 @@
 #include <vector>
 
 #include "audio_device.h"
+#include "buffer_queue.h"
 
 namespace zirvak {
 
@@ -82,11 +82,6 @@ public:
     std::string log;
 
 private:
-    struct Queued {
-        const uint8_t* data;
-        uint32_t length;
-        int32_t tag;
-    };
     void HandBack();
     bool PlayOldest(std::unique_lock<std::mutex>& lock);
     bool CanPlay() const;
@@ -95,7 +90,7 @@ private:
 
     mutable std::mutex mutex_;
     std::condition_variable changed_;
-    std::deque<Queued> queue_;
+    BufferQueue queue_;
     AudioDeviceListener* listener_ = nullptr;
     int played_ = 0;
     size_t writes_ = 0;

@@ -3,10 +3,13 @@
 // after the change is heard, under every command at the boundary.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdio>
 #include <functional>
 
 #include "fake_host.h"
 #include "player_fixtures.h"
+#include "settings.h"
 #include "transport_commands.h"
 
 namespace zirvak::test {
@@ -79,6 +82,49 @@ TEST_F(GaplessQueueTest, SongsFollowInOneStreamAndTheWindowChangesOnTheTickAfter
     EXPECT_EQ(device.opens, 1);
     EXPECT_TRUE(device.AllBytes() == Concat({pcm[0], pcm[1]}));
     EXPECT_EQ(device.misuse(), std::vector<std::string>{});
+}
+
+// The song heard joining starts its time where the output began to play it: here a whole buffer
+// of it has been played before the tick that sees the join.
+TEST_F(GaplessQueueTest, AJoinedSongsTimeIsWhatTheOutputHasPlayedOfIt) {
+    commands.OpenFiles({song[0], song[1]});
+    StepUpToTheJoin();
+    ASSERT_TRUE(device.CompleteOldest());  // the join is heard
+    ASSERT_TRUE(device.CompleteOldest());  // the second song's first buffer
+    host.now += PlaybackClock::kTickMs;
+    commands.FollowPlayback();
+    EXPECT_EQ(host.caption, "song1.wav");
+    const uint32_t bufferMs = kWavChunkBytes / 4 * 1000 / 44100;
+    EXPECT_EQ(commands.session().clock().time().playStartTick, host.now - bufferMs);
+    EXPECT_EQ(commands.session().PositionMs(), bufferMs);
+}
+
+// A setting changes only what it names. A volume, zoom or folder change leaves the song prepared
+// to follow as it is: open already, it plays though its file is gone from the disk meanwhile. A
+// ReplayGain mode near the end gives it its new gain, exactly from its first sample, without
+// opening it again.
+TEST_F(GaplessQueueTest, SettingsLeaveThePreparedSongAsItIsAndAModeOnlySetsItsGain) {
+    commands.UseSettings(dir.Path("settings"));
+    const std::string tagged =
+        EncodeFlac(dir, "tagged", MakeWav({}, pcm[1]),
+                   "-T REPLAYGAIN_TRACK_GAIN=-6 -T REPLAYGAIN_TRACK_PEAK=0.5");
+    commands.OpenFiles({song[0], tagged});
+    ASSERT_TRUE(Step());
+    ASSERT_EQ(commands.session().follower().preparedIndex(), 1u);
+    std::remove(tagged.c_str());
+    commands.ChangeVolume(-1);
+    commands.ChangeVolume(+1);
+    Settings settings = commands.settings();
+    settings.zoom = 3;
+    settings.lastFolder = dir.dir;
+    commands.UpdateSettings(settings);
+    EXPECT_EQ(commands.session().follower().preparedIndex(), 1u);
+    commands.UseReplayGainMode(ReplayGainMode::kTrack);
+    StepToTheEnd();
+    EXPECT_EQ(host.messages, std::vector<std::string>{});
+    EXPECT_EQ(host.caption, "tagged.flac");
+    EXPECT_EQ(device.opens, 1);
+    EXPECT_TRUE(device.AllBytes() == Concat({pcm[0], Scaled(pcm[1], std::pow(10.0, -6.0 / 20))}));
 }
 
 // Each command given when the second song is queued behind the first, not yet heard: it acts

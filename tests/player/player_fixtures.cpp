@@ -86,6 +86,17 @@ Bytes Concat(std::initializer_list<std::span<const uint8_t>> parts) {
     return all;
 }
 
+Bytes Scaled(std::span<const uint8_t> pcm, double gain) {
+    Bytes out(pcm.size());
+    for (size_t i = 0; i + 1 < pcm.size(); i += 2) {
+        const auto s = int16_t(pcm[i] | pcm[i + 1] << 8);
+        const auto v = int16_t(std::clamp(std::round(s * gain), -32768.0, 32767.0));
+        out[i] = uint8_t(v & 0xff);
+        out[i + 1] = uint8_t(uint16_t(v) >> 8);
+    }
+    return out;
+}
+
 std::vector<size_t> FrameOffsets(std::span<const uint8_t> file) {
     mpeg::DecoderPtr decoder = mpeg::CreateDecoder();
     MemorySource source(file);

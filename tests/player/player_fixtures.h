@@ -55,6 +55,9 @@ Bytes WavFile(std::span<const uint8_t> pcm, const std::vector<Bytes>& before,
 // `wav` with an INFO list of `fields` after its data; the RIFF size is updated.
 Bytes WithRiffInfo(Bytes wav, const std::vector<std::pair<std::string, std::string>>& fields);
 Bytes Concat(std::initializer_list<std::span<const uint8_t>> parts);
+// 16-bit PCM scaled by `gain` as the sound output scales it: each sample rounded, halves away
+// from zero, and clipped.
+Bytes Scaled(std::span<const uint8_t> pcm, double gain);
 
 // Byte offsets of the frames of an MPEG file, followed by the end of the last frame.
 std::vector<size_t> FrameOffsets(std::span<const uint8_t> file);

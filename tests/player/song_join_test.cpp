@@ -2,8 +2,8 @@
 // last of the song before, each at its own gain, and every command at the join.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <functional>
 
 #include "player_fixtures.h"
@@ -30,18 +30,6 @@ struct Album {
     Bytes pcm[3];
     std::string path[3];
 };
-
-Bytes Scaled(const Bytes& pcm, double gain) {
-    Bytes out(pcm.size());
-    for (size_t i = 0; i + 1 < pcm.size(); i += 2) {
-        const auto s = int16_t(pcm[i] | pcm[i + 1] << 8);
-        // Halves away from zero, as the sound output rounds.
-        const auto v = int16_t(std::clamp(std::round(s * gain), -32768.0, 32767.0));
-        out[i] = uint8_t(v & 0xff);
-        out[i + 1] = uint8_t(uint16_t(v) >> 8);
-    }
-    return out;
-}
 
 class SongJoinTest : public ::testing::Test {
 protected:
@@ -88,6 +76,27 @@ TEST_F(SongJoinTest, EachSongFollowsTheOneBeforeInOneStreamAtItsOwnGain) {
     EXPECT_EQ(device.misuse(), std::vector<std::string>{});
     EXPECT_TRUE(device.AllBytes() ==
                 Concat({album.pcm[0], Scaled(album.pcm[1], gain), album.pcm[2]}));
+}
+
+// The prepared song's gain changes without its being opened again (its file may be gone by
+// then), and takes effect exactly from its first sample; once it has joined, it keeps the gain
+// it went out with. The news tell of the join once, with what of it had been played.
+TEST_F(SongJoinTest, ThePreparedSongsGainIsSetWithoutOpeningItAgain) {
+    ASSERT_EQ(engine.Open(album.path[0], 0, kDefaultEndMs), kOpenStarted);
+    ASSERT_EQ(engine.PrepareNext(album.path[1], 0.5), kOpenStarted);
+    std::remove(album.path[1].c_str());
+    EXPECT_TRUE(engine.SetNextGain(0.25));
+    PlayUpToTheJoin();
+    EXPECT_FALSE(engine.SetNextGain(0.125));  // joined: its first buffer went out at 0.25
+    EXPECT_FALSE(engine.TakeNews().joined);
+    ASSERT_TRUE(device.CompleteOldest());  // the join is heard
+    ASSERT_TRUE(device.CompleteOldest());  // and the joined song's first buffer played
+    const EngineNews news = engine.TakeNews();
+    EXPECT_TRUE(news.joined);
+    EXPECT_EQ(news.joinedFramesHeard, uint64_t(kWavChunkBytes / 4));
+    EXPECT_FALSE(engine.TakeNews().joined);  // told once
+    device.CompleteAll();
+    EXPECT_TRUE(device.AllBytes() == Concat({album.pcm[0], Scaled(album.pcm[1], 0.25)}));
 }
 
 // A seek, a restart after stop, or a pause at the join: the song before stays the one heard,

@@ -15,12 +15,13 @@
 #include <QDBusVariant>
 #include <algorithm>
 #include <chrono>
-#include <functional>
 #include <thread>
 
 #include "cli_runner.h"
 #include "player_fixtures.h"
 #include "support/fixtures.h"
+#include "support/private_home.h"
+#include "support/wait_for.h"
 #include "wide_screen.h"
 
 namespace zirvak::test {
@@ -29,6 +30,8 @@ namespace {
 using Clock = std::chrono::steady_clock;
 const QString kService = QStringLiteral("org.mpris.MediaPlayer2.zirvak");
 const QString kPath = QStringLiteral("/org/mpris/MediaPlayer2");
+// How long the bus or the window may take to come up.
+constexpr std::chrono::seconds kStepWithin{30};
 
 QCoreApplication& App() {
     static int argc = 1;
@@ -47,28 +50,18 @@ std::string Text(const std::string& path) {
     return {bytes.begin(), bytes.end()};
 }
 
-bool WaitFor(const std::function<bool()>& done, int seconds = 30) {
-    for (const auto deadline = Clock::now() + std::chrono::seconds(seconds); !done();) {
-        if (Clock::now() >= deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
-}
-
 class Flood : public ::testing::Test {
 protected:
     void SetUp() override {
         App();
         UseWideOffscreenScreen(dir);
         setenv("SDL_AUDIODRIVER", "dummy", 1);
-        setenv("XDG_CONFIG_HOME", dir.Path("config").c_str(), 1);
-        setenv("XDG_CACHE_HOME", dir.Path("cache").c_str(), 1);
         daemon_ = std::make_unique<Process>(
             std::vector<std::string>{"dbus-daemon", "--session", "--nofork", "--print-address=1"},
             dir.Path("address"), dir.Path("daemon.err"));
-        ASSERT_TRUE(WaitFor([&] {
-            return Text(dir.Path("address")).find('\n') != std::string::npos;
-        })) << Text(dir.Path("daemon.err"));
+        ASSERT_TRUE(WaitFor(
+            [&] { return Text(dir.Path("address")).find('\n') != std::string::npos; }, kStepWithin))
+            << Text(dir.Path("daemon.err"));
         std::string address = Text(dir.Path("address"));
         address.resize(address.find('\n'));
         setenv("DBUS_SESSION_BUS_ADDRESS", address.c_str(), 1);
@@ -82,7 +75,8 @@ protected:
             WriteBytes(dir.Path("song.wav"), MakeWav(mono8k, Pcm16Pattern(120 * 8000, 1)));
         app_ = std::make_unique<Process>(std::vector<std::string>{ZIRVAK_APP, song}, "",
                                          dir.Path("zirvak.err"));
-        ASSERT_TRUE(WaitFor([&] { return Status() == "Playing"; })) << Text(dir.Path("zirvak.err"));
+        ASSERT_TRUE(WaitFor([&] { return Status() == "Playing"; }, kStepWithin))
+            << Text(dir.Path("zirvak.err"));
     }
     void TearDown() override {
         if (app_) app_->Signal(SIGKILL);
@@ -139,6 +133,7 @@ protected:
     }
 
     TempDir dir;
+    const PrivateHome home{dir.dir};
     std::unique_ptr<Process> daemon_, app_;
     std::unique_ptr<QDBusConnection> bus_;
     Clock::duration slowest_{};

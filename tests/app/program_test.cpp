@@ -14,6 +14,7 @@
 #include "cli_runner.h"
 #include "player_fixtures.h"
 #include "support/fixtures.h"
+#include "support/private_home.h"
 #include "wide_screen.h"
 
 namespace zirvak::test {
@@ -29,9 +30,9 @@ protected:
     void SetUp() override {
         UseWideOffscreenScreen(dir);
         setenv("SDL_AUDIODRIVER", "dummy", 1);
-        setenv("XDG_CONFIG_HOME", dir.Path("config").c_str(), 1);  // default settings
     }
     TempDir dir;
+    const PrivateHome home{dir.dir};  // default settings
     const std::string song = RepoPath("res/demo.mp3");
 };
 
@@ -113,7 +114,10 @@ TEST_F(ZirvakProgram, HelpVersionAndWrongUsageNeedNoDisplay) {
         const char* out;  // at the start of stdout
         const char* err;  // somewhere on stderr
     } cases[] = {
-        {{"--help"}, 0, "usage: zirvak [--new-instance] [--no-gapless] [--replaygain=MODE] [FILE|FOLDER...]\n", ""},
+        {{"--help"},
+         0,
+         "usage: zirvak [--new-instance] [--no-gapless] [--replaygain=MODE] [FILE|FOLDER...]\n",
+         ""},
         {{"-h", "song.mp3"}, 0, "usage: zirvak", ""},
         {{"--version"}, 0, "zirvak " ZIRVAK_EXPECTED_VERSION "\n", ""},
         {{"-v"}, 0, "zirvak " ZIRVAK_EXPECTED_VERSION "\n", ""},

@@ -23,6 +23,7 @@
 #include "open_dialog.h"
 #include "player_fixtures.h"
 #include "settings.h"
+#include "support/private_home.h"
 
 namespace zirvak::test {
 namespace {
@@ -95,8 +96,6 @@ void Type(const std::string& keys) {
 
 class ScreenTest : public ::testing::Test {
 protected:
-    void SetUp() override { setenv("XDG_CONFIG_HOME", config.dir.c_str(), 1); }
-
     // Shows `window` and waits until the window manager has framed it and it has the focus.
     static void ShowFramed(MainDialog& window) {
         window.show();
@@ -134,6 +133,7 @@ protected:
 
     QApplication& app = App();
     TempDir config, songs;
+    const PrivateHome home{config.dir};
     TestAudioDevice device;
     PlayerEngine engine{device};
 };

@@ -24,6 +24,7 @@
 #include "cli_runner.h"
 #include "player_fixtures.h"
 #include "support/fixtures.h"
+#include "support/wait_for.h"
 
 namespace zirvak::test {
 namespace {
@@ -53,16 +54,10 @@ bool RunningInCi() {
     return ci != nullptr && std::string(ci) == "true";
 }
 
-// Polls `done` until it holds, for at most a minute: far more than any step takes on a machine
-// that is busy with other work. Whether it held.
-template <class Condition>
-bool WaitUntil(Condition done) {
-    for (const auto deadline = Clock::now() + std::chrono::seconds(60); !done();) {
-        if (Clock::now() >= deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return true;
-}
+// What a step waits for comes within a minute: far more than any step takes on a machine that
+// is busy with other work. Looked at every 50 ms: a look may start pactl.
+constexpr std::chrono::seconds kStepWithin{60};
+constexpr std::chrono::milliseconds kLookEvery{50};
 
 uintmax_t FileSize(const std::string& path) {
     std::error_code ignored;
@@ -107,7 +102,8 @@ public:
                                      "--log-target=stderr"},
             "", dir_ + "/server.log");
         const bool answers =
-            WaitUntil([&] { return Tool("pactl info >/dev/null") || server_->Wait(0) != -1; }) &&
+            WaitFor([&] { return Tool("pactl info >/dev/null") || server_->Wait(0) != -1; },
+                    kStepWithin, kLookEvery) &&
             server_->Wait(0) == -1;
         if (!answers) return "the sound server did not start:\n" + Text(dir_ + "/server.log");
         if (openToPlayer && !OpenToPlayer()) return "the player's socket did not open";
@@ -147,7 +143,8 @@ std::unique_ptr<Process> Record(const PrivateServer& server, const std::string& 
                                  "--raw", "--format=s16le", "--rate=44100", "--channels=2",
                                  "--latency-msec=20"},
         path, "");
-    EXPECT_TRUE(WaitUntil([&] { return FileSize(path) > 0; })) << "parec records nothing";
+    EXPECT_TRUE(WaitFor([&] { return FileSize(path) > 0; }, kStepWithin, kLookEvery))
+        << "parec records nothing";
     return recorder;
 }
 
@@ -155,7 +152,8 @@ std::unique_ptr<Process> Record(const PrivateServer& server, const std::string& 
 // sink before now has reached the file too.
 void StopRecording(Process& recorder, const std::string& path) {
     const uintmax_t now = FileSize(path);
-    EXPECT_TRUE(WaitUntil([&] { return FileSize(path) >= now + kRate / 2 * 4; }));
+    EXPECT_TRUE(
+        WaitFor([&] { return FileSize(path) >= now + kRate / 2 * 4; }, kStepWithin, kLookEvery));
     recorder.Signal(SIGINT);
     recorder.Wait(5000);
 }
@@ -283,14 +281,18 @@ TEST_F(SoundServer, AKilledServerIsSaidAndTheSongGoesOnWhenOneIsBack) {
     auto beforeRecorder = Record(server, before);
     Process play({ZIRVAK_CLI, "play", song}, dir.Path("play.out"), dir.Path("play.err"));
     // Killed once two seconds of the song have been heard, however long the player took to start.
-    ASSERT_TRUE(WaitUntil([&] { return HeardFrames(before) >= 2 * kRate; }));
+    ASSERT_TRUE(WaitFor([&] { return HeardFrames(before) >= 2 * kRate; }, kStepWithin, kLookEvery));
     server.Kill();
     beforeRecorder->Wait(5000);
     // Written to a file, the loss is told on stderr (a terminal's progress line would say
     // "no sound output (retrying)"), and stdout holds the song's line alone.
-    EXPECT_TRUE(WaitUntil([&] {
-        return Text(dir.Path("play.err")).find("trying again every second\n") != std::string::npos;
-    })) << Text(dir.Path("play.err"));
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            return Text(dir.Path("play.err")).find("trying again every second\n") !=
+                   std::string::npos;
+        },
+        kStepWithin, kLookEvery))
+        << Text(dir.Path("play.err"));
     EXPECT_NE(Text(dir.Path("play.err")).find("song.mp3: the sound stopped ("), std::string::npos)
         << Text(dir.Path("play.err"));
     // The new server records before the player can reach it, so its first sound is heard.
@@ -383,11 +385,14 @@ TEST_F(SoundServer, StderrHoldsZirvaksOwnLinesOnly) {
 
     ASSERT_EQ(server.Start(), "");
     Process play({ZIRVAK_CLI, "play", song}, dir.Path("play.out"), dir.Path("play.err"));
-    ASSERT_TRUE(WaitUntil([&] { return server.Playing(); }));
+    ASSERT_TRUE(WaitFor([&] { return server.Playing(); }, kStepWithin, kLookEvery));
     server.Kill();
-    ASSERT_TRUE(WaitUntil([&] {
-        return Text(dir.Path("play.err")).find("trying again every second") != std::string::npos;
-    }));
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            return Text(dir.Path("play.err")).find("trying again every second") !=
+                   std::string::npos;
+        },
+        kStepWithin, kLookEvery));
     // A few of the tries of every output, once a second, before the server is back.
     std::this_thread::sleep_for(std::chrono::milliseconds(2500));
     ASSERT_EQ(server.Start(), "");

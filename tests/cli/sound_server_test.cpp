@@ -23,6 +23,7 @@
 
 #include "cli_runner.h"
 #include "player_fixtures.h"
+#include "private_sound_server.h"
 #include "support/fixtures.h"
 #include "support/wait_for.h"
 
@@ -30,8 +31,7 @@ namespace zirvak::test {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-using Samples = std::vector<int16_t>;  // interleaved stereo
-constexpr long kRate = 44100;
+using Samples = std::vector<int16_t>;      // interleaved stereo
 constexpr long kBufferFrames = 64 * 1152;  // one output buffer of the engine
 
 Samples AsStereo(const Bytes& bytes) {
@@ -52,110 +52,6 @@ long Frames(const Samples& s) {
 bool RunningInCi() {
     const char* ci = std::getenv("CI");
     return ci != nullptr && std::string(ci) == "true";
-}
-
-// What a step waits for comes within a minute: far more than any step takes on a machine that
-// is busy with other work. Looked at every 50 ms: a look may start pactl.
-constexpr std::chrono::seconds kStepWithin{60};
-constexpr std::chrono::milliseconds kLookEvery{50};
-
-uintmax_t FileSize(const std::string& path) {
-    std::error_code ignored;
-    const uintmax_t size = std::filesystem::file_size(path, ignored);
-    return ignored ? 0 : size;
-}
-
-// A PulseAudio server of our own: a null sink as the default output, the native protocol on
-// sockets in a private runtime folder: one for the test's own tools (pactl, parec), one for the
-// player, which the test may open later than the first, so a recorder is running before the
-// player can get through. ALSA is given a configuration of its own, whose default names a card
-// that no machine has: the test never plays through the card of the machine it runs on, and
-// ALSA still fails, and complains, as it does on a machine without one.
-class PrivateServer {
-public:
-    explicit PrivateServer(const TempDir& dir) : dir_(dir.dir) {
-        std::filesystem::create_directories(dir_ + "/runtime");
-        chmod((dir_ + "/runtime").c_str(), 0700);
-        std::ofstream(dir_ + "/server.pa")
-            << "load-module module-native-protocol-unix auth-anonymous=1 socket="
-            << dir_ + "/runtime/tools"
-            << "\nload-module module-null-sink sink_name=zirvak rate=44100 channels=2\n"
-               "set-default-sink zirvak\n";
-        std::ofstream(dir_ + "/alsa.conf") << "pcm.!default { type hw card NoSuchCard }\n";
-        setenv("PULSE_SERVER", ("unix:" + Socket()).c_str(), 1);
-        setenv("ALSA_CONFIG_PATH", (dir_ + "/alsa.conf").c_str(), 1);
-        unsetenv("PIPEWIRE_REMOTE");
-        setenv("SDL_AUDIODRIVER", "pulseaudio", 1);
-    }
-    ~PrivateServer() { Kill(); }
-
-    // Starts the server, open to the player unless `openToPlayer` is false; the empty string,
-    // or what it said when it would not start.
-    std::string Start(bool openToPlayer = true) {
-        setenv("XDG_RUNTIME_DIR", (dir_ + "/runtime").c_str(), 1);
-        setenv("HOME", dir_.c_str(), 1);
-        std::filesystem::remove(Socket());
-        std::filesystem::remove(dir_ + "/runtime/tools");
-        server_ = std::make_unique<Process>(
-            std::vector<std::string>{"pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1",
-                                     "--use-pid-file=no", "-F", dir_ + "/server.pa",
-                                     "--log-target=stderr"},
-            "", dir_ + "/server.log");
-        const bool answers =
-            WaitFor([&] { return Tool("pactl info >/dev/null") || server_->Wait(0) != -1; },
-                    kStepWithin, kLookEvery) &&
-            server_->Wait(0) == -1;
-        if (!answers) return "the sound server did not start:\n" + Text(dir_ + "/server.log");
-        if (openToPlayer && !OpenToPlayer()) return "the player's socket did not open";
-        return {};
-    }
-    bool OpenToPlayer() {
-        return Tool("pactl load-module module-native-protocol-unix auth-anonymous=1 socket=" +
-                    Socket() + " >/dev/null");
-    }
-    void Kill() {
-        if (server_) server_->Signal(SIGKILL);
-        if (server_) server_->Wait(5000);
-        server_.reset();
-    }
-    // Whether a player's stream is connected to the sink.
-    bool Playing() const {
-        const std::string list = dir_ + "/sink-inputs";
-        return Tool("pactl list short sink-inputs >" + list) && FileSize(list) > 0;
-    }
-    std::string ToolServer() const { return "unix:" + dir_ + "/runtime/tools"; }
-
-private:
-    std::string Socket() const { return dir_ + "/runtime/native"; }
-    // Runs a PulseAudio tool (a shell command) against the server; whether it succeeded.
-    bool Tool(const std::string& command) const {
-        return std::system(
-                   ("PULSE_SERVER=" + ToolServer() + " " + command + " 2>/dev/null").c_str()) == 0;
-    }
-    std::string dir_;
-    std::unique_ptr<Process> server_;
-};
-
-// Records the null sink's monitor into `path`; returns once the recording runs.
-std::unique_ptr<Process> Record(const PrivateServer& server, const std::string& path) {
-    auto recorder = std::make_unique<Process>(
-        std::vector<std::string>{"parec", "--server=" + server.ToolServer(), "-d", "zirvak.monitor",
-                                 "--raw", "--format=s16le", "--rate=44100", "--channels=2",
-                                 "--latency-msec=20"},
-        path, "");
-    EXPECT_TRUE(WaitFor([&] { return FileSize(path) > 0; }, kStepWithin, kLookEvery))
-        << "parec records nothing";
-    return recorder;
-}
-
-// Ends a recording once it holds half a second more than now, so that whatever reached the
-// sink before now has reached the file too.
-void StopRecording(Process& recorder, const std::string& path) {
-    const uintmax_t now = FileSize(path);
-    EXPECT_TRUE(
-        WaitFor([&] { return FileSize(path) >= now + kRate / 2 * 4; }, kStepWithin, kLookEvery));
-    recorder.Signal(SIGINT);
-    recorder.Wait(5000);
 }
 
 bool Silent(const Samples& s, long frame) {

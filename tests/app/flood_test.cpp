@@ -49,11 +49,6 @@ QCoreApplication& App() {
     return *app;
 }
 
-std::string Text(const std::string& path) {
-    const Bytes bytes = ReadFileBytes(path);
-    return {bytes.begin(), bytes.end()};
-}
-
 class Flood : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -64,9 +59,10 @@ protected:
             std::vector<std::string>{"dbus-daemon", "--session", "--nofork", "--print-address=1"},
             dir.Path("address"), dir.Path("daemon.err"));
         ASSERT_TRUE(WaitFor(
-            [&] { return Text(dir.Path("address")).find('\n') != std::string::npos; }, kStepWithin))
-            << Text(dir.Path("daemon.err"));
-        std::string address = Text(dir.Path("address"));
+            [&] { return ReadFileText(dir.Path("address")).find('\n') != std::string::npos; },
+            kStepWithin))
+            << ReadFileText(dir.Path("daemon.err"));
+        std::string address = ReadFileText(dir.Path("address"));
         address.resize(address.find('\n'));
         setenv("DBUS_SESSION_BUS_ADDRESS", address.c_str(), 1);
         bus_ = std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(
@@ -80,7 +76,7 @@ protected:
         app_ = std::make_unique<Process>(std::vector<std::string>{ZIRVAK_APP, song}, "",
                                          dir.Path("zirvak.err"));
         ASSERT_TRUE(WaitFor([&] { return Status() == "Playing"; }, kStepWithin))
-            << Text(dir.Path("zirvak.err"));
+            << ReadFileText(dir.Path("zirvak.err"));
     }
     void TearDown() override {
         if (app_) app_->Signal(SIGKILL);
@@ -161,7 +157,7 @@ TEST_F(Flood, ThousandsOfFailuresNeverHoldTheWindowUp) {
     }
     AskThroughout(uris);
     // One line per failure on stderr, and SIGTERM obeyed in the middle of another flood.
-    const std::string err = Text(dir.Path("zirvak.err"));
+    const std::string err = ReadFileText(dir.Path("zirvak.err"));
     EXPECT_NE(err.find("missing-9999.mp3: no such file"), std::string::npos);
     EXPECT_NE(err.find("gone-199.mp3: no such file"), std::string::npos);
     bus_->asyncCall(HandOver(10000), 120000);

@@ -13,15 +13,6 @@
 
 namespace zirvak::test {
 
-namespace {
-
-std::string Text(const std::string& path) {
-    const Bytes bytes = ReadFileBytes(path);
-    return {bytes.begin(), bytes.end()};
-}
-
-}  // namespace
-
 uintmax_t FileSize(const std::string& path) {
     std::error_code ignored;
     const uintmax_t size = std::filesystem::file_size(path, ignored);
@@ -57,7 +48,7 @@ std::string PrivateServer::Start(bool openToPlayer) {
         WaitFor([&] { return Tool("pactl info >/dev/null") || server_->Wait(0) != -1; },
                 kStepWithin, kLookEvery) &&
         server_->Wait(0) == -1;
-    if (!answers) return "the sound server did not start:\n" + Text(dir_ + "/server.log");
+    if (!answers) return "the sound server did not start:\n" + ReadFileText(dir_ + "/server.log");
     if (openToPlayer && !OpenToPlayer()) return "the player's socket did not open";
     return {};
 }

@@ -40,11 +40,6 @@ Samples AsStereo(const Bytes& bytes) {
     return s;
 }
 
-std::string Text(const std::string& path) {
-    const Bytes bytes = ReadFileBytes(path);
-    return {bytes.begin(), bytes.end()};
-}
-
 long Frames(const Samples& s) {
     return long(s.size() / 2);
 }
@@ -162,7 +157,7 @@ TEST_F(SoundServer, WhatIsHeardIsTheDecodedSong) {
     const std::string recording = dir.Path("heard.raw");
     auto recorder = Record(server, recording);
     Process play({ZIRVAK_CLI, "play", song}, dir.Path("play.out"), dir.Path("play.err"));
-    ASSERT_EQ(play.Wait(60000), 0) << Text(dir.Path("play.err"));
+    ASSERT_EQ(play.Wait(60000), 0) << ReadFileText(dir.Path("play.err"));
     StopRecording(*recorder, recording);
     const Samples heard = AsStereo(ReadFileBytes(recording));
     const std::optional<Place> place = PlaceInSong(heard, decoded);
@@ -184,19 +179,20 @@ TEST_F(SoundServer, AKilledServerIsSaidAndTheSongGoesOnWhenOneIsBack) {
     // "no sound output (retrying)"), and stdout holds the song's line alone.
     EXPECT_TRUE(WaitFor(
         [&] {
-            return Text(dir.Path("play.err")).find("trying again every second\n") !=
+            return ReadFileText(dir.Path("play.err")).find("trying again every second\n") !=
                    std::string::npos;
         },
         kStepWithin, kLookEvery))
-        << Text(dir.Path("play.err"));
-    EXPECT_NE(Text(dir.Path("play.err")).find("song.mp3: the sound stopped ("), std::string::npos)
-        << Text(dir.Path("play.err"));
+        << ReadFileText(dir.Path("play.err"));
+    EXPECT_NE(ReadFileText(dir.Path("play.err")).find("song.mp3: the sound stopped ("),
+              std::string::npos)
+        << ReadFileText(dir.Path("play.err"));
     // The new server records before the player can reach it, so its first sound is heard.
     ASSERT_EQ(server.Start(false), "");
     auto afterRecorder = Record(server, after);
     ASSERT_TRUE(server.OpenToPlayer());
-    ASSERT_EQ(play.Wait(60000), 0) << Text(dir.Path("play.err"));
-    EXPECT_EQ(Text(dir.Path("play.out")), "[1/1] song.mp3\n");
+    ASSERT_EQ(play.Wait(60000), 0) << ReadFileText(dir.Path("play.err"));
+    EXPECT_EQ(ReadFileText(dir.Path("play.out")), "[1/1] song.mp3\n");
     StopRecording(*afterRecorder, after);
 
     // Before the kill: the song from its start. After: the song again, from within a buffer of
@@ -230,9 +226,9 @@ TEST_F(SoundServer, TwoSongsOfAQueueMeetWithoutSilence) {
     const std::string recording = dir.Path("queue.raw");
     auto recorder = Record(server, recording);
     Process play({ZIRVAK_CLI, "play", a, b}, dir.Path("play.out"), dir.Path("play.err"));
-    ASSERT_EQ(play.Wait(60000), 0) << Text(dir.Path("play.err"));
+    ASSERT_EQ(play.Wait(60000), 0) << ReadFileText(dir.Path("play.err"));
     StopRecording(*recorder, recording);
-    EXPECT_EQ(Text(dir.Path("play.out")), "[1/2] a.wav\n[2/2] b.wav\n");
+    EXPECT_EQ(ReadFileText(dir.Path("play.out")), "[1/2] a.wav\n[2/2] b.wav\n");
     const Samples heard = AsStereo(ReadFileBytes(recording));
     for (long at = cut - kRate / 10; at < cut + kRate / 10; ++at)
         ASSERT_FALSE(Silent(decoded, at)) << "the signal is silent at the cut";
@@ -270,9 +266,9 @@ TEST_F(SoundServer, StderrHoldsZirvaksOwnLinesOnly) {
     server.Kill();
     {
         Process play({ZIRVAK_CLI, "play", shortSong}, "", dir.Path("alone.err"));
-        ASSERT_EQ(play.Wait(60000), 0) << Text(dir.Path("alone.err"));
-        const std::vector<std::string> lines = Lines(Text(dir.Path("alone.err")));
-        ASSERT_EQ(lines.size(), 1u) << Text(dir.Path("alone.err"));
+        ASSERT_EQ(play.Wait(60000), 0) << ReadFileText(dir.Path("alone.err"));
+        const std::vector<std::string> lines = Lines(ReadFileText(dir.Path("alone.err")));
+        ASSERT_EQ(lines.size(), 1u) << ReadFileText(dir.Path("alone.err"));
         EXPECT_TRUE(ours(lines[0])) << lines[0];
         // The output tried first is the one named, as a person calls it.
         EXPECT_NE(lines[0].find("PulseAudio"), std::string::npos) << lines[0];
@@ -285,18 +281,18 @@ TEST_F(SoundServer, StderrHoldsZirvaksOwnLinesOnly) {
     server.Kill();
     ASSERT_TRUE(WaitFor(
         [&] {
-            return Text(dir.Path("play.err")).find("trying again every second") !=
+            return ReadFileText(dir.Path("play.err")).find("trying again every second") !=
                    std::string::npos;
         },
         kStepWithin, kLookEvery));
     // A few of the tries of every output, once a second, before the server is back.
     std::this_thread::sleep_for(std::chrono::milliseconds(2500));
     ASSERT_EQ(server.Start(), "");
-    ASSERT_EQ(play.Wait(60000), 0) << Text(dir.Path("play.err"));
+    ASSERT_EQ(play.Wait(60000), 0) << ReadFileText(dir.Path("play.err"));
     // One line for the loss, one for the sound's return.
-    const std::vector<std::string> lines = Lines(Text(dir.Path("play.err")));
-    ASSERT_EQ(lines.size(), 2u) << Text(dir.Path("play.err"));
-    EXPECT_TRUE(ours(lines[0]) && ours(lines[1])) << Text(dir.Path("play.err"));
+    const std::vector<std::string> lines = Lines(ReadFileText(dir.Path("play.err")));
+    ASSERT_EQ(lines.size(), 2u) << ReadFileText(dir.Path("play.err"));
+    EXPECT_TRUE(ours(lines[0]) && ours(lines[1])) << ReadFileText(dir.Path("play.err"));
     EXPECT_NE(lines[0].find("PulseAudio went away"), std::string::npos) << lines[0];
     EXPECT_NE(lines[1].find("the sound is back"), std::string::npos) << lines[1];
 }

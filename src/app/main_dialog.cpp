@@ -5,17 +5,12 @@
 #include <QContextMenuEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QGuiApplication>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
-#include <QScreen>
-#include <QStyle>
-#include <QWindow>
 #include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <cstdio>
 #include <vector>
 
@@ -26,7 +21,6 @@
 #include "playlist_files.h"
 #include "readable_text.h"
 #include "scene_view.h"
-#include "screen_fit.h"
 #include "user_actions.h"
 
 // The pictures are compiled into this library; a static library's resources must be
@@ -55,17 +49,14 @@ MainDialog::MainDialog(PlayerEngine& engine, QWidget* parent) : QMainWindow(pare
     CreateKeys();
     setAcceptDrops(true);
     connect(&timer_, &QTimer::timeout, this, &MainDialog::Tick);
-    statusTimer_.setSingleShot(true);
-    connect(&statusTimer_, &QTimer::timeout, this, &MainDialog::HideStatus);
+    zoom_ = std::make_unique<WindowZoom>(*this, *view_, *commands_);
+    status_ = std::make_unique<StatusDisplay>(*view_, *commands_, [this] { return PictureSeen(); });
 
     // The first scene: the butterfly at its resting point, off the picture; no lights.
     scene_->Compose(animation_->ReturnToLegStart());
     view_->SetScene(ToQImage(scene_->backBuffer()));
 
-    // The client area is the picture, and the window does not grow beyond it.
-    ApplyZoom();
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    zoom_->OpenCentred();
 }
 
 MainDialog::~MainDialog() = default;
@@ -155,87 +146,15 @@ void MainDialog::Act(UserAction action) {
     }
 }
 
-int MainDialog::zoom() const {
-    return view_->zoom();
-}
-
-// Zoom 0 follows the screen: one picture pixel to each pixel of the screen's own, so a screen
-// with twice the pixels shows the picture twice as large and sharp. The zoom kept is the one
-// asked for; the one shown is never larger than the screen the window is on holds.
-void MainDialog::SetZoom(int zoom) {
-    // Growing past what the screen holds changes nothing, not even the zoom kept for another
-    // screen.
-    if (zoom > this->zoom() && zoom > LargestFittingZoom()) return;
-    Settings settings = commands_->settings();
-    settings.zoom = std::clamp(zoom, 0, Settings::kMaxZoom);
-    commands_->UpdateSettings(settings);
-    ApplyZoom();
-}
-
-void MainDialog::ApplyZoom() {
-    int zoom = commands_->settings().zoom;
-    if (zoom == 0) zoom = std::clamp(int(std::lround(devicePixelRatioF())), 1, Settings::kMaxZoom);
-    zoom = std::min(zoom, LargestFittingZoom());
-    view_->SetZoom(zoom);
-    setMinimumSize(0, 0);
-    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
-    adjustSize();
-    setFixedSize(sizeHint());
-    KeepOnScreen();
-}
-
-// What the window manager adds around the window: known once it has framed the window; before
-// that, a title bar and thin borders as most draw them.
-QMargins MainDialog::Decorations() const {
-    const QRect frame = frameGeometry(), inner = geometry();
-    if (frame != inner)
-        return {inner.left() - frame.left(), inner.top() - frame.top(),
-                frame.right() - inner.right(), frame.bottom() - inner.bottom()};
-    const int border = 4;
-    return {border, style()->pixelMetric(QStyle::PM_TitleBarHeight) + border, border, border};
-}
-
-QRect MainDialog::AvailableArea() const {
-    const QScreen* on = screen() ? screen() : QGuiApplication::primaryScreen();
-    return on ? on->availableGeometry() : QRect();
-}
-
-int MainDialog::LargestFittingZoom() const {
-    const QRect area = AvailableArea();
-    if (area.isEmpty()) return Settings::kMaxZoom;
-    // The menu bar and whatever else the window holds besides the picture.
-    return zirvak::LargestFittingZoom(view_->pictureSize(), devicePixelRatioF(),
-                                      sizeHint() - view_->size(), Decorations(), area,
-                                      Settings::kMaxZoom);
-}
-
-// Moves the window, frame and all, back within the available area of its screen; where it
-// cannot fit, its title bar and menu stay in reach at the top left.
-void MainDialog::KeepOnScreen() {
-    const QRect area = AvailableArea();
-    if (area.isEmpty()) return;
-    const QRect frame = geometry().marginsAdded(Decorations());
-    const QPoint topLeft = PlaceWithin(frame, area);
-    if (topLeft != frame.topLeft()) move(topLeft);
-}
-
-// Until the window manager has framed the window, its size with the frame is a guess: once the
-// frame is known, the zoom and the place are checked again. Later moves are the user's own.
 void MainDialog::moveEvent(QMoveEvent* event) {
     QMainWindow::moveEvent(event);
-    if (!framed_ && isVisible() && frameGeometry() != geometry()) {
-        framed_ = true;
-        QTimer::singleShot(0, this, &MainDialog::ApplyZoom);
-    }
+    zoom_->WindowMoved();
 }
 
 void MainDialog::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     ShowPictureAgain();
-    if (QWindow* handle = windowHandle())
-        connect(handle, &QWindow::screenChanged, this, &MainDialog::ApplyZoom,
-                Qt::UniqueConnection);
-    QTimer::singleShot(0, this, &MainDialog::ApplyZoom);
+    zoom_->WindowShown();
 }
 
 QAction* MainDialog::commandAction(CommandId id) const {
@@ -318,7 +237,7 @@ void MainDialog::ShowPictureAgain() {
     scene_->Compose(animation_->CurrentFrame(commands_->session().MusicEnded()));
     view_->SetScene(ToQImage(scene_->backBuffer()));
     view_->update();
-    if (statusTimer_.isActive()) view_->SetStatus(StatusLinesOf(commands_->status()));
+    status_->CatchUp();
 }
 
 void MainDialog::ShowComposedScene(const QRegion& changed) {
@@ -373,25 +292,9 @@ void MainDialog::Raise() {
     activateWindow();
 }
 
-// The line comes with the status that follows the command.
-void MainDialog::ShowStatus() {
-    statusAsked_ = true;
-    statusTimer_.start(kStatusShownMs);
-}
-
 void MainDialog::StatusChanged() {
-    const StatusSnapshot& status = commands_->status();
-    // Asked for, the line shows even unseen; kept up to date on ticks only while it is seen.
-    if (statusAsked_ || (statusTimer_.isActive() && PictureSeen()))
-        view_->SetStatus(StatusLinesOf(status));
-    statusAsked_ = false;
+    status_->StatusChanged();
     emit statusChanged();
-}
-
-// While paused the display stays: it says so, and where the song stands.
-void MainDialog::HideStatus() {
-    if (commands_->status().playback == PlaybackStatus::Paused) return;
-    view_->SetStatus({});
 }
 
 void MainDialog::Quit() {

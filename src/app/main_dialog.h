@@ -21,8 +21,10 @@
 #include "player_engine.h"
 #include "scene.h"
 #include "scene_view.h"
+#include "status_display.h"
 #include "transport_commands.h"
 #include "user_actions.h"
+#include "window_zoom.h"
 
 class QAction;
 
@@ -40,10 +42,10 @@ public:
         chooser_ = std::move(chooser);
     }
     // How long the on-picture display stays after the user acts.
-    static constexpr int kStatusShownMs = 1500;
+    static constexpr int kStatusShownMs = StatusDisplay::kShownMs;
     // The zoom in use (1..4) and the one the user chose (0: follow the screen).
-    int zoom() const;
-    void SetZoom(int zoom);
+    int zoom() const { return zoom_->zoom(); }
+    void SetZoom(int zoom) { zoom_->SetZoom(zoom); }
     QAction* commandAction(CommandId id) const;
     bool animationRunning() const { return timer_.isActive(); }
     const SceneView* view() const { return view_; }
@@ -82,12 +84,6 @@ private:
     void ShowComposedScene(const QRegion& changed);
     bool PictureSeen() const;
     void ShowPictureAgain();
-    void HideStatus();
-    void ApplyZoom();
-    QMargins Decorations() const;
-    QRect AvailableArea() const;
-    int LargestFittingZoom() const;
-    void KeepOnScreen();
 
     // CommandHost.
     std::vector<std::string> ChooseFiles() override;
@@ -99,7 +95,7 @@ private:
     void ShowOutputLost(const std::string& text) override { messages_.ShowOutputLost(text); }
     void ShowOutputBack(const std::string&) override { messages_.WithdrawOutputLost(); }
     void Quit() override;
-    void ShowStatus() override;
+    void ShowStatus() override { status_->Ask(); }
     void StatusChanged() override;
     void RunStarted() override { animation_->RestartFlight(); }
 
@@ -111,12 +107,11 @@ private:
     QAction* aboutAction_ = nullptr;
     SceneView* view_ = nullptr;
     QRegion lights_;
+    std::unique_ptr<WindowZoom> zoom_;
+    std::unique_ptr<StatusDisplay> status_;
     QTimer timer_;
-    QTimer statusTimer_;        // hides the on-picture display
-    bool statusAsked_ = false;  // the command under way asked for the line to show
     MessageBoard messages_{this};
     bool quitting_ = false;
-    bool framed_ = false;         // the window manager's frame has been seen
     bool pictureBehind_ = false;  // frames went by unseen: the picture shown is an old one
 };
 

@@ -1,6 +1,6 @@
 // The window flooded by another program of the session, on a private session bus: thousands of
 // files that cannot play handed over at once, and a burst of failing OpenUri calls. Throughout,
-// the window answers on the bus within 100 ms, the song that plays goes on, and SIGTERM ends it
+// the window answers on the bus in time, the song that plays goes on, and SIGTERM ends it
 // at once.
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -15,12 +15,13 @@
 #include <QDBusVariant>
 #include <algorithm>
 #include <chrono>
-#include <functional>
 #include <thread>
 
 #include "cli_runner.h"
 #include "player_fixtures.h"
 #include "support/fixtures.h"
+#include "support/private_home.h"
+#include "support/wait_for.h"
 #include "wide_screen.h"
 
 namespace zirvak::test {
@@ -29,6 +30,12 @@ namespace {
 using Clock = std::chrono::steady_clock;
 const QString kService = QStringLiteral("org.mpris.MediaPlayer2.zirvak");
 const QString kPath = QStringLiteral("/org/mpris/MediaPlayer2");
+// The bounds of the answers and of the exit: a window held up by the flood (the box's text set
+// for every failure) takes seconds to answer; a busy machine, under a sanitizer, takes a few
+// hundred milliseconds to answer and over a second to exit (the leak check at the end).
+constexpr std::chrono::seconds kAnswerWithin{1}, kExitWithin{5};
+// How long the bus or the window may take to come up.
+constexpr std::chrono::seconds kStepWithin{30};
 
 QCoreApplication& App() {
     static int argc = 1;
@@ -42,34 +49,20 @@ QCoreApplication& App() {
     return *app;
 }
 
-std::string Text(const std::string& path) {
-    const Bytes bytes = ReadFileBytes(path);
-    return {bytes.begin(), bytes.end()};
-}
-
-bool WaitFor(const std::function<bool()>& done, int seconds = 30) {
-    for (const auto deadline = Clock::now() + std::chrono::seconds(seconds); !done();) {
-        if (Clock::now() >= deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
-}
-
 class Flood : public ::testing::Test {
 protected:
     void SetUp() override {
         App();
         UseWideOffscreenScreen(dir);
         setenv("SDL_AUDIODRIVER", "dummy", 1);
-        setenv("XDG_CONFIG_HOME", dir.Path("config").c_str(), 1);
-        setenv("XDG_CACHE_HOME", dir.Path("cache").c_str(), 1);
         daemon_ = std::make_unique<Process>(
             std::vector<std::string>{"dbus-daemon", "--session", "--nofork", "--print-address=1"},
             dir.Path("address"), dir.Path("daemon.err"));
-        ASSERT_TRUE(WaitFor([&] {
-            return Text(dir.Path("address")).find('\n') != std::string::npos;
-        })) << Text(dir.Path("daemon.err"));
-        std::string address = Text(dir.Path("address"));
+        ASSERT_TRUE(WaitFor(
+            [&] { return ReadFileText(dir.Path("address")).find('\n') != std::string::npos; },
+            kStepWithin))
+            << ReadFileText(dir.Path("daemon.err"));
+        std::string address = ReadFileText(dir.Path("address"));
         address.resize(address.find('\n'));
         setenv("DBUS_SESSION_BUS_ADDRESS", address.c_str(), 1);
         bus_ = std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(
@@ -82,7 +75,8 @@ protected:
             WriteBytes(dir.Path("song.wav"), MakeWav(mono8k, Pcm16Pattern(120 * 8000, 1)));
         app_ = std::make_unique<Process>(std::vector<std::string>{ZIRVAK_APP, song}, "",
                                          dir.Path("zirvak.err"));
-        ASSERT_TRUE(WaitFor([&] { return Status() == "Playing"; })) << Text(dir.Path("zirvak.err"));
+        ASSERT_TRUE(WaitFor([&] { return Status() == "Playing"; }, kStepWithin))
+            << ReadFileText(dir.Path("zirvak.err"));
     }
     void TearDown() override {
         if (app_) app_->Signal(SIGKILL);
@@ -124,7 +118,7 @@ protected:
             EXPECT_TRUE(p.isFinished());
             EXPECT_FALSE(p.isError()) << p.error().message().toStdString();
         }
-        EXPECT_LT(slowest_, std::chrono::milliseconds(100))
+        EXPECT_LT(slowest_, kAnswerWithin)
             << std::chrono::duration_cast<std::chrono::milliseconds>(slowest_).count() << " ms";
     }
 
@@ -139,6 +133,7 @@ protected:
     }
 
     TempDir dir;
+    const PrivateHome home{dir.dir};
     std::unique_ptr<Process> daemon_, app_;
     std::unique_ptr<QDBusConnection> bus_;
     Clock::duration slowest_{};
@@ -162,7 +157,7 @@ TEST_F(Flood, ThousandsOfFailuresNeverHoldTheWindowUp) {
     }
     AskThroughout(uris);
     // One line per failure on stderr, and SIGTERM obeyed in the middle of another flood.
-    const std::string err = Text(dir.Path("zirvak.err"));
+    const std::string err = ReadFileText(dir.Path("zirvak.err"));
     EXPECT_NE(err.find("missing-9999.mp3: no such file"), std::string::npos);
     EXPECT_NE(err.find("gone-199.mp3: no such file"), std::string::npos);
     bus_->asyncCall(HandOver(10000), 120000);
@@ -170,7 +165,7 @@ TEST_F(Flood, ThousandsOfFailuresNeverHoldTheWindowUp) {
     const auto signalled = Clock::now();
     app_->Signal(SIGTERM);
     EXPECT_EQ(app_->Wait(10000), 0);
-    EXPECT_LT(Clock::now() - signalled, std::chrono::seconds(1));
+    EXPECT_LT(Clock::now() - signalled, kExitWithin);
 }
 
 }  // namespace

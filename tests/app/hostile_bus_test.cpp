@@ -31,6 +31,8 @@
 #include "file_uri.h"
 #include "player_fixtures.h"
 #include "support/fixtures.h"
+#include "support/private_home.h"
+#include "support/wait_for.h"
 #include "wide_screen.h"
 
 namespace zirvak::test {
@@ -40,6 +42,7 @@ namespace fs = std::filesystem;
 
 constexpr int kCalls = 3000;
 constexpr int kAnswerWithinMs = 5000;
+constexpr std::chrono::milliseconds kPollEvery{50};  // each look is a call on the bus
 const QString kService = QStringLiteral("org.mpris.MediaPlayer2.zirvak");
 const QString kPath = QStringLiteral("/org/mpris/MediaPlayer2");
 const QString kRoot = QStringLiteral("org.mpris.MediaPlayer2");
@@ -303,15 +306,6 @@ QString PlayingUrl(const QDBusConnection& bus) {
     return map.value(QStringLiteral("xesam:url")).toString();
 }
 
-bool WaitFor(const std::function<bool()>& condition, int ms) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (std::chrono::steady_clock::now() < end) {
-        if (condition()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return condition();
-}
-
 TEST(HostileBus, EveryCallIsAnsweredAndTheWindowPlaysOn) {
     ASSERT_NE(getenv("DBUS_SESSION_BUS_ADDRESS"), nullptr) << "run inside dbus-run-session";
     int argc = 1;
@@ -324,19 +318,18 @@ TEST(HostileBus, EveryCallIsAnsweredAndTheWindowPlaysOn) {
     TempDir dir;
     UseWideOffscreenScreen(dir);
     setenv("SDL_AUDIODRIVER", "dummy", 1);
-    setenv("XDG_CONFIG_HOME", dir.Path("config").c_str(), 1);
-    setenv("XDG_CACHE_HOME", dir.Path("cache").c_str(), 1);
-    fs::create_directories(dir.Path("config/zirvak"));
+    const PrivateHome home(dir.dir);
+    fs::create_directories(home.config + "/zirvak");
     const std::string victim = WriteBytes(dir.Path("victim"), Bytes{'m', 'i', 'n', 'e'});
-    fs::create_symlink(victim, dir.Path("config/zirvak/settings"));
+    fs::create_symlink(victim, home.config + "/zirvak/settings");
     const std::string song =
         WriteBytes(dir.Path("song.wav"), MakeWav({}, Pcm16Pattern(44100 * 20, 2)));
 
     QDBusConnection bus = QDBusConnection::sessionBus();
     ASSERT_TRUE(bus.isConnected());
     Process app({ZIRVAK_APP}, "", dir.Path("err"));
-    ASSERT_TRUE(
-        WaitFor([&] { return bus.interface()->isServiceRegistered(kService).value(); }, 20000))
+    ASSERT_TRUE(WaitFor([&] { return bus.interface()->isServiceRegistered(kService).value(); },
+                        std::chrono::seconds(20), kPollEvery))
         << "the window never came on the bus";
 
     Storm storm(seed, dir, song);
@@ -377,7 +370,7 @@ TEST(HostileBus, EveryCallIsAnsweredAndTheWindowPlaysOn) {
                        QStringLiteral("Playing") &&
                    PlayingUrl(bus) == url;
         },
-        5000))
+        std::chrono::seconds(5), kPollEvery))
         << Property(bus, QStringLiteral("PlaybackStatus")).toString().toStdString() << " "
         << PlayingUrl(bus).toStdString();
 

@@ -1,71 +1,29 @@
-// The window on Qt's offscreen platform: its menu, its size, the About box, and the commands
-// wired to the engine (on a hand-stepped device).
+// The window on Qt's offscreen platform: its menu, its size, the About box, the commands wired
+// to the engine (on a hand-stepped device), its ticks, its keys and its messages.
 #include <gtest/gtest.h>
-
-#include <QAction>
-#include <QApplication>
-#include <QComboBox>
-#include <QDialog>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QMenuBar>
-#include <QMessageBox>
-#include <QMimeData>
-#include <QPushButton>
-#include <QTest>
-#include <QTimer>
-#include <QToolButton>
-#include <chrono>
-#include <cstdlib>
-#include <filesystem>
 
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <QAction>
+#include <QDialog>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <chrono>
+#include <cstdlib>
+#include <functional>
+
 #include "image_conversion.h"
 #include "light_region.h"
-#include "main_dialog.h"
 #include "message_board.h"
-#include "open_dialog.h"
-#include "player_fixtures.h"
-#include "scene_view.h"
 #include "support/fixtures.h"
-#include "wide_screen.h"
+#include "window_fixture.h"
 
 namespace zirvak::test {
 namespace {
-
-QApplication& App() {
-    static int argc = 1;
-    static char name[] = "app_window_test";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = [] {
-        static const TempDir dir;
-        UseWideOffscreenScreen(dir);
-        return new QApplication(argc, argv);
-    }();
-    return *app;
-}
-
-// A settings folder of the test's own, set before the window reads it.
-struct ConfigHome {
-    ConfigHome() { setenv("XDG_CONFIG_HOME", dir.dir.c_str(), 1); }
-    TempDir dir;
-};
-
-class MainDialogTest : public ::testing::Test {
-protected:
-    QApplication& app = App();  // before any widget
-    ConfigHome config;
-    TestAudioDevice device;
-    PlayerEngine engine{device};
-    MainDialog window{engine};
-    TempDir dir;
-    // Three chunks: its last is not queued while the device is not stepped.
-    const std::string song =
-        WriteBytes(dir.Path("song.wav"), MakeWav({}, Pcm16Pattern(kWavChunkBytes * 5 / 2 / 4, 2)));
-};
 
 TEST_F(MainDialogTest, MenuBarHoldsTheFiveCommandsInOrderAndTheClientAreaIsThePicture) {
     EXPECT_EQ(window.windowTitle().toStdString(), "Zirvak");
@@ -185,8 +143,6 @@ TEST_F(MainDialogTest, TicksMoveTheButterflyOnceAFilePlays) {
     EXPECT_NE(window.animation().butterfly().position, (Point{-158, 145}));
 }
 
-std::string MinuteSong(const TempDir& dir, const std::string& name);
-
 // Minimised, the flight and the lights go on but no picture is made; shown again, the picture is
 // the one of the moment at once, not the one it was left with.
 TEST_F(MainDialogTest, NothingIsComposedWhileMinimisedAndThePictureIsRightWhenShown) {
@@ -212,32 +168,6 @@ TEST_F(MainDialogTest, NothingIsComposedWhileMinimisedAndThePictureIsRightWhenSh
     ASSERT_FALSE(window.isMinimized());
     EXPECT_NE(window.view()->scene(), left);
     EXPECT_LE(ticks, shownAt + 1);  // not left to a later tick
-}
-
-// The message boxes the window shows now, their texts; closes them.
-std::vector<std::string> TakeMessages(MainDialog& window) {
-    std::vector<std::string> texts;
-    for (QMessageBox* box : window.findChildren<QMessageBox*>()) {
-        if (box->isVisible()) texts.push_back(box->text().toStdString());
-        box->close();
-        delete box;
-    }
-    return texts;
-}
-
-// A file dragged onto the window and dropped, as Qt delivers it: the drop goes to the widget
-// that took the drag's entry. The URI list as a file manager writes it, escapes and all.
-void DropUriList(MainDialog& window, const QByteArray& uriList) {
-    QMimeData data;
-    data.setData(QStringLiteral("text/uri-list"), uriList);
-    QDragEnterEvent enter(QPoint(200, 150), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(&window, &enter);
-    QDropEvent drop(QPointF(200, 150), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(&window, &drop);
-}
-
-void Drop(MainDialog& window, const std::string& path) {
-    DropUriList(window, QUrl::fromLocalFile(QString::fromStdString(path)).toEncoded() + "\r\n");
 }
 
 // Every way a file can fail to play shows one message naming the file and the reason, and
@@ -390,66 +320,6 @@ TEST_F(MainDialogTest, ASilentOrLostOutputIsToldAndALostOneHoldsTheAnimation) {
     EXPECT_TRUE(TakeMessages(window).empty());
 }
 
-}  // namespace
-}  // namespace zirvak::test
-
-namespace zirvak::test {
-namespace {
-
-// Our own picture's lights, counted here pixel by pixel from the picture file (a light has
-// blue × 65536 + green × 256 + red below 0x0A0A0A; a run starts at a light with no light to its
-// left), and the region the window builds from it.
-TEST(PictureLights, TheBackgroundsFairyLights) {
-    const QImage picture(QString::fromStdString(RepoPath("res/background.png")));
-    ASSERT_EQ(picture.size(), QSize(405, 308));
-    const auto light = [&picture](int x, int y) {
-        const QRgb p = picture.pixel(x, y);
-        return qBlue(p) * 65536 + qGreen(p) * 256 + qRed(p) < 0x0A0A0A;
-    };
-    int64_t pixels = 0;
-    size_t runs = 0;
-    int firstRow = -1, lastRow = -1;
-    for (int y = 0; y < picture.height(); ++y)
-        for (int x = 0; x < picture.width(); ++x)
-            if (light(x, y)) {
-                ++pixels;
-                runs += x == 0 || !light(x - 1, y);
-                lastRow = y;
-                if (firstRow < 0) firstRow = y;
-            }
-    const LightRegion lights = BuildLightRegion(ToImage(picture));
-    EXPECT_EQ(lights.pixelCount, pixels);
-    EXPECT_EQ(lights.runs.size(), runs);
-    EXPECT_EQ(lights.runs.front().y, firstRow);
-    EXPECT_EQ(lights.runs.back().y, lastRow);
-    // The picture's own figures, as the count above finds them.
-    EXPECT_EQ(pixels, 2828);
-    EXPECT_EQ(runs, 2042u);
-    EXPECT_EQ(firstRow, 61);
-    EXPECT_EQ(lastRow, 307);
-}
-
-}  // namespace
-}  // namespace zirvak::test
-
-namespace zirvak::test {
-namespace {
-
-// Songs a minute long (8 kHz mono), so seeks land well inside them.
-std::string MinuteSong(const TempDir& dir, const std::string& name) {
-    WavParams mono8k;
-    mono8k.channels = 1;
-    mono8k.sampleRate = 8000;
-    return WriteBytes(dir.Path(name), MakeWav(mono8k, Pcm16Pattern(60 * 8000, 1)));
-}
-
-QImage Grab(const MainDialog& window) {
-    return const_cast<SceneView*>(window.view())
-        ->grab()
-        .toImage()
-        .convertToFormat(QImage::Format_RGB32);
-}
-
 TEST_F(MainDialogTest, KeysDriveTheCommandsAndTheDisplayComesAndGoes) {
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
@@ -489,212 +359,6 @@ TEST_F(MainDialogTest, KeysDriveTheCommandsAndTheDisplayComesAndGoes) {
     EXPECT_GE(std::chrono::steady_clock::now() - shownAt, std::chrono::milliseconds(1400));
     QTest::qWait(50);
     EXPECT_EQ(Grab(window), window.view()->scene().convertToFormat(QImage::Format_RGB32));
-}
-
-// The display names the song as its tags do, or by its file's name; the caption stays the
-// file's name.
-TEST_F(MainDialogTest, TheDisplayNamesTheSongFromItsTagsOrItsFileName) {
-    WavParams mono8k;
-    mono8k.channels = 1;
-    mono8k.sampleRate = 8000;
-    const Bytes wav = MakeWav(mono8k, Pcm16Pattern(10 * 8000, 1));
-    const struct {
-        std::vector<std::pair<std::string, std::string>> tags;
-        std::string firstLine;
-    } cases[] = {
-        {{{"INAM", "Gece"}, {"IART", "Kelebek"}}, "Kelebek \u2013 Gece\n"},
-        {{{"INAM", "Gece"}}, "Gece\n"},
-        {{{"IART", "Kelebek"}}, "Kelebek \u2013 song.wav\n"},
-        {{}, "song.wav\n"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.firstLine);
-        const std::string path = WriteBytes(dir.Path("song.wav"), WithRiffInfo(wav, c.tags));
-        window.commands().OpenFiles({path});
-        const std::string shown = window.view()->status().toStdString();
-        EXPECT_EQ(shown.rfind(c.firstLine + "0:00 / 0:10", 0), 0u) << shown;
-        EXPECT_EQ(window.windowTitle().toStdString(), "song.wav");
-    }
-}
-
-// Paused, the display stays, saying so and where the song stands; it goes after resuming. Songs
-// that cannot play leave the count.
-TEST_F(MainDialogTest, PausedTheDisplayStaysAndTheCountIsOfWhatPlays) {
-    window.show();
-    window.commands().OpenFiles(
-        {MinuteSong(dir, "a.wav"), dir.Path("missing.mp3"), MinuteSong(dir, "b.wav")});
-    EXPECT_NE(window.view()->status().indexOf(QStringLiteral("Song 1/3")), -1);
-    window.commands().Next();
-    TakeMessages(window);
-    EXPECT_NE(window.view()->status().indexOf(QStringLiteral("Song 2/2")), -1)
-        << window.view()->status().toStdString();
-    window.commands().SeekTo(12000);
-    window.commandAction(CommandId::Pause)->trigger();
-    const QString paused = window.view()->status();
-    EXPECT_NE(paused.indexOf(QStringLiteral("Paused   0:12 / 1:00")), -1) << paused.toStdString();
-    QTest::qWait(MainDialog::kStatusShownMs + 500);
-    EXPECT_EQ(window.view()->status(), paused);
-    window.commandAction(CommandId::Pause)->trigger();
-    EXPECT_EQ(window.view()->status().indexOf(QStringLiteral("Paused")), -1);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return window.view()->status().isEmpty(); }, 5000));
-}
-
-// A long artist (an orchestra, a conductor and a choir) is cut short before the title is.
-TEST(SongLine, TheTitleIsNeverCutBeforeTheArtist) {
-    App();
-    const QFontMetrics metrics{QFont()};
-    const QString artist =
-        QStringLiteral("Berliner Philharmoniker, Herbert von Karajan & Wiener Singverein Chorus");
-    const QString title = QStringLiteral("Ein deutsches Requiem");
-    const int width = metrics.horizontalAdvance(artist + title) / 2;
-    const QString fitted = SceneView::FitSongLine(artist, title, metrics, width);
-    EXPECT_TRUE(fitted.endsWith(QStringLiteral(" \u2013 ") + title)) << fitted.toStdString();
-    EXPECT_TRUE(fitted.startsWith(QStringLiteral("Berliner"))) << fitted.toStdString();
-    EXPECT_LE(metrics.horizontalAdvance(fitted), width);
-    // Room enough: both whole. Too little for the title: the title alone, cut.
-    const int wide = metrics.horizontalAdvance(artist + QStringLiteral(" \u2013 ") + title);
-    EXPECT_EQ(SceneView::FitSongLine(artist, title, metrics, wide),
-              artist + QStringLiteral(" \u2013 ") + title);
-    const QString narrow =
-        SceneView::FitSongLine(artist, title, metrics, metrics.horizontalAdvance(title) / 2);
-    EXPECT_TRUE(narrow.startsWith(QStringLiteral("Ein"))) << narrow.toStdString();
-}
-
-// The picture at 2× is the 1× picture with every pixel doubled, exactly.
-TEST_F(MainDialogTest, ZoomEnlargesThePicturePixelForPixel) {
-    window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));  // keys go to the active window
-    const QImage one = Grab(window);
-    ASSERT_EQ(one.size(), QSize(405, 308));
-    const QSize frame = window.size() - window.view()->size();
-    QTest::keyClick(&window, Qt::Key_Plus, Qt::ControlModifier);
-    EXPECT_EQ(window.zoom(), 2);
-    EXPECT_EQ(window.view()->size(), QSize(810, 616));
-    EXPECT_EQ(window.size(), QSize(810, 616) + frame);
-    EXPECT_EQ(window.minimumSize(), window.maximumSize());
-    const QImage two = Grab(window);
-    ASSERT_EQ(two.size(), QSize(810, 616));
-    int wrong = 0;
-    for (int y = 0; y < 616; ++y)
-        for (int x = 0; x < 810; ++x) wrong += two.pixel(x, y) != one.pixel(x / 2, y / 2);
-    EXPECT_EQ(wrong, 0);
-    for (int i = 0; i < 5; ++i) QTest::keyClick(&window, Qt::Key_Plus, Qt::ControlModifier);
-    EXPECT_EQ(window.zoom(), 4);
-    QTest::keyClick(&window, Qt::Key_Minus, Qt::ControlModifier);
-    EXPECT_EQ(window.zoom(), 3);
-    QTest::keyClick(&window, Qt::Key_0, Qt::ControlModifier);
-    EXPECT_EQ(window.zoom(), 1);  // the screen's own pixels: one to one here
-    QTest::keyClick(&window, Qt::Key_Minus, Qt::ControlModifier);
-    EXPECT_EQ(window.zoom(), 1);
-}
-
-// The Open dialog: the two filters of old first, then every playable name and every file; it
-// starts in the folder chosen from last, several files can be chosen, and the choice, the
-// volume and the zoom are there again in the next window.
-TEST_F(MainDialogTest, OpenDialogAndSettingsAreRememberedAcrossWindows) {
-    window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
-    const std::string a = MinuteSong(dir, "a.wav"), b = MinuteSong(dir, "b.wav");
-    QStringList filters;
-    QTimer::singleShot(300, &window, [&] {
-        auto* dialog = window.findChild<OpenDialog*>();
-        ASSERT_NE(dialog, nullptr);
-        auto* filterBox = dialog->findChild<QComboBox*>(QStringLiteral("filters"));
-        for (int i = 0; i < filterBox->count(); ++i) filters << filterBox->itemText(i);
-        // Typed into the dialog's fields, as a user may: the folder, then two files at once.
-        auto* folder = dialog->findChild<QLineEdit*>(QStringLiteral("folder"));
-        folder->setText(QString::fromStdString(dir.dir));
-        QTest::keyClick(folder, Qt::Key_Return);
-        auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-        ASSERT_NE(name, nullptr);
-        name->setText(QStringLiteral("\"a.wav\" \"b.wav\""));
-        QMetaObject::invokeMethod(dialog, "accept");
-    });
-    // A dialog still open when it should have gone is closed, and the test fails.
-    QTimer::singleShot(8000, &window, [&] {
-        if (auto* dialog = window.findChild<OpenDialog*>(); dialog && dialog->isVisible()) {
-            ADD_FAILURE() << "the Open dialog did not take the files";
-            QMetaObject::invokeMethod(dialog, "reject");
-        }
-    });
-    window.commandAction(CommandId::Open)->trigger();
-    EXPECT_EQ(filters, (QStringList{"MP3 File (*.mp3)", "WAV File (*.wav)",
-                                    "All playable files (*.[mM][pP]1 *.[mM][pP]2 *.[mM][pP]3 "
-                                    "*.[wW][aA][vV] *.[fF][lL][aA][cC] *.[oO][gG][gG] "
-                                    "*.[oO][gG][aA] *.[oO][pP][uU][sS] *.[mM]3[uU] "
-                                    "*.[mM]3[uU]8 *.[pP][lL][sS])",
-                                    "All files (*)"}));
-    EXPECT_EQ(window.commands().session().queue().files(), (std::vector<std::string>{a, b}));
-    window.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
-    QTest::keyClick(&window, Qt::Key_Down);
-    QTest::keyClick(&window, Qt::Key_Plus, Qt::ControlModifier);
-    window.close();
-
-    TestAudioDevice otherDevice;
-    PlayerEngine otherEngine(otherDevice);
-    MainDialog next(otherEngine);
-    next.show();
-    EXPECT_EQ(next.zoom(), 2);
-    EXPECT_EQ(next.commands().status().volumePercent, 95u);
-    EXPECT_EQ(otherDevice.volume(), 95u);
-    std::string startedIn;
-    QTimer::singleShot(300, &next, [&] {
-        for (auto* dialog : next.findChildren<OpenDialog*>()) {
-            startedIn = dialog->folder();
-            QMetaObject::invokeMethod(dialog, "reject");
-        }
-    });
-    next.commandAction(CommandId::Open)->trigger();
-    EXPECT_EQ(startedIn, dir.dir);
-}
-
-// Dropped names arrive percent-encoded: a name of any bytes, with a line break even, is the file
-// that plays; comments and what is not a local file are passed over.
-TEST_F(MainDialogTest, ADroppedNameOfAnyBytesPlaysAsItIs) {
-    const std::string odd = MinuteSong(dir, "caf\xe9\n-2.wav");
-    const std::string folder = dir.dir;
-    DropUriList(window, "# a comment\r\nhttps://example.org/x.mp3\r\nfile://" +
-                            QByteArray::fromStdString(folder) + "/caf%E9%0A-2.wav\r\n");
-    EXPECT_EQ(window.commands().session().queue().files(), std::vector<std::string>{odd});
-    EXPECT_EQ(engine.state(), Playing);
-    EXPECT_EQ(window.windowTitle(), QStringLiteral("caf\u00e9\\x0a-2.wav"));  // shown, not obeyed
-}
-
-// A name that is not UTF-8 (Latin-1 "café") is listed, shown readably, and chosen as the bytes
-// it is; a folder opened from the list shows what is in it, filtered.
-TEST_F(MainDialogTest, TheOpenDialogListsAndOpensNamesOfAnyBytes) {
-    const std::string latin1 = MinuteSong(dir, "caf\xe9.wav");
-    std::filesystem::create_directory(dir.Path("inner"));
-    MinuteSong(dir, "inner/track 10.wav");
-    MinuteSong(dir, "inner/track 2.wav");
-    WriteBytes(dir.Path("inner/notes.txt"), Bytes(10, 'n'));
-    QStringList listed, innerListed;
-    QTimer::singleShot(300, &window, [&] {
-        auto* dialog = window.findChild<OpenDialog*>();
-        ASSERT_NE(dialog, nullptr);
-        auto* filterBox = dialog->findChild<QComboBox*>(QStringLiteral("filters"));
-        filterBox->setCurrentIndex(2);  // all playable files
-        auto* folder = dialog->findChild<QLineEdit*>(QStringLiteral("folder"));
-        folder->setText(QString::fromStdString(dir.dir));
-        QTest::keyClick(folder, Qt::Key_Return);
-        auto* files = dialog->findChild<QListWidget*>(QStringLiteral("files"));
-        for (int i = 0; i < files->count(); ++i) listed << files->item(i)->text();
-        // Into the folder and out again by the list and the Up button.
-        emit files->itemActivated(files->item(0));
-        for (int i = 0; i < files->count(); ++i) innerListed << files->item(i)->text();
-        dialog->findChild<QToolButton*>(QStringLiteral("up"))->click();
-        const QList<QListWidgetItem*> cafe =
-            files->findItems(QStringLiteral("caf\u00e9.wav"), Qt::MatchExactly);
-        ASSERT_EQ(cafe.size(), 1);
-        cafe.front()->setSelected(true);
-        QMetaObject::invokeMethod(dialog, "accept");
-    });
-    window.commandAction(CommandId::Open)->trigger();
-    EXPECT_EQ(listed, (QStringList{"inner", "caf\u00e9.wav", "song.wav"}));
-    EXPECT_EQ(innerListed, (QStringList{"track 2.wav", "track 10.wav"}));
-    EXPECT_EQ(window.commands().session().queue().files(), std::vector<std::string>{latin1});
-    EXPECT_EQ(engine.state(), Playing);
 }
 
 }  // namespace

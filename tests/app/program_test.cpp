@@ -14,24 +14,20 @@
 #include "cli_runner.h"
 #include "player_fixtures.h"
 #include "support/fixtures.h"
+#include "support/private_home.h"
 #include "wide_screen.h"
 
 namespace zirvak::test {
 namespace {
-
-std::string Text(const std::string& path) {
-    const Bytes bytes = ReadFileBytes(path);
-    return {bytes.begin(), bytes.end()};
-}
 
 class ZirvakProgram : public ::testing::Test {
 protected:
     void SetUp() override {
         UseWideOffscreenScreen(dir);
         setenv("SDL_AUDIODRIVER", "dummy", 1);
-        setenv("XDG_CONFIG_HOME", dir.Path("config").c_str(), 1);  // default settings
     }
     TempDir dir;
+    const PrivateHome home{dir.dir};  // default settings
     const std::string song = RepoPath("res/demo.mp3");
 };
 
@@ -40,10 +36,10 @@ TEST_F(ZirvakProgram, SignalsCloseTheWindowCleanly) {
         SCOPED_TRACE(sig);
         Process app({ZIRVAK_APP, song}, "", dir.Path("err"));
         std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // up, and playing
-        ASSERT_EQ(app.Wait(0), -1) << Text(dir.Path("err"));
+        ASSERT_EQ(app.Wait(0), -1) << ReadFileText(dir.Path("err"));
         const auto sent = std::chrono::steady_clock::now();
         app.Signal(sig);
-        EXPECT_EQ(app.Wait(5000), 0) << Text(dir.Path("err"));
+        EXPECT_EQ(app.Wait(5000), 0) << ReadFileText(dir.Path("err"));
         EXPECT_LT(std::chrono::steady_clock::now() - sent, std::chrono::seconds(1));
     }
 }
@@ -68,8 +64,9 @@ TEST_F(ZirvakProgram, ScreenshotWritesThePictureOrSaysWhyNot) {
         std::vector<std::string> argv{ZIRVAK_APP};
         argv.insert(argv.end(), c.args.begin(), c.args.end());
         Process app(argv, "", dir.Path("err"));
-        EXPECT_EQ(app.Wait(20000), c.status) << Text(dir.Path("err"));
-        EXPECT_NE(Text(dir.Path("err")).find(c.says), std::string::npos) << Text(dir.Path("err"));
+        EXPECT_EQ(app.Wait(20000), c.status) << ReadFileText(dir.Path("err"));
+        EXPECT_NE(ReadFileText(dir.Path("err")).find(c.says), std::string::npos)
+            << ReadFileText(dir.Path("err"));
         if (c.status == 0) {
             const QImage picture(QString::fromStdString(png));
             EXPECT_EQ(picture.width(), 405);
@@ -83,11 +80,11 @@ TEST_F(ZirvakProgram, ScreenshotWritesThePictureOrSaysWhyNot) {
 TEST_F(ZirvakProgram, ADoublePixelScreenShowsThePictureSharpAtTwiceTheSize) {
     const std::string one = dir.Path("one.png"), two = dir.Path("two.png");
     Process plain({ZIRVAK_APP, "--screenshot", one, "--ticks", "0"}, "", dir.Path("err"));
-    ASSERT_EQ(plain.Wait(20000), 0) << Text(dir.Path("err"));
+    ASSERT_EQ(plain.Wait(20000), 0) << ReadFileText(dir.Path("err"));
     setenv("QT_SCALE_FACTOR", "2", 1);
     Process doubled({ZIRVAK_APP, "--screenshot", two, "--ticks", "0"}, "", dir.Path("err"));
     unsetenv("QT_SCALE_FACTOR");
-    ASSERT_EQ(doubled.Wait(20000), 0) << Text(dir.Path("err"));
+    ASSERT_EQ(doubled.Wait(20000), 0) << ReadFileText(dir.Path("err"));
     const QImage small = QImage(QString::fromStdString(one)).convertToFormat(QImage::Format_RGB32);
     const QImage big = QImage(QString::fromStdString(two)).convertToFormat(QImage::Format_RGB32);
     ASSERT_EQ(small.width(), 405);
@@ -113,7 +110,10 @@ TEST_F(ZirvakProgram, HelpVersionAndWrongUsageNeedNoDisplay) {
         const char* out;  // at the start of stdout
         const char* err;  // somewhere on stderr
     } cases[] = {
-        {{"--help"}, 0, "usage: zirvak [--new-instance] [--no-gapless] [--replaygain=MODE] [FILE|FOLDER...]\n", ""},
+        {{"--help"},
+         0,
+         "usage: zirvak [--new-instance] [--no-gapless] [--replaygain=MODE] [FILE|FOLDER...]\n",
+         ""},
         {{"-h", "song.mp3"}, 0, "usage: zirvak", ""},
         {{"--version"}, 0, "zirvak " ZIRVAK_EXPECTED_VERSION "\n", ""},
         {{"-v"}, 0, "zirvak " ZIRVAK_EXPECTED_VERSION "\n", ""},
@@ -129,9 +129,11 @@ TEST_F(ZirvakProgram, HelpVersionAndWrongUsageNeedNoDisplay) {
         std::vector<std::string> argv{ZIRVAK_APP};
         argv.insert(argv.end(), c.args.begin(), c.args.end());
         Process app(argv, dir.Path("out"), dir.Path("err"));
-        EXPECT_EQ(app.Wait(10000), c.status) << Text(dir.Path("err"));
-        EXPECT_EQ(Text(dir.Path("out")).rfind(c.out, 0), 0u) << Text(dir.Path("out"));
-        EXPECT_NE(Text(dir.Path("err")).find(c.err), std::string::npos) << Text(dir.Path("err"));
+        EXPECT_EQ(app.Wait(10000), c.status) << ReadFileText(dir.Path("err"));
+        EXPECT_EQ(ReadFileText(dir.Path("out")).rfind(c.out, 0), 0u)
+            << ReadFileText(dir.Path("out"));
+        EXPECT_NE(ReadFileText(dir.Path("err")).find(c.err), std::string::npos)
+            << ReadFileText(dir.Path("err"));
     }
     UseWideOffscreenScreen(dir);
 }
@@ -146,7 +148,7 @@ TEST_F(ZirvakProgram, WithoutADisplayOneLineSaysWhatToDo) {
         setenv("DISPLAY", display, 1);
         Process app({ZIRVAK_APP, song}, dir.Path("out"), dir.Path("err"));
         EXPECT_EQ(app.Wait(10000), 1);
-        const std::string err = Text(dir.Path("err"));
+        const std::string err = ReadFileText(dir.Path("err"));
         EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
         EXPECT_EQ(err.rfind("zirvak: no display to show the window on (", 0), 0u) << err;
         EXPECT_NE(err.find("'zirvak-cli play FILE...' plays in a terminal"), std::string::npos);
@@ -164,7 +166,7 @@ TEST_F(ZirvakProgram, FilesAfterTheDoubleDashAreFiles) {
     Process app({ZIRVAK_APP, "--screenshot", png, "--ticks", "1", "--", "-song.mp3"}, "",
                 dir.Path("err"));
     std::filesystem::current_path(before);
-    EXPECT_EQ(app.Wait(20000), 0) << Text(dir.Path("err"));  // 1 if the file could not play
+    EXPECT_EQ(app.Wait(20000), 0) << ReadFileText(dir.Path("err"));  // 1 if the file could not play
     EXPECT_TRUE(std::filesystem::exists(png));
 }
 

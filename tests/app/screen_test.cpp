@@ -14,67 +14,76 @@
 #include <QTest>
 #include <QTimer>
 #include <chrono>
-#include <fstream>
 #include <memory>
-#include <thread>
 
 #include "cli_runner.h"
 #include "main_dialog.h"
 #include "open_dialog.h"
 #include "player_fixtures.h"
 #include "settings.h"
+#include "support/fixtures.h"
+#include "support/private_home.h"
+#include "support/wait_for.h"
 
 namespace zirvak::test {
 namespace {
 
 constexpr int kScreenWidth = 1024, kScreenHeight = 768;
 
-std::string Text(const std::string& path) {
-    std::ifstream in(path);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-// Xvfb on a display number of its own choosing, and openbox managing its windows.
+// Xvfb on a display number of its own choosing, and openbox managing its windows. What went
+// wrong starting them fails every test: a failure in here would only skip them, and skipped
+// tests pass the suite.
 class XDisplay : public ::testing::Environment {
 public:
-    void SetUp() override {
-        server_ = std::make_unique<Process>(
-            std::vector<std::string>{
-                "Xvfb", "-displayfd", "1", "-nolisten", "tcp", "-screen", "0",
-                std::to_string(kScreenWidth) + "x" + std::to_string(kScreenHeight) + "x24"},
-            dir_.Path("display"), dir_.Path("xvfb.log"));
-        std::string display;
-        for (int i = 0; i < 200 && display.empty(); ++i) {
-            // The number, and a line break once it is all there.
-            std::string written = Text(dir_.Path("display"));
-            if (!written.empty() && written.back() == '\n') {
-                written.pop_back();
-                display = ':';
-                display += written;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        ASSERT_FALSE(display.empty()) << "Xvfb did not start: " << Text(dir_.Path("xvfb.log"));
-        setenv("DISPLAY", display.c_str(), 1);
-        setenv("QT_QPA_PLATFORM", "xcb", 1);
-        manager_ = std::make_unique<Process>(std::vector<std::string>{"openbox", "--sm-disable"},
-                                             "", dir_.Path("openbox.log"));
-        // The manager is there once it has named itself on the root window.
-        bool managed = false;
-        for (int i = 0; i < 200 && !managed; ++i) {
-            managed = std::system(
-                          "xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | "
-                          "grep -q 'window id'") == 0;
-            if (!managed) std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        ASSERT_TRUE(managed) << "openbox did not start: " << Text(dir_.Path("openbox.log"));
+    // Why there is no display to test on; empty when there is one.
+    static std::string& Problem() {
+        static std::string problem;
+        return problem;
     }
+    void SetUp() override { Problem() = Start(); }
     void TearDown() override {
         manager_.reset();
         server_.reset();
     }
 
 private:
+    std::string Start() {
+        server_ = std::make_unique<Process>(
+            std::vector<std::string>{
+                "Xvfb", "-displayfd", "1", "-nolisten", "tcp", "-screen", "0",
+                std::to_string(kScreenWidth) + "x" + std::to_string(kScreenHeight) + "x24"},
+            dir_.Path("display"), dir_.Path("xvfb.log"));
+        // The number, and a line break once it is all there.
+        std::string written;
+        if (!WaitFor(
+                [&] {
+                    written = ReadFileText(dir_.Path("display"));
+                    return !written.empty() && written.back() == '\n';
+                },
+                kStartWithin, std::chrono::milliseconds(50)))
+            return "Xvfb did not start: " + ReadFileText(dir_.Path("xvfb.log"));
+        written.pop_back();
+        setenv("DISPLAY", (':' + written).c_str(), 1);
+        setenv("QT_QPA_PLATFORM", "xcb", 1);
+        // The manager is there once it has named itself on the root window; one that ended
+        // before that is started again.
+        const bool managed = WaitFor(
+            [&] {
+                if (!manager_ || manager_->Wait(0) != -1)
+                    manager_ = std::make_unique<Process>(
+                        std::vector<std::string>{"openbox", "--sm-disable"}, "",
+                        dir_.Path("openbox.log"));
+                return std::system(
+                           "xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | "
+                           "grep -q 'window id'") == 0;
+            },
+            kStartWithin, std::chrono::milliseconds(100));
+        if (!managed) return "openbox did not start: " + ReadFileText(dir_.Path("openbox.log"));
+        return {};
+    }
+
+    // Far more than either takes to start on a machine busy with other work.
+    static constexpr std::chrono::seconds kStartWithin{60};
     TempDir dir_;
     std::unique_ptr<Process> server_, manager_;
 };
@@ -95,7 +104,7 @@ void Type(const std::string& keys) {
 
 class ScreenTest : public ::testing::Test {
 protected:
-    void SetUp() override { setenv("XDG_CONFIG_HOME", config.dir.c_str(), 1); }
+    void SetUp() override { ASSERT_EQ(XDisplay::Problem(), ""); }
 
     // Shows `window` and waits until the window manager has framed it and it has the focus.
     static void ShowFramed(MainDialog& window) {
@@ -134,6 +143,7 @@ protected:
 
     QApplication& app = App();
     TempDir config, songs;
+    const PrivateHome home{config.dir};
     TestAudioDevice device;
     PlayerEngine engine{device};
 };

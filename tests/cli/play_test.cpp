@@ -15,6 +15,7 @@
 #include "cli_runner.h"
 #include "player_fixtures.h"
 #include "support/fixtures.h"
+#include "support/private_home.h"
 
 namespace zirvak::test {
 namespace {
@@ -79,21 +80,6 @@ void ExpectWithin(const std::string& output, size_t columns) {
         EXPECT_LT(Columns(line), columns) << "too wide for " << columns << ": " << line;
 }
 
-// Settings of the test's own while it lives, so the volume is the default one.
-struct OwnSettings {
-    explicit OwnSettings(const TempDir& dir) {
-        if (const char* home = getenv("XDG_CONFIG_HOME")) saved = home;
-        setenv("XDG_CONFIG_HOME", dir.Path("config").c_str(), 1);
-    }
-    ~OwnSettings() {
-        if (saved)
-            setenv("XDG_CONFIG_HOME", saved->c_str(), 1);
-        else
-            unsetenv("XDG_CONFIG_HOME");
-    }
-    std::optional<std::string> saved;
-};
-
 // 20 s of 8 kHz mono, and the same with "Kelebek – Gece" in its tags.
 struct TwoSongs {
     explicit TwoSongs(const TempDir& dir, uint32_t frames = 160000) {
@@ -113,7 +99,7 @@ struct TwoSongs {
 TEST(CliPlay, ANameCannotWriteToTheTerminal) {
     setenv("SDL_AUDIODRIVER", "dummy", 1);
     TempDir dir;
-    const OwnSettings settings(dir);
+    const PrivateHome home(dir.dir);  // the default volume
     const std::string name = "x\nINJECTED: \x1b[31m\r\xff";
     const TwoSongs songs(dir, 4000);
     const std::string song = dir.Path(name + ".wav");
@@ -172,7 +158,7 @@ TEST(CliPlay, SignalsEndItCleanly) {
 TEST(CliPlay, QueueSeekAndVolumeFromTheKeyboard) {
     setenv("SDL_AUDIODRIVER", "dummy", 1);
     TempDir dir;
-    const OwnSettings settings(dir);
+    const PrivateHome home(dir.dir);  // the default volume
     const TwoSongs songs(dir);
     PtyCli play("play " + Quote(songs.plain) + " " + Quote(songs.tagged));
     std::string line = WaitForLine(play, [](auto& l) { return Has(l, "playing"); });
@@ -204,7 +190,7 @@ TEST(CliPlay, QueueSeekAndVolumeFromTheKeyboard) {
 TEST(CliPlay, SongLinesAndAProgressLineWithinTheTerminal) {
     setenv("SDL_AUDIODRIVER", "dummy", 1);
     TempDir dir;
-    const OwnSettings settings(dir);
+    const PrivateHome home(dir.dir);  // the default volume
     const TwoSongs songs(dir);
     PtyCli play("play " + Quote(songs.plain) + " " + Quote(songs.tagged), 40);
     std::string line = WaitForLine(play, [](auto& l) { return Has(l, "playing"); });
@@ -232,7 +218,7 @@ TEST(CliPlay, SongLinesAndAProgressLineWithinTheTerminal) {
 TEST(CliPlay, RedirectedOutputIsTheSongLinesAlone) {
     setenv("SDL_AUDIODRIVER", "dummy", 1);
     TempDir dir;
-    const OwnSettings settings(dir);
+    const PrivateHome home(dir.dir);  // the default volume
     const TwoSongs songs(dir, 4000);  // half a second each
     Process play({ZIRVAK_CLI, "play", songs.plain, songs.tagged}, dir.Path("out"), dir.Path("err"));
     EXPECT_EQ(play.Wait(30000), 0);
@@ -246,7 +232,7 @@ TEST(CliPlay, RedirectedOutputIsTheSongLinesAlone) {
 TEST(CliPlay, APlaylistPlaysInItsOrderAndNamesWhatItLeavesOut) {
     setenv("SDL_AUDIODRIVER", "dummy", 1);
     TempDir dir;
-    const OwnSettings settings(dir);
+    const PrivateHome home(dir.dir);  // the default volume
     const TwoSongs songs(dir, 4000);
     const std::string text =
         "#EXTM3U\r\n#EXTINF:1,Gece\r\nb.wav\r\ngone.wav\r\n"
@@ -269,7 +255,7 @@ TEST(CliPlay, APlaylistPlaysInItsOrderAndNamesWhatItLeavesOut) {
 TEST(CliPlay, PlaylistsBringSongsOfEveryKindFromAFolderTree) {
     setenv("SDL_AUDIODRIVER", "dummy", 1);
     TempDir dir;
-    const OwnSettings settings(dir);
+    const PrivateHome home(dir.dir);  // the default volume
     const Bytes wav = MakeWav({}, Pcm16Pattern(44100 / 4, 2));
     std::filesystem::create_directories(dir.Path("Album/CD 2"));
     std::filesystem::create_directories(dir.Path("Single"));

@@ -23,25 +23,21 @@
 
 #include "cli_runner.h"
 #include "player_fixtures.h"
+#include "private_sound_server.h"
 #include "support/fixtures.h"
+#include "support/wait_for.h"
 
 namespace zirvak::test {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-using Samples = std::vector<int16_t>;  // interleaved stereo
-constexpr long kRate = 44100;
+using Samples = std::vector<int16_t>;      // interleaved stereo
 constexpr long kBufferFrames = 64 * 1152;  // one output buffer of the engine
 
 Samples AsStereo(const Bytes& bytes) {
     Samples s(bytes.size() / 4 * 2);
     std::memcpy(s.data(), bytes.data(), s.size() * 2);
     return s;
-}
-
-std::string Text(const std::string& path) {
-    const Bytes bytes = ReadFileBytes(path);
-    return {bytes.begin(), bytes.end()};
 }
 
 long Frames(const Samples& s) {
@@ -51,113 +47,6 @@ long Frames(const Samples& s) {
 bool RunningInCi() {
     const char* ci = std::getenv("CI");
     return ci != nullptr && std::string(ci) == "true";
-}
-
-// Polls `done` until it holds, for at most a minute: far more than any step takes on a machine
-// that is busy with other work. Whether it held.
-template <class Condition>
-bool WaitUntil(Condition done) {
-    for (const auto deadline = Clock::now() + std::chrono::seconds(60); !done();) {
-        if (Clock::now() >= deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return true;
-}
-
-uintmax_t FileSize(const std::string& path) {
-    std::error_code ignored;
-    const uintmax_t size = std::filesystem::file_size(path, ignored);
-    return ignored ? 0 : size;
-}
-
-// A PulseAudio server of our own: a null sink as the default output, the native protocol on
-// sockets in a private runtime folder: one for the test's own tools (pactl, parec), one for the
-// player, which the test may open later than the first, so a recorder is running before the
-// player can get through. ALSA is given a configuration of its own, whose default names a card
-// that no machine has: the test never plays through the card of the machine it runs on, and
-// ALSA still fails, and complains, as it does on a machine without one.
-class PrivateServer {
-public:
-    explicit PrivateServer(const TempDir& dir) : dir_(dir.dir) {
-        std::filesystem::create_directories(dir_ + "/runtime");
-        chmod((dir_ + "/runtime").c_str(), 0700);
-        std::ofstream(dir_ + "/server.pa")
-            << "load-module module-native-protocol-unix auth-anonymous=1 socket="
-            << dir_ + "/runtime/tools"
-            << "\nload-module module-null-sink sink_name=zirvak rate=44100 channels=2\n"
-               "set-default-sink zirvak\n";
-        std::ofstream(dir_ + "/alsa.conf") << "pcm.!default { type hw card NoSuchCard }\n";
-        setenv("PULSE_SERVER", ("unix:" + Socket()).c_str(), 1);
-        setenv("ALSA_CONFIG_PATH", (dir_ + "/alsa.conf").c_str(), 1);
-        unsetenv("PIPEWIRE_REMOTE");
-        setenv("SDL_AUDIODRIVER", "pulseaudio", 1);
-    }
-    ~PrivateServer() { Kill(); }
-
-    // Starts the server, open to the player unless `openToPlayer` is false; the empty string,
-    // or what it said when it would not start.
-    std::string Start(bool openToPlayer = true) {
-        setenv("XDG_RUNTIME_DIR", (dir_ + "/runtime").c_str(), 1);
-        setenv("HOME", dir_.c_str(), 1);
-        std::filesystem::remove(Socket());
-        std::filesystem::remove(dir_ + "/runtime/tools");
-        server_ = std::make_unique<Process>(
-            std::vector<std::string>{"pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1",
-                                     "--use-pid-file=no", "-F", dir_ + "/server.pa",
-                                     "--log-target=stderr"},
-            "", dir_ + "/server.log");
-        const bool answers =
-            WaitUntil([&] { return Tool("pactl info >/dev/null") || server_->Wait(0) != -1; }) &&
-            server_->Wait(0) == -1;
-        if (!answers) return "the sound server did not start:\n" + Text(dir_ + "/server.log");
-        if (openToPlayer && !OpenToPlayer()) return "the player's socket did not open";
-        return {};
-    }
-    bool OpenToPlayer() {
-        return Tool("pactl load-module module-native-protocol-unix auth-anonymous=1 socket=" +
-                    Socket() + " >/dev/null");
-    }
-    void Kill() {
-        if (server_) server_->Signal(SIGKILL);
-        if (server_) server_->Wait(5000);
-        server_.reset();
-    }
-    // Whether a player's stream is connected to the sink.
-    bool Playing() const {
-        const std::string list = dir_ + "/sink-inputs";
-        return Tool("pactl list short sink-inputs >" + list) && FileSize(list) > 0;
-    }
-    std::string ToolServer() const { return "unix:" + dir_ + "/runtime/tools"; }
-
-private:
-    std::string Socket() const { return dir_ + "/runtime/native"; }
-    // Runs a PulseAudio tool (a shell command) against the server; whether it succeeded.
-    bool Tool(const std::string& command) const {
-        return std::system(
-                   ("PULSE_SERVER=" + ToolServer() + " " + command + " 2>/dev/null").c_str()) == 0;
-    }
-    std::string dir_;
-    std::unique_ptr<Process> server_;
-};
-
-// Records the null sink's monitor into `path`; returns once the recording runs.
-std::unique_ptr<Process> Record(const PrivateServer& server, const std::string& path) {
-    auto recorder = std::make_unique<Process>(
-        std::vector<std::string>{"parec", "--server=" + server.ToolServer(), "-d", "zirvak.monitor",
-                                 "--raw", "--format=s16le", "--rate=44100", "--channels=2",
-                                 "--latency-msec=20"},
-        path, "");
-    EXPECT_TRUE(WaitUntil([&] { return FileSize(path) > 0; })) << "parec records nothing";
-    return recorder;
-}
-
-// Ends a recording once it holds half a second more than now, so that whatever reached the
-// sink before now has reached the file too.
-void StopRecording(Process& recorder, const std::string& path) {
-    const uintmax_t now = FileSize(path);
-    EXPECT_TRUE(WaitUntil([&] { return FileSize(path) >= now + kRate / 2 * 4; }));
-    recorder.Signal(SIGINT);
-    recorder.Wait(5000);
 }
 
 bool Silent(const Samples& s, long frame) {
@@ -268,7 +157,7 @@ TEST_F(SoundServer, WhatIsHeardIsTheDecodedSong) {
     const std::string recording = dir.Path("heard.raw");
     auto recorder = Record(server, recording);
     Process play({ZIRVAK_CLI, "play", song}, dir.Path("play.out"), dir.Path("play.err"));
-    ASSERT_EQ(play.Wait(60000), 0) << Text(dir.Path("play.err"));
+    ASSERT_EQ(play.Wait(60000), 0) << ReadFileText(dir.Path("play.err"));
     StopRecording(*recorder, recording);
     const Samples heard = AsStereo(ReadFileBytes(recording));
     const std::optional<Place> place = PlaceInSong(heard, decoded);
@@ -283,22 +172,27 @@ TEST_F(SoundServer, AKilledServerIsSaidAndTheSongGoesOnWhenOneIsBack) {
     auto beforeRecorder = Record(server, before);
     Process play({ZIRVAK_CLI, "play", song}, dir.Path("play.out"), dir.Path("play.err"));
     // Killed once two seconds of the song have been heard, however long the player took to start.
-    ASSERT_TRUE(WaitUntil([&] { return HeardFrames(before) >= 2 * kRate; }));
+    ASSERT_TRUE(WaitFor([&] { return HeardFrames(before) >= 2 * kRate; }, kStepWithin, kLookEvery));
     server.Kill();
     beforeRecorder->Wait(5000);
     // Written to a file, the loss is told on stderr (a terminal's progress line would say
     // "no sound output (retrying)"), and stdout holds the song's line alone.
-    EXPECT_TRUE(WaitUntil([&] {
-        return Text(dir.Path("play.err")).find("trying again every second\n") != std::string::npos;
-    })) << Text(dir.Path("play.err"));
-    EXPECT_NE(Text(dir.Path("play.err")).find("song.mp3: the sound stopped ("), std::string::npos)
-        << Text(dir.Path("play.err"));
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            return ReadFileText(dir.Path("play.err")).find("trying again every second\n") !=
+                   std::string::npos;
+        },
+        kStepWithin, kLookEvery))
+        << ReadFileText(dir.Path("play.err"));
+    EXPECT_NE(ReadFileText(dir.Path("play.err")).find("song.mp3: the sound stopped ("),
+              std::string::npos)
+        << ReadFileText(dir.Path("play.err"));
     // The new server records before the player can reach it, so its first sound is heard.
     ASSERT_EQ(server.Start(false), "");
     auto afterRecorder = Record(server, after);
     ASSERT_TRUE(server.OpenToPlayer());
-    ASSERT_EQ(play.Wait(60000), 0) << Text(dir.Path("play.err"));
-    EXPECT_EQ(Text(dir.Path("play.out")), "[1/1] song.mp3\n");
+    ASSERT_EQ(play.Wait(60000), 0) << ReadFileText(dir.Path("play.err"));
+    EXPECT_EQ(ReadFileText(dir.Path("play.out")), "[1/1] song.mp3\n");
     StopRecording(*afterRecorder, after);
 
     // Before the kill: the song from its start. After: the song again, from within a buffer of
@@ -332,9 +226,9 @@ TEST_F(SoundServer, TwoSongsOfAQueueMeetWithoutSilence) {
     const std::string recording = dir.Path("queue.raw");
     auto recorder = Record(server, recording);
     Process play({ZIRVAK_CLI, "play", a, b}, dir.Path("play.out"), dir.Path("play.err"));
-    ASSERT_EQ(play.Wait(60000), 0) << Text(dir.Path("play.err"));
+    ASSERT_EQ(play.Wait(60000), 0) << ReadFileText(dir.Path("play.err"));
     StopRecording(*recorder, recording);
-    EXPECT_EQ(Text(dir.Path("play.out")), "[1/2] a.wav\n[2/2] b.wav\n");
+    EXPECT_EQ(ReadFileText(dir.Path("play.out")), "[1/2] a.wav\n[2/2] b.wav\n");
     const Samples heard = AsStereo(ReadFileBytes(recording));
     for (long at = cut - kRate / 10; at < cut + kRate / 10; ++at)
         ASSERT_FALSE(Silent(decoded, at)) << "the signal is silent at the cut";
@@ -372,9 +266,9 @@ TEST_F(SoundServer, StderrHoldsZirvaksOwnLinesOnly) {
     server.Kill();
     {
         Process play({ZIRVAK_CLI, "play", shortSong}, "", dir.Path("alone.err"));
-        ASSERT_EQ(play.Wait(60000), 0) << Text(dir.Path("alone.err"));
-        const std::vector<std::string> lines = Lines(Text(dir.Path("alone.err")));
-        ASSERT_EQ(lines.size(), 1u) << Text(dir.Path("alone.err"));
+        ASSERT_EQ(play.Wait(60000), 0) << ReadFileText(dir.Path("alone.err"));
+        const std::vector<std::string> lines = Lines(ReadFileText(dir.Path("alone.err")));
+        ASSERT_EQ(lines.size(), 1u) << ReadFileText(dir.Path("alone.err"));
         EXPECT_TRUE(ours(lines[0])) << lines[0];
         // The output tried first is the one named, as a person calls it.
         EXPECT_NE(lines[0].find("PulseAudio"), std::string::npos) << lines[0];
@@ -383,19 +277,22 @@ TEST_F(SoundServer, StderrHoldsZirvaksOwnLinesOnly) {
 
     ASSERT_EQ(server.Start(), "");
     Process play({ZIRVAK_CLI, "play", song}, dir.Path("play.out"), dir.Path("play.err"));
-    ASSERT_TRUE(WaitUntil([&] { return server.Playing(); }));
+    ASSERT_TRUE(WaitFor([&] { return server.Playing(); }, kStepWithin, kLookEvery));
     server.Kill();
-    ASSERT_TRUE(WaitUntil([&] {
-        return Text(dir.Path("play.err")).find("trying again every second") != std::string::npos;
-    }));
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            return ReadFileText(dir.Path("play.err")).find("trying again every second") !=
+                   std::string::npos;
+        },
+        kStepWithin, kLookEvery));
     // A few of the tries of every output, once a second, before the server is back.
     std::this_thread::sleep_for(std::chrono::milliseconds(2500));
     ASSERT_EQ(server.Start(), "");
-    ASSERT_EQ(play.Wait(60000), 0) << Text(dir.Path("play.err"));
+    ASSERT_EQ(play.Wait(60000), 0) << ReadFileText(dir.Path("play.err"));
     // One line for the loss, one for the sound's return.
-    const std::vector<std::string> lines = Lines(Text(dir.Path("play.err")));
-    ASSERT_EQ(lines.size(), 2u) << Text(dir.Path("play.err"));
-    EXPECT_TRUE(ours(lines[0]) && ours(lines[1])) << Text(dir.Path("play.err"));
+    const std::vector<std::string> lines = Lines(ReadFileText(dir.Path("play.err")));
+    ASSERT_EQ(lines.size(), 2u) << ReadFileText(dir.Path("play.err"));
+    EXPECT_TRUE(ours(lines[0]) && ours(lines[1])) << ReadFileText(dir.Path("play.err"));
     EXPECT_NE(lines[0].find("PulseAudio went away"), std::string::npos) << lines[0];
     EXPECT_NE(lines[1].find("the sound is back"), std::string::npos) << lines[1];
 }

@@ -1,6 +1,6 @@
 // What every compressed source shares: each kind of file known by its content whatever its
-// name, refused for memory and played again, random damage, the check before playing, and
-// zirvak-cli's decode and render.
+// name, random damage, the check before playing, and zirvak-cli's decode and render (memory
+// refused, seeks and restarts in source_contract_test.cpp).
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -8,7 +8,6 @@
 #include "playable_file.h"
 #include "player_fixtures.h"
 #include "support/fixtures.h"
-#include "zeroed_bytes.h"
 
 namespace zirvak::test {
 namespace {
@@ -54,29 +53,6 @@ TEST(CompressedSources, EveryKindPlaysByItsContentWhateverItsName) {
         EXPECT_EQ(CheckPlayable(WriteBytes(dir.Path(name), Bytes(text.begin(), text.end()))),
                   FileProblem::kNotPlayable);
         EXPECT_EQ(CheckPlayable(WriteBytes(dir.Path(name), png)), FileProblem::kNotPlayable);
-    }
-}
-
-// A FLAC, Vorbis or Opus file refused for want of memory plays whole when played again,
-// whichever of its output buffers could not be had.
-TEST(CompressedSources, AFileRefusedForMemoryPlaysWhenPlayedAgain) {
-    TempDir dir;
-    const Bytes wav = MakeWav({}, Pcm16Pattern(3 * 44100, 2));
-    for (const std::string& path : {EncodeFlac(dir, "song", wav), EncodeVorbis(dir, "song", wav),
-                                    EncodeOpus(dir, "song", wav)}) {
-        const Bytes whole = PlayToTheEnd(path);
-        ASSERT_FALSE(whole.empty());
-        for (uint32_t failing = 1; failing <= 2; ++failing) {
-            SCOPED_TRACE(testing::Message() << path << ", allocation " << failing);
-            TestAudioDevice device;
-            PlayerEngine engine(device);
-            failingAllocation = failing;
-            EXPECT_EQ(engine.Open(path, 0, kDefaultEndMs), kOpenNoBufferMemory);
-            failingAllocation = 0;
-            ASSERT_EQ(engine.Restart(), kOpenStarted);
-            device.CompleteAll();
-            EXPECT_TRUE(device.AllBytes() == whole);
-        }
     }
 }
 

@@ -1,7 +1,8 @@
 // Ogg Vorbis and Opus playback against Debian's `oggdec` and `opusdec` as the references: files
 // encoded at test time by `oggenc` and `opusenc` from PCM made here. With the dither off the
 // engine's samples are within 1 LSB of the reference rounded; the length is the reference's to
-// the sample frame; seeks land on the exact frame; damaged and disguised files play.
+// the sample frame; damaged and disguised files play. Seeks, restarts, files cut short and memory
+// refused: source_contract_test.cpp.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,64 +13,18 @@
 #include "opus_source.h"
 #include "pcm_reduce.h"
 #include "player_fixtures.h"
+#include "shaped_songs.h"
 #include "support/fixtures.h"
 #include "vorbis_source.h"
 
 namespace zirvak::test {
 namespace {
 
-enum class Codec { kVorbis, kOpus };
-
-struct Shape {
-    Codec codec = Codec::kVorbis;
-    int32_t channels = 2;
-    uint32_t rate = 44100;  // of the PCM encoded; Opus always decodes at 48 kHz
-    uint32_t frames = 44100;
-};
-
-const char* Name(Codec codec) {
-    return codec == Codec::kVorbis ? "Vorbis" : "Opus";
-}
-
 // The dither off while a test compares with a reference rounded without it.
 struct NoDither {
     NoDither() { ditherOff = true; }
     ~NoDither() { ditherOff = false; }
 };
-
-// Interleaved 16-bit samples: a tone per channel with some noise.
-Bytes Signal(const Shape& shape) {
-    Bytes out;
-    uint32_t seed = 11;
-    for (uint32_t i = 0; i < shape.frames; ++i)
-        for (int32_t c = 0; c < shape.channels; ++c) {
-            seed = seed * 1664525u + 1013904223u;
-            const double noise = (double(seed >> 8) / double(1 << 24) - 0.5) * 0.05;
-            const double tone = std::sin(2 * M_PI * (330.0 * (c + 1)) * i / shape.rate) * 0.6;
-            const auto v = int16_t(std::lround((tone + noise) * 32767));
-            out.push_back(uint8_t(v));
-            out.push_back(uint8_t(uint16_t(v) >> 8));
-        }
-    return out;
-}
-
-// Encodes `pcm` of `shape` to `dir`/`name` (.ogg or .opus) with the codec's encoder.
-std::string Encode(const TempDir& dir, const std::string& name, const Shape& shape,
-                   const Bytes& pcm, const std::string& opusArgs = "") {
-    const std::string raw = WriteBytes(dir.Path(name + ".raw"), pcm);
-    const std::string channels = std::to_string(shape.channels);
-    const std::string rate = std::to_string(shape.rate);
-    if (shape.codec == Codec::kVorbis) {
-        const std::string out = dir.Path(name + ".ogg");
-        RunTool("oggenc --quiet -r -B 16 -C " + channels + " -R " + rate + " -q 4 -o '" + out +
-                "' '" + raw + "'");
-        return out;
-    }
-    const std::string out = dir.Path(name + ".opus");
-    RunTool("opusenc --quiet --raw --raw-bits 16 --raw-rate " + rate + " --raw-chan " + channels +
-            " --bitrate 96 " + opusArgs + " '" + raw + "' '" + out + "'");
-    return out;
-}
 
 // The reference decoder's samples, as doubles in 16-bit LSBs: oggdec's 16-bit output (rounded
 // already) or opusdec's floats.
@@ -103,13 +58,9 @@ std::vector<int16_t> Expected(const std::vector<double>& reference, int32_t chan
                          {.left = 0, .right = 2, .centre = 1, .backLeft = 3, .backRight = 4});
 }
 
-uint32_t DecodedRate(const Shape& shape) {
-    return shape.codec == Codec::kOpus ? 48000 : shape.rate;
-}
-
 TEST(OggPlayback, MatchesTheReferenceDecoder) {
     const struct {
-        Shape shape;
+        OggShape shape;
         // LSB. Vorbis's reference is rounded to 16 bits before a mix: its three rounding
         // errors, weighted, add up to 1.2 LSB more.
         int tolerance;
@@ -126,10 +77,10 @@ TEST(OggPlayback, MatchesTheReferenceDecoder) {
     const NoDither noDither;
     TempDir dir;
     for (const auto& c : cases) {
-        const Shape& s = c.shape;
+        const OggShape& s = c.shape;
         SCOPED_TRACE(testing::Message()
                      << Name(s.codec) << ", " << s.channels << " channels, " << s.rate << " Hz");
-        const std::string path = Encode(dir, "case", s, Signal(s));
+        const std::string path = EncodeOgg(dir, "case", s, OggSignal(s));
         const std::vector<double> reference = Reference(dir, path, s.codec);
         const std::vector<int16_t> want = Expected(reference, s.channels);
         const uint64_t frames = reference.size() / size_t(s.channels);
@@ -154,8 +105,8 @@ TEST(OggPlayback, MatchesTheReferenceDecoder) {
 // plays the same samples each time.
 TEST(OggPlayback, DitherIsRepeatable) {
     TempDir dir;
-    const Shape s{Codec::kOpus, 2, 48000, 48000};
-    const std::string path = Encode(dir, "dither", s, Signal(s));
+    const OggShape s{Codec::kOpus, 2, 48000, 48000};
+    const std::string path = EncodeOgg(dir, "dither", s, OggSignal(s));
     const std::vector<double> exact = Reference(dir, path, s.codec);
     const std::vector<int16_t> want = Expected(exact, s.channels);
     const Bytes first = PlayToTheEnd(path);
@@ -168,67 +119,6 @@ TEST(OggPlayback, DitherIsRepeatable) {
     double bias = 0;
     for (size_t i = 0; i < got.size(); ++i) bias += got[i] - exact[i];
     EXPECT_LT(std::abs(bias / double(got.size())), 0.02);
-}
-
-// Every byte played after a seek to `ms`, with the sample frame the run began at.
-std::pair<Bytes, uint64_t> PlayFrom(const std::string& path, uint32_t ms) {
-    TestAudioDevice device;
-    PlayerEngine engine(device);
-    EXPECT_EQ(engine.Open(path, 0, kDefaultEndMs), kOpenStarted);
-    device.CompleteOldest();
-    device.written.clear();
-    EXPECT_EQ(engine.Seek(ms), kOpenStarted) << ms;
-    const uint64_t startFrame = engine.runStartFrame();
-    device.CompleteAll();
-    return {device.AllBytes(), startFrame};
-}
-
-// The granule position of the `n`-th page of an Ogg file (pages counted from 0).
-uint64_t PageGranule(const Bytes& ogg, int n) {
-    size_t at = 0;
-    for (int page = 0; at + 27 <= ogg.size(); ++page) {
-        uint64_t granule = 0;
-        for (int b = 7; b >= 0; --b) granule = granule << 8 | ogg[at + 6 + size_t(b)];
-        if (page == n) return granule;
-        size_t body = 0;
-        for (int i = 0; i < ogg[at + 26]; ++i) body += ogg[at + 27 + size_t(i)];
-        at += 27 + ogg[at + 26] + body;
-    }
-    return 0;
-}
-
-TEST(OggSeek, PlaysWhatTheUnbrokenRunPlaysFromThatFrame) {
-    const Shape shapes[] = {
-        {Codec::kVorbis, 2, 44100, 44100 * 4 + 5},
-        {Codec::kVorbis, 6, 48000, 48000 * 2},
-        {Codec::kOpus, 2, 48000, 48000 * 4 + 5},
-        {Codec::kOpus, 1, 48000, 48000 * 2},
-    };
-    TempDir dir;
-    for (const Shape& s : shapes) {
-        SCOPED_TRACE(testing::Message() << Name(s.codec) << ", " << s.channels << " channels");
-        const std::string path = Encode(dir, "seek", s, Signal(s), "--max-delay 100");
-        const Bytes whole = PlayToTheEnd(path);
-        const uint32_t rate = DecodedRate(s);
-        const uint32_t blockAlign = s.channels == 1 ? 2 : 4;
-        const uint64_t frames = whole.size() / blockAlign;
-        const auto length = uint32_t(frames * 1000 / rate);
-        // The end of the fourth page, as a time (Opus counts its pre-skip in the granule).
-        const uint64_t preSkip = s.codec == Codec::kOpus ? 312 : 0;
-        const auto pageEdgeMs =
-            uint32_t((PageGranule(ReadFileBytes(path), 4) - preSkip) * 1000 / rate);
-        ASSERT_GT(pageEdgeMs, 0u);
-        for (const uint32_t t : {0u, 1u, pageEdgeMs, pageEdgeMs + 1, length / 2, length - 1}) {
-            SCOPED_TRACE(t);
-            ASSERT_LT(t, length);
-            const auto [bytes, startFrame] = PlayFrom(path, t);
-            EXPECT_EQ(startFrame, uint64_t(t) * rate / 1000);
-            const size_t from = size_t(startFrame) * blockAlign;
-            ASSERT_LE(from, whole.size());
-            EXPECT_TRUE(bytes == Bytes(whole.begin() + ptrdiff_t(from), whole.end()))
-                << bytes.size() << " bytes played of " << whole.size() - from;
-        }
-    }
 }
 
 // Files that are not Vorbis or Opus, whatever their name, are refused with the usual words.
@@ -261,26 +151,13 @@ TEST(OggPlayback, OtherFilesAreRefused) {
     }
 }
 
-// The byte range of the `n`-th page.
-std::pair<size_t, size_t> PageBytes(const Bytes& ogg, int n) {
-    size_t at = 0;
-    for (int page = 0; at + 27 <= ogg.size(); ++page) {
-        size_t body = 0;
-        for (int i = 0; i < ogg[at + 26]; ++i) body += ogg[at + 27 + size_t(i)];
-        const size_t end = at + 27 + ogg[at + 26] + body;
-        if (page == n) return {at, end};
-        at = end;
-    }
-    return {ogg.size(), ogg.size()};
-}
-
 // A Vorbis stream whose first audio pages are lost (cut from a longer one) plays what the
 // reference plays: from its first page on, no silence for what came before it.
 TEST(OggPlayback, AStreamWithoutItsFirstPagesPlaysFromWhereItStarts) {
     const NoDither noDither;
     TempDir dir;
-    const Shape s{Codec::kVorbis, 2, 44100, 44100 * 3};
-    const Bytes good = ReadFileBytes(Encode(dir, "whole", s, Signal(s)));
+    const OggShape s{Codec::kVorbis, 2, 44100, 44100 * 3};
+    const Bytes good = ReadFileBytes(EncodeOgg(dir, "whole", s, OggSignal(s)));
     const auto [from, ignored] = PageBytes(good, 2);
     const auto [to, ignored2] = PageBytes(good, 5);
     Bytes cut(good.begin(), good.begin() + ptrdiff_t(from));
@@ -293,15 +170,16 @@ TEST(OggPlayback, AStreamWithoutItsFirstPagesPlaysFromWhereItStarts) {
     EXPECT_LE(MostDifference(got, want), 1);
 }
 
-// Damage plays what decodes, without a crash or a hang: a file cut short ends early; a page
-// lost or bits flipped play on, silence standing in for what could not be decoded.
+// Damage plays what decodes, without a crash or a hang (a file cut short, in its headers too, in
+// source_contract_test.cpp): a page lost or bits flipped play on, silence standing in for what
+// could not be decoded.
 TEST(OggPlayback, DamagedFilesPlayWhatDecodes) {
     TempDir dir;
     for (const Codec codec : {Codec::kVorbis, Codec::kOpus}) {
         SCOPED_TRACE(Name(codec));
-        const Shape s{codec, 2, 48000, 48000 * 4};
+        const OggShape s{codec, 2, 48000, 48000 * 4};
         // Opus pages of 100 ms, so that each flip spoils only a little of the file.
-        const std::string path = Encode(dir, "good", s, Signal(s), "--max-delay 100");
+        const std::string path = EncodeOgg(dir, "good", s, OggSignal(s), "--max-delay 100");
         const Bytes good = ReadFileBytes(path);
         const Bytes whole = PlayToTheEnd(path);
         Bytes flipped = good;
@@ -312,8 +190,6 @@ TEST(OggPlayback, DamagedFilesPlayWhatDecodes) {
         pageLost.erase(pageLost.begin() + ptrdiff_t(lostFrom),
                        pageLost.begin() + ptrdiff_t(lostTo));
         const DamagedFile files[] = {
-            {"cut.ogg", Bytes(good.begin(), good.begin() + ptrdiff_t(good.size() / 2)), false},
-            {"cut-in-headers.ogg", Bytes(good.begin(), good.begin() + 60), false, true},
             {"flipped.ogg", flipped, true},
             {"page-lost.ogg", pageLost, true},
         };

@@ -7,40 +7,13 @@
 #include <algorithm>
 #include <cmath>
 
+#include "engine_run.h"
 #include "player_fixtures.h"
 #include "support/fixtures.h"
 #include "volume.h"
 
 namespace zirvak::test {
 namespace {
-
-// Every byte played after a seek to `ms`, with the sample frame the run began at.
-struct SeekRun {
-    Bytes bytes;
-    uint64_t startFrame = 0;
-    int32_t blockAlign = 0;
-};
-
-SeekRun PlayFrom(const std::string& path, uint32_t ms) {
-    TestAudioDevice device;
-    PlayerEngine engine(device);
-    EXPECT_EQ(engine.Open(path, 0, kDefaultEndMs), kOpenStarted) << path;
-    device.CompleteOldest();  // the run is under way before it moves
-    device.written.clear();
-    EXPECT_EQ(engine.Seek(ms), kOpenStarted) << path << " at " << ms;
-    EXPECT_EQ(engine.state(), Playing);
-    SeekRun run{{}, engine.runStartFrame(), engine.channels() * 2};
-    device.CompleteAll();
-    run.bytes = device.AllBytes();
-    EXPECT_TRUE(device.misuse().empty());
-    return run;
-}
-
-// What an unbroken run plays from sample frame `frame` on.
-Bytes Tail(const Bytes& whole, uint64_t frame, int32_t blockAlign) {
-    const size_t from = std::min(whole.size(), size_t(frame) * size_t(blockAlign));
-    return Bytes(whole.begin() + ptrdiff_t(from), whole.end());
-}
 
 void ExpectSeeksMatchTheUnbrokenRun(const std::string& path, uint32_t frameMs) {
     SCOPED_TRACE(path);

@@ -18,22 +18,16 @@
 #include "player_fixtures.h"
 #include "sdl_audio_device.h"
 #include "support/fixtures.h"
+#include "support/wait_for.h"
 
 namespace zirvak::test {
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Polls `done` until it holds, for at most a minute, far more than any case needs on a machine
-// busy with other work; whether it held.
-template <class Condition>
-bool WaitFor(Condition done) {
-    for (const auto deadline = Clock::now() + std::chrono::seconds(60); !done();) {
-        if (Clock::now() >= deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return true;
-}
+// What a case waits for comes within a minute, far more than any case needs on a machine busy
+// with other work.
+constexpr std::chrono::seconds kWithin{60};
 
 TEST(EngineThreads, RandomCommandsWhileBuffersComplete) {
     TempDir dir;
@@ -184,7 +178,7 @@ TEST(EngineThreads, SdlPlaysWhatRenderWrites) {
             EXPECT_EQ(engine.Open(path, 0, kDefaultEndMs), kOpenStarted);
             EXPECT_EQ(device.driverName(), "disk");
             // Done once the run has ended and what it wrote has been heard, silence after.
-            EXPECT_TRUE(WaitFor([&] { return engine.state() == Stopped; }));
+            EXPECT_TRUE(WaitFor([&] { return engine.state() == Stopped; }, kWithin));
             engine.DrainOutput(60000);
             engine.Close();
         }
@@ -208,13 +202,14 @@ TEST(EngineThreads, AnOutputBackAfterThreeSecondsPlaysTheSongOn) {
     PlayerEngine engine(device);
     ASSERT_EQ(engine.Open(Files().mp2, 0, kDefaultEndMs), kOpenStarted);
     device.Start(std::chrono::milliseconds(20));
-    ASSERT_TRUE(WaitFor([&] { return engine.outputStatus().lost; }));
+    ASSERT_TRUE(WaitFor([&] { return engine.outputStatus().lost; }, kWithin));
     const auto lostAt = Clock::now();
     std::thread restorer([&] {
         std::this_thread::sleep_for(std::chrono::seconds(3));
         device.Restore();
     });
-    EXPECT_TRUE(WaitFor([&] { return engine.state() == Stopped && device.queuedCount() == 0; }));
+    EXPECT_TRUE(
+        WaitFor([&] { return engine.state() == Stopped && device.queuedCount() == 0; }, kWithin));
     EXPECT_GE(Clock::now() - lostAt, std::chrono::seconds(3));
     restorer.join();
     engine.Close();
@@ -235,7 +230,7 @@ TEST(EngineThreads, ASilentStandInForAMissingOutputAndTheNextOpenTriesAgain) {
     EXPECT_EQ(silent.driver, "silent");
     EXPECT_NE(silent.reason.find("nonexistent"), std::string::npos) << silent.reason;
     EXPECT_STREQ(getenv("SDL_AUDIODRIVER"), "nonexistent");
-    EXPECT_TRUE(WaitFor([&] { return engine.state() == Stopped; }));
+    EXPECT_TRUE(WaitFor([&] { return engine.state() == Stopped; }, kWithin));
     EXPECT_GE(Clock::now() - opened, std::chrono::milliseconds(150));  // 0.23 s, in real time
     engine.Close();
 
@@ -268,7 +263,7 @@ TEST(EngineThreads, FileTruncatedUnderSdlStopsCleanly) {
         ASSERT_EQ(engine.Open(path, 0, kDefaultEndMs), kOpenStarted);
         std::this_thread::sleep_for(std::chrono::milliseconds(c.afterMs));
         ASSERT_EQ(truncate(path.c_str(), c.keep), 0);
-        EXPECT_TRUE(WaitFor([&] { return engine.state() == Stopped; }));
+        EXPECT_TRUE(WaitFor([&] { return engine.state() == Stopped; }, kWithin));
         EXPECT_TRUE(engine.fileChanged());
         engine.Close();
     }

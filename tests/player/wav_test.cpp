@@ -9,7 +9,6 @@
 
 #include "player_engine_test_peer.h"
 #include "player_fixtures.h"
-#include "zeroed_bytes.h"
 
 namespace zirvak::test {
 namespace {
@@ -98,28 +97,6 @@ TEST(WavPlayback, OtherSampleFormatsAreConvertedTo16Bit) {
         std::vector<int16_t> samples(got.size() / 2);
         std::memcpy(samples.data(), got.data(), got.size());
         EXPECT_EQ(samples, c.expected);
-    }
-}
-
-// A file refused for want of memory plays once memory is there: Play after the refusal starts
-// it afresh, whichever of its buffers could not be had.
-TEST(WavPlayback, AFileRefusedForMemoryPlaysWhenPlayedAgain) {
-    TempDir dir;
-    WavParams params;
-    params.channels = 1;
-    params.bits = 8;  // converted: two buffers and the raw samples' scratch
-    const Bytes samples = {0, 1, 127, 128, 129, 255};
-    const std::string path = WriteBytes(dir.Path("in.wav"), MakeWav(params, samples));
-    for (uint32_t failing = 1; failing <= 3; ++failing) {
-        SCOPED_TRACE(failing);
-        TestAudioDevice device;
-        PlayerEngine engine(device);
-        failingAllocation = failing;
-        EXPECT_EQ(engine.Open(path, 0, kDefaultEndMs), kOpenNoBufferMemory);
-        failingAllocation = 0;
-        ASSERT_EQ(engine.Restart(), kOpenStarted);
-        device.CompleteAll();
-        EXPECT_EQ(device.AllBytes().size(), samples.size() * 2);
     }
 }
 

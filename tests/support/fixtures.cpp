@@ -38,6 +38,11 @@ std::vector<uint8_t> ReadFileBytes(const std::string& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+std::string ReadFileText(const std::string& path) {
+    const std::vector<uint8_t> bytes = ReadFileBytes(path);
+    return {bytes.begin(), bytes.end()};
+}
+
 bool FinishesDespiteFifo(const std::function<void()>& work, const std::string& fifo, int seconds) {
     auto done = std::async(std::launch::async, work);
     if (done.wait_for(std::chrono::seconds(seconds)) == std::future_status::ready) return true;

@@ -19,6 +19,8 @@ bool ConformanceRequired();
 std::string RepoPath(const std::string& relative);
 
 std::vector<uint8_t> ReadFileBytes(const std::string& path);
+// The file's bytes as text (a program's output, a log).
+std::string ReadFileText(const std::string& path);
 bool FileExists(const std::string& path);
 
 // Runs `work`, which may open the FIFO `fifo`; true when it is done within `seconds`. When it

@@ -1,0 +1,123 @@
+#include "shaped_songs.h"
+
+#include <cmath>
+
+namespace zirvak::test {
+
+namespace {
+
+// Little-endian bytes of `samples`, `bits` / 8 bytes each.
+Bytes RawBytes(const std::vector<int32_t>& samples, uint32_t bits) {
+    Bytes out;
+    for (const int32_t v : samples)
+        for (uint32_t b = 0; b < bits / 8; ++b) out.push_back(uint8_t(uint32_t(v) >> (8 * b)));
+    return out;
+}
+
+std::string RawFormat(const FlacShape& shape) {
+    return " --force-raw-format --endian=little --sign=signed --channels=" +
+           std::to_string(shape.channels) + " --bps=" + std::to_string(shape.bits) +
+           " --sample-rate=" + std::to_string(shape.rate);
+}
+
+}  // namespace
+
+std::vector<int32_t> FlacSignal(const FlacShape& shape) {
+    std::vector<int32_t> out;
+    out.reserve(size_t(shape.frames) * size_t(shape.channels));
+    const double top = std::ldexp(1.0, int(shape.bits) - 1) - 1;
+    uint32_t seed = 7;
+    for (uint32_t i = 0; i < shape.frames; ++i)
+        for (int32_t c = 0; c < shape.channels; ++c) {
+            seed = seed * 1664525u + 1013904223u;
+            const double noise = (double(seed >> 8) / double(1 << 24) - 0.5) * 0.1;
+            const double tone = std::sin(2 * M_PI * (220.0 * (c + 1)) * i / shape.rate) * 0.85;
+            out.push_back(int32_t(std::lround((tone + noise) * top)));
+        }
+    return out;
+}
+
+std::string EncodeRawFlac(const TempDir& dir, const std::string& name, const FlacShape& shape,
+                          const std::vector<int32_t>& samples, const std::string& args) {
+    const std::string raw = WriteBytes(dir.Path(name + ".raw"), RawBytes(samples, shape.bits));
+    const std::string out = dir.Path(name + ".flac");
+    RunTool("flac --silent --force" + RawFormat(shape) + " " + args + " -o '" + out + "' '" + raw +
+            "'");
+    return out;
+}
+
+std::string EncodePipedFlac(const TempDir& dir, const std::string& name, const FlacShape& shape,
+                            const std::vector<int32_t>& samples, const std::string& args) {
+    const std::string raw = WriteBytes(dir.Path(name + ".raw"), RawBytes(samples, shape.bits));
+    const std::string out = dir.Path(name + ".flac");
+    RunTool("flac --silent --force --stdout" + RawFormat(shape) + " " + args + " - < '" + raw +
+            "' > '" + out + "' 2>/dev/null");
+    return out;
+}
+
+const char* Name(Codec codec) {
+    return codec == Codec::kVorbis ? "Vorbis" : "Opus";
+}
+
+Bytes OggSignal(const OggShape& shape) {
+    Bytes out;
+    uint32_t seed = 11;
+    for (uint32_t i = 0; i < shape.frames; ++i)
+        for (int32_t c = 0; c < shape.channels; ++c) {
+            seed = seed * 1664525u + 1013904223u;
+            const double noise = (double(seed >> 8) / double(1 << 24) - 0.5) * 0.05;
+            const double tone = std::sin(2 * M_PI * (330.0 * (c + 1)) * i / shape.rate) * 0.6;
+            const auto v = int16_t(std::lround((tone + noise) * 32767));
+            out.push_back(uint8_t(v));
+            out.push_back(uint8_t(uint16_t(v) >> 8));
+        }
+    return out;
+}
+
+std::string EncodeOgg(const TempDir& dir, const std::string& name, const OggShape& shape,
+                      const Bytes& pcm, const std::string& opusArgs) {
+    const std::string raw = WriteBytes(dir.Path(name + ".raw"), pcm);
+    const std::string channels = std::to_string(shape.channels);
+    const std::string rate = std::to_string(shape.rate);
+    if (shape.codec == Codec::kVorbis) {
+        const std::string out = dir.Path(name + ".ogg");
+        RunTool("oggenc --quiet -r -B 16 -C " + channels + " -R " + rate + " -q 4 -o '" + out +
+                "' '" + raw + "'");
+        return out;
+    }
+    const std::string out = dir.Path(name + ".opus");
+    RunTool("opusenc --quiet --raw --raw-bits 16 --raw-rate " + rate + " --raw-chan " + channels +
+            " --bitrate 96 " + opusArgs + " '" + raw + "' '" + out + "'");
+    return out;
+}
+
+uint32_t DecodedRate(const OggShape& shape) {
+    return shape.codec == Codec::kOpus ? 48000 : shape.rate;
+}
+
+uint64_t PageGranule(const Bytes& ogg, int n) {
+    size_t at = 0;
+    for (int page = 0; at + 27 <= ogg.size(); ++page) {
+        uint64_t granule = 0;
+        for (int b = 7; b >= 0; --b) granule = granule << 8 | ogg[at + 6 + size_t(b)];
+        if (page == n) return granule;
+        size_t body = 0;
+        for (int i = 0; i < ogg[at + 26]; ++i) body += ogg[at + 27 + size_t(i)];
+        at += 27 + ogg[at + 26] + body;
+    }
+    return 0;
+}
+
+std::pair<size_t, size_t> PageBytes(const Bytes& ogg, int n) {
+    size_t at = 0;
+    for (int page = 0; at + 27 <= ogg.size(); ++page) {
+        size_t body = 0;
+        for (int i = 0; i < ogg[at + 26]; ++i) body += ogg[at + 27 + size_t(i)];
+        const size_t end = at + 27 + ogg[at + 26] + body;
+        if (page == n) return {at, end};
+        at = end;
+    }
+    return {ogg.size(), ogg.size()};
+}
+
+}  // namespace zirvak::test

@@ -28,7 +28,7 @@ public:
 
     double GainOf(size_t i) const {
         if (gain_.mode == ReplayGainMode::kOff) return 1.0;
-        const SongTags tags = ReadSongTags(paths_[i]);
+        const SongTags tags = ReadTagsOf(paths_[i]);
         return ReplayGainFactor(
             tags.replayGain, gain_,
             gain_.mode == ReplayGainMode::kAuto && NeighbourInAlbum(paths_, i, tags.album));

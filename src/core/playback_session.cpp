@@ -113,7 +113,7 @@ void PlaybackSession::PrepareFollowing() {
     if (!engine_.gapless() || engine_.state() == NoFile) return;
     for (std::optional<size_t> next = queue_.NextIndex(); next; next = queue_.NextIndex()) {
         const std::string& path = queue_.files()[*next];
-        const double gain = SongGain(ReadSongTags(path), replayGain_, queue_.files(), *next);
+        const double gain = SongGain(ReadTagsOf(path), replayGain_, queue_.files(), *next);
         const int32_t result = engine_.PrepareNext(path, gain);
         if (result == kOpenStarted) {
             prepared_ = *next;

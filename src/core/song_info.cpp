@@ -1,11 +1,12 @@
 #include "song_info.h"
 
-#include "song_tags.h"
+#include "cover_cache.h"
+#include "file_tags.h"
 
 namespace zirvak {
 
 void SongInfo::Read(const std::string& path) {
-    tags_ = path.empty() ? SongTags{} : ReadSongTags(path);
+    tags_ = path.empty() ? SongTags{} : ReadTagsOf(path);
     coverPath_ = coverFolder_.empty() ? std::string() : SaveCover(tags_.cover, coverFolder_);
     tags_.cover = {};
 }

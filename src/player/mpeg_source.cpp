@@ -2,6 +2,9 @@
 
 #include <cstring>
 
+#include "format_table.h"
+#include "gapless_mpeg_source.h"
+#include "mpeg_info.h"
 #include "zeroed_bytes.h"
 
 namespace zirvak {
@@ -104,5 +107,30 @@ uint32_t MpegSource::DecodeFrames(uint8_t* buffer, uint32_t count) {
     if (walk.sourceCameShort()) watch_.ReadCameShort();
     return j;
 }
+
+namespace {
+
+std::vector<InfoLine> DescribeMpeg(const AudioSource& source, uint64_t) {
+    if (const auto* gapless = dynamic_cast<const GaplessMpegSource*>(&source))
+        return DescribeMpegStream(gapless->stream());
+    return DescribeMpegStream(static_cast<const MpegSource&>(source).stream());
+}
+
+}  // namespace
+
+// A file no other format recognises: its frames may start anywhere, and its source finds them.
+extern constinit const FileFormat kMpegFormat = {
+    .names = {"MP3", "MP2", "MP1"},
+    .recognises = nullptr,
+    .makeSource = [](InputFile& file, const SourceOptions& o) -> std::unique_ptr<AudioSource> {
+        if (o.gapless && o.clipStartMs == 0)
+            return std::make_unique<GaplessMpegSource>(file, o.clipEndMs);
+        return std::make_unique<MpegSource>(file, o.clipStartMs, o.clipEndMs);
+    },
+    .extensions = {"mp1", "mp2", "mp3"},
+    .mimeTypes = {"audio/mpeg", "audio/x-mp3", "audio/mp2", "audio/x-mp2"},
+    .tags = TagLayout::kId3AndApe,
+    .describe = DescribeMpeg,
+};
 
 }  // namespace zirvak

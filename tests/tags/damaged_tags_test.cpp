@@ -10,7 +10,7 @@
 #include <random>
 #include <sstream>
 
-#include "song_tags.h"
+#include "file_tags.h"
 #include "tag_builder.h"
 #include "tag_text.h"
 
@@ -128,7 +128,7 @@ std::vector<Song> GoodSongs(const TempDir& dir) {
     };
     for (Song& song : songs) {
         const std::string path = WriteBytes(dir.Path(song.name), song.file);
-        song.tags = ReadSongTags(path);
+        song.tags = ReadTagsOf(path);
         song.playedMs = PlayedMs(path);
     }
     return songs;
@@ -512,7 +512,7 @@ TEST(DamagedTags, ReadCleanlyAndTheSongStillPlays) {
                                         << ": " << damaged.what);
         // Named as the good song is, so the reader and the player take it for the same kind.
         const std::string file = WriteBytes(path + "-" + song.name, damaged.file);
-        ExpectOriginalOrEmpty(ReadSongTags(file), song, damaged.mayChange);
+        ExpectOriginalOrEmpty(ReadTagsOf(file), song, damaged.mayChange);
         const int64_t played = PlayedMs(file);
         if (damaged.mayCutAudio) {
             EXPECT_GT(played, 0) << "played";

@@ -10,7 +10,7 @@
 #include <future>
 #include <thread>
 
-#include "song_tags.h"
+#include "file_tags.h"
 #include "tag_builder.h"
 
 namespace zirvak::test {
@@ -183,7 +183,7 @@ TEST(SongTags, EachFormatAndEncodingReads) {
         SCOPED_TRACE(c.name);
         const std::string path = WriteBytes(dir.Path(c.name), c.file);
         const bool wav = c.file[0] == 'R';
-        ExpectTags(ReadSongTags(path), c.expected, wav ? kWavMs : mp3Ms);
+        ExpectTags(ReadTagsOf(path), c.expected, wav ? kWavMs : mp3Ms);
     }
 }
 
@@ -251,7 +251,7 @@ TEST(SongTags, YearGenreTrackAndDiscReadFromEachFormat) {
     TempDir dir;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const SongTags tags = ReadSongTags(WriteBytes(dir.Path(c.name), c.file));
+        const SongTags tags = ReadTagsOf(WriteBytes(dir.Path(c.name), c.file));
         EXPECT_EQ(tags.year, c.year);
         EXPECT_EQ(tags.genre, c.genre);
         EXPECT_EQ(tags.trackNumber, c.track);
@@ -268,9 +268,9 @@ TEST(SongTags, TheFileIsNeverWritten) {
         Concat({Id3v2Tag({.version = 3}, {{"TIT2", Latin1Text("Read only")}}), Audio()});
     const std::string path = WriteBytes(dir.Path("song.mp3"), file);
     ASSERT_EQ(chmod(path.c_str(), 0444), 0);
-    EXPECT_EQ(ReadSongTags(path).title, "Read only");
+    EXPECT_EQ(ReadTagsOf(path).title, "Read only");
     ASSERT_EQ(chmod(path.c_str(), 0644), 0);
-    EXPECT_EQ(ReadSongTags(path).title, "Read only");
+    EXPECT_EQ(ReadTagsOf(path).title, "Read only");
     EXPECT_TRUE(ReadFileBytes(path) == file);
 }
 
@@ -288,7 +288,7 @@ TEST(SongTags, HugeCoverIsLeftOutAndTheRestReads) {
                           {"APIC", ApicBody("image/png", 4, FakePng(900, 5))}}),
                 Audio()}));
     // The back cover stands in for the front cover that is too big.
-    ExpectTags(ReadSongTags(path), {"Big picture", "After it", "", 1, FakePng(900, 5), "image/png"},
+    ExpectTags(ReadTagsOf(path), {"Big picture", "After it", "", 1, FakePng(900, 5), "image/png"},
                MpegDurationMs(Audio()));
 
     // One byte over the limit is over it; at the limit, the cover is kept.
@@ -296,7 +296,7 @@ TEST(SongTags, HugeCoverIsLeftOutAndTheRestReads) {
         WriteBytes(path, Concat({Id3v2Tag({.version = 3},
                                           {{"APIC", ApicBody("image/png", 3, FakePng(size, 4))}}),
                                  Audio()}));
-        EXPECT_EQ(ReadSongTags(path).cover.data.size(), size <= kMaxCoverBytes ? size : 0) << size;
+        EXPECT_EQ(ReadTagsOf(path).cover.data.size(), size <= kMaxCoverBytes ? size : 0) << size;
     }
 }
 
@@ -338,7 +338,7 @@ TEST(SongTags, VorbisCommentsAndPicturesReadFromFlacAndOgg) {
         command.replace(command.find("{out}"), 5, "'" + out + "'");
         command.replace(command.find("{in}"), 4, "'" + wav + "'");
         ASSERT_EQ(std::system(command.c_str()), 0) << command;
-        const SongTags tags = ReadSongTags(out);
+        const SongTags tags = ReadTagsOf(out);
         ExpectTags(tags,
                    {"Gece Yarısı", "Ayşe", "Kış", 4, f.hasCover ? png : Bytes{},
                     f.hasCover ? "image/png" : ""},
@@ -409,7 +409,7 @@ TEST(SongTags, ReplayGainFromEveryCarrier) {
     };
     for (const auto& f : files) {
         SCOPED_TRACE(f.name);
-        const ReplayGainValues got = ReadSongTags(f.path).replayGain;
+        const ReplayGainValues got = ReadTagsOf(f.path).replayGain;
         EXPECT_EQ(got.trackGainDb, f.want.trackGainDb);
         EXPECT_EQ(got.trackPeak, f.want.trackPeak);
         EXPECT_EQ(got.albumGainDb, f.want.albumGainDb);
@@ -433,7 +433,7 @@ TEST(SongTags, WhatIsNoSongGivesEmptyTags) {
         SCOPED_TRACE(path);
         // A FIFO must be refused, not waited on: a reader that blocks fails here instead of
         // hanging the suite (a writer opened without blocking lets it go).
-        auto read = std::async(std::launch::async, [&] { return ReadSongTags(path); });
+        auto read = std::async(std::launch::async, [&] { return ReadTagsOf(path); });
         if (read.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
             ADD_FAILURE() << "the reader waits on the file";
             close(open(path.c_str(), O_WRONLY | O_NONBLOCK));
@@ -445,7 +445,7 @@ TEST(SongTags, WhatIsNoSongGivesEmptyTags) {
         EXPECT_TRUE(tags.cover.empty() && tags.cover.mimeType.empty());
     }
     // A tag without audio still says what it says.
-    EXPECT_EQ(ReadSongTags(tagOnly).album, "No audio");
+    EXPECT_EQ(ReadTagsOf(tagOnly).album, "No audio");
 }
 
 }  // namespace

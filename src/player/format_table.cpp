@@ -1,0 +1,69 @@
+#include "format_table.h"
+
+namespace zirvak {
+
+// Each entry ends its format's source file.
+extern const FileFormat kMpegFormat;      // mpeg_source.cpp
+extern const FileFormat kWavFormat;       // wav_source.cpp
+extern const FileFormat kFlacFormat;      // flac_source.cpp
+extern const FileFormat kVorbisFormat;    // vorbis_source.cpp
+extern const FileFormat kOpusFormat;      // opus_source.cpp
+extern const FileFormat kOtherOggFormat;  // ogg_source.cpp: refused
+
+namespace {
+
+// The content tests are tried in this order; the names, extensions and MIME types are listed
+// in it. An Ogg stream of another codec is known only after the Ogg codecs Zirvak plays.
+constinit const FileFormat* const kFormats[] = {
+    &kMpegFormat, &kWavFormat, &kFlacFormat, &kVorbisFormat, &kOpusFormat, &kOtherOggFormat,
+};
+
+}  // namespace
+
+std::span<const FileFormat* const> AllFormats() {
+    return kFormats;
+}
+
+const FileFormat& FormatOf(ByteSource& source) {
+    const FileFormat* anyOther = nullptr;
+    for (const FileFormat* format : kFormats) {
+        if (!format->recognises) {
+            if (!anyOther) anyOther = format;
+        } else if (format->recognises(source)) {
+            return *format;
+        }
+    }
+    return *anyOther;
+}
+
+std::vector<std::string_view> PlayableExtensions() {
+    std::vector<std::string_view> extensions;
+    for (const FileFormat* format : kFormats)
+        extensions.insert(extensions.end(), format->extensions.begin(), format->extensions.end());
+    return extensions;
+}
+
+std::vector<std::string_view> PlayableMimeTypes() {
+    std::vector<std::string_view> types;
+    for (const FileFormat* format : kFormats)
+        types.insert(types.end(), format->mimeTypes.begin(), format->mimeTypes.end());
+    return types;
+}
+
+std::string FormatNamesInWords(std::string_view lastJoin) {
+    std::vector<std::string_view> names;
+    for (const FileFormat* format : kFormats)
+        names.insert(names.end(), format->names.begin(), format->names.end());
+    std::string words;
+    for (size_t i = 0; i < names.size(); ++i) {
+        if (i + 1 == names.size() && i > 0) {
+            words.append(" ").append(lastJoin).append(" ");
+        } else if (i > 0) {
+            words.append(", ");
+        }
+        words.append(names[i]);
+    }
+    return words;
+}
+
+}  // namespace zirvak

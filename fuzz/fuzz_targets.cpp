@@ -216,9 +216,12 @@ void PlaySourceOf(const uint8_t* data, size_t size) {
             const uint32_t choice = uint32_t(data[0]) << 8 | data[1];
             const uint64_t lengthMs = source->lengthMs();
             const uint64_t rate = uint64_t(std::max(source->format().sampleRateHz, 1));
-            // The length the source says is that of the run it plays, to the millisecond.
-            if (first.whole && (first.frames * 1000 / rate > lengthMs + 1 ||
-                                first.frames * 1000 / rate + 1 < lengthMs))
+            // The length the source says is that of the run it plays, to the millisecond; an
+            // MPEG stream's run also plays its VBR header's frame (of up to 1152 samples) as
+            // silence, which its length leaves out.
+            const uint64_t playedMs = first.frames * 1000 / rate;
+            if (first.whole &&
+                (playedMs + 1 < lengthMs || playedMs > lengthMs + 1 + 1152 * 1000 / rate))
                 __builtin_trap();
             const uint64_t seekMs = choice < 0xF000    ? lengthMs * choice / 0xF000
                                     : choice == 0xFFFF ? UINT32_MAX

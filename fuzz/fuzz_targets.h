@@ -31,9 +31,9 @@ void ReadTagsOf(const uint8_t* data, size_t size);
 // rest is the file. A run from the start fills every buffer up to its last, then the run after
 // the seek a few, then a run from the start again, whose first buffer must be the first run's.
 // Every buffer must be whole sample frames, those between the first and the last of one length;
-// a run that came whole is as long as the source says (within a millisecond) and the run after
-// the seek is what is left of it. Runs of a file that claims hours stop after a few buffers, so
-// each input stays quick.
+// a run that came whole is as long as the source says (within a millisecond, and an MPEG
+// stream's VBR header frame) and the run after the seek is what is left of it. Runs of a file that
+// claims hours stop after a few buffers, so each input stays quick.
 void PlaySourceOf(const uint8_t* data, size_t size);
 
 }  // namespace zirvak::fuzz

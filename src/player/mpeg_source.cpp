@@ -18,7 +18,10 @@ RunStart MpegSource::Start(std::optional<uint32_t> seekMs) {
             run.noBufferMemory = true;
             return run;
         }
-        run.problem = OpenMpegStream(*decoder_, file_, stream_);
+        run.problem = openProblem_ = OpenMpegStream(*decoder_, file_, stream_);
+    } else if (openProblem_ != FileProblem::kNone) {
+        // The stream was never set up (its walk may not even be there): refused again.
+        run.problem = openProblem_;
     } else if (!stream_.walk->SetUp()) {
         run.problem = FileProblem::kNotPlayable;
     }

@@ -127,5 +127,42 @@ TEST(FormatTable, TheListsNameEveryFormatOnceInTheTablesOrder) {
     EXPECT_EQ(PlayableMimeTypes().front(), "audio/mpeg");
 }
 
+// A file each format's test takes for its own that cannot play is refused by its source, and
+// refused the same way when a run is asked for again (as a restart after a failure asks): an
+// MPEG source once looked for its frame walk there, which a stream never found does not have.
+TEST(FormatTable, AFileRefusedIsRefusedAgainTheSameWay) {
+    TempDir dir;
+    const struct {
+        const char* format;
+        Bytes bytes;
+    } cases[] = {
+        {"MP3", Bytes(4000, 'n')},
+        {"MP3", Bytes{'I', 'D', '3', 4, 0, 0x40, 0, 0, 4, 0, 0, 0, 0, 0}},
+        {"WAV", Bytes{'R', 'I', 'F', 'F', 4, 0, 0, 0, 'W', 'A', 'V', 'E'}},
+        {"FLAC", Concat({Bytes{'f', 'L', 'a', 'C'}, Bytes(200, 0xFF)})},
+        {"Ogg Vorbis", OggPage("\x01vorbis")},
+        {"Opus", OggPage("OpusHead")},
+        {"(refused)", OggPage("Speex   ")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.format);
+        InputFile file;
+        ASSERT_EQ(file.Open(WriteBytes(dir.Path("refused"), c.bytes)), FileProblem::kNone);
+        const FileFormat& format = FormatOf(file);
+        EXPECT_EQ(NameOf(format), c.format);
+        for (const bool gapless : {false, true}) {
+            const std::unique_ptr<AudioSource> source =
+                format.makeSource(file, {0, kWholeStreamMs, gapless});
+            const RunStart first = source->Start(std::nullopt);
+            EXPECT_NE(first.problem, FileProblem::kNone);
+            for (const std::optional<uint32_t> seekMs : {std::optional<uint32_t>(), {500u}}) {
+                const RunStart again = source->Start(seekMs);
+                EXPECT_EQ(again.problem, first.problem);
+                EXPECT_EQ(again.detail, first.detail);
+            }
+        }
+    }
+}
+
 }  // namespace
 }  // namespace zirvak::test

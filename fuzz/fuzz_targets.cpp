@@ -83,6 +83,8 @@ Run PlayRun(AudioSource& source, std::optional<uint32_t> seekMs, uint32_t mostBu
     const uint32_t frameBytes = uint32_t(format.channels) * 2;
     played.first.assign(run.first.data, run.first.data + run.first.length);
     played.startFrame = run.startFrame;
+    // A run of nothing at all is allowed: where damage stops the seek to its start.
+    if (run.first.length == 0 && run.lastBufferIndex == 0) return played;
     uint32_t middle = 0;  // the length of the buffers between the first and the last
     for (uint32_t index = 0; index <= run.lastBufferIndex && index <= mostBuffers; ++index) {
         const SourceBuffer got = index == 0 ? run.first : source.Fill(uint8_t(index & 1), index);

@@ -3,19 +3,21 @@
 namespace zirvak {
 
 // Each entry ends its format's source file.
-extern const FileFormat kMpegFormat;      // mpeg_source.cpp
-extern const FileFormat kWavFormat;       // wav_source.cpp
-extern const FileFormat kFlacFormat;      // flac_source.cpp
-extern const FileFormat kVorbisFormat;    // vorbis_source.cpp
-extern const FileFormat kOpusFormat;      // opus_source.cpp
-extern const FileFormat kOtherOggFormat;  // ogg_source.cpp: refused
+extern const FileFormat kMpegFormat, kWavFormat, kFlacFormat, kVorbisFormat, kOpusFormat,
+    kOtherOggFormat;
 
 namespace {
 
-// The content tests are tried in this order; the names, extensions and MIME types are listed
-// in it. An Ogg stream of another codec is known only after the Ogg codecs Zirvak plays.
+// The formats are listed to people in this order, and their content tests tried in it; MPEG
+// audio, which has none, takes what no other recognises. An Ogg stream of another codec is
+// known only after the Ogg codecs Zirvak plays.
 constinit const FileFormat* const kFormats[] = {
-    &kMpegFormat, &kWavFormat, &kFlacFormat, &kVorbisFormat, &kOpusFormat, &kOtherOggFormat,
+    &kMpegFormat,      // mpeg_source.cpp
+    &kWavFormat,       // wav_source.cpp
+    &kFlacFormat,      // flac_source.cpp
+    &kVorbisFormat,    // vorbis_source.cpp
+    &kOpusFormat,      // opus_source.cpp
+    &kOtherOggFormat,  // ogg_source.cpp: refused
 };
 
 }  // namespace

@@ -77,7 +77,8 @@ struct FileFormat {
     std::vector<InfoLine> (*describe)(const AudioSource& source, uint64_t fileBytes);
 };
 
-// Every format, in the order their content tests are tried.
+// Every format, in the table's order: the order they are listed to people in and their content
+// tests are tried in (the one without a test is taken last).
 std::span<const FileFormat* const> AllFormats();
 
 // The format of the file `source`: the first entry whose content test passes, or else the one

@@ -73,7 +73,7 @@ package: deps
 # Each libFuzzer target for SECONDS seconds, starting from the checked-in corpus (new inputs
 # go to build/fuzz-corpus, so the repository's corpus stays as it is).
 SECONDS ?= 60
-FUZZ_TARGETS := decoder engine beat_markers tags flac vorbis opus
+FUZZ_TARGETS := decoder engine beat_markers tags sources
 fuzz: deps
 	cmake --preset fuzz
 	cmake --build --preset fuzz

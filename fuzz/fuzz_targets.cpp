@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -11,16 +12,15 @@
 #include <vector>
 
 #include "beat_markers.h"
-#include "flac_source.h"
+#include "cover_cache.h"
+#include "format_table.h"
 #include "input_file.h"
 #include "memory_source.h"
 #include "mpeg_stream.h"
-#include "opus_source.h"
 #include "player_engine.h"
 #include "song_tags.h"
 #include "tag_text.h"
 #include "test_audio_device.h"
-#include "vorbis_source.h"
 
 namespace zirvak::fuzz {
 
@@ -42,80 +42,66 @@ void WriteScratch(const std::string& path, const uint8_t* data, size_t size) {
 }
 
 // Buffers filled at most by the run from the start and by the run after the seek. A buffer is
-// 65536 sample frames, more than a second of sound, so a sound of a few seconds plays whole.
+// 64 frames or 65536 sample frames, more than a second of sound, so a sound of a few seconds
+// plays whole.
 constexpr uint32_t kMostBuffersFromStart = 8;
 constexpr uint32_t kMostBuffersAfterSeek = 3;
+// No source fills a buffer larger than this (a few hundred KiB at most).
+constexpr uint32_t kMostBufferBytes = 1 << 20;
 
-// The checks every buffer of a run passes: whole sample frames, no more than a buffer holds,
-// readable to its last byte; and one that did not come short is as long as the run said.
-void CheckBuffer(const SourceBuffer& got, uint32_t index, uint32_t lastIndex, uint64_t runBytes,
-                 uint32_t frameBytes, uint64_t bufferBytes) {
-    if (got.length % frameBytes != 0 || got.length > bufferBytes) __builtin_trap();
+// What one run played.
+struct Run {
+    bool started = false;
+    std::vector<uint8_t> first;  // the bytes of its first buffer
+    uint64_t startFrame = 0;
+    bool whole = false;   // every buffer up to the last was filled, none came short
+    uint64_t frames = 0;  // the sample frames of the buffers filled
+};
+
+// The checks every buffer passes: whole sample frames, no larger than any source fills,
+// readable to its last byte.
+void CheckBuffer(const SourceBuffer& got, uint32_t frameBytes) {
+    if (got.length % frameBytes != 0 || got.length > kMostBufferBytes) __builtin_trap();
     if (got.length > 0) {
         // Reads both ends, so that a buffer shorter than it says is caught by AddressSanitizer.
         const uint8_t ends = got.data[0] ^ got.data[got.length - 1];
         asm volatile("" : : "r"(ends));
     }
-    const uint64_t expected = index < lastIndex ? bufferBytes : runBytes - index * bufferBytes;
-    if (!got.cameShort && got.length != expected) __builtin_trap();
-    if (got.cameShort && got.length >= expected) __builtin_trap();
 }
 
 // One run of `source`, from the start or from `seekMs`, filled up to `mostBuffers` buffers.
-// Returns the bytes of its first buffer.
-template <class Source>
-std::vector<uint8_t> PlayRun(Source& source, std::optional<uint32_t> seekMs, uint32_t mostBuffers) {
+Run PlayRun(AudioSource& source, std::optional<uint32_t> seekMs, uint32_t mostBuffers) {
+    Run played;
     const RunStart run = source.Start(seekMs);
-    if (run.problem != FileProblem::kNone || run.noBufferMemory) return {};
+    if (run.problem != FileProblem::kNone || run.noBufferMemory) return played;
+    played.started = true;
     const AudioFormat format = source.format();
     if (format.channels < 1 || format.channels > 2 || format.sampleRateHz <= 0) __builtin_trap();
-    const uint64_t total = source.totalFrames();
-    if (run.startFrame > total || (!seekMs && run.startFrame != 0)) __builtin_trap();
+    if (!seekMs && run.startFrame != 0) __builtin_trap();
+    // A first buffer that came short is the run's last.
+    if (run.first.cameShort && run.lastBufferIndex != 0) __builtin_trap();
     const uint32_t frameBytes = uint32_t(format.channels) * 2;
-    const uint64_t bufferBytes = uint64_t(Source::kFramesPerBuffer) * frameBytes;
-    const uint64_t runBytes = (total - run.startFrame) * frameBytes;
-    std::vector<uint8_t> first(run.first.data, run.first.data + run.first.length);
+    played.first.assign(run.first.data, run.first.data + run.first.length);
+    played.startFrame = run.startFrame;
     // A run of nothing at all is allowed: where damage stops the seek to its start.
-    if (run.first.length == 0 && run.lastBufferIndex == 0) return first;
-    // The last index covers the run, unless the first buffer already came short.
-    const uint64_t lastIndex = run.first.cameShort ? 0 : runBytes / bufferBytes;
-    if (run.lastBufferIndex != lastIndex) __builtin_trap();
-    CheckBuffer(run.first, 0, run.lastBufferIndex, runBytes, frameBytes, bufferBytes);
-    if (run.first.cameShort) return first;
-    for (uint32_t index = 1; index <= run.lastBufferIndex && index <= mostBuffers; ++index) {
-        const SourceBuffer got = source.Fill(uint8_t(index & 1), index);
-        CheckBuffer(got, index, run.lastBufferIndex, runBytes, frameBytes, bufferBytes);
-        if (got.cameShort) break;
-    }
-    return first;
-}
-
-// The body of the FLAC, Vorbis and Opus targets: the bytes after the first two as a file of
-// `Source`'s kind, a run from its start, then one after a seek that the first two bytes choose:
-// a point in the sound (most values), or past its end (the top sixteenth).
-template <class Source>
-void PlaySource(const uint8_t* data, size_t size) {
-    constexpr size_t kSeekBytes = 2;
-    if (size < kSeekBytes) return;
-    const std::string path = ScratchPath();
-    WriteScratch(path, data + kSeekBytes, size - kSeekBytes);
-    {
-        InputFile file;
-        if (file.Open(path) == FileProblem::kNone) {
-            Source source(file);
-            const std::vector<uint8_t> first = PlayRun(source, std::nullopt, kMostBuffersFromStart);
-            const uint32_t choice = uint32_t(data[0]) << 8 | data[1];
-            const uint64_t lengthMs = source.lengthMs();
-            const uint64_t seekMs = choice < 0xF000    ? lengthMs * choice / 0xF000
-                                    : choice == 0xFFFF ? UINT32_MAX
-                                                       : lengthMs + (choice & 0xFFF);
-            PlayRun(source, uint32_t(std::min<uint64_t>(seekMs, UINT32_MAX)),
-                    kMostBuffersAfterSeek);
-            // Back at the start, the run plays what the first run played.
-            if (PlayRun(source, std::nullopt, 0) != first) __builtin_trap();
+    if (run.first.length == 0 && run.lastBufferIndex == 0) return played;
+    uint32_t middle = 0;  // the length of the buffers between the first and the last
+    for (uint32_t index = 0; index <= run.lastBufferIndex && index <= mostBuffers; ++index) {
+        const SourceBuffer got = index == 0 ? run.first : source.Fill(uint8_t(index & 1), index);
+        CheckBuffer(got, frameBytes);
+        played.frames += got.length / frameBytes;
+        if (index > 0 && index < run.lastBufferIndex) {
+            if (middle == 0 && !got.cameShort) middle = got.length;
+            // All of one length, and one that came short is shorter.
+            if (!got.cameShort && got.length != middle) __builtin_trap();
+            if (got.cameShort && middle != 0 && got.length >= middle) __builtin_trap();
         }
+        // Neither the first nor the last buffer holds more than those between them.
+        if (middle != 0 && (run.first.length > middle || got.length > middle)) __builtin_trap();
+        if (got.cameShort) return played;
+        played.whole = index == run.lastBufferIndex;
     }
-    std::remove(path.c_str());
+    return played;
 }
 
 }  // namespace
@@ -192,7 +178,8 @@ void MarkBeatsOf(const uint8_t* data, size_t size) {
 void ReadTagsOf(const uint8_t* data, size_t size) {
     const std::string path = ScratchPath();
     WriteScratch(path, data, size);
-    const SongTags tags = ReadSongTags(path);
+    MemorySource bytes({data, size});
+    const SongTags tags = ReadSongTags(path, FormatOf(bytes).tags);
     std::remove(path.c_str());
     for (const std::string* text : {&tags.title, &tags.artist, &tags.album})
         if (text->size() > kMaxTagTextBytes || CleanTagText(*text) != *text) __builtin_trap();
@@ -213,16 +200,46 @@ void ReadTagsOf(const uint8_t* data, size_t size) {
     }
 }
 
-void PlayFlac(const uint8_t* data, size_t size) {
-    PlaySource<FlacSource>(data, size);
-}
-
-void PlayVorbis(const uint8_t* data, size_t size) {
-    PlaySource<VorbisSource>(data, size);
-}
-
-void PlayOpus(const uint8_t* data, size_t size) {
-    PlaySource<OpusSource>(data, size);
+// The bytes after the first two as a file of the format the table finds, a run from its start,
+// then one after a seek that the first two bytes choose: a point in the sound (most values), or
+// past its end (the top sixteenth), then the start again.
+void PlaySourceOf(const uint8_t* data, size_t size) {
+    constexpr size_t kSeekBytes = 2;
+    if (size < kSeekBytes) return;
+    const std::string path = ScratchPath();
+    WriteScratch(path, data + kSeekBytes, size - kSeekBytes);
+    {
+        InputFile file;
+        if (file.Open(path) == FileProblem::kNone) {
+            const bool gapless = data[1] & 1;
+            const std::unique_ptr<AudioSource> source =
+                FormatOf(file).makeSource(file, {0, kWholeStreamMs, gapless});
+            const Run first = PlayRun(*source, std::nullopt, kMostBuffersFromStart);
+            const uint32_t choice = uint32_t(data[0]) << 8 | data[1];
+            const uint64_t lengthMs = source->lengthMs();
+            const uint64_t rate = uint64_t(std::max(source->format().sampleRateHz, 1));
+            // The length the source says is that of the run it plays, to the millisecond; an
+            // MPEG stream's run also plays its VBR header's frame (of up to 1152 samples) as
+            // silence, which its length leaves out.
+            const uint64_t playedMs = first.frames * 1000 / rate;
+            if (first.whole &&
+                (playedMs + 1 < lengthMs || playedMs > lengthMs + 1 + 1152 * 1000 / rate))
+                __builtin_trap();
+            const uint64_t seekMs = choice < 0xF000    ? lengthMs * choice / 0xF000
+                                    : choice == 0xFFFF ? UINT32_MAX
+                                                       : lengthMs + (choice & 0xFFF);
+            const Run after = PlayRun(*source, uint32_t(std::min<uint64_t>(seekMs, UINT32_MAX)),
+                                      kMostBuffersAfterSeek);
+            // After the seek, what is left of the song from where it landed.
+            if (first.whole && after.started &&
+                (after.startFrame > first.frames ||
+                 (after.whole && after.frames != first.frames - after.startFrame)))
+                __builtin_trap();
+            // Back at the start, the run plays what the first run played.
+            if (PlayRun(*source, std::nullopt, 0).first != first.first) __builtin_trap();
+        }
+    }
+    std::remove(path.c_str());
 }
 
 }  // namespace zirvak::fuzz

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Checks the Debian package `make package` built, as a user's machine would meet it: lintian
-# finds no error; it depends on the Qt, SDL and TagLib libraries; its files have a package's
-# owners and modes and match its md5sums; unpacked, it holds the programs, the manual pages,
-# the desktop and AppStream entries and the icons, and its programs find their libraries on
-# the system and print the package's version.
+# finds no error; it depends on SDL and on the package of every library its programs are linked
+# with (Qt, TagLib, each format's own); its files have a package's owners and modes and match
+# its md5sums; unpacked, it holds the programs, the manual pages, the desktop and AppStream
+# entries and the icons, and its programs find their libraries on the system and print the
+# package's version.
 #   tools/check_package.sh [PACKAGE.deb]    (by default the one .deb in build/package)
 # Every check runs even after one fails, so a run names every fault.
 set -uo pipefail
@@ -35,17 +36,9 @@ grep -q '^E: ' "$work/lintian.txt" && fail "lintian reports errors"
 echo "--- dependencies"
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "$depends"
-while read -r library pattern; do
-    grep -qE "(^|, )$pattern" <<<"$depends" || fail "Depends names no $library package"
-done <<'TABLE'
-Qt6-Widgets libqt6widgets6
-SDL2        libsdl2-2\.0-0
-TagLib      libtag1
-libFLAC     libflac12
-vorbisfile  libvorbisfile3
-opusfile    libopusfile0
-libebur128  libebur128-1
-TABLE
+# SDL2 is loaded when sound first plays, so no program is linked with it; every library they are
+# linked with is checked below.
+grep -qE "(^|, )libsdl2-2\.0-0" <<<"$depends" || fail "Depends names no SDL2 package"
 
 echo "--- owners and modes"
 # Folders 0755, programs 0755, everything else 0644, all root's.
@@ -110,6 +103,28 @@ for program in zirvak zirvak-cli; do
     fi
     missing=$(env -u LD_LIBRARY_PATH ldd "$binary" | grep 'not found')
     [ -z "$missing" ] || fail "$program: libraries not found: $missing"
+    # Every library it is linked with (Qt, TagLib, each format's own...) comes from a package
+    # that Depends names: the one holding it, or the one its symbols or shlibs file gives.
+    for library in $(readelf -d "$binary" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p'); do
+        path=$(ldconfig -p | awk -v l="$library" '$1 == l {print $NF; exit}')
+        owner=$(dpkg -S "$path" 2>/dev/null || dpkg -S "$(readlink -f "$path")" 2>/dev/null)
+        owner=${owner%%:*}
+        if [ -z "$owner" ]; then
+            fail "$program: no package holds $library"
+            continue
+        fi
+        name=${library%%.so*}
+        packages=$(
+            echo "$owner"
+            cat /var/lib/dpkg/info/"$owner"{,:*}.symbols 2>/dev/null |
+                awk -v l="$library" '$1 == l {print $2}'
+            cat /var/lib/dpkg/info/"$owner"{,:*}.shlibs 2>/dev/null |
+                awk -v n="${name#lib}" '$1 == n || $1 == "lib" n {print $3}'
+        )
+        named=$(tr ',' '\n' <<<"$depends" | awk '{print $1}')
+        grep -qxFf <(sort -u <<<"$packages") <<<"$named" ||
+            fail "$program: Depends names no package of $library ($owner)"
+    done
     # --version answers before any window, sound or bus is opened; a program that ignores it
     # would run on, hence the time limit.
     printed=$(env -u LD_LIBRARY_PATH QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME="$work/config" \

@@ -1,19 +1,19 @@
 #!/usr/bin/env bash
-# Makes the seed inputs of the flac, vorbis and opus fuzz targets in OUT/flac, OUT/vorbis and
-# OUT/opus (default fuzz/corpus), each named by its sha1 as the other corpora are. A seed is the
-# two bytes that choose the target's seek (fuzz_targets.h), then a small file made by Debian's
-# encoders (flac, oggenc, opusenc) from tones made by sox: mono, stereo and six channels; 8-, 16-,
-# 24- and 32-bit FLAC and one whose length the encoder did not know; several rates; one with an
-# ID3v2 tag before it; one cut short; chained Ogg streams of the same and of another shape; and
-# one of each kind longer than an output buffer (65536 sample frames), so that Fill has
-# something to decode. Seeks land at the start, inside the sound and past its end.
+# Makes the seed inputs of the sources fuzz target in OUT/sources (default fuzz/corpus), each
+# named by its sha1 as the other corpora are: files of the formats decoded by libraries, which
+# the target finds by their content as the player does. A seed is the two bytes that choose the
+# target's seek (fuzz_targets.h), then a small file made by Debian's encoders (flac, oggenc,
+# opusenc) from tones made by sox: mono, stereo and six channels; 8-, 16-, 24- and 32-bit FLAC
+# and one whose length the encoder did not know; several rates; one with an ID3v2 tag before
+# it; one cut short; chained Ogg streams of the same and of another shape; and one of each kind
+# longer than an output buffer (65536 sample frames), so that Fill has something to decode. Seeks land at the start, inside the sound and past its end.
 #
 #   tools/make_fuzz_seeds.sh [OUT]
 set -euo pipefail
 out=${1:-fuzz/corpus}
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
-mkdir -p "$out/flac" "$out/vorbis" "$out/opus"
+mkdir -p "$out/sources"
 
 # tone NAME RATE CHANNELS BITS SECONDS: a quiet tone, another pitch on each channel, no dither.
 tone() {
@@ -35,15 +35,15 @@ id3v2() {
     head -c 17 /dev/zero
 }
 
-# seed KIND SEEK FILE...: SEEK (two bytes as printf escapes) then the files, as OUT/KIND/<sha1>.
+# seed SEEK FILE...: SEEK (two bytes as printf escapes) then the files, as OUT/sources/<sha1>.
 seed() {
-    local kind=$1 seek=$2
-    shift 2
+    local seek=$1
+    shift
     {
         printf '%b' "$seek"
         cat "$@"
     } >"$tmp/seed"
-    mv "$tmp/seed" "$out/$kind/$(sha1sum "$tmp/seed" | cut -c1-40)"
+    mv "$tmp/seed" "$out/sources/$(sha1sum "$tmp/seed" | cut -c1-40)"
 }
 
 # FILE without its last BYTES (cut inside the sound, past the headers), as OUT.
@@ -66,16 +66,16 @@ sox -D -n -r 16000 -c 1 -b 16 -t raw - synth 0.2 sine 300 vol 0.1 |
         --sample-rate=16000 --no-padding -c - >"$tmp/nolength.flac" 2>/dev/null
 cut_short "$tmp/s16.flac" 2000 "$tmp/short.flac"
 id3v2 >"$tmp/tag"
-seed flac '\x40\x00' "$tmp/s16.flac"
-seed flac '\x80\x00' "$tmp/m8.flac"
-seed flac '\xc0\x00' "$tmp/s24.flac"
-seed flac '\x00\x00' "$tmp/m32.flac"
-seed flac '\x20\x00' "$tmp/c6.flac"
-seed flac '\x78\x00' "$tmp/tag" "$tmp/m22.flac"
-seed flac '\xe8\x00' "$tmp/long.flac"
-seed flac '\x60\x00' "$tmp/nolength.flac"
-seed flac '\x60\x00' "$tmp/short.flac"
-seed flac '\xff\xff' "$tmp/m22.flac"
+seed '\x40\x00' "$tmp/s16.flac"
+seed '\x80\x00' "$tmp/m8.flac"
+seed '\xc0\x00' "$tmp/s24.flac"
+seed '\x00\x00' "$tmp/m32.flac"
+seed '\x20\x00' "$tmp/c6.flac"
+seed '\x78\x00' "$tmp/tag" "$tmp/m22.flac"
+seed '\xe8\x00' "$tmp/long.flac"
+seed '\x60\x00' "$tmp/nolength.flac"
+seed '\x60\x00' "$tmp/short.flac"
+seed '\xff\xff' "$tmp/m22.flac"
 
 # Ogg Vorbis, each stream with its own serial number (the encoders pick one at random).
 vorbis_of() { oggenc -Q -q "$3" --serial "$4" -o "$tmp/$2" "$tmp/$1.wav"; }
@@ -86,15 +86,15 @@ vorbis_of m22 m22.ogg -1 4
 vorbis_of m22 m22-again.ogg -1 5
 vorbis_of long long.ogg -1 6
 cut_short "$tmp/long.ogg" 150 "$tmp/short.ogg"
-seed vorbis '\x40\x00' "$tmp/s16.ogg"
-seed vorbis '\x80\x00' "$tmp/m11.ogg"
-seed vorbis '\x20\x00' "$tmp/c6.ogg"
-seed vorbis '\x78\x00' "$tmp/tag" "$tmp/m22.ogg"
-seed vorbis '\xe8\x00' "$tmp/long.ogg"
-seed vorbis '\x60\x00' "$tmp/short.ogg"
-seed vorbis '\xa0\x00' "$tmp/m22.ogg" "$tmp/m22-again.ogg"
-seed vorbis '\xa0\x00' "$tmp/m11.ogg" "$tmp/s16.ogg"
-seed vorbis '\xf8\x00' "$tmp/m11.ogg"
+seed '\x40\x00' "$tmp/s16.ogg"
+seed '\x80\x00' "$tmp/m11.ogg"
+seed '\x20\x00' "$tmp/c6.ogg"
+seed '\x78\x00' "$tmp/tag" "$tmp/m22.ogg"
+seed '\xe8\x00' "$tmp/long.ogg"
+seed '\x60\x00' "$tmp/short.ogg"
+seed '\xa0\x00' "$tmp/m22.ogg" "$tmp/m22-again.ogg"
+seed '\xa0\x00' "$tmp/m11.ogg" "$tmp/s16.ogg"
+seed '\xf8\x00' "$tmp/m11.ogg"
 
 # Ogg Opus (decoded at 48 kHz whatever the input's rate: 65536 frames are 1.37 s).
 opus_of() { opusenc --quiet --bitrate "$3" --serial "$4" "$tmp/$1.wav" "$tmp/$2"; }
@@ -105,14 +105,14 @@ opus_of c6 c6.opus 48 14
 opus_of m22 m22.opus 8 15
 bursts long48 48000 1.4 && opus_of long48 long.opus 8 16
 cut_short "$tmp/long.opus" 400 "$tmp/short.opus"
-seed opus '\x40\x00' "$tmp/s16.opus"
-seed opus '\x80\x00' "$tmp/m48.opus"
-seed opus '\x20\x00' "$tmp/c6.opus"
-seed opus '\x78\x00' "$tmp/tag" "$tmp/m22.opus"
-seed opus '\xe8\x00' "$tmp/long.opus"
-seed opus '\x60\x00' "$tmp/short.opus"
-seed opus '\xa0\x00' "$tmp/m48.opus" "$tmp/m48-again.opus"
-seed opus '\xa0\x00' "$tmp/m48.opus" "$tmp/s16.opus"
-seed opus '\xff\xff' "$tmp/m48.opus"
+seed '\x40\x00' "$tmp/s16.opus"
+seed '\x80\x00' "$tmp/m48.opus"
+seed '\x20\x00' "$tmp/c6.opus"
+seed '\x78\x00' "$tmp/tag" "$tmp/m22.opus"
+seed '\xe8\x00' "$tmp/long.opus"
+seed '\x60\x00' "$tmp/short.opus"
+seed '\xa0\x00' "$tmp/m48.opus" "$tmp/m48-again.opus"
+seed '\xa0\x00' "$tmp/m48.opus" "$tmp/s16.opus"
+seed '\xff\xff' "$tmp/m48.opus"
 
-du -sh "$out/flac" "$out/vorbis" "$out/opus"
+du -sh "$out/sources"

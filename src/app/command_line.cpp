@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "format_table.h"
+
 namespace zirvak {
 
 const char* const kAppUsage =
@@ -9,11 +11,10 @@ const char* const kAppUsage =
     "       zirvak --screenshot OUT.png [--ticks N] [FILE|FOLDER...]\n"
     "       zirvak --help | --version\n";
 
-const char* const kAppHelp =
-    "Plays MP3, FLAC, Ogg Vorbis, Opus and WAV files, the playable files in folders and the\n"
-    "songs of playlists, one after another, while a butterfly flies over a night garden to the\n"
-    "beat.\n"
-    "\n"
+namespace {
+
+// The options, after the paragraph that says what the program plays.
+const char* const kAppOptionsHelp =
     "  -h, --help          show this help and exit\n"
     "  -v, --version       show the version and exit\n"
     "      --new-instance  open another window even when Zirvak already runs (otherwise the\n"
@@ -30,7 +31,23 @@ const char* const kAppHelp =
     "\n"
     "Exit status: 0 done, 1 a screenshot could not be taken, 2 wrong usage.\n";
 
-namespace {
+// `text` broken into lines of at most `width` characters between words.
+std::string Wrapped(const std::string& text, size_t width) {
+    std::string wrapped, line;
+    size_t start = 0;
+    while (start < text.size()) {
+        const size_t space = text.find(' ', start);
+        const size_t end = space == std::string::npos ? text.size() : space;
+        const std::string word = text.substr(start, end - start);
+        if (!line.empty() && line.size() + 1 + word.size() > width) {
+            wrapped += line + "\n";
+            line.clear();
+        }
+        line += (line.empty() ? "" : " ") + word;
+        start = end + 1;
+    }
+    return wrapped + line + "\n";
+}
 
 bool ParseTicks(const std::string& text, int& ticks) {
     const char* end = text.data() + text.size();
@@ -39,6 +56,14 @@ bool ParseTicks(const std::string& text, int& ticks) {
 }
 
 }  // namespace
+
+std::string AppHelp() {
+    return Wrapped("Plays " + FormatNamesInWords("and") +
+                       " files, the playable files in folders and the songs of playlists, one "
+                       "after another, while a butterfly flies over a night garden to the beat.",
+                   90) +
+           "\n" + kAppOptionsHelp;
+}
 
 AppOptions ParseAppCommandLine(const std::vector<std::string>& args) {
     AppOptions options;

@@ -26,8 +26,9 @@ struct AppOptions {
 // "--" makes everything after it a file.
 AppOptions ParseAppCommandLine(const std::vector<std::string>& args);
 
-// The usage lines and the options, as --help prints them.
+// The usage lines, and what --help prints after them: what the program plays (every format of
+// the table) and the options.
 extern const char* const kAppUsage;
-extern const char* const kAppHelp;
+std::string AppHelp();
 
 }  // namespace zirvak

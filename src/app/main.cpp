@@ -15,6 +15,7 @@
 #include "bus_probe.h"
 #include "close_on_signals.h"
 #include "command_line.h"
+#include "cover_cache.h"
 #include "desktop_bus.h"
 #include "main_dialog.h"
 #include "messages.h"
@@ -75,7 +76,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (options.help) {
-        std::printf("%s\n%s", zirvak::kAppUsage, zirvak::kAppHelp);
+        std::printf("%s\n%s", zirvak::kAppUsage, zirvak::AppHelp().c_str());
         return 0;
     }
     if (options.version) {

@@ -18,7 +18,7 @@
 #include "file_uri.h"
 #include "image_conversion.h"
 #include "open_dialog.h"
-#include "playlist_files.h"
+#include "open_filters.h"
 #include "readable_text.h"
 #include "scene_view.h"
 #include "user_actions.h"
@@ -82,7 +82,7 @@ void MainDialog::CreateActions() {
         const char* tip;
     };
     const Command commands[] = {
-        {CommandId::Open, UserAction::Open, "&Open", "Choose an MP3 or WAV file and play it"},
+        {CommandId::Open, UserAction::Open, "&Open", "Choose files to play"},
         {CommandId::Play, UserAction::Play, "&Play", "Play the file from its start, or resume"},
         {CommandId::Pause, UserAction::Pause, "P&ause", "Pause or resume"},
         {CommandId::Stop, UserAction::Stop, "&Stop", "Stop; the butterfly flies home"},
@@ -243,19 +243,6 @@ void MainDialog::ShowPictureAgain() {
 void MainDialog::ShowComposedScene(const QRegion& changed) {
     view_->SetScene(ToQImage(scene_->backBuffer()));
     view_->update(changed);
-}
-
-// The Open dialog's filters: the two file types, then every name the player plays or reads as
-// a playlist in any letter case, then everything.
-static QStringList OpenFilters() {
-    QStringList playable;
-    for (const std::string_view extension : kPlayableExtensions)
-        playable << QString::fromStdString(AnyCasePattern(extension));
-    for (const std::string_view extension : kPlaylistExtensions)
-        playable << QString::fromStdString(AnyCasePattern(extension));
-    return {QStringLiteral("MP3 File (*.mp3)"), QStringLiteral("WAV File (*.wav)"),
-            QStringLiteral("All playable files (%1)").arg(playable.join(QLatin1Char(' '))),
-            QStringLiteral("All files (*)")};
 }
 
 std::vector<std::string> MainDialog::ChooseFiles() {

@@ -4,6 +4,7 @@
 
 #include "main_dialog.h"
 #include "mpris_service.h"
+#include "supported_types.h"
 
 namespace zirvak {
 
@@ -23,24 +24,9 @@ QStringList MprisRootAdaptor::supportedUriSchemes() const {
 }
 
 QStringList MprisRootAdaptor::supportedMimeTypes() const {
-    return {QStringLiteral("audio/mpeg"),
-            QStringLiteral("audio/x-mp3"),
-            QStringLiteral("audio/mp2"),
-            QStringLiteral("audio/x-mp2"),
-            QStringLiteral("audio/x-wav"),
-            QStringLiteral("audio/wav"),
-            QStringLiteral("audio/vnd.wave"),
-            QStringLiteral("audio/flac"),
-            QStringLiteral("audio/x-flac"),
-            QStringLiteral("audio/ogg"),
-            QStringLiteral("audio/x-vorbis+ogg"),
-            QStringLiteral("audio/vorbis"),
-            QStringLiteral("audio/x-opus+ogg"),
-            QStringLiteral("audio/opus"),
-            QStringLiteral("audio/x-mpegurl"),
-            QStringLiteral("audio/mpegurl"),
-            QStringLiteral("application/vnd.apple.mpegurl"),
-            QStringLiteral("audio/x-scpls")};
+    QStringList types;
+    for (const std::string& type : SupportedMimeTypes()) types << QString::fromStdString(type);
+    return types;
 }
 
 void MprisRootAdaptor::Raise() {

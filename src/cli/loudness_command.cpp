@@ -44,21 +44,12 @@ bool Measure(const std::string& path, Measured& m, bool progress, size_t index, 
     if (!m.state) return Fail(Words(Say::kNoMemoryFor, path)), false;
     // One channel is heard from both speakers: it counts as twice its power, as two would.
     if (format.channels == 1) ebur128_set_channel(m.state.get(), 0, EBUR128_DUAL_MONO);
-    const double seconds = in.isWave   ? double(in.wav.totalFrames()) / format.rate
-                           : in.source ? in.source->lengthMs() / 1000.0
-                                       : double(in.mpeg.playableSlots()) * in.mpeg.frameMs() / 1000;
+    const double seconds = in.source->lengthMs() / 1000.0;
     uint64_t frames = 0, shownPercent = 101;
-    const size_t frameBytes = size_t(format.channels) * size_t(format.bits / 8);
-    std::vector<short> widened;
+    const size_t frameBytes = size_t(format.channels) * 2;
     const bool whole = WalkPcm(in, [&](const uint8_t* bytes, size_t length) {
         const size_t n = length / frameBytes;
-        if (format.bits == 8) {  // unsigned 8-bit samples, as 16-bit ones
-            widened.resize(length);
-            for (size_t i = 0; i < length; ++i) widened[i] = short((bytes[i] - 128) * 256);
-            ebur128_add_frames_short(m.state.get(), widened.data(), n);
-        } else {
-            ebur128_add_frames_short(m.state.get(), reinterpret_cast<const short*>(bytes), n);
-        }
+        ebur128_add_frames_short(m.state.get(), reinterpret_cast<const short*>(bytes), n);
         frames += n;
         const auto percent = uint64_t(seconds > 0 ? frames * 100.0 / (seconds * format.rate) : 0);
         if (progress && percent != shownPercent && percent <= 100) {

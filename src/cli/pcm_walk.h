@@ -10,10 +10,10 @@
 
 namespace zirvak::cli {
 
+// 16-bit PCM of the source's rate and channels.
 struct PcmFormat {
     int32_t rate = 0;
     int32_t channels = 0;
-    int32_t bits = 16;  // 8 only for an MPEG stream decoded to 8 bits
 };
 PcmFormat PcmFormatOf(const Input& in);
 

@@ -1,5 +1,7 @@
 #include "messages.h"
 
+#include "format_table.h"
+
 namespace zirvak {
 
 namespace {
@@ -14,7 +16,7 @@ constexpr Wording kWordings[] = {
     {Say::kDamagedFile, "{file} is damaged and cannot be played ({why})"},
     {Say::kNoAudio, "{file} holds no audio"},
     {Say::kChangedWhilePlaying, "{file} changed while it was playing"},
-    {Say::kNoPlayableFilesIn, "{file} holds no files Zirvak can play (MP3, MP2, MP1 or WAV)"},
+    {Say::kNoPlayableFilesIn, "{file} holds no files Zirvak can play ({formats})"},
     {Say::kListedFileMissing, "{file}: no such file (listed in {why})"},
     {Say::kNetworkStream, "{file}: network streams are not supported (listed in {why})"},
     {Say::kMoreEntriesSkipped, "{file} more entries of the playlists were left out"},
@@ -50,6 +52,8 @@ std::span<const Wording> AllWordings() {
 
 std::string Words(Say id, const std::string& file, const std::string& why) {
     std::string text = kWordings[size_t(id)].text;
+    if (text.find("{formats}") != std::string::npos)
+        ReplaceAll(text, "{formats}", FormatNamesInWords("or"));
     if (why.empty()) ReplaceAll(text, " ({why})", "");
     ReplaceAll(text, "{why}", why);
     ReplaceAll(text, "{file}", file);

@@ -2,6 +2,7 @@
 // terminal player's lines and the programs' notices. They are written for someone who knows
 // nothing of audio formats. In a wording, {file} stands for a file's name and {why} for the
 // system's or the sound output's own words; " ({why})" is left out when there are none.
+// {formats} is the names of the formats Zirvak plays, from their table.
 #pragma once
 
 #include <span>

@@ -12,6 +12,7 @@
 #include <system_error>
 
 #include "file_uri.h"
+#include "format_table.h"
 
 namespace zirvak {
 
@@ -260,8 +261,8 @@ bool NaturalLess(const std::string& a, const std::string& b) {
 }
 
 bool HasPlayableExtension(const std::string& path) {
-    return std::ranges::find(kPlayableExtensions, LowerExtension(path)) !=
-           kPlayableExtensions.end();
+    static const std::vector<std::string_view> extensions = PlayableExtensions();
+    return std::ranges::find(extensions, LowerExtension(path)) != extensions.end();
 }
 
 bool HasPlaylistExtension(const std::string& path) {

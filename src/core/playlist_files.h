@@ -15,13 +15,14 @@ namespace zirvak {
 // total and stable.
 bool NaturalLess(const std::string& a, const std::string& b);
 
-// The extensions of the files a folder brings and the Open dialog offers (the file itself is
-// played by its content, whatever its name), and of playlists; lower case.
-inline constexpr std::array<std::string_view, 8> kPlayableExtensions = {
-    "mp1", "mp2", "mp3", "wav", "flac", "ogg", "oga", "opus"};
+// The extensions of playlists, lower case, and their MIME types. (Those of the files a folder
+// brings and the Open dialog offers are the formats', format_table.h: the file itself is played
+// by its content, whatever its name.) Playlists are no format: they name files of the formats.
 inline constexpr std::array<std::string_view, 3> kPlaylistExtensions = {"m3u", "m3u8", "pls"};
+inline constexpr std::array<std::string_view, 4> kPlaylistMimeTypes = {
+    "audio/x-mpegurl", "audio/mpegurl", "application/vnd.apple.mpegurl", "audio/x-scpls"};
 
-// A name with one of kPlayableExtensions, in any letter case.
+// A name with one of the formats' extensions, in any letter case.
 bool HasPlayableExtension(const std::string& path);
 
 // A playlist by its name: one of kPlaylistExtensions in any letter case.

@@ -54,7 +54,7 @@ bool NeighbourInAlbum(const std::vector<std::string>& paths, size_t index,
                       const std::string& album) {
     if (album.empty()) return false;
     for (const size_t neighbour : {index - 1, index + 1})
-        if (neighbour < paths.size() && ReadSongTags(paths[neighbour]).album == album) return true;
+        if (neighbour < paths.size() && ReadTagsOf(paths[neighbour]).album == album) return true;
     return false;
 }
 

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "song_tags.h"
+#include "file_tags.h"
 
 namespace zirvak {
 

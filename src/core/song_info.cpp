@@ -1,5 +1,8 @@
 #include "song_info.h"
 
+#include "cover_cache.h"
+#include "file_tags.h"
+
 namespace zirvak {
 
 std::string SongInfo::title() const {
@@ -10,7 +13,7 @@ SongInfo ReadSongInfo(const std::string& path, const std::string& coverFolder) {
     SongInfo song;
     if (path.empty()) return song;
     song.path = path;
-    song.tags = ReadSongTags(path);
+    song.tags = ReadTagsOf(path);
     if (!coverFolder.empty()) song.coverPath = SaveCover(song.tags.cover, coverFolder);
     song.tags.cover = {};
     return song;

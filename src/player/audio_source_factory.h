@@ -1,8 +1,4 @@
-// Which source plays a file, by what its bytes are: a WAV file by its RIFF header, FLAC by its
-// "fLaC" marker, Ogg Vorbis and Opus by the first packet of their first page (each also after
-// an ID3v2 tag), anything else as MPEG audio (whose frames are found
-// wherever they start, so it is tried last). A new kind of file is a new source, recognised
-// here before MPEG audio is tried.
+// The source that plays a file, by what its bytes are (format_table.h): the engine's way to it.
 #pragma once
 
 #include <cstdint>
@@ -19,9 +15,5 @@ namespace zirvak {
 // encoder added before and after the song (gapless_mpeg_source.h).
 std::unique_ptr<AudioSource> MakeAudioSource(InputFile& file, uint32_t clipStartMs,
                                              uint32_t clipEndMs, bool gapless = false);
-
-// The source for a file of a compressed kind other than MPEG audio (FLAC, Ogg), or null for
-// any other file: for tools that read WAV and MPEG files their own way.
-std::unique_ptr<AudioSource> MakeCompressedSource(InputFile& file);
 
 }  // namespace zirvak

@@ -11,10 +11,10 @@ enum class FileProblem {
     kNotReadable,  // exists, but cannot be opened or read (permissions, I/O error)
     kNotRegular,   // a folder, FIFO, device or socket
     kEmpty,        // a file of no bytes at all
-    kNotPlayable,  // neither a WAV file nor MPEG audio
+    kNotPlayable,  // of no format the player knows (not even MPEG audio found within it)
     kUnsupported,  // audio, but of a kind the player cannot play (channels, rate, encoding)
-    kDamaged,      // a WAV file whose description of its samples is missing or cut off
-    kNoAudio,      // a WAV or MPEG file without a single audio frame
+    kDamaged,      // audio whose description of its samples is missing, cut off or spoiled
+    kNoAudio,      // a file of a format the player knows without a single sample
     kChanged,      // the file changed on disk while it was being played
 };
 

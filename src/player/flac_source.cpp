@@ -6,6 +6,7 @@
 #include <cstring>
 #include <new>
 
+#include "format_table.h"
 #include "pcm_reduce.h"
 #include "stream_marker.h"
 #include "wav_file.h"
@@ -30,10 +31,6 @@ std::optional<uint64_t> FlacStart(ByteSource& source) {
 }
 
 }  // namespace
-
-bool LooksLikeFlac(ByteSource& source) {
-    return FlacStart(source).has_value();
-}
 
 // libFLAC calls these with the source as its client data.
 struct FlacSource::Callbacks {
@@ -131,7 +128,7 @@ struct FlacSource::Callbacks {
         for (int32_t c = 0; c < s.fileChannels_; ++c) channels[c] = buffer[c] + from;
         int16_t* to = s.Append(channels, count);
         if (to)
-            ReduceIntegerFrames(channels, s.fileChannels_, s.bits_, ChannelOrder::kFlac,
+            ReduceIntegerFrames(channels, s.fileChannels_, s.bits_, ChannelOrder::kWave,
                                 uint32_t(count), first, to);
         return FLAC__STREAM_DECODER_WRITE_STATUS_CONTINUE;
     }
@@ -325,5 +322,28 @@ uint32_t FlacSource::lengthMs() const {
     const auto rate = uint64_t(format_.sampleRateHz);
     return rate ? uint32_t(totalFrames_ * 1000 / rate) : 0;
 }
+
+namespace {
+
+std::vector<InfoLine> DescribeFlac(const AudioSource& source, uint64_t fileBytes) {
+    const auto& flac = static_cast<const FlacSource&>(source);
+    return DecodedStreamLines("FLAC, " + std::to_string(flac.bitsPerSample()) + " bits",
+                              flac.format().sampleRateHz, flac.fileChannels(), flac.totalFrames(),
+                              fileBytes);
+}
+
+}  // namespace
+
+extern constinit const FileFormat kFlacFormat = {
+    .names = {"FLAC"},
+    .recognises = [](ByteSource& source) { return FlacStart(source).has_value(); },
+    .makeSource = [](InputFile& file, const SourceOptions&) -> std::unique_ptr<AudioSource> {
+        return std::make_unique<FlacSource>(file);
+    },
+    .extensions = {"flac"},
+    .mimeTypes = {"audio/flac", "audio/x-flac"},
+    .tags = TagLayout::kFlacBlocks,
+    .describe = DescribeFlac,
+};
 
 }  // namespace zirvak

@@ -1,4 +1,5 @@
-// FLAC files as a source, decoded by libFLAC's stream decoder. The decoder reads the file only
+// FLAC files as a source, decoded by libFLAC's stream decoder (known by "fLaC" at their start or
+// after ID3v2 tags; the table's entry ends flac_source.cpp). The decoder reads the file only
 // through InputFile, from the "fLaC" marker on (an ID3v2 tag before it is stepped over), never
 // past the size the file was opened with.
 //
@@ -25,9 +26,6 @@
 #include "pcm_run_buffers.h"
 
 namespace zirvak {
-
-// True when `source` holds a FLAC stream: "fLaC" at its start or just after an ID3v2 tag.
-bool LooksLikeFlac(ByteSource& source);
 
 class FlacSource final : public AudioSource {
 public:

@@ -44,6 +44,9 @@ public:
     uint32_t lengthMs() const override;
     bool fileChanged() const override { return inner_.fileChanged(); }
 
+    // The stream, as the first Start read it.
+    const MpegStream& stream() const { return inner_.stream(); }
+
     using Trim = GaplessTrim;
     const std::optional<Trim>& trim() const { return trim_; }
 

@@ -2,6 +2,9 @@
 
 #include <cstring>
 
+#include "format_table.h"
+#include "gapless_mpeg_source.h"
+#include "mpeg_info.h"
 #include "zeroed_bytes.h"
 
 namespace zirvak {
@@ -15,7 +18,10 @@ RunStart MpegSource::Start(std::optional<uint32_t> seekMs) {
             run.noBufferMemory = true;
             return run;
         }
-        run.problem = OpenMpegStream(*decoder_, file_, stream_);
+        run.problem = openProblem_ = OpenMpegStream(*decoder_, file_, stream_);
+    } else if (openProblem_ != FileProblem::kNone) {
+        // The stream was never set up (its walk may not even be there): refused again.
+        run.problem = openProblem_;
     } else if (!stream_.walk->SetUp()) {
         run.problem = FileProblem::kNotPlayable;
     }
@@ -104,5 +110,30 @@ uint32_t MpegSource::DecodeFrames(uint8_t* buffer, uint32_t count) {
     if (walk.sourceCameShort()) watch_.ReadCameShort();
     return j;
 }
+
+namespace {
+
+std::vector<InfoLine> DescribeMpeg(const AudioSource& source, uint64_t) {
+    if (const auto* gapless = dynamic_cast<const GaplessMpegSource*>(&source))
+        return DescribeMpegStream(gapless->stream());
+    return DescribeMpegStream(static_cast<const MpegSource&>(source).stream());
+}
+
+}  // namespace
+
+// A file no other format recognises: its frames may start anywhere, and its source finds them.
+extern constinit const FileFormat kMpegFormat = {
+    .names = {"MP3", "MP2", "MP1"},
+    .recognises = nullptr,
+    .makeSource = [](InputFile& file, const SourceOptions& o) -> std::unique_ptr<AudioSource> {
+        if (o.gapless && o.clipStartMs == 0)
+            return std::make_unique<GaplessMpegSource>(file, o.clipEndMs);
+        return std::make_unique<MpegSource>(file, o.clipStartMs, o.clipEndMs);
+    },
+    .extensions = {"mp1", "mp2", "mp3"},
+    .mimeTypes = {"audio/mpeg", "audio/x-mp3", "audio/mp2", "audio/x-mp2"},
+    .tags = TagLayout::kId3AndApe,
+    .describe = DescribeMpeg,
+};
 
 }  // namespace zirvak

@@ -49,7 +49,8 @@ private:
     uint32_t clipStartMs_;
     uint32_t clipEndMs_;
     mpeg::DecoderPtr decoder_;
-    MpegStream stream_;  // walks with decoder_: destroyed before it
+    FileProblem openProblem_ = FileProblem::kNone;  // why the first Start found no stream
+    MpegStream stream_;                             // walks with decoder_: destroyed before it
     AudioFormat format_;
     DecodedPcm pcm_;
     std::array<std::unique_ptr<uint8_t[]>, 2> buffers_;

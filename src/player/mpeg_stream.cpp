@@ -32,9 +32,10 @@ uint64_t EndBeforeTrailingTags(ByteSource& source, uint64_t start) {
 
 // A stream found after other bytes must go on for this many frames with sound, agreeing and
 // whole. Any file holds pairs of bytes that read as frame headers, and now and then two of them
-// lie one frame apart (a FLAC file's data did); programs hold tables and code that repeat a
-// header-like pattern at a frame's length. Frames without sound (all fields empty, as a table
-// of zeros reads) are walked over but prove nothing; the walk gives up after kMostFramesWalked.
+// lie one frame apart (a losslessly packed file's data did); programs hold tables and code that
+// repeat a header-like pattern at a frame's length. Frames without sound (all fields empty, as
+// a table of zeros reads) are walked over but prove nothing; the walk gives up after
+// kMostFramesWalked.
 constexpr int kSoundingFramesAfterOtherBytes = 8;
 constexpr int kMostFramesWalked = 64;
 

@@ -4,15 +4,13 @@
 #include <cstdio>
 #include <cstring>
 
+#include "format_table.h"
 #include "pcm_reduce.h"
+#include "refusing_source.h"
+#include "stream_marker.h"
 #include "zeroed_bytes.h"
 
 namespace zirvak {
-
-bool LooksLikeOgg(ByteSource& source, OggCodec codec) {
-    const std::optional<uint64_t> start = MarkerAfterTags(source, "OggS");
-    return start && OggCodecAt(source, *start) == codec;
-}
 
 size_t OggSource::ReadBytes(uint8_t* out, size_t length) {
     const uint64_t size = file_.size() > streamStart_ ? file_.size() - streamStart_ : 0;
@@ -165,5 +163,25 @@ uint32_t OggSource::lengthMs() const {
     const auto rate = uint64_t(format_.sampleRateHz);
     return rate ? uint32_t(totalFrames_ * 1000 / rate) : 0;
 }
+
+std::vector<InfoLine> DescribeOggStream(const OggSource& source, const char* codec,
+                                        uint64_t fileBytes) {
+    return DecodedStreamLines(std::string("Ogg ") + codec, source.format().sampleRateHz,
+                              source.fileChannels(), source.totalFrames(), fileBytes);
+}
+
+// Other Ogg streams (Speex, video...) are refused as such, never taken for MPEG audio: their
+// entry has no name, extension or MIME type, so nothing offers them.
+extern constinit const FileFormat kOtherOggFormat = {
+    .names = {},
+    .recognises = [](ByteSource& source) { return OggStreamStartsWith(source, ""); },
+    .makeSource = [](InputFile&, const SourceOptions&) -> std::unique_ptr<AudioSource> {
+        return std::make_unique<RefusingSource>("an Ogg stream of neither Vorbis nor Opus");
+    },
+    .extensions = {},
+    .mimeTypes = {},
+    .tags = TagLayout::kNone,
+    .describe = nullptr,
+};
 
 }  // namespace zirvak

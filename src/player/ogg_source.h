@@ -1,4 +1,5 @@
-// What the Ogg sources (Vorbis through libvorbisfile, Opus through opusfile) share: the file
+// What the Ogg sources (Vorbis through libvorbisfile, Opus through opusfile) share, each known
+// by the first packet of its stream (stream_marker.h; their entries end their files): the file
 // read through InputFile from the "OggS" of the first page on (an ID3v2 tag before it is
 // stepped over), never past the size it was opened with; and runs of the library's float
 // output made into 16-bit PCM (pcm_reduce.h), at the exact sample frame a seek asks for, for
@@ -15,12 +16,13 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "audio_source.h"
 #include "file_change_watch.h"
+#include "info_lines.h"
 #include "input_file.h"
 #include "pcm_run_buffers.h"
-#include "stream_marker.h"
 
 namespace zirvak {
 
@@ -102,7 +104,9 @@ private:
     uint64_t framesLost_ = 0;
 };
 
-// True when `source` holds an Ogg stream whose first packet is `codec`'s.
-bool LooksLikeOgg(ByteSource& source, OggCodec codec);
+// What `zirvak-cli info` says of an Ogg stream whose run has started: its format ("Ogg
+// `codec`"), rate, channels, average bit rate over `fileBytes` and duration.
+std::vector<InfoLine> DescribeOggStream(const OggSource& source, const char* codec,
+                                        uint64_t fileBytes);
 
 }  // namespace zirvak

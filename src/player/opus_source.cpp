@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <new>
 
+#include "format_table.h"
 #include "pcm_reduce.h"
+#include "stream_marker.h"
 
 namespace zirvak {
 
@@ -110,7 +112,7 @@ OggSource::Decoded OpusSource::ReadStream(int16_t* out, uint32_t frames, uint64_
     if (got <= 0) return {0, false, true};
     // A link of another shape ends the run: the device plays one format.
     if (op_channel_count(file, link) != channels) return {0, false, true, true};
-    ReduceFloatFrames(scratch_.get(), channels, ChannelOrder::kVorbis, uint32_t(got), firstFrame,
+    ReduceFloatFrames(scratch_.get(), channels, ChannelOrder::kXiph, uint32_t(got), firstFrame,
                       out);
     return {uint32_t(got)};
 }
@@ -118,5 +120,20 @@ OggSource::Decoded OpusSource::ReadStream(int16_t* out, uint32_t frames, uint64_
 int64_t OpusSource::Position() {
     return op_pcm_tell(File(opus_));
 }
+
+extern constinit const FileFormat kOpusFormat = {
+    .names = {"Opus"},
+    .recognises = [](ByteSource& source) { return OggStreamStartsWith(source, "OpusHead"); },
+    .makeSource = [](InputFile& file, const SourceOptions&) -> std::unique_ptr<AudioSource> {
+        return std::make_unique<OpusSource>(file);
+    },
+    .extensions = {"opus"},
+    .mimeTypes = {"audio/x-opus+ogg", "audio/opus"},
+    .tags = TagLayout::kOggOpus,
+    .describe =
+        [](const AudioSource& source, uint64_t fileBytes) {
+            return DescribeOggStream(static_cast<const OpusSource&>(source), "Opus", fileBytes);
+        },
+};
 
 }  // namespace zirvak

@@ -17,7 +17,7 @@ enum class Role { kLeft, kRight, kCentre, kLfe, kLeftSurround, kRightSurround, k
 
 Role RoleOf(ChannelOrder order, int32_t channels, int32_t channel) {
     using enum Role;
-    static constexpr Role kFlac[9][8] = {
+    static constexpr Role kWave[9][8] = {
         {},
         {kCentre},
         {kLeft, kRight},
@@ -29,7 +29,7 @@ Role RoleOf(ChannelOrder order, int32_t channels, int32_t channel) {
         {kLeft, kRight, kCentre, kLfe, kLeftSurround, kRightSurround, kLeftSurround,
          kRightSurround},
     };
-    static constexpr Role kVorbis[9][8] = {
+    static constexpr Role kXiph[9][8] = {
         {},
         {kCentre},
         {kLeft, kRight},
@@ -43,7 +43,7 @@ Role RoleOf(ChannelOrder order, int32_t channels, int32_t channel) {
     };
     // Layouts beyond eight channels have no agreed order: the even ones go left, the odd right.
     if (channels > 8 || channels < 1) return channel % 2 ? kRightSurround : kLeftSurround;
-    return (order == ChannelOrder::kFlac ? kFlac : kVorbis)[channels][channel];
+    return (order == ChannelOrder::kWave ? kWave : kXiph)[channels][channel];
 }
 
 // 64 well-mixed bits for `index` (splitmix64's finaliser).
@@ -126,7 +126,7 @@ void ScaleDitherRound(const float* values, const float* noise, uint32_t count, i
 }
 
 // Float samples of one or two channels, from `sample(c, i)` in [-1, 1], dithered and rounded:
-// what Vorbis and Opus give nearly always, kept lean. The noise is made a block at a time,
+// what the float decoders give nearly always, kept lean. The noise is made a block at a time,
 // then the block is scaled, dithered and rounded in one pass.
 template <int32_t Channels, typename Sample>
 void ReduceFewFloat(Sample sample, uint32_t frames, uint64_t firstFrame, int16_t* out) {

@@ -23,10 +23,10 @@ inline int32_t OutputChannels(int32_t channels) {
 // Set by tests that compare with a reference rounded without dither.
 inline std::atomic<bool> ditherOff{false};
 
-// Where each channel of a layout lies: FLAC orders them L R C LFE BL BR (SL SR), with BC in
-// place of BL BR for seven; Vorbis and Opus L C R BL BR LFE, with SL SR before the backs for
-// seven and eight.
-enum class ChannelOrder { kFlac, kVorbis };
+// Where each channel of a layout lies: kWave is WAVE_FORMAT_EXTENSIBLE's order, L R C LFE BL BR
+// (SL SR), with BC in place of BL BR for seven; kXiph the order Xiph.Org's codecs share, L C R
+// BL BR LFE, with SL SR before the backs for seven and eight.
+enum class ChannelOrder { kWave, kXiph };
 
 // The weight of channel `channel` of a `channels`-channel layout in the left and right output.
 struct MixWeights {
@@ -42,7 +42,7 @@ MixWeights ChannelWeights(ChannelOrder order, int32_t channels, int32_t channel)
 void ReduceIntegerFrames(const int32_t* const* channel, int32_t channels, uint32_t bits,
                          ChannelOrder order, uint32_t frames, uint64_t firstFrame, int16_t* out);
 
-// The same for float samples in [-1, 1] (Vorbis, Opus): interleaved, or one array a channel.
+// The same for float samples in [-1, 1]: interleaved, or one array a channel.
 void ReduceFloatFrames(const float* interleaved, int32_t channels, ChannelOrder order,
                        uint32_t frames, uint64_t firstFrame, int16_t* out);
 void ReduceFloatPlanar(const float* const* channel, int32_t channels, ChannelOrder order,

@@ -1,7 +1,6 @@
-// Whether a file can be played, found as the engine's Open finds it (the file opened, the WAV
-// header read, the FLAC or Ogg stream opened, or the MPEG stream located and set up), without
-// touching the engine or a sound output: for a player that keeps its song playing until a new one
-// is sure to play.
+// Whether a file can be played, found as the engine's Open finds it (the file opened, its format
+// found by its content and its source's first run started), without touching the engine or a
+// sound output: for a player that keeps its song playing until a new one is sure to play.
 #pragma once
 
 #include <string>

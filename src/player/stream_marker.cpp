@@ -1,5 +1,6 @@
 #include "stream_marker.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace zirvak {
@@ -8,6 +9,8 @@ namespace {
 
 // Tags stacked before the stream that are stepped over.
 constexpr int kMostId3Tags = 4;
+// The longest start of a first packet asked about.
+constexpr size_t kMostPacketStart = 16;
 
 }  // namespace
 
@@ -27,17 +30,20 @@ std::optional<uint64_t> MarkerAfterTags(ByteSource& source, std::string_view mar
     return std::nullopt;
 }
 
-OggCodec OggCodecAt(ByteSource& source, uint64_t offset) {
+bool OggStreamStartsWith(ByteSource& source, std::string_view packetStart) {
+    const std::optional<uint64_t> start = MarkerAfterTags(source, "OggS");
+    if (!start) return false;
     // A page: "OggS", version, flags, granule (8), serial, sequence, CRC, segment count, the
     // segment table, then the packet data.
-    uint8_t page[27 + 255 + 8];
-    const size_t got = source.ReadAt(offset, page, sizeof page);
-    if (got < 28 || std::memcmp(page, "OggS", 4) != 0 || page[4] != 0) return OggCodec::kNone;
+    uint8_t page[27 + 255 + kMostPacketStart];
+    const size_t got = source.ReadAt(*start, page, sizeof page);
+    if (got < 28 || page[4] != 0) return false;
+    if (packetStart.empty()) return true;
+    // A first packet of fewer than eight bytes names no codec.
     const size_t data = 27 + size_t(page[26]);
-    if (got < data + 8) return OggCodec::kOther;
-    if (std::memcmp(page + data, "\x01vorbis", 7) == 0) return OggCodec::kVorbis;
-    if (std::memcmp(page + data, "OpusHead", 8) == 0) return OggCodec::kOpus;
-    return OggCodec::kOther;
+    const size_t need = std::max<size_t>(packetStart.size(), 8);
+    if (need > kMostPacketStart || got < data + need) return false;
+    return std::memcmp(page + data, packetStart.data(), packetStart.size()) == 0;
 }
 
 }  // namespace zirvak

@@ -13,9 +13,9 @@ namespace zirvak {
 // The offset of `marker` at the start of `source` or right after its ID3v2 tags, or nothing.
 std::optional<uint64_t> MarkerAfterTags(ByteSource& source, std::string_view marker);
 
-// The kind of the first stream of an Ogg file: its first page's first packet names its codec.
-enum class OggCodec { kNone, kVorbis, kOpus, kOther };
-// The codec of the Ogg stream at `offset` (where "OggS" lies).
-OggCodec OggCodecAt(ByteSource& source, uint64_t offset);
+// True when `source` holds an Ogg stream (its first page at the start or after ID3v2 tags)
+// whose first packet starts with `packetStart`: the codec's name. An empty `packetStart` asks
+// only whether there is an Ogg stream at all.
+bool OggStreamStartsWith(ByteSource& source, std::string_view packetStart);
 
 }  // namespace zirvak

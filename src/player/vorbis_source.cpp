@@ -4,7 +4,9 @@
 
 #include <new>
 
+#include "format_table.h"
 #include "pcm_reduce.h"
+#include "stream_marker.h"
 #include "wav_file.h"
 
 namespace zirvak {
@@ -89,12 +91,27 @@ OggSource::Decoded VorbisSource::ReadStream(int16_t* out, uint32_t frames, uint6
     // A link of another shape ends the run: the device plays one format.
     if (!info || info->channels != fileChannels() || info->rate != rate_)
         return {0, false, true, true};
-    ReduceFloatPlanar(pcm, info->channels, ChannelOrder::kVorbis, uint32_t(got), firstFrame, out);
+    ReduceFloatPlanar(pcm, info->channels, ChannelOrder::kXiph, uint32_t(got), firstFrame, out);
     return {uint32_t(got)};
 }
 
 int64_t VorbisSource::Position() {
     return ov_pcm_tell(&vorbis_->file);
 }
+
+extern constinit const FileFormat kVorbisFormat = {
+    .names = {"Ogg Vorbis"},
+    .recognises = [](ByteSource& source) { return OggStreamStartsWith(source, "\x01vorbis"); },
+    .makeSource = [](InputFile& file, const SourceOptions&) -> std::unique_ptr<AudioSource> {
+        return std::make_unique<VorbisSource>(file);
+    },
+    .extensions = {"ogg", "oga"},
+    .mimeTypes = {"audio/ogg", "audio/x-vorbis+ogg", "audio/vorbis"},
+    .tags = TagLayout::kOggVorbis,
+    .describe =
+        [](const AudioSource& source, uint64_t fileBytes) {
+            return DescribeOggStream(static_cast<const VorbisSource&>(source), "Vorbis", fileBytes);
+        },
+};
 
 }  // namespace zirvak

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "format_table.h"
 #include "zeroed_bytes.h"
 
 namespace zirvak {
@@ -72,5 +73,45 @@ uint32_t WavSource::lengthMs() const {
     const auto rate = uint32_t(format_.sampleRateHz);
     return rate ? uint32_t(frames * 1000 / rate) : 0;
 }
+
+namespace {
+
+const char* SampleFormatName(WavSampleFormat format) {
+    switch (format) {
+        case WavSampleFormat::kPcm8:
+            return "8-bit PCM";
+        case WavSampleFormat::kPcm24:
+            return "24-bit PCM";
+        case WavSampleFormat::kPcm32:
+            return "32-bit PCM";
+        case WavSampleFormat::kFloat32:
+            return "32-bit float";
+        default:
+            return "16-bit PCM";
+    }
+}
+
+std::vector<InfoLine> DescribeWav(const AudioSource& source, uint64_t) {
+    const WavInfo& wav = static_cast<const WavSource&>(source).wav();
+    return {{"format", std::string("WAV, ") + SampleFormatName(wav.format)},
+            {"sample rate", std::to_string(wav.sampleRateHz) + " Hz"},
+            {"channels", std::to_string(wav.channels)},
+            {"frames", std::to_string(wav.totalFrames())},
+            {"duration", DurationText(double(wav.totalFrames()) / wav.sampleRateHz)}};
+}
+
+}  // namespace
+
+extern constinit const FileFormat kWavFormat = {
+    .names = {"WAV"},
+    .recognises = LooksLikeWav,
+    .makeSource = [](InputFile& file, const SourceOptions&) -> std::unique_ptr<AudioSource> {
+        return std::make_unique<WavSource>(file);
+    },
+    .extensions = {"wav"},
+    .mimeTypes = {"audio/x-wav", "audio/wav", "audio/vnd.wave"},
+    .tags = TagLayout::kRiffInfo,
+    .describe = DescribeWav,
+};
 
 }  // namespace zirvak

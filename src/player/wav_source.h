@@ -25,6 +25,9 @@ public:
     uint32_t lengthMs() const override;
     bool fileChanged() const override { return watch_.seen(); }
 
+    // The header, as the first Start read it.
+    const WavInfo& wav() const { return wav_; }
+
 private:
     uint32_t FillChunk(uint8_t buffer, uint32_t chunk, uint32_t length);
 

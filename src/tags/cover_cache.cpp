@@ -1,5 +1,5 @@
-// The covers written out for whatever shows them by file (a desktop's media controls, a
-// notification): one file per picture, named by its bytes.
+#include "cover_cache.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,7 +9,6 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "song_tags.h"
 #include "whole_file.h"
 
 namespace zirvak {

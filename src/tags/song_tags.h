@@ -1,9 +1,9 @@
 // What a song's tags say about it: title, artist, album, year, genre, track and disc (each with
-// the set's total), length and cover art, read with TagLib from MP3 (ID3v2, ID3v1, APE), WAV
-// (RIFF INFO, ID3), FLAC (Vorbis comments, PICTURE blocks, ID3v2) and Ogg Vorbis and Opus
-// (Vorbis comments, METADATA_BLOCK_PICTURE) files, each known by its content. Reading never fails:
-// whatever is missing, unreadable or damaged is left empty, so a broken tag can never stop a song
-// from playing.
+// the set's total), length, cover art and ReplayGain values, read with TagLib in the layout of
+// the file's format (TagLayout, from the table of formats: ID3 and APE tags in id3_tags, RIFF
+// INFO in song_tags.cpp, comments of Xiph.Org's kind in xiph_tags). Reading never fails: whatever
+// is missing, unreadable or damaged is left empty, so a broken tag can never stop a song from
+// playing.
 #pragma once
 
 #include <cstddef>
@@ -11,6 +11,8 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "format_table.h"
 
 namespace zirvak {
 
@@ -48,25 +50,12 @@ struct SongTags {
     int discTotal = 0;     // 0 when unknown
     int64_t lengthMs = 0;  // from the file's audio properties; 0 when unknown
     CoverArt cover;
-    ReplayGainValues replayGain;  // ID3v2 TXXX, APE, Vorbis comments, Opus R128 gains
+    ReplayGainValues replayGain;  // ID3v2 TXXX, APE, comments, R128 gains
 };
 
-// Never throws; a missing file, a file TagLib does not know or damaged tags give empty fields.
-SongTags ReadSongTags(const std::string& path);
-
-// The per-user folder covers are written to: $XDG_CACHE_HOME/zirvak/covers, or
-// ~/.cache/zirvak/covers.
-// $XDG_CACHE_HOME and $HOME count only when they hold an absolute path; "" when neither does.
-std::string CoverCacheFolder();
-
-// Writes `cover` into `folder` (created if needed, private to the user) under a name made from
-// a hash of its bytes, so the same picture is written once; returns the file's path, or "" when
-// there is no cover or it cannot be written.
-// The name is the 64-bit FNV-1a hash of the bytes in 16 hex digits, then ".jpg", ".png" or
-// ".img" by the MIME type. The file is written whole and renamed into place (whole_file.h), so
-// no reader ever sees half a picture. A file of that name is kept only when it is a regular
-// file holding these very bytes. A `folder` that is a symlink is replaced by a folder of our
-// own; one that is not the user's own folder gets no covers.
-std::string SaveCover(const CoverArt& cover, const std::string& folder);
+// The tags of the file at `path`, looked for as `layout` says (the table's word for the file's
+// format: FormatOf). Never throws; a missing file, tags not where the layout has them or
+// damaged tags give empty fields.
+SongTags ReadSongTags(const std::string& path, TagLayout layout);
 
 }  // namespace zirvak

@@ -59,7 +59,7 @@ std::optional<double> ParseReplayGainDb(std::string_view text);
 // A ReplayGain peak: the largest sample as a fraction of full scale ("0.988547"). Nothing for
 // text that is not such a number, or a peak that is not above 0 or is above 100.
 std::optional<double> ParseReplayGainPeak(std::string_view text);
-// An Opus R128 gain: a whole number of 1/256 dB relative to -23 LUFS ("-512"), as the gain in
+// An R128 gain comment: a whole number of 1/256 dB relative to -23 LUFS ("-512"), as the gain in
 // dB that brings the song to ReplayGain's reference of -18 LUFS, 5 dB louder. Nothing for text
 // that is not such a number, or a gain outside +-24 dB.
 std::optional<double> ParseR128GainDb(std::string_view text);

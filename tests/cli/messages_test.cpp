@@ -84,7 +84,7 @@ TEST(CliMessages, EachProblemWithTheInputHasItsOwnLine) {
             const bool folderToPlay = c.path == folder && command.rfind("play", 0) == 0;
             EXPECT_EQ(r.err, "zirvak-cli: " +
                                  (folderToPlay ? folder + " holds no files Zirvak can play (MP3, "
-                                                          "MP2, MP1 or WAV)"
+                                                          "MP2, MP1, WAV, FLAC, Ogg Vorbis or Opus)"
                                                : says) +
                                  "\n");
         }

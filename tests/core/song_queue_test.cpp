@@ -133,8 +133,9 @@ TEST_F(SongQueueTest, AFileThatCannotPlayIsSkippedWithItsMessageAndLeavesTheQueu
     commands.OpenFiles({dir.Path("empty-folder")});
     std::filesystem::create_directory(dir.Path("empty-folder"));
     commands.OpenFiles({dir.Path("empty-folder")});
-    EXPECT_EQ(host.messages.back(),
-              dir.Path("empty-folder") + " holds no files Zirvak can play (MP3, MP2, MP1 or WAV)");
+    EXPECT_EQ(host.messages.back(), dir.Path("empty-folder") +
+                                        " holds no files Zirvak can play (MP3, MP2, MP1, WAV, "
+                                        "FLAC, Ogg Vorbis or Opus)");
 }
 
 Bytes Text(const std::string& text) {
@@ -177,7 +178,9 @@ TEST_F(SongQueueTest, APlaylistOfMissingEntriesNamesAFewAndCountsTheRest) {
     EXPECT_EQ(host.messages[PlaybackSession::kMaxSkippedNamed],
               "15 more entries of the playlists were left out");
     EXPECT_EQ(host.messages.back(),
-              list + " holds no files Zirvak can play (MP3, MP2, MP1 or WAV)");
+              list +
+                  " holds no files Zirvak can play (MP3, MP2, MP1, WAV, FLAC, Ogg Vorbis or "
+                  "Opus)");
 }
 
 // Handed over while a song plays: the song plays on until one of the playlist's songs is sure
@@ -197,7 +200,8 @@ TEST_F(SongQueueTest, APlaylistHandedOverReplacesThePlayingSongOnlyWithOneThatPl
     EXPECT_EQ(host.messages,
               (std::vector<std::string>{
                   dir.Path("gone.wav") + ": no such file (listed in " + none + ")",
-                  none + " holds no files Zirvak can play (MP3, MP2, MP1 or WAV)",
+                  none + " holds no files Zirvak can play (MP3, MP2, MP1, WAV, FLAC, Ogg "
+                         "Vorbis or Opus)",
                   dir.Path("gone.wav") + ": no such file (listed in " + some + ")"}));
 }
 

@@ -4,10 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "format_table.h"
 #include "fuzz_targets.h"
+#include "memory_source.h"
 #include "support/fixtures.h"
 
 namespace zirvak::test {
@@ -40,10 +44,23 @@ TEST(FuzzRegressions, BeatMarkers) {
 TEST(FuzzRegressions, Tags) {
     RunAll("tags", fuzz::ReadTagsOf);
 }
-TEST(FuzzRegressions, FlacVorbisAndOpusSources) {
-    RunAll("flac", fuzz::PlayFlac);
-    RunAll("vorbis", fuzz::PlayVorbis);
-    RunAll("opus", fuzz::PlayOpus);
+TEST(FuzzRegressions, EveryFormatsSource) {
+    RunAll("sources", fuzz::PlaySourceOf);
+}
+
+// The sources' seeds are files of the formats decoded by libraries, each found by its content
+// (after the two bytes that choose the seek), so that each library is reached.
+TEST(FuzzRegressions, SourceSeedsReachEveryLibrary) {
+    std::map<std::string, int> seeds;
+    for (const std::string& path : ListFiles(RepoPath("fuzz/corpus/sources"), "")) {
+        const std::vector<uint8_t> bytes = ReadFileBytes(path);
+        ASSERT_GT(bytes.size(), 2u) << path;
+        MemorySource file(std::span<const uint8_t>(bytes).subspan(2));
+        const FileFormat& format = FormatOf(file);
+        ++seeds[format.names.size() ? std::string(*format.names.begin()) : "refused"];
+    }
+    for (const char* name : {"FLAC", "Ogg Vorbis", "Opus"}) EXPECT_GE(seeds[name], 8) << name;
+    EXPECT_EQ(seeds["MP3"], 0);
 }
 
 // The illegal, nonstandard and cut-off streams of the conformance set, each played by the

@@ -219,7 +219,7 @@ Bytes RunFromTheStart(AudioSource& source) {
 TEST(OggPlayback, ADamagedStreamPlaysAgainAfterItsEnd) {
     // The fuzz input: two bytes for the fuzz target's seek, then the file.
     const Bytes input = ReadFileBytes(
-        RepoPath("fuzz/regressions/opus/crash-403285177af38310192c53497b57b9a61cd9887d"));
+        RepoPath("fuzz/regressions/sources/crash-403285177af38310192c53497b57b9a61cd9887d"));
     ASSERT_GT(input.size(), 2u);
     TempDir dir;
     const std::string path =

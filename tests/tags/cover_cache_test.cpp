@@ -7,7 +7,8 @@
 #include <filesystem>
 #include <optional>
 
-#include "song_tags.h"
+#include "cover_cache.h"
+#include "file_tags.h"
 #include "support/fixtures.h"
 #include "tag_builder.h"
 
@@ -90,7 +91,7 @@ TEST(CoverCache, ACoverReadFromASongIsWrittenOnce) {
         WriteBytes(dir.Path("song.mp3"),
                    Concat({Id3v2Tag({.version = 3}, {{"APIC", ApicBody("image/jpeg", 3, jpeg)}}),
                            DemoAudio(20)}));
-    const CoverArt cover = ReadSongTags(song).cover;
+    const CoverArt cover = ReadTagsOf(song).cover;
     ASSERT_TRUE(cover.data == jpeg);
 
     // Into the cache folder the environment names, made with its parents.
@@ -105,7 +106,7 @@ TEST(CoverCache, ACoverReadFromASongIsWrittenOnce) {
 
     // Saved again: the same file, left as it was (not written and renamed anew).
     const ino_t inode = Inode(path);
-    EXPECT_EQ(SaveCover(ReadSongTags(song).cover, folder), path);
+    EXPECT_EQ(SaveCover(ReadTagsOf(song).cover, folder), path);
     EXPECT_EQ(Inode(path), inode);
 
     // A file of that name cut short (a crash of some other writer) is replaced whole.

@@ -1,49 +1,13 @@
 // Tags read from songs whose tags were written here byte by byte: each tag format and text
-// encoding, the order tags are preferred in, covers, text that must not be shown, and files that
-// are no song at all.
-#include <fcntl.h>
+// encoding, the order tags are preferred in, covers, and text that must not be shown.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <chrono>
-#include <future>
-#include <thread>
-
-#include "song_tags.h"
-#include "tag_builder.h"
+#include "expected_tags.h"
+#include "file_tags.h"
 
 namespace zirvak::test {
 namespace {
-
-struct Expected {
-    std::string title, artist, album;
-    int track = 0;
-    Bytes cover;
-    std::string mimeType;
-};
-
-void ExpectTags(const SongTags& tags, const Expected& expected, int64_t lengthMs) {
-    EXPECT_EQ(tags.title, expected.title);
-    EXPECT_EQ(tags.artist, expected.artist);
-    EXPECT_EQ(tags.album, expected.album);
-    EXPECT_EQ(tags.trackNumber, expected.track);
-    EXPECT_NEAR(double(tags.lengthMs), double(lengthMs), 50.0);
-    EXPECT_EQ(tags.cover.mimeType, expected.mimeType);
-    EXPECT_EQ(tags.cover.data.size(), expected.cover.size());
-    EXPECT_TRUE(tags.cover.data == expected.cover) << "the cover's bytes differ";
-}
-
-// Two seconds of the demo song, and a second of WAV.
-const Bytes& Audio() {
-    static const Bytes audio = DemoAudio(77);
-    return audio;
-}
-const Bytes& Pcm() {
-    static const Bytes pcm = Pcm16Pattern(44100, 2);
-    return pcm;
-}
-constexpr int64_t kWavMs = 1000;
 
 TEST(SongTags, EachFormatAndEncodingReads) {
     const int64_t mp3Ms = MpegDurationMs(Audio());
@@ -183,7 +147,7 @@ TEST(SongTags, EachFormatAndEncodingReads) {
         SCOPED_TRACE(c.name);
         const std::string path = WriteBytes(dir.Path(c.name), c.file);
         const bool wav = c.file[0] == 'R';
-        ExpectTags(ReadSongTags(path), c.expected, wav ? kWavMs : mp3Ms);
+        ExpectTags(ReadTagsOf(path), c.expected, wav ? kWavMs : mp3Ms);
     }
 }
 
@@ -251,7 +215,7 @@ TEST(SongTags, YearGenreTrackAndDiscReadFromEachFormat) {
     TempDir dir;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const SongTags tags = ReadSongTags(WriteBytes(dir.Path(c.name), c.file));
+        const SongTags tags = ReadTagsOf(WriteBytes(dir.Path(c.name), c.file));
         EXPECT_EQ(tags.year, c.year);
         EXPECT_EQ(tags.genre, c.genre);
         EXPECT_EQ(tags.trackNumber, c.track);
@@ -268,9 +232,9 @@ TEST(SongTags, TheFileIsNeverWritten) {
         Concat({Id3v2Tag({.version = 3}, {{"TIT2", Latin1Text("Read only")}}), Audio()});
     const std::string path = WriteBytes(dir.Path("song.mp3"), file);
     ASSERT_EQ(chmod(path.c_str(), 0444), 0);
-    EXPECT_EQ(ReadSongTags(path).title, "Read only");
+    EXPECT_EQ(ReadTagsOf(path).title, "Read only");
     ASSERT_EQ(chmod(path.c_str(), 0644), 0);
-    EXPECT_EQ(ReadSongTags(path).title, "Read only");
+    EXPECT_EQ(ReadTagsOf(path).title, "Read only");
     EXPECT_TRUE(ReadFileBytes(path) == file);
 }
 
@@ -288,7 +252,7 @@ TEST(SongTags, HugeCoverIsLeftOutAndTheRestReads) {
                           {"APIC", ApicBody("image/png", 4, FakePng(900, 5))}}),
                 Audio()}));
     // The back cover stands in for the front cover that is too big.
-    ExpectTags(ReadSongTags(path), {"Big picture", "After it", "", 1, FakePng(900, 5), "image/png"},
+    ExpectTags(ReadTagsOf(path), {"Big picture", "After it", "", 1, FakePng(900, 5), "image/png"},
                MpegDurationMs(Audio()));
 
     // One byte over the limit is over it; at the limit, the cover is kept.
@@ -296,156 +260,8 @@ TEST(SongTags, HugeCoverIsLeftOutAndTheRestReads) {
         WriteBytes(path, Concat({Id3v2Tag({.version = 3},
                                           {{"APIC", ApicBody("image/png", 3, FakePng(size, 4))}}),
                                  Audio()}));
-        EXPECT_EQ(ReadSongTags(path).cover.data.size(), size <= kMaxCoverBytes ? size : 0) << size;
+        EXPECT_EQ(ReadTagsOf(path).cover.data.size(), size <= kMaxCoverBytes ? size : 0) << size;
     }
-}
-
-// Vorbis comments of FLAC, Ogg Vorbis and Opus files as their encoders write them, with a
-// cover (a FLAC PICTURE block, METADATA_BLOCK_PICTURE in an Opus file's comments); known by
-// their content, whatever their names.
-TEST(SongTags, VorbisCommentsAndPicturesReadFromFlacAndOgg) {
-    TempDir dir;
-    const std::string wav = WriteBytes(dir.Path("in.wav"), MakeWav({}, Pcm()));
-    const Bytes png = FakePng(3000, 5);
-    // The picture's size given, so that the encoders do not look into its made-up bytes.
-    const std::string cover = "3|image/png||1x1x24|" + WriteBytes(dir.Path("cover.png"), png);
-    const std::string comments =
-        " -T 'TITLE=Gece Yarısı' -T 'ARTIST=Ayşe' -T 'ALBUM=Kış' -T 'TRACKNUMBER=4' "
-        "-T 'TRACKTOTAL=11' -T 'DATE=1999-02-03' -T 'GENRE=Caz' -T 'DISCNUMBER=1/2'";
-    const struct {
-        std::string name;
-        std::string command;  // {in} and {out} replaced
-        bool hasCover;
-    } files[] = {
-        {"song.flac", "flac --silent -f" + comments + " --picture='" + cover + "' -o {out} {in}",
-         true},
-        {"song-named.mp3", "flac --silent -f" + comments + " -o {out} {in}", false},
-        {"song.ogg",
-         "oggenc --quiet -t 'Gece Yarısı' -a 'Ayşe' -l 'Kış' -N 4 -d 1999-02-03 -G Caz "
-         "-c TRACKTOTAL=11 -c DISCNUMBER=1/2 -o {out} {in}",
-         false},
-        {"song.opus",
-         "opusenc --quiet --title 'Gece Yarısı' --artist 'Ayşe' --album 'Kış' --date 1999-02-03 "
-         "--genre Caz --tracknumber 4 --comment TRACKTOTAL=11 --comment DISCNUMBER=1/2 "
-         "--picture '" +
-             cover + "' {in} {out}",
-         true},
-    };
-    for (const auto& f : files) {
-        SCOPED_TRACE(f.name);
-        const std::string out = dir.Path(f.name);
-        std::string command = f.command;
-        command.replace(command.find("{out}"), 5, "'" + out + "'");
-        command.replace(command.find("{in}"), 4, "'" + wav + "'");
-        ASSERT_EQ(std::system(command.c_str()), 0) << command;
-        const SongTags tags = ReadSongTags(out);
-        ExpectTags(tags,
-                   {"Gece Yarısı", "Ayşe", "Kış", 4, f.hasCover ? png : Bytes{},
-                    f.hasCover ? "image/png" : ""},
-                   kWavMs);
-        EXPECT_EQ(tags.trackTotal, 11);
-        EXPECT_EQ(tags.year, 1999);
-        EXPECT_EQ(tags.genre, "Caz");
-        EXPECT_EQ(tags.discNumber, 1);
-        EXPECT_EQ(tags.discTotal, 2);
-    }
-}
-
-// ReplayGain values from every place they are kept: ID3v2 user text frames (any letter case
-// in the name), APE items, Vorbis comments of FLAC and Ogg Vorbis, and an Opus file's R128 gains
-// (brought to ReplayGain's reference). A value out of range or unreadable is left out alone.
-TEST(SongTags, ReplayGainFromEveryCarrier) {
-    TempDir dir;
-    const auto txxx = [](const std::string& name, const std::string& value) {
-        return Id3v2FrameData{"TXXX", Latin1Text(name + std::string(1, '\0') + value)};
-    };
-    const std::string wav = WriteBytes(dir.Path("in.wav"), MakeWav({}, Pcm()));
-    const auto encoded = [&](const std::string& name, const std::string& command) {
-        const std::string out = dir.Path(name);
-        const std::string full = command + " -o '" + out + "' '" + wav + "'";
-        EXPECT_EQ(std::system(full.c_str()), 0) << full;
-        return out;
-    };
-    const std::string comments =
-        " -T REPLAYGAIN_TRACK_GAIN=-7.25 -T 'REPLAYGAIN_TRACK_PEAK=0.5' "
-        "-T 'REPLAYGAIN_ALBUM_GAIN=+1.50 dB' -T REPLAYGAIN_ALBUM_PEAK=nan";
-    const std::string opus = dir.Path("song.opus");
-    const std::string opusCommand =
-        "opusenc --quiet --comment R128_TRACK_GAIN=-512 --comment "
-        "R128_ALBUM_GAIN=9000 '" +
-        wav + "' '" + opus + "'";
-    ASSERT_EQ(std::system(opusCommand.c_str()), 0);
-    const struct {
-        std::string name;
-        std::string path;
-        ReplayGainValues want;
-    } files[] = {
-        {"ID3v2",
-         WriteBytes(dir.Path("id3.mp3"),
-                    Concat({Id3v2Tag({.version = 3}, {txxx("replaygain_track_gain", "-7.25 dB"),
-                                                      txxx("REPLAYGAIN_TRACK_PEAK", "0.5"),
-                                                      txxx("REPLAYGAIN_ALBUM_GAIN", "+1.50 dB"),
-                                                      txxx("REPLAYGAIN_ALBUM_PEAK", "nan")}),
-                            Audio()})),
-         {-7.25, 0.5, 1.5, std::nullopt}},
-        {"APE",
-         WriteBytes(dir.Path("ape.mp3"),
-                    Concat({Audio(), ApeTag({{"REPLAYGAIN_TRACK_GAIN", ApeValue("-7.25 dB")},
-                                             {"Replaygain_Track_Peak", ApeValue("0.5")},
-                                             {"REPLAYGAIN_ALBUM_GAIN", ApeValue("+1.50 dB")},
-                                             {"REPLAYGAIN_ALBUM_PEAK", ApeValue("x")}})})),
-         {-7.25, 0.5, 1.5, std::nullopt}},
-        {"FLAC",
-         encoded("song.flac", "flac --silent -f" + comments),
-         {-7.25, 0.5, 1.5, std::nullopt}},
-        {"Vorbis",
-         encoded("song.ogg",
-                 "oggenc --quiet -c REPLAYGAIN_TRACK_GAIN=-7.25 -c REPLAYGAIN_TRACK_PEAK=0.5 "
-                 "-c 'REPLAYGAIN_ALBUM_GAIN=+1.50 dB' -c REPLAYGAIN_ALBUM_PEAK=-1"),
-         {-7.25, 0.5, 1.5, std::nullopt}},
-        // -512/256 dB against -23 LUFS is +3 dB against -18; 9000/256 dB is out of range.
-        {"Opus", opus, {3.0, std::nullopt, std::nullopt, std::nullopt}},
-        {"none", WriteBytes(dir.Path("none.mp3"), Audio()), {}},
-    };
-    for (const auto& f : files) {
-        SCOPED_TRACE(f.name);
-        const ReplayGainValues got = ReadSongTags(f.path).replayGain;
-        EXPECT_EQ(got.trackGainDb, f.want.trackGainDb);
-        EXPECT_EQ(got.trackPeak, f.want.trackPeak);
-        EXPECT_EQ(got.albumGainDb, f.want.albumGainDb);
-        EXPECT_EQ(got.albumPeak, f.want.albumPeak);
-    }
-}
-
-// Nothing to read, and nothing that may stop or hang the reader: every field empty.
-TEST(SongTags, WhatIsNoSongGivesEmptyTags) {
-    TempDir dir;
-    const std::string text = WriteBytes(dir.Path("notes.mp3"), Bytes(5000, 'z'));
-    const std::string empty = WriteBytes(dir.Path("empty.mp3"), Bytes{});
-    const std::string riffOnly = WriteBytes(dir.Path("riff.wav"), Bytes{'R', 'I', 'F', 'F'});
-    const std::string tagOnly = WriteBytes(
-        dir.Path("tag-only.mp3"), Id3v2Tag({.version = 4}, {{"TALB", Utf8Text("No audio")}}));
-    const std::string fifo = dir.Path("fifo.mp3");
-    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-
-    for (const std::string& path :
-         {dir.Path("missing.mp3"), dir.dir, text, empty, riffOnly, fifo}) {
-        SCOPED_TRACE(path);
-        // A FIFO must be refused, not waited on: a reader that blocks fails here instead of
-        // hanging the suite (a writer opened without blocking lets it go).
-        auto read = std::async(std::launch::async, [&] { return ReadSongTags(path); });
-        if (read.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
-            ADD_FAILURE() << "the reader waits on the file";
-            close(open(path.c_str(), O_WRONLY | O_NONBLOCK));
-        }
-        const SongTags tags = read.get();
-        EXPECT_TRUE(tags.title.empty() && tags.artist.empty() && tags.album.empty());
-        EXPECT_EQ(tags.trackNumber, 0);
-        EXPECT_EQ(tags.lengthMs, 0);
-        EXPECT_TRUE(tags.cover.empty() && tags.cover.mimeType.empty());
-    }
-    // A tag without audio still says what it says.
-    EXPECT_EQ(ReadSongTags(tagOnly).album, "No audio");
 }
 
 }  // namespace

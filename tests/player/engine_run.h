@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <optional>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -12,6 +13,22 @@
 #include "player_fixtures.h"
 
 namespace zirvak::test {
+
+// Every byte of a run of `source` started with `seekMs` (none: from its start); `start`
+// receives how it began. Nothing when it cannot start.
+inline Bytes PlayRun(AudioSource& source, std::optional<uint32_t> seekMs = std::nullopt,
+                     RunStart* start = nullptr) {
+    const RunStart run = source.Start(seekMs);
+    if (start) *start = run;
+    if (run.problem != FileProblem::kNone || run.noBufferMemory) return {};
+    Bytes out(run.first.data, run.first.data + run.first.length);
+    for (uint32_t i = 1; i <= run.lastBufferIndex && !run.first.cameShort; ++i) {
+        const SourceBuffer b = source.Fill(uint8_t(i % 2), i);
+        out.insert(out.end(), b.data, b.data + b.length);
+        if (b.cameShort) break;
+    }
+    return out;
+}
 
 struct EngineRun {
     Bytes pcm;

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "engine_run.h"
 #include "input_file.h"
 #include "opus_source.h"
 #include "pcm_reduce.h"
@@ -200,19 +201,6 @@ TEST(OggPlayback, DamagedFilesPlayWhatDecodes) {
     }
 }
 
-// Every byte of a run of `source` from its start.
-Bytes RunFromTheStart(AudioSource& source) {
-    const RunStart run = source.Start(std::nullopt);
-    EXPECT_EQ(run.problem, FileProblem::kNone);
-    Bytes out(run.first.data, run.first.data + run.first.length);
-    for (uint32_t i = 1; i <= run.lastBufferIndex && !run.first.cameShort; ++i) {
-        const SourceBuffer b = source.Fill(uint8_t(i % 2), i);
-        out.insert(out.end(), b.data, b.data + b.length);
-        if (b.cameShort) break;
-    }
-    return out;
-}
-
 // opusfile cannot seek back to the start of this damaged stream (a page spoiled by the fuzzer)
 // once it has read it to its end: the run played again, as a repeat or a seek back does, plays
 // what the first played, as does a run after a seek that fails.
@@ -227,11 +215,11 @@ TEST(OggPlayback, ADamagedStreamPlaysAgainAfterItsEnd) {
     InputFile file;
     ASSERT_EQ(file.Open(path), FileProblem::kNone);
     OpusSource source(file);
-    const Bytes first = RunFromTheStart(source);
+    const Bytes first = PlayRun(source);
     ASSERT_GT(first.size(), 0u);
-    EXPECT_TRUE(RunFromTheStart(source) == first);
+    EXPECT_TRUE(PlayRun(source) == first);
     source.Start(source.lengthMs() - 30);
-    EXPECT_TRUE(RunFromTheStart(source) == first);
+    EXPECT_TRUE(PlayRun(source) == first);
     EXPECT_TRUE(PlayToTheEnd(path) == first);
 }
 

@@ -43,20 +43,6 @@ struct OpenSource {
     std::unique_ptr<AudioSource> source;
 };
 
-// Every byte of a run of `source` started with `seekMs`; `start` receives how it began.
-Bytes PlayRun(AudioSource& source, std::optional<uint32_t> seekMs, RunStart* start = nullptr) {
-    const RunStart run = source.Start(seekMs);
-    if (start) *start = run;
-    if (run.problem != FileProblem::kNone || run.noBufferMemory) return {};
-    Bytes out(run.first.data, run.first.data + run.first.length);
-    for (uint32_t i = 1; i <= run.lastBufferIndex && !run.first.cameShort; ++i) {
-        const SourceBuffer b = source.Fill(uint8_t(i % 2), i);
-        out.insert(out.end(), b.data, b.data + b.length);
-        if (b.cameShort) break;
-    }
-    return out;
-}
-
 struct Song {
     std::string name;  // of the case
     // Writes the song into the folder; its path.

@@ -100,16 +100,18 @@ bool PlayerEngine::nextJoins() const {
 }
 
 EngineNews PlayerEngine::TakeNews() {
-    SongHandOver::Retired retired;  // the song before a join, freed outside the lock
+    // Asked on every tick: without a join to tell of, the news are read without the lock, so the
+    // window never waits for a refill.
+    EngineNews news;
+    news.nearingEnd = state_ != NoFile && nearEnd_;
+    if (!joinHeard_.exchange(false)) return news;
+    SongHandOver::Retired retired;  // the song before the join, freed outside the lock
     std::lock_guard lock(mutex_);
     handOver_.TakeRetired(retired);
-    EngineNews news = std::exchange(news_, {});
-    news.nearingEnd = state_ != NoFile && !handOver_.joinPending() && RunNearsItsEnd();
-    if (news.joined) {
-        // Everything of the song before has been played: what is pending is the joined song's.
-        const uint64_t pending = device_.pendingFrames();
-        news.joinedFramesHeard = samplesAnalysed_ > pending ? samplesAnalysed_ - pending : 0;
-    }
+    news.joined = true;
+    // Everything of the song before has been played: what is pending is the joined song's.
+    const uint64_t pending = device_.pendingFrames();
+    news.joinedFramesHeard = samplesAnalysed_ > pending ? samplesAnalysed_ - pending : 0;
     return news;
 }
 
@@ -198,6 +200,7 @@ void PlayerEngine::ReleaseFile(Released& released) {
     deviceOpen_ = false;
     devicePaused_ = false;
     handOver_.TakeAll(released.next, released.leaving, released.retired);
+    joinHeard_ = false;  // of a song let go
     released.current = std::move(current_);
     headers_ = {};
     ResetRunFields();

@@ -184,7 +184,8 @@ private:
     int32_t StartRun(Released& released, bool paused = false);
     void Refill();
     void QueueCurrent();
-    bool RunNearsItsEnd() const;
+    // Says whether the run of the song heard is within kPrepareAheadBuffers of its last buffer.
+    void PublishNearEnd();
     void EndRun();
     int32_t Refuse(FileProblem problem, const std::string& detail);
     void ResetRunFields();
@@ -227,7 +228,10 @@ private:
     EngineSong current_;  // the song being queued
     SongHandOver handOver_;
     std::atomic<uint32_t> songsJoined_{0};
-    EngineNews news_;  // not yet taken by the owner
+    // The news, for the owner to take without the lock: the run of the song heard nears its end;
+    // a join was heard and not yet told.
+    std::atomic<bool> nearEnd_{false};
+    std::atomic<bool> joinHeard_{false};
     AudioFormat format_;
     std::array<WaveHeader, 2> headers_{};
     uint32_t lastBufferIndex_ = 0;

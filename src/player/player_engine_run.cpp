@@ -25,6 +25,7 @@ void PlayerEngine::ResetRunFields() {
     queuedFrames_ = 0;
     endReached_ = false;
     fileChanged_ = false;
+    nearEnd_ = false;
 }
 
 // Ends the run here, the buffer queued last still sounding: nothing more is queued.
@@ -34,6 +35,7 @@ void PlayerEngine::EndRun() {
     endReached_ = true;
     endedByItself_ = true;
     if (buffersOut_ == 0) runFinished_ = true;
+    PublishNearEnd();
 }
 
 int32_t PlayerEngine::SetUpRun(std::optional<uint32_t> seekMs) {
@@ -86,7 +88,8 @@ void PlayerEngine::JoinHeard() {
     samplesAnalysed_ = queuedFrames_;
     lengthMs_ = current_.source->lengthMs();
     songsJoined_.fetch_add(1);
-    news_.joined = true;
+    joinHeard_ = true;
+    PublishNearEnd();
 }
 
 void PlayerEngine::UndoJoin() {
@@ -94,6 +97,7 @@ void PlayerEngine::UndoJoin() {
     handOver_.Undo(current_);
     // What is written from now on is the song heard's again, at its own gain.
     device_.SetGain(current_.gain);
+    PublishNearEnd();
 }
 
 int32_t PlayerEngine::StartRun(Released& released, bool paused) {
@@ -136,11 +140,13 @@ void PlayerEngine::QueueCurrent() {
     // Until a join is heard, what was handed of the song before is what the clock goes by.
     if (!handOver_.joinPending()) samplesAnalysed_ = queuedFrames_;
     ++buffersOut_;
+    PublishNearEnd();
     device_.Write(h.data, h.length, current);
 }
 
-bool PlayerEngine::RunNearsItsEnd() const {
-    return lastBufferIndex_ <= buffersQueued_ + kPrepareAheadBuffers;
+void PlayerEngine::PublishNearEnd() {
+    nearEnd_ =
+        !handOver_.joinPending() && lastBufferIndex_ <= buffersQueued_ + kPrepareAheadBuffers;
 }
 
 // Fills the buffer the device handed back with the run's next one and queues it; after the

@@ -88,12 +88,13 @@ fuzz: deps
 	done
 
 # Every mutation of tools/mutants.txt in a copy of the tree (build/mutants): each must make a
-# test fail. mutants-ci runs the lines marked "ci", as CI does after `make test`.
+# test fail. mutants-ci runs the lines marked "ci", as CI does right after `make test`: in the
+# tree itself, on the release build that has just passed (each change undone once judged).
 mutants: deps
 	tools/mutants.sh
 
 mutants-ci: deps
-	tools/mutants.sh --ci
+	tools/mutants.sh --ci --in-place
 
 bench: build
 	@$(MAKE) --no-print-directory deps DEB_PACKAGES="$(BENCH_PACKAGES)"

@@ -4,8 +4,11 @@
 # suite. Each change must make some test fail; the ones that pass every test are printed as
 # survivors and the check fails.
 #
-#   tools/mutants.sh [--ci] [LIST]      LIST defaults to tools/mutants.txt; --ci takes only
-#                                       the lines marked "ci"
+#   tools/mutants.sh [--ci] [--in-place] [LIST]
+#       LIST defaults to tools/mutants.txt; --ci takes only the lines marked "ci".
+#       --in-place changes the tree itself and rebuilds build/release, right after `make test`
+#       has built it and passed (as CI runs it): no copy to build from nothing, no second run of
+#       the unchanged suite. Each change is undone as soon as it is judged, and on any exit.
 #
 # A list line reads   path: original text => replacement  @test_program [ci]
 # The original text must occur exactly once in the file. The named test program runs first
@@ -14,10 +17,12 @@ set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 only_ci=0
+in_place=0
 list=$root/tools/mutants.txt
 for arg in "$@"; do
     case $arg in
         --ci) only_ci=1 ;;
+        --in-place) in_place=1 ;;
         *) list=$arg ;;
     esac
 done
@@ -26,6 +31,10 @@ work=$root/build/mutants
 tree=$work/tree
 build=$work/build
 log=$work/log
+if [ "$in_place" = 1 ]; then
+    tree=$root
+    build=$root/build/release
+fi
 mkdir -p "$tree" "$log"
 
 conformance=$(cd "$root/.." && pwd)/shared/conformance
@@ -70,15 +79,33 @@ open(path, "w").write(text.replace(old, new))
 EOF
 }
 
-echo "copying the tree to $tree"
-sync_tree
-if [ ! -f "$build/build.ninja" ]; then
-    cmake -S "$tree" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-        -DZIRVAK_BUILD_BENCHMARKS=OFF >"$log/configure.txt"
+# The file changed last, put back however the check ends.
+changed=""
+restore() {
+    if [ -n "$changed" ]; then
+        cp "$work/original" "$tree/$changed"
+        touch "$tree/$changed"
+        changed=""
+    fi
+}
+trap restore EXIT
+trap 'exit 130' INT TERM
+
+if [ "$in_place" = 1 ]; then
+    [ -f "$build/build.ninja" ] || (cd "$root" && cmake --preset release >"$log/configure.txt")
+    echo "building the tree as it is"
+    build_tree || { tail -n 40 "$log/build.txt"; exit 1; }
+else
+    echo "copying the tree to $tree"
+    sync_tree
+    if [ ! -f "$build/build.ninja" ]; then
+        cmake -S "$tree" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+            -DZIRVAK_BUILD_BENCHMARKS=OFF >"$log/configure.txt"
+    fi
+    echo "building and running the unchanged suite"
+    build_tree || { tail -n 40 "$log/build.txt"; exit 1; }
+    run_suite || { tail -n 40 "$log/suite.txt"; echo "the unchanged suite fails"; exit 1; }
 fi
-echo "building and running the unchanged suite"
-build_tree || { tail -n 40 "$log/build.txt"; exit 1; }
-run_suite || { tail -n 40 "$log/suite.txt"; echo "the unchanged suite fails"; exit 1; }
 
 # Read whole before the first change, so the list may be edited while the check runs.
 mapfile -t lines <"$list"
@@ -99,8 +126,14 @@ for line in "${lines[@]}"; do
     name="$path: $old => $new"
 
     echo "no such file" >"$log/apply.txt"
-    if [ ! -f "$tree/$path" ] || ! cp "$tree/$path" "$work/original" ||
-        ! apply "$tree/$path" "$old" "$new" 2>"$log/apply.txt"; then
+    if [ ! -f "$tree/$path" ] || ! cp "$tree/$path" "$work/original"; then
+        broken+=("$name ($(cat "$log/apply.txt"))")
+        echo "NOT APPLIED  $name"
+        continue
+    fi
+    changed=$path
+    if ! apply "$tree/$path" "$old" "$new" 2>"$log/apply.txt"; then
+        changed=""
         broken+=("$name ($(cat "$log/apply.txt"))")
         echo "NOT APPLIED  $name"
         continue
@@ -126,8 +159,7 @@ for line in "${lines[@]}"; do
         fi
     fi
     # The original comes back newer than the mutant's objects, so the next build redoes them.
-    cp "$work/original" "$tree/$path"
-    touch "$tree/$path"
+    restore
 done
 
 build_tree || true

@@ -93,10 +93,13 @@ TEST(EngineThreads, RandomCommandsWhileBuffersComplete) {
             engine.Stop();
             const size_t writes = device.writes();
             // Stop empties the device; only the last buffer of a run that had already ended on
-            // its own may still be sounding.
-            EXPECT_TRUE(device.queuedCount() == 0 ||
-                        (device.queuedCount() == 1 &&
-                         pipeline.buffersQueued() == pipeline.lastBufferIndex()));
+            // its own may still be sounding. The count is read once: the device's thread may
+            // play that last buffer at any moment.
+            const size_t queued = device.queuedCount();
+            EXPECT_TRUE(queued == 0 ||
+                        (queued == 1 && pipeline.buffersQueued() == pipeline.lastBufferIndex()))
+                << queued << " queued, buffer " << pipeline.buffersQueued() << " of "
+                << pipeline.lastBufferIndex() << ", state " << engine.state() << ", op " << ops;
             EXPECT_TRUE(engine.state() == NoFile || engine.endReached());
             std::this_thread::sleep_for(std::chrono::microseconds(rng() % 300));
             EXPECT_EQ(device.writes(), writes) << "a buffer was queued after Stop";

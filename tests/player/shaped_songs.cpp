@@ -20,20 +20,28 @@ std::string RawFormat(const FlacShape& shape) {
            " --sample-rate=" + std::to_string(shape.rate);
 }
 
+// A tone per channel (`toneHz` times the channel's number) under a little noise, frame by
+// frame as `take(value)` in -1..1, channel after channel: a signal whose every sample differs
+// from its neighbours, so a sample lost or out of place shows.
+template <typename Take>
+void ToneUnderNoise(uint32_t frames, int32_t channels, double rate, double toneHz, double tone,
+                    double noise, uint32_t seed, Take&& take) {
+    for (uint32_t i = 0; i < frames; ++i)
+        for (int32_t c = 0; c < channels; ++c) {
+            seed = seed * 1664525u + 1013904223u;
+            const double n = (double(seed >> 8) / double(1 << 24) - 0.5) * noise;
+            take(std::sin(2 * M_PI * (toneHz * (c + 1)) * i / rate) * tone + n);
+        }
+}
+
 }  // namespace
 
 std::vector<int32_t> FlacSignal(const FlacShape& shape) {
     std::vector<int32_t> out;
     out.reserve(size_t(shape.frames) * size_t(shape.channels));
     const double top = std::ldexp(1.0, int(shape.bits) - 1) - 1;
-    uint32_t seed = 7;
-    for (uint32_t i = 0; i < shape.frames; ++i)
-        for (int32_t c = 0; c < shape.channels; ++c) {
-            seed = seed * 1664525u + 1013904223u;
-            const double noise = (double(seed >> 8) / double(1 << 24) - 0.5) * 0.1;
-            const double tone = std::sin(2 * M_PI * (220.0 * (c + 1)) * i / shape.rate) * 0.85;
-            out.push_back(int32_t(std::lround((tone + noise) * top)));
-        }
+    ToneUnderNoise(shape.frames, shape.channels, shape.rate, 220.0, 0.85, 0.1, 7,
+                   [&](double v) { out.push_back(int32_t(std::lround(v * top))); });
     return out;
 }
 
@@ -61,16 +69,11 @@ const char* Name(Codec codec) {
 
 Bytes OggSignal(const OggShape& shape) {
     Bytes out;
-    uint32_t seed = 11;
-    for (uint32_t i = 0; i < shape.frames; ++i)
-        for (int32_t c = 0; c < shape.channels; ++c) {
-            seed = seed * 1664525u + 1013904223u;
-            const double noise = (double(seed >> 8) / double(1 << 24) - 0.5) * 0.05;
-            const double tone = std::sin(2 * M_PI * (330.0 * (c + 1)) * i / shape.rate) * 0.6;
-            const auto v = int16_t(std::lround((tone + noise) * 32767));
-            out.push_back(uint8_t(v));
-            out.push_back(uint8_t(uint16_t(v) >> 8));
-        }
+    ToneUnderNoise(shape.frames, shape.channels, shape.rate, 330.0, 0.6, 0.05, 11, [&](double v) {
+        const auto sample = int16_t(std::lround(v * 32767));
+        out.push_back(uint8_t(sample));
+        out.push_back(uint8_t(uint16_t(sample) >> 8));
+    });
     return out;
 }
 

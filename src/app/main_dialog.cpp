@@ -9,6 +9,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QSocketNotifier>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -49,6 +50,11 @@ MainDialog::MainDialog(PlayerEngine& engine, QWidget* parent) : QMainWindow(pare
     CreateKeys();
     setAcceptDrops(true);
     connect(&timer_, &QTimer::timeout, this, &MainDialog::Tick);
+    // A song heard to its end between ticks: the next one starts at once.
+    if (commands_->runEndFd() >= 0) {
+        auto* runEnd = new QSocketNotifier(commands_->runEndFd(), QSocketNotifier::Read, this);
+        connect(runEnd, &QSocketNotifier::activated, this, [this] { commands_->FollowRunEnd(); });
+    }
     zoom_ = std::make_unique<WindowZoom>(*this, *view_, *commands_);
     status_ = std::make_unique<StatusDisplay>(*view_, *commands_, [this] { return PictureSeen(); });
 

@@ -118,11 +118,12 @@ int RunPlay(const std::vector<std::string>& paths, const PlayOptions& options) {
     int beatShown = 0;
     auto nextTick = Clock::now();
     while (!host.quit && EndingSignals::caught() == 0) {
-        const KeyPress press = terminal.WaitForKey(nextTick);
+        const KeyPress press = terminal.WaitForKey(nextTick, commands.runEndFd());
         if (press.key != Key::None) {
             HandleKey(press, commands);
             continue;  // the next key, or the tick
         }
+        commands.FollowRunEnd();  // the next song starts now, not at the tick
         if (Clock::now() < nextTick || EndingSignals::caught() != 0) continue;
         nextTick += std::chrono::milliseconds(PlaybackClock::kTickMs);
 

@@ -17,8 +17,9 @@ public:
     RawTerminal(const RawTerminal&) = delete;
     RawTerminal& operator=(const RawTerminal&) = delete;
 
-    // Waits until `deadline` for a key; returns it at once when one comes.
-    KeyPress WaitForKey(std::chrono::steady_clock::time_point deadline) const;
+    // Waits until `deadline` for a key; returns it at once when one comes, and no key at once
+    // when `alsoFd` (unless -1) is readable.
+    KeyPress WaitForKey(std::chrono::steady_clock::time_point deadline, int alsoFd = -1) const;
 
 private:
     termios saved_{};

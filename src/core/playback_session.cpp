@@ -162,8 +162,7 @@ void PlaybackSession::EndOfSong() {
     if (engine_.fileChanged()) ReportChangedFile();
     const std::optional<size_t> next = queue_.NextIndex();
     if (next) {
-        // What the sound output still holds of this song is heard first.
-        if (engine_.runFinished()) engine_.DrainOutput(kDrainMs);
+        // What the sound output still holds of this song plays out while the next one opens.
         PlayFrom(*next, +1);
         return;
     }

@@ -161,9 +161,22 @@ void TransportCommands::SetVolume(int32_t percent) {
     host_.ShowStatus();
 }
 
+TransportCommands::TransportCommands(PlayerEngine& engine, CommandHost& host)
+    : engine_(engine), host_(host), session_(engine, host) {
+    engine_.SetRunEndListener([this] { runEnded_.Raise(); });
+}
+
+TransportCommands::~TransportCommands() {
+    engine_.SetRunEndListener({});
+}
+
 bool TransportCommands::FollowPlayback() {
     const Command command(*this);
     return session_.FollowPlayback();
+}
+
+void TransportCommands::FollowRunEnd() {
+    if (runEnded_.Take()) FollowPlayback();
 }
 
 StatusSnapshot TransportCommands::Snapshot() const {

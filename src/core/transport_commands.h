@@ -13,6 +13,7 @@
 #include "playback_session.h"
 #include "settings_store.h"
 #include "status_snapshot.h"
+#include "wake_signal.h"
 
 namespace zirvak {
 
@@ -32,8 +33,10 @@ public:
     static constexpr int32_t kSeekStepMs = 5000;
     static constexpr int32_t kLongSeekStepMs = 30000;
 
-    TransportCommands(PlayerEngine& engine, CommandHost& host)
-        : host_(host), session_(engine, host) {}
+    TransportCommands(PlayerEngine& engine, CommandHost& host);
+    ~TransportCommands();
+    TransportCommands(const TransportCommands&) = delete;
+    TransportCommands& operator=(const TransportCommands&) = delete;
 
     // Reads the settings kept at `path` (none: defaults, and nothing is written) and applies
     // the volume.
@@ -85,6 +88,10 @@ public:
     // Called on every animation tick, before the animation moves (see
     // PlaybackSession::FollowPlayback); false while the animation holds.
     bool FollowPlayback();
+    // Readable when a song has been heard to its end between two ticks; FollowRunEnd then goes
+    // on to the next one at once (a song of another format opens without waiting for the tick).
+    int runEndFd() const { return runEnded_.fd(); }
+    void FollowRunEnd();
 
     // Where the player stands, as the last command or tick left it.
     const StatusSnapshot& status() const { return status_; }
@@ -113,7 +120,9 @@ private:
     StatusSnapshot Snapshot() const;
     void TakeStatus();
 
+    PlayerEngine& engine_;
     CommandHost& host_;
+    WakeSignal runEnded_;  // before the session: raised from the engine until it is let go
     PlaybackSession session_;
     SettingsStore settings_;
     std::optional<ReplayGainMode> runReplayGain_;  // chosen for this run only

@@ -16,7 +16,9 @@
 // - Reset() stops at once and reports every queued buffer done; when it returns, the device
 //   holds no buffer, reads none of their bytes again, and no completion is still running.
 //   It must not be called from a completion.
-// - Close() resets, then releases the device. Open may be called again afterwards.
+// - Close() resets, then releases the device. Open may be called again afterwards. What the
+//   output itself holds of the buffers played is still heard: the next Open does not wait for
+//   it (a song of another rate follows without a pause).
 // - A lost output (the sound server went away, the card was unplugged): the device then plays
 //   and consumes nothing, reports no completion and keeps what is queued; status().lost says
 //   so. It tries to get an output back by itself, and once it has one, playback goes on from
@@ -29,6 +31,10 @@
 //   never changed. SetGain(factor) sets the song's own gain (ReplayGain) applied with it
 //   (ApplyGain) to the buffers written from then on, so that a song that follows another in
 //   the same stream has its own from its first sample.
+// - Takes(opened, next): buffers of `next` may be written to a device opened for `opened`
+//   without opening it again, once SetBufferChannels(next.channels) says so (the SDL device,
+//   always stereo, takes mono and stereo at its rate). SetBufferChannels(n) sets the channel
+//   count of the buffers written from then on; Open sets it to the format opened.
 // - Drain(maxMs) waits, at most maxMs, until what was written has been heard: every buffer
 //   done, and what the output itself still held played out.
 // - pendingFrames() tells how many sample frames of what was written the output has not taken
@@ -68,15 +74,21 @@ public:
     virtual OutputStatus status() const = 0;
     virtual void Drain(uint32_t /*maxMs*/) {}
     virtual uint64_t pendingFrames() const { return 0; }
+    virtual bool Takes(const AudioFormat& opened, const AudioFormat& next) const {
+        return next.sampleRateHz == opened.sampleRateHz && next.channels == opened.channels;
+    }
 
     void SetVolume(uint32_t percent) { volumePercent_.store(percent < 100 ? percent : 100); }
     uint32_t volume() const { return volumePercent_.load(); }
     void SetGain(double factor) { gain_.store(factor >= 0 && factor <= 16 ? factor : 1.0); }
     double gain() const { return gain_.load(); }
+    void SetBufferChannels(int32_t channels) { bufferChannels_.store(channels == 1 ? 1 : 2); }
+    uint32_t bufferChannels() const { return bufferChannels_.load(); }
 
 private:
     std::atomic<uint32_t> volumePercent_{100};
     std::atomic<double> gain_{1.0};
+    std::atomic<uint32_t> bufferChannels_{2};
 };
 
 }  // namespace zirvak

@@ -16,6 +16,7 @@ bool OfflineAudioDevice::Open(const AudioFormat& format, AudioDeviceListener* li
         fileOpen_ = true;
         format_ = format;
     }
+    SetBufferChannels(format.channels);
     listener_ = listener;
     open_ = true;
     paused_ = false;
@@ -24,7 +25,7 @@ bool OfflineAudioDevice::Open(const AudioFormat& format, AudioDeviceListener* li
 
 void OfflineAudioDevice::Write(const uint8_t* data, uint32_t length, int32_t tag) {
     // Never full: the engine has two buffers out at most.
-    if (open_) queue_.Push(data, length, tag, gain());
+    if (open_) queue_.Push(data, length, tag, gain(), bufferChannels());
 }
 
 // Hands every queued buffer back unplayed. The queue is taken whole first, so a buffer written
@@ -41,8 +42,8 @@ int OfflineAudioDevice::DeliverCompletions(int most) {
         // What the card would get: the volume and the song's gain applied to a copy.
         scaled_.resize(queue_.oldest().length);
         int32_t tag = 0;
-        queue_.CopyOut(scaled_.data(), uint32_t(scaled_.size()), volume(),
-                       [&tag](int32_t done) { tag = done; });
+        queue_.CopyOut(scaled_.data(), uint32_t(scaled_.size()), uint32_t(format_.channels),
+                       volume(), [&tag](int32_t done) { tag = done; });
         if (!writer_.Write(scaled_.data(), scaled_.size())) ok_ = false;
         listener_->OnBufferDone(tag);
         ++delivered;

@@ -24,6 +24,11 @@ uint32_t PlayerEngine::runStartMs() const {
     return sampleRate_ ? uint32_t(runStartFrame_.load() * 1000 / sampleRate_) : 0;
 }
 
+void PlayerEngine::SetRunEndListener(std::function<void()> listener) {
+    std::lock_guard lock(mutex_);
+    runEndListener_ = std::move(listener);
+}
+
 void PlayerEngine::SetGain(double factor) {
     std::lock_guard lock(mutex_);
     gain_ = factor;
@@ -96,7 +101,12 @@ bool PlayerEngine::joinPending() const {
 
 bool PlayerEngine::nextJoins() const {
     std::lock_guard lock(mutex_);
-    return handOver_.NextJoins(format_);
+    return NextJoinsOutput();
+}
+
+bool PlayerEngine::NextJoinsOutput() const {
+    const std::optional<AudioFormat> next = handOver_.nextFormat();
+    return next && device_.Takes(format_, *next);
 }
 
 EngineNews PlayerEngine::TakeNews() {

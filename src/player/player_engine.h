@@ -22,6 +22,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -122,6 +123,10 @@ public:
     uint32_t runStartMs() const;
     // True once a run that ended by itself has had its last buffer played: the song is over.
     bool runFinished() const { return runFinished_.load(); }
+    // Called on the device's thread, under the engine's lock, when a run that ended by itself
+    // has had its last buffer played: the owner need not wait for its next tick to go on with
+    // the next song. It must not call the engine.
+    void SetRunEndListener(std::function<void()> listener);
     // The gain of the sound output, 0..100 %, applied after the beats are marked.
     void SetVolume(uint32_t percent) { device_.SetVolume(percent); }
     uint32_t volume() const { return device_.volume(); }
@@ -174,6 +179,8 @@ private:
     int32_t TakeRun(const RunStart& run);
     // At the end of a run: the prepared song's run follows in the same stream, if it can.
     bool JoinNext();
+    // A song is prepared that the open device takes as it is.
+    bool NextJoinsOutput() const;
     // The last buffer of the song before has been played: the joined song is the one heard.
     void JoinHeard();
     // Before a new run of the song heard: a joined song goes back to waiting.
@@ -186,6 +193,8 @@ private:
     void QueueCurrent();
     // Says whether the run of the song heard is within kPrepareAheadBuffers of its last buffer.
     void PublishNearEnd();
+    // The run's last buffer has been played: told once.
+    void FinishRun();
     void EndRun();
     int32_t Refuse(FileProblem problem, const std::string& detail);
     void ResetRunFields();
@@ -216,6 +225,7 @@ private:
     uint32_t buffersOut_ = 0;     // written to the device and not yet handed back
     bool endedByItself_ = false;  // the run reached its last buffer (EndRun)
     std::atomic<bool> runFinished_{false};
+    std::function<void()> runEndListener_;
     // Of the song heard: the sample frame its run began at, and the frames handed to the device.
     std::atomic<uint64_t> runStartFrame_{0};
     std::atomic<uint32_t> samplesAnalysed_{0};

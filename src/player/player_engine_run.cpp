@@ -10,7 +10,11 @@ void PlayerEngine::OnBufferDone(int32_t) {
     if (buffersOut_ > 0) --buffersOut_;
     if (handOver_.LeavingBufferPlayed()) JoinHeard();
     if (state_ == Playing) Refill();
-    if (endedByItself_ && buffersOut_ == 0) runFinished_ = true;
+    if (endedByItself_ && buffersOut_ == 0) FinishRun();
+}
+
+void PlayerEngine::FinishRun() {
+    if (!runFinished_.exchange(true) && runEndListener_) runEndListener_();
 }
 
 void PlayerEngine::ResetRunFields() {
@@ -34,7 +38,7 @@ void PlayerEngine::EndRun() {
     state_ = Stopped;
     endReached_ = true;
     endedByItself_ = true;
-    if (buffersOut_ == 0) runFinished_ = true;
+    if (buffersOut_ == 0) FinishRun();
     PublishNearEnd();
 }
 
@@ -60,14 +64,16 @@ int32_t PlayerEngine::TakeRun(const RunStart& run) {
 }
 
 bool PlayerEngine::JoinNext() {
-    if (!gapless_ || fileChanged_) return false;
+    if (!gapless_ || fileChanged_ || !NextJoinsOutput()) return false;
     const bool nothingOut = buffersOut_ == 0;
-    const std::optional<RunStart> run = handOver_.Join(current_, format_, buffersOut_);
+    const std::optional<RunStart> run = handOver_.Join(current_, buffersOut_);
     if (!run) return false;
     const EngineSong& joined = current_;
-    // The device scales what is written from now on by the joined song's gain: the change falls
-    // exactly on the boundary.
+    // The device takes what is written from now on at the joined song's gain and channel count:
+    // the change falls exactly on the boundary.
     device_.SetGain(joined.gain);
+    channels_ = joined.source->format().channels;
+    device_.SetBufferChannels(channels_);
     lastBufferIndex_ = run->lastBufferIndex;
     buffersQueued_ = 0;
     queueStartFrame_ = 0;
@@ -95,14 +101,17 @@ void PlayerEngine::JoinHeard() {
 void PlayerEngine::UndoJoin() {
     if (!handOver_.joinPending()) return;
     handOver_.Undo(current_);
-    // What is written from now on is the song heard's again, at its own gain.
+    // What is written from now on is the song heard's again, at its own gain and channels.
     device_.SetGain(current_.gain);
+    channels_ = current_.source->format().channels;
+    device_.SetBufferChannels(channels_);
     PublishNearEnd();
 }
 
 int32_t PlayerEngine::StartRun(Released& released, bool paused) {
-    format_ = {int32_t(sampleRate_), channels_};
     if (!deviceOpen_) {
+        // What the device is opened for; songs it takes as they are join it later.
+        format_ = {int32_t(sampleRate_), channels_};
         if (!device_.Open(format_, this)) {
             // Nothing can play it: the file is let go, as after any failed Open.
             ReleaseFile(released);
@@ -110,6 +119,7 @@ int32_t PlayerEngine::StartRun(Released& released, bool paused) {
         }
         deviceOpen_ = true;
     }
+    device_.SetBufferChannels(channels_);
     QueueCurrent();
     Refill();
     if (paused) {

@@ -17,6 +17,10 @@ using Clock = std::chrono::steady_clock;
 
 // Sample frames SDL asks for at a time, and so the period of the silent stand-in.
 constexpr int kPeriodFrames = 2048;
+// The output is always stereo: a mono song sounds on both sides, and may follow a stereo one in
+// the same stream.
+constexpr int kOutputChannels = 2;
+constexpr uint32_t kOutputFrameBytes = 2 * kOutputChannels;
 // Periods of silence the output must have taken after the last buffer before what came before
 // it counts as heard: more than any backend keeps queued beyond SDL.
 constexpr uint64_t kDrainPeriods = 4;
@@ -26,9 +30,16 @@ constexpr auto kWatchInterval = std::chrono::milliseconds(250);
 
 }  // namespace
 
+SdlAudioDevice::~SdlAudioDevice() {
+    Close();
+    std::lock_guard lock(sdlMutex_);
+    if (sdl_ != nullptr) CloseRetired();
+}
+
 bool SdlAudioDevice::Open(const AudioFormat& format, AudioDeviceListener* listener) {
     if (open_) return false;  // opened twice: closing here could wait on a completion
     format_ = format;
+    SetBufferChannels(format.channels);
     listener_ = listener;
     paused_ = false;
     started_ = false;
@@ -48,6 +59,10 @@ bool SdlAudioDevice::Open(const AudioFormat& format, AudioDeviceListener* listen
         silent_ = !OpenOutput(why);
     }
     if (silent_) {
+        {
+            std::lock_guard lock(sdlMutex_);
+            CloseRetired();
+        }
         // No sound card, server or permission: play on in silence, paced as if we had one.
         SetStatus("silent", why.empty() ? "no sound output" : why);
     } else {
@@ -103,12 +118,18 @@ bool SdlAudioDevice::OpenDriver(const char* driver, std::vector<OutputAttempt>& 
     SDL_AudioSpec want{};
     want.freq = format_.sampleRateHz;
     want.format = AUDIO_S16LSB;
-    want.channels = uint8_t(format_.channels);
+    want.channels = kOutputChannels;
     want.samples = kPeriodFrames;
     want.callback = &SdlAudioDevice::AudioCallback;
     want.userdata = this;
     SDL_AudioSpec have{};
-    const SDL_AudioDeviceID device = sdl_->OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    SDL_AudioDeviceID device = sdl_->OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    if (device == 0 && retired_ != 0) {
+        // Some outputs (SDL's dummy and disk ones) take one device at a time: the one before
+        // is closed first after all.
+        CloseRetired();
+        device = sdl_->OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    }
     if (device == 0) {
         const char* current = sdl_->GetCurrentAudioDriver();
         failures.push_back({current ? current : driver ? driver : "", true, sdl_->GetError()});
@@ -124,10 +145,32 @@ bool SdlAudioDevice::OpenDriver(const char* driver, std::vector<OutputAttempt>& 
 
 // Under sdlMutex_. Closing waits for SDL's audio thread, so the callback has returned after it.
 void SdlAudioDevice::CloseOutput() {
+    CloseRetired();
     const uint32_t device = sdlDevice_.exchange(0);
     if (device == 0) return;
     sdl_->CloseAudioDevice(device);
     sdl_->QuitSubSystem(SDL_INIT_AUDIO);
+}
+
+// Under sdlMutex_. The output stops taking our buffers at once, but is closed only once the next
+// one has started (or on the next close): closing blocks while the output plays out what it
+// holds, and a song of another rate would wait that long in silence to be heard.
+void SdlAudioDevice::RetireOutput() {
+    CloseRetired();
+    const uint32_t device = sdlDevice_.exchange(0);
+    if (device == 0) return;
+    // Paused, SDL never calls the callback again for it, and sends the server silence after
+    // what it holds.
+    sdl_->PauseAudioDevice(device, 1);
+    retired_ = device;
+}
+
+// Under sdlMutex_.
+void SdlAudioDevice::CloseRetired() {
+    if (retired_ == 0) return;
+    sdl_->CloseAudioDevice(retired_);
+    sdl_->QuitSubSystem(SDL_INIT_AUDIO);
+    retired_ = 0;
 }
 
 std::string SdlAudioDevice::CurrentDriver() const {
@@ -156,7 +199,7 @@ void SdlAudioDevice::Write(const uint8_t* data, uint32_t length, int32_t tag) {
         std::lock_guard lock(queueMutex_);
         // The engine never has more than a few buffers out; one the ring cannot take is handed
         // back at once rather than left unreported.
-        if (!queue_.Push(data, length, tag, gain())) ReportDone(tag);
+        if (!queue_.Push(data, length, tag, gain(), bufferChannels())) ReportDone(tag);
         silentFramesSinceQueued_ = 0;
     }
     // Playback starts with the first buffer.
@@ -197,11 +240,11 @@ void SdlAudioDevice::AudioCallback(void* self, uint8_t* stream, int length) {
 // where nothing is queued. Runs on SDL's audio thread, or on the keeper's when silent.
 void SdlAudioDevice::Fill(uint8_t* stream, uint32_t length) {
     std::lock_guard lock(queueMutex_);
-    const uint32_t copied =
-        queue_.CopyOut(stream, length, volume(), [this](int32_t tag) { ReportDone(tag); });
+    const uint32_t copied = queue_.CopyOut(stream, length, kOutputChannels, volume(),
+                                           [this](int32_t tag) { ReportDone(tag); });
     if (copied < length) {
         std::memset(stream + copied, 0, length - copied);
-        silentFramesSinceQueued_ += (length - copied) / uint32_t(2 * format_.channels);
+        silentFramesSinceQueued_ += (length - copied) / kOutputFrameBytes;
     }
 }
 
@@ -241,6 +284,8 @@ void SdlAudioDevice::KeeperLoop() {
             lock.unlock();
             {
                 std::lock_guard sdl(sdlMutex_);
+                // The output before has had its time to play out: the new one is under way.
+                if (started_) CloseRetired();
                 const uint32_t device = sdlDevice_;
                 if (device != 0 && sdl_->GetAudioDeviceStatus(device) == SDL_AUDIO_STOPPED)
                     lost_ = true;
@@ -253,7 +298,7 @@ void SdlAudioDevice::KeeperLoop() {
 void SdlAudioDevice::PlaySilently(std::unique_lock<std::mutex>& lock) {
     const auto period =
         std::chrono::microseconds(int64_t(kPeriodFrames) * 1000000 / format_.sampleRateHz);
-    std::vector<uint8_t> nowhere(size_t(kPeriodFrames) * 2 * size_t(format_.channels));
+    std::vector<uint8_t> nowhere(size_t(kPeriodFrames) * kOutputFrameBytes);
     for (auto next = Clock::now() + period; !keeperStopping_; next += period) {
         keeperWake_.wait_until(lock, next, [this] { return keeperStopping_; });
         if (keeperStopping_) break;
@@ -307,9 +352,11 @@ void SdlAudioDevice::Reset() {
 
 uint64_t SdlAudioDevice::pendingFrames() const {
     std::lock_guard lock(queueMutex_);
-    const uint64_t bytes = queue_.pendingBytes();
-    const uint32_t frameBytes = 2 * uint32_t(format_.channels > 0 ? format_.channels : 1);
-    return bytes / frameBytes;
+    return queue_.pendingFrames();
+}
+
+bool SdlAudioDevice::Takes(const AudioFormat& opened, const AudioFormat& next) const {
+    return next.sampleRateHz == opened.sampleRateHz && (next.channels == 1 || next.channels == 2);
 }
 
 void SdlAudioDevice::Drain(uint32_t maxMs) {
@@ -336,7 +383,7 @@ void SdlAudioDevice::Close() {
     Reset();
     {
         std::lock_guard lock(sdlMutex_);
-        CloseOutput();
+        RetireOutput();
     }
     {
         std::lock_guard lock(doneMutex_);

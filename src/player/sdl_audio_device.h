@@ -33,7 +33,7 @@ struct SdlLibrary;
 class SdlAudioDevice final : public AudioDevice {
 public:
     SdlAudioDevice() = default;
-    ~SdlAudioDevice() override { Close(); }
+    ~SdlAudioDevice() override;
 
     bool Open(const AudioFormat& format, AudioDeviceListener* listener) override;
     void Write(const uint8_t* data, uint32_t length, int32_t tag) override;
@@ -44,6 +44,7 @@ public:
     OutputStatus status() const override;
     void Drain(uint32_t maxMs) override;
     uint64_t pendingFrames() const override;
+    bool Takes(const AudioFormat& opened, const AudioFormat& next) const override;
 
     // The output in use: an SDL driver ("pulseaudio", "alsa", "dummy", "disk", ...) or "silent".
     std::string driverName() const { return status().driver; }
@@ -53,6 +54,8 @@ private:
     bool OpenDriver(const char* driver, std::vector<OutputAttempt>& failures);
     std::string CurrentDriver() const;
     void CloseOutput();
+    void RetireOutput();
+    void CloseRetired();
     static void AudioCallback(void* self, uint8_t* stream, int length);
     void Fill(uint8_t* stream, uint32_t length);
     void ReportDone(int32_t tag);
@@ -70,6 +73,7 @@ private:
     std::mutex sdlMutex_;
     const SdlLibrary* sdl_ = nullptr;     // loaded by the first OpenOutput
     std::atomic<uint32_t> sdlDevice_{0};  // SDL_AudioDeviceID; 0 while silent, lost or closed
+    uint32_t retired_ = 0;  // the output closed last, still playing out; under sdlMutex_
     std::atomic<bool> paused_{false};
     std::atomic<bool> started_{false};  // the first buffer has been written
     std::atomic<bool> silent_{false};

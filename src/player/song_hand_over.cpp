@@ -29,10 +29,9 @@ bool RestartPreparedRun(PreparedSong& song) {
     return true;
 }
 
-bool SongHandOver::NextJoins(const AudioFormat& playing) const {
-    if (!prepared()) return false;
-    const AudioFormat format = next_.song.source->format();
-    return format.sampleRateHz == playing.sampleRateHz && format.channels == playing.channels;
+std::optional<AudioFormat> SongHandOver::nextFormat() const {
+    if (!prepared()) return std::nullopt;
+    return next_.song.source->format();
 }
 
 bool SongHandOver::SetNextGain(double gain) {
@@ -41,9 +40,8 @@ bool SongHandOver::SetNextGain(double gain) {
     return true;
 }
 
-std::optional<RunStart> SongHandOver::Join(EngineSong& current, const AudioFormat& playing,
-                                           uint32_t buffersOut) {
-    if (joinPending() || !next_.run || !NextJoins(playing)) return std::nullopt;
+std::optional<RunStart> SongHandOver::Join(EngineSong& current, uint32_t buffersOut) {
+    if (joinPending() || !next_.run) return std::nullopt;
     std::optional<RunStart> run = std::move(next_.run);
     leaving_ = std::move(current);
     leavingBuffersOut_ = buffersOut;

@@ -62,16 +62,15 @@ public:
     bool prepared() const { return next_.song.source != nullptr; }
     // The prepared song's run was undone and must start again before it can join.
     bool needsRestart() const { return prepared() && !next_.run; }
-    // A song of `playing`'s rate and channels is prepared and will join.
-    bool NextJoins(const AudioFormat& playing) const;
+    // The prepared song's rate and channels; none when no song is prepared.
+    std::optional<AudioFormat> nextFormat() const;
     // The gain the prepared song will play at; false when none is prepared.
     bool SetNextGain(double gain);
 
-    // At the end of the queued run: when the prepared song joins `playing`, it becomes `current`
-    // and the song before leaves with its `buffersOut` buffers still to be played. Returns the
-    // joined run's start (its first buffer to queue), or none.
-    std::optional<RunStart> Join(EngineSong& current, const AudioFormat& playing,
-                                 uint32_t buffersOut);
+    // At the end of the queued run, the prepared song being one the device takes: it becomes
+    // `current` and the song before leaves with its `buffersOut` buffers still to be played.
+    // Returns the joined run's start (its first buffer to queue), or none.
+    std::optional<RunStart> Join(EngineSong& current, uint32_t buffersOut);
     // A joined song is queued and the song before still heard.
     bool joinPending() const { return leaving_.source != nullptr; }
     // One of the song before's buffers has been played: true when it was the last of them, and

@@ -241,6 +241,73 @@ TEST_F(SoundServer, TwoSongsOfAQueueMeetWithoutSilence) {
     EXPECT_EQ(FollowedTo(heard, decoded, *place), Frames(decoded));
 }
 
+// A mono song after a stereo one of the same rate is joined in the same stream: the mono song
+// sounds on both sides, right behind the last frame of the one before.
+TEST_F(SoundServer, AMonoSongFollowsAStereoOneWithoutSilence) {
+    const long cut = 3 * kRate + 321;
+    const long end = 6 * kRate;
+    Bytes left;  // the left side of the song from the cut on, as a mono song
+    Samples expected(decoded.begin(), decoded.begin() + 2 * cut);
+    for (long f = cut; f < end; ++f) {
+        const int16_t v = decoded[size_t(2 * f)];
+        left.push_back(uint8_t(v));
+        left.push_back(uint8_t(uint16_t(v) >> 8));
+        expected.insert(expected.end(), {v, v});
+    }
+    WavParams mono;
+    mono.channels = 1;
+    const Bytes whole(reinterpret_cast<const uint8_t*>(decoded.data()),
+                      reinterpret_cast<const uint8_t*>(decoded.data() + decoded.size()));
+    const std::string a =
+        WriteBytes(dir.Path("a.wav"), MakeWav({}, std::span(whole).first(size_t(cut) * 4)));
+    const std::string b = WriteBytes(dir.Path("b.wav"), MakeWav(mono, left));
+    const std::string recording = dir.Path("queue.raw");
+    auto recorder = Record(server, recording);
+    Process play({ZIRVAK_CLI, "play", a, b}, dir.Path("play.out"), dir.Path("play.err"));
+    ASSERT_EQ(play.Wait(60000), 0) << ReadFileText(dir.Path("play.err"));
+    StopRecording(*recorder, recording);
+    const Samples heard = AsStereo(ReadFileBytes(recording));
+    const auto across = expected.begin() + 2 * (cut - kRate / 10);
+    EXPECT_NE(std::search(heard.begin(), heard.end(), across, across + 2 * (kRate / 5)),
+              heard.end())
+        << "the mono song does not follow without a gap";
+    const std::optional<Place> place = PlaceInSong(heard, expected);
+    ASSERT_TRUE(place.has_value()) << "the queue is not in the recording";
+    EXPECT_EQ(FollowedTo(heard, expected, *place), Frames(expected));
+}
+
+// A song of another rate opens the output again: heard as a song change, not a pause. The
+// longest silence inside the music is at most a tenth of a second.
+TEST_F(SoundServer, ASongOfAnotherRateFollowsWithoutAPause) {
+    const Bytes whole(reinterpret_cast<const uint8_t*>(decoded.data()),
+                      reinterpret_cast<const uint8_t*>(decoded.data() + decoded.size()));
+    WavParams at48k;
+    at48k.sampleRate = 48000;
+    const std::string a =
+        WriteBytes(dir.Path("a.wav"), MakeWav({}, std::span(whole).first(3 * kRate * 4)));
+    const std::string b = WriteBytes(
+        dir.Path("b.wav"), MakeWav(at48k, std::span(whole).subspan(3 * kRate * 4, 3 * 48000 * 4)));
+    for (long f = 2 * kRate; f < 6 * kRate; ++f)
+        ASSERT_FALSE(Silent(decoded, f) && Silent(decoded, f + 1)) << "the songs hold silence";
+    const std::string recording = dir.Path("queue.raw");
+    auto recorder = Record(server, recording);
+    Process play({ZIRVAK_CLI, "play", a, b}, dir.Path("play.out"), dir.Path("play.err"));
+    ASSERT_EQ(play.Wait(60000), 0) << ReadFileText(dir.Path("play.err"));
+    StopRecording(*recorder, recording);
+    const Samples heard = AsStereo(ReadFileBytes(recording));
+    const long first = FirstSound(heard);
+    long last = Frames(heard) - 1;
+    while (last > first && Silent(heard, last)) --last;
+    long longest = 0, run = 0;
+    for (long f = first; f <= last; ++f) {
+        run = Silent(heard, f) ? run + 1 : 0;
+        longest = std::max(longest, run);
+    }
+    std::printf("the longest silence inside the music: %.1f ms\n", longest * 1000.0 / kRate);
+    EXPECT_GT(last - first, 5 * kRate) << "both songs are not in the recording";
+    EXPECT_LE(longest, kRate / 10);
+}
+
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
     std::istringstream in(text);

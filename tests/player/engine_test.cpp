@@ -134,13 +134,18 @@ TEST(EnginePipeline, BuffersAlternateAndTheRunEndsOnTheLastButOne) {
     }
 }
 
+// The owner is told when a song has been heard to its end, once per run, and not when a run is
+// stopped or started again.
 TEST(EnginePipeline, StopQueuesNothingAndRestartPlaysTheSameBytesFromTheStart) {
     for (const std::string& path : {Files().wav, Files().mp2}) {
         SCOPED_TRACE(path);
         TestAudioDevice device;
         PlayerEngine engine(device);
+        int runEnds = 0;
+        engine.SetRunEndListener([&] { ++runEnds; });
         ASSERT_EQ(engine.Open(path, 0, kDefaultEndMs), kOpenStarted);
         device.CompleteAll();
+        EXPECT_EQ(runEnds, 1);
         const Bytes first = device.AllBytes();
         device.written.clear();
         ASSERT_EQ(engine.Restart(), kOpenStarted);
@@ -151,7 +156,9 @@ TEST(EnginePipeline, StopQueuesNothingAndRestartPlaysTheSameBytesFromTheStart) {
         EXPECT_EQ(engine.Restart(), kOpenStarted);
         EXPECT_EQ(engine.state(), Playing);
         EXPECT_FALSE(engine.endReached());
+        EXPECT_EQ(runEnds, 1);
         device.CompleteAll();
+        EXPECT_EQ(runEnds, 2);
         EXPECT_TRUE(device.AllBytes() == first);
     }
 }

@@ -155,6 +155,34 @@ TEST_F(SongJoinTest, CommandsAtTheJoinActOnTheSongHeard) {
     }
 }
 
+// On an output that is always stereo (as SDL's is), a mono song of the same rate follows a stereo
+// one in the same stream, its buffers written as mono; its beats are marked as mono.
+TEST_F(SongJoinTest, AMonoSongJoinsAStereoOneOnAnOutputThatTakesBoth) {
+    device.takesMonoAndStereo = true;
+    WavParams mono;
+    mono.channels = 1;
+    const Bytes monoPcm = Pcm16Pattern(kWavChunkBytes / 2 * 3 / 2, 1);
+    const std::string path = WriteBytes(album.dir.Path("mono.wav"), MakeWav(mono, monoPcm));
+    ASSERT_EQ(engine.Open(album.path[0], 0, kDefaultEndMs), kOpenStarted);
+    ASSERT_EQ(engine.PrepareNext(path, 1.0), kOpenStarted);
+    EXPECT_TRUE(engine.nextJoins());
+    const size_t stereoBuffers = (album.pcm[0].size() + kWavChunkBytes - 1) / kWavChunkBytes;
+    device.CompleteAll();
+    EXPECT_EQ(engine.songsJoined(), 1u);
+    EXPECT_EQ(device.opens, 1);
+    EXPECT_EQ(engine.channels(), 1);
+    EXPECT_EQ(engine.samplesAnalysed(), monoPcm.size() / 2);
+    ASSERT_EQ(device.written.size(), stereoBuffers + 2);
+    for (size_t i = 0; i < device.written.size(); ++i)
+        EXPECT_EQ(device.written[i].channels, i < stereoBuffers ? 2u : 1u) << i;
+    EXPECT_TRUE(device.AllBytes() == Concat({album.pcm[0], monoPcm}));
+    // The same song prepared on an output that plays only what it was opened for does not join.
+    device.takesMonoAndStereo = false;
+    ASSERT_EQ(engine.Open(album.path[2], 0, kDefaultEndMs), kOpenStarted);
+    ASSERT_EQ(engine.PrepareNext(path, 1.0), kOpenStarted);
+    EXPECT_FALSE(engine.nextJoins());
+}
+
 // A song of another format does not join: the run ends, for the caller to open it. One that
 // cannot be played is refused when prepared, and the song that plays goes on.
 TEST_F(SongJoinTest, AnotherFormatOrAFailingSongDoesNotJoin) {

@@ -15,6 +15,7 @@ bool TestAudioDevice::Open(const AudioFormat& requested, AudioDeviceListener* li
     if (refuseOpen || opens == failOpenNumber) return false;
     if (open) misuse_.push_back("opened twice");
     format = requested;
+    SetBufferChannels(requested.channels);
     listener_ = listener;
     open = true;
     paused = false;
@@ -30,9 +31,9 @@ void TestAudioDevice::Write(const uint8_t* data, uint32_t length, int32_t tag) {
     if (queue_.size() >= 2) misuse_.push_back("a third buffer in flight");
     if (!queue_.empty() && queue_.newest().tag == tag) misuse_.push_back("one buffer queued twice");
     ++writes_;
-    if (!queue_.Push(data, length, tag, gain()))
+    if (!queue_.Push(data, length, tag, gain(), bufferChannels()))
         misuse_.push_back("more buffers than a card holds");
-    written.push_back({tag, data, {}});
+    written.push_back({tag, data, {}, bufferChannels()});
     if (keepCopies) {
         // What the card would sound: the copy carries the volume and gain set when it was written.
         written.back().bytes.assign(data, data + length);
@@ -173,9 +174,14 @@ void TestAudioDevice::StopThread() {
     thread_.join();
 }
 
+bool TestAudioDevice::Takes(const AudioFormat& opened, const AudioFormat& next) const {
+    if (!takesMonoAndStereo) return AudioDevice::Takes(opened, next);
+    return next.sampleRateHz == opened.sampleRateHz && (next.channels == 1 || next.channels == 2);
+}
+
 uint64_t TestAudioDevice::pendingFrames() const {
     std::lock_guard lock(mutex_);
-    return queue_.pendingBytes() / (2 * uint64_t(format.channels > 0 ? format.channels : 1));
+    return queue_.pendingFrames();
 }
 
 size_t TestAudioDevice::queuedCount() const {

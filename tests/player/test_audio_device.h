@@ -27,6 +27,7 @@ public:
         int32_t tag;
         const uint8_t* data;
         std::vector<uint8_t> bytes;  // a copy, when copies are kept
+        uint32_t channels = 2;       // the buffer's, as the engine said when writing it
     };
 
     TestAudioDevice() = default;
@@ -40,6 +41,7 @@ public:
     void Close() override;
     OutputStatus status() const override;
     uint64_t pendingFrames() const override;
+    bool Takes(const AudioFormat& opened, const AudioFormat& next) const override;
 
     // Faults. Open fails while `refuseOpen` is set, and on the open numbered `failOpenNumber`
     // (1 for the first). After `loseAfter` buffers have been played (counted from Open) the
@@ -49,6 +51,8 @@ public:
     int loseAfter = -1;
     // When set, the device says it is a silent stand-in, for this reason.
     std::string silentBecause;
+    // Like the SDL device, always stereo: mono and stereo buffers of its rate are taken.
+    bool takesMonoAndStereo = false;
     // Keep a copy of each buffer written (off for long runs).
     bool keepCopies = true;
     // Called with each buffer as it is played, before it is reported done.

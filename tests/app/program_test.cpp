@@ -39,8 +39,9 @@ TEST_F(ZirvakProgram, SignalsCloseTheWindowCleanly) {
         ASSERT_EQ(app.Wait(0), -1) << ReadFileText(dir.Path("err"));
         const auto sent = std::chrono::steady_clock::now();
         app.Signal(sig);
-        EXPECT_EQ(app.Wait(5000), 0) << ReadFileText(dir.Path("err"));
-        EXPECT_LT(std::chrono::steady_clock::now() - sent, std::chrono::seconds(1));
+        // Far less than the song has to go, and far more than a busy machine takes to close.
+        EXPECT_EQ(app.Wait(10000), 0) << ReadFileText(dir.Path("err"));
+        EXPECT_LT(std::chrono::steady_clock::now() - sent, std::chrono::seconds(3));
     }
 }
 

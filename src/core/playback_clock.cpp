@@ -8,13 +8,14 @@ namespace zirvak {
 
 static_assert(PlaybackClock::kTickMs == Animation::tickInterval, "one tick for both players");
 
+// What the output is given is heard its latency later: the time starts, or moves, then.
 void PlaybackClock::Restart(uint32_t tick) {
     heldForOutput_ = false;
-    time_.Restart(tick);
+    time_.Restart(tick + engine_.outputLatencyMs());
 }
 
 void PlaybackClock::MoveTo(uint32_t tick, uint32_t positionMs) {
-    time_.MoveTo(tick, positionMs);
+    time_.MoveTo(tick + engine_.outputLatencyMs(), positionMs);
 }
 
 void PlaybackClock::TogglePause(uint32_t tick) {

@@ -23,9 +23,11 @@ public:
 
     explicit PlaybackClock(const PlayerEngine& engine) : engine_(engine) {}
 
-    // A run from the song's start: the time is 0 at `tick`.
+    // A run from the song's start: the time is 0 at `tick`, and runs once the output's latency
+    // has gone by, when the first sample is heard.
     void Restart(uint32_t tick);
-    // The time is `positionMs` at `tick` (a seek); a pause goes on.
+    // The time is `positionMs` once the output's latency after `tick` has gone by (a seek, or
+    // what the output has taken of a joined song); a pause goes on.
     void MoveTo(uint32_t tick, uint32_t positionMs);
     // Called on pausing and again on resuming, so playing time leaves the pause out.
     void TogglePause(uint32_t tick);

@@ -25,9 +25,11 @@ struct AnimationClock {
         paused = !paused;
     }
     void Update(uint32_t tickCount) { elapsedMs = ElapsedAt(tickCount); }
-    // The playing time at `tickCount`; in a pause, the time the pause began at.
+    // The playing time at `tickCount`; in a pause, the time the pause began at. Before a start
+    // still to come (the sound is on its way to the output), 0.
     uint32_t ElapsedAt(uint32_t tickCount) const {
-        return paused ? pausedMs - playStartTick : tickCount - playStartTick - pausedMs;
+        const uint32_t t = paused ? pausedMs - playStartTick : tickCount - playStartTick - pausedMs;
+        return int32_t(t) < 0 ? 0 : t;
     }
     // Makes `positionMs` the playing time at `tickCount` (after a seek), in a pause or out of
     // one: a pause goes on, and the time runs on from there once it ends.

@@ -37,6 +37,8 @@
 //   count of the buffers written from then on; Open sets it to the format opened.
 // - Drain(maxMs) waits, at most maxMs, until what was written has been heard: every buffer
 //   done, and what the output itself still held played out.
+// - latencyMs() tells how long a sample taken out of the queue takes to be heard, as far as the
+//   output lets it be known (0 for the offline device); any thread may ask.
 // - pendingFrames() tells how many sample frames of what was written the output has not taken
 //   yet (so while the output is lost, where it will go on from). Any thread may ask.
 #pragma once
@@ -74,6 +76,7 @@ public:
     virtual OutputStatus status() const = 0;
     virtual void Drain(uint32_t /*maxMs*/) {}
     virtual uint64_t pendingFrames() const { return 0; }
+    virtual uint32_t latencyMs() const { return 0; }
     virtual bool Takes(const AudioFormat& opened, const AudioFormat& next) const {
         return next.sampleRateHz == opened.sampleRateHz && next.channels == opened.channels;
     }

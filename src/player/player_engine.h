@@ -115,6 +115,8 @@ public:
     // has not taken yet.
     uint32_t samplesAnalysed() const { return samplesAnalysed_.load(); }
     uint64_t framesPending() const { return device_.pendingFrames(); }
+    // How long what the device takes is on its way to being heard.
+    uint32_t outputLatencyMs() const { return device_.latencyMs(); }
     // The song's length: where its clip ends, in ms of the stream.
     uint32_t songLengthMs() const;
     // Where in the song the run began: 0 for Open and Restart (the beat markers count from the

@@ -15,8 +15,15 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Sample frames SDL asks for at a time, and so the period of the silent stand-in.
-constexpr int kPeriodFrames = 2048;
+// What SDL is asked to keep for the output at a time, and so the period of the silent stand-in:
+// about 80 ms (as a power of two frames), which the sound server holds besides. That rides out
+// a machine too busy to run SDL's thread for a while, and still lets a pause be heard within
+// the window's tick.
+uint32_t PeriodFrames(int32_t rateHz) {
+    uint32_t frames = 512;
+    while (frames < 16384 && uint64_t(frames) * 1000 < uint64_t(rateHz) * 80) frames *= 2;
+    return frames;
+}
 // The output is always stereo: a mono song sounds on both sides, and may follow a stereo one in
 // the same stream.
 constexpr int kOutputChannels = 2;
@@ -39,6 +46,7 @@ SdlAudioDevice::~SdlAudioDevice() {
 bool SdlAudioDevice::Open(const AudioFormat& format, AudioDeviceListener* listener) {
     if (open_) return false;  // opened twice: closing here could wait on a completion
     format_ = format;
+    periodFrames_ = PeriodFrames(format.sampleRateHz);
     SetBufferChannels(format.channels);
     listener_ = listener;
     paused_ = false;
@@ -119,7 +127,7 @@ bool SdlAudioDevice::OpenDriver(const char* driver, std::vector<OutputAttempt>& 
     want.freq = format_.sampleRateHz;
     want.format = AUDIO_S16LSB;
     want.channels = kOutputChannels;
-    want.samples = kPeriodFrames;
+    want.samples = uint16_t(periodFrames_.load());
     want.callback = &SdlAudioDevice::AudioCallback;
     want.userdata = this;
     SDL_AudioSpec have{};
@@ -297,8 +305,8 @@ void SdlAudioDevice::KeeperLoop() {
 
 void SdlAudioDevice::PlaySilently(std::unique_lock<std::mutex>& lock) {
     const auto period =
-        std::chrono::microseconds(int64_t(kPeriodFrames) * 1000000 / format_.sampleRateHz);
-    std::vector<uint8_t> nowhere(size_t(kPeriodFrames) * kOutputFrameBytes);
+        std::chrono::microseconds(int64_t(periodFrames_) * 1000000 / format_.sampleRateHz);
+    std::vector<uint8_t> nowhere(size_t(periodFrames_) * kOutputFrameBytes);
     for (auto next = Clock::now() + period; !keeperStopping_; next += period) {
         keeperWake_.wait_until(lock, next, [this] { return keeperStopping_; });
         if (keeperStopping_) break;
@@ -355,6 +363,12 @@ uint64_t SdlAudioDevice::pendingFrames() const {
     return queue_.pendingFrames();
 }
 
+uint32_t SdlAudioDevice::latencyMs() const {
+    // The stand-in hands each period over as it is due: nothing is on its way.
+    if (silent_ || format_.sampleRateHz <= 0) return 0;
+    return uint32_t(uint64_t(periodFrames_) * 1000 / uint64_t(format_.sampleRateHz));
+}
+
 bool SdlAudioDevice::Takes(const AudioFormat& opened, const AudioFormat& next) const {
     return next.sampleRateHz == opened.sampleRateHz && (next.channels == 1 || next.channels == 2);
 }
@@ -365,7 +379,7 @@ void SdlAudioDevice::Drain(uint32_t maxMs) {
         {
             std::lock_guard lock(queueMutex_);
             if (queue_.empty() &&
-                (silent_ || silentFramesSinceQueued_ >= kDrainPeriods * kPeriodFrames))
+                (silent_ || silentFramesSinceQueued_ >= kDrainPeriods * periodFrames_))
                 return;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(10));

@@ -45,6 +45,7 @@ public:
     void Drain(uint32_t maxMs) override;
     uint64_t pendingFrames() const override;
     bool Takes(const AudioFormat& opened, const AudioFormat& next) const override;
+    uint32_t latencyMs() const override;
 
     // The output in use: an SDL driver ("pulseaudio", "alsa", "dummy", "disk", ...) or "silent".
     std::string driverName() const { return status().driver; }
@@ -74,6 +75,7 @@ private:
     const SdlLibrary* sdl_ = nullptr;     // loaded by the first OpenOutput
     std::atomic<uint32_t> sdlDevice_{0};  // SDL_AudioDeviceID; 0 while silent, lost or closed
     uint32_t retired_ = 0;  // the output closed last, still playing out; under sdlMutex_
+    std::atomic<uint32_t> periodFrames_{2048};  // frames SDL keeps for the output at a time
     std::atomic<bool> paused_{false};
     std::atomic<bool> started_{false};  // the first buffer has been written
     std::atomic<bool> silent_{false};

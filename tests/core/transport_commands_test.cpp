@@ -31,6 +31,21 @@ TEST_F(TransportCommandsTest, OpenStartsTheClockAndAFileThatCannotPlayLeavesNoFi
     EXPECT_EQ(host.messages, std::vector<std::string>{"/nonexistent/zirvak.mp3: no such file"});
 }
 
+// What the output takes is heard its latency later: the time starts then, and a seek moves it
+// from then on.
+TEST_F(TransportCommandsTest, TheClockRunsFromWhenTheOutputIsHeard) {
+    device.latency = 100;
+    ASSERT_EQ(commands.OpenFile(song), kOpenStarted);
+    const AnimationClock& time = commands.session().clock().time();
+    EXPECT_EQ(time.playStartTick, 1100u);
+    EXPECT_EQ(time.ElapsedAt(1050), 0u);
+    EXPECT_EQ(time.ElapsedAt(1150), 50u);
+    host.now = 2000;
+    commands.SeekTo(3000);
+    EXPECT_EQ(time.ElapsedAt(2000), 2900u);
+    EXPECT_EQ(time.ElapsedAt(2100), 3000u);
+}
+
 TEST_F(TransportCommandsTest, WithNoFilePlayAsksForOneAndStopAndPauseDoNothing) {
     commands.Run(CommandId::Play);
     EXPECT_EQ(host.choices, 1);

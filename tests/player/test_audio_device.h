@@ -42,6 +42,7 @@ public:
     OutputStatus status() const override;
     uint64_t pendingFrames() const override;
     bool Takes(const AudioFormat& opened, const AudioFormat& next) const override;
+    uint32_t latencyMs() const override { return latency; }
 
     // Faults. Open fails while `refuseOpen` is set, and on the open numbered `failOpenNumber`
     // (1 for the first). After `loseAfter` buffers have been played (counted from Open) the
@@ -51,6 +52,8 @@ public:
     int loseAfter = -1;
     // When set, the device says it is a silent stand-in, for this reason.
     std::string silentBecause;
+    // How long what it takes is on its way to being heard.
+    uint32_t latency = 0;
     // Like the SDL device, always stereo: mono and stereo buffers of its rate are taken.
     bool takesMonoAndStereo = false;
     // Keep a copy of each buffer written (off for long runs).

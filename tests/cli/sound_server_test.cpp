@@ -141,6 +141,33 @@ protected:
         ASSERT_EQ(failure, "");
     }
 
+    // What the sink heard of `zirvak-cli play a b`, which must end well.
+    Samples HeardPlaying(const std::string& a, const std::string& b) {
+        const std::string recording = dir.Path("queue.raw");
+        auto recorder = Record(server, recording);
+        Process play({ZIRVAK_CLI, "play", a, b}, dir.Path("play.out"), dir.Path("play.err"));
+        EXPECT_EQ(play.Wait(60000), 0) << ReadFileText(dir.Path("play.err"));
+        StopRecording(*recorder, recording);
+        return AsStereo(ReadFileBytes(recording));
+    }
+
+    // The decoded song as bytes.
+    Bytes DecodedBytes() const {
+        return Bytes(reinterpret_cast<const uint8_t*>(decoded.data()),
+                     reinterpret_cast<const uint8_t*>(decoded.data() + decoded.size()));
+    }
+
+    // `heard` holds `song` across `cut` without a silent frame, and from its start to its end.
+    static void ExpectWholeAcross(const Samples& heard, const Samples& song, long cut) {
+        const auto across = song.begin() + 2 * (cut - kRate / 10);
+        EXPECT_NE(std::search(heard.begin(), heard.end(), across, across + 2 * (kRate / 5)),
+                  heard.end())
+            << "the songs do not meet without a gap";
+        const std::optional<Place> place = PlaceInSong(heard, song);
+        ASSERT_TRUE(place.has_value()) << "the queue is not in the recording";
+        EXPECT_EQ(FollowedTo(heard, song, *place), Frames(song));
+    }
+
     // Frames of the recording at `path` from its first sound on.
     static long HeardFrames(const std::string& path) {
         const Samples heard = AsStereo(ReadFileBytes(path));
@@ -217,28 +244,16 @@ TEST_F(SoundServer, AKilledServerIsSaidAndTheSongGoesOnWhenOneIsBack) {
 // across the cut without a silent frame, and the whole queue to its end.
 TEST_F(SoundServer, TwoSongsOfAQueueMeetWithoutSilence) {
     const long cut = 5 * kRate + 1234;
-    const Bytes whole(reinterpret_cast<const uint8_t*>(decoded.data()),
-                      reinterpret_cast<const uint8_t*>(decoded.data() + decoded.size()));
+    const Bytes whole = DecodedBytes();
     const std::string a =
         WriteBytes(dir.Path("a.wav"), MakeWav({}, std::span(whole).first(size_t(cut) * 4)));
     const std::string b =
         WriteBytes(dir.Path("b.wav"), MakeWav({}, std::span(whole).subspan(size_t(cut) * 4)));
-    const std::string recording = dir.Path("queue.raw");
-    auto recorder = Record(server, recording);
-    Process play({ZIRVAK_CLI, "play", a, b}, dir.Path("play.out"), dir.Path("play.err"));
-    ASSERT_EQ(play.Wait(60000), 0) << ReadFileText(dir.Path("play.err"));
-    StopRecording(*recorder, recording);
+    const Samples heard = HeardPlaying(a, b);
     EXPECT_EQ(ReadFileText(dir.Path("play.out")), "[1/2] a.wav\n[2/2] b.wav\n");
-    const Samples heard = AsStereo(ReadFileBytes(recording));
     for (long at = cut - kRate / 10; at < cut + kRate / 10; ++at)
         ASSERT_FALSE(Silent(decoded, at)) << "the signal is silent at the cut";
-    const auto across = decoded.begin() + 2 * (cut - kRate / 10);
-    EXPECT_NE(std::search(heard.begin(), heard.end(), across, across + 2 * (kRate / 5)),
-              heard.end())
-        << "the songs do not meet without a gap";
-    const std::optional<Place> place = PlaceInSong(heard, decoded);
-    ASSERT_TRUE(place.has_value()) << "the queue is not in the recording";
-    EXPECT_EQ(FollowedTo(heard, decoded, *place), Frames(decoded));
+    ExpectWholeAcross(heard, decoded, cut);
 }
 
 // A mono song after a stereo one of the same rate is joined in the same stream: the mono song
@@ -256,31 +271,17 @@ TEST_F(SoundServer, AMonoSongFollowsAStereoOneWithoutSilence) {
     }
     WavParams mono;
     mono.channels = 1;
-    const Bytes whole(reinterpret_cast<const uint8_t*>(decoded.data()),
-                      reinterpret_cast<const uint8_t*>(decoded.data() + decoded.size()));
+    const Bytes whole = DecodedBytes();
     const std::string a =
         WriteBytes(dir.Path("a.wav"), MakeWav({}, std::span(whole).first(size_t(cut) * 4)));
     const std::string b = WriteBytes(dir.Path("b.wav"), MakeWav(mono, left));
-    const std::string recording = dir.Path("queue.raw");
-    auto recorder = Record(server, recording);
-    Process play({ZIRVAK_CLI, "play", a, b}, dir.Path("play.out"), dir.Path("play.err"));
-    ASSERT_EQ(play.Wait(60000), 0) << ReadFileText(dir.Path("play.err"));
-    StopRecording(*recorder, recording);
-    const Samples heard = AsStereo(ReadFileBytes(recording));
-    const auto across = expected.begin() + 2 * (cut - kRate / 10);
-    EXPECT_NE(std::search(heard.begin(), heard.end(), across, across + 2 * (kRate / 5)),
-              heard.end())
-        << "the mono song does not follow without a gap";
-    const std::optional<Place> place = PlaceInSong(heard, expected);
-    ASSERT_TRUE(place.has_value()) << "the queue is not in the recording";
-    EXPECT_EQ(FollowedTo(heard, expected, *place), Frames(expected));
+    ExpectWholeAcross(HeardPlaying(a, b), expected, cut);
 }
 
 // A song of another rate opens the output again: heard as a song change, not a pause. The
 // longest silence inside the music is at most a tenth of a second.
 TEST_F(SoundServer, ASongOfAnotherRateFollowsWithoutAPause) {
-    const Bytes whole(reinterpret_cast<const uint8_t*>(decoded.data()),
-                      reinterpret_cast<const uint8_t*>(decoded.data() + decoded.size()));
+    const Bytes whole = DecodedBytes();
     WavParams at48k;
     at48k.sampleRate = 48000;
     const std::string a =
@@ -289,12 +290,7 @@ TEST_F(SoundServer, ASongOfAnotherRateFollowsWithoutAPause) {
         dir.Path("b.wav"), MakeWav(at48k, std::span(whole).subspan(3 * kRate * 4, 3 * 48000 * 4)));
     for (long f = 2 * kRate; f < 6 * kRate; ++f)
         ASSERT_FALSE(Silent(decoded, f) && Silent(decoded, f + 1)) << "the songs hold silence";
-    const std::string recording = dir.Path("queue.raw");
-    auto recorder = Record(server, recording);
-    Process play({ZIRVAK_CLI, "play", a, b}, dir.Path("play.out"), dir.Path("play.err"));
-    ASSERT_EQ(play.Wait(60000), 0) << ReadFileText(dir.Path("play.err"));
-    StopRecording(*recorder, recording);
-    const Samples heard = AsStereo(ReadFileBytes(recording));
+    const Samples heard = HeardPlaying(a, b);
     const long first = FirstSound(heard);
     long last = Frames(heard) - 1;
     while (last > first && Silent(heard, last)) --last;

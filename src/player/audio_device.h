@@ -22,8 +22,9 @@
 // - A lost output (the sound server went away, the card was unplugged): the device then plays
 //   and consumes nothing, reports no completion and keeps what is queued; status().lost says
 //   so. It tries to get an output back by itself, and once it has one, playback goes on from
-//   where it stopped (what the lost output had taken but not played is gone: less than one
-//   buffer). Pause, Resume, Reset and Close work as ever while the output is lost.
+//   where it stopped (what the lost output had taken within its latency is played again, a
+//   little less than all of it, so that nothing is heard twice). Pause, Resume, Reset and Close
+//   work as ever while the output is lost.
 // - status() tells which output plays, whether it is a silent stand-in for a sound card that
 //   could not be opened (and why), and whether the output is lost. Any thread may ask.
 // - SetVolume(percent) sets the gain (0..100 %) the device applies to the samples as it plays

@@ -238,7 +238,10 @@ void SdlAudioDevice::AudioCallback(void* self, uint8_t* stream, int length) {
     const uint32_t id = device->sdlDevice_;
     if (id != 0 && device->sdl_->GetAudioDeviceStatus(id) == SDL_AUDIO_STOPPED) {
         std::memset(stream, 0, size_t(length));
-        if (!device->lost_.exchange(true)) device->keeperWake_.notify_all();
+        if (!device->lost_.exchange(true)) {
+            device->TakeBackUnheard();
+            device->keeperWake_.notify_all();
+        }
         return;
     }
     device->Fill(stream, uint32_t(length));
@@ -254,6 +257,15 @@ void SdlAudioDevice::Fill(uint8_t* stream, uint32_t length) {
         std::memset(stream + copied, 0, length - copied);
         silentFramesSinceQueued_ += (length - copied) / kOutputFrameBytes;
     }
+}
+
+// The output went away with what it held still to be played, about its latency: that much of
+// the buffer being played is taken back, so the output that comes next starts where the sound
+// stopped. A little less than the latency: a sample heard twice is worse than a few lost.
+void SdlAudioDevice::TakeBackUnheard() {
+    const uint64_t frames = uint64_t(periodFrames_) * 7 / 8;
+    std::lock_guard lock(queueMutex_);
+    queue_.TakeBack(frames * kOutputFrameBytes);
 }
 
 void SdlAudioDevice::ReportDone(int32_t tag) {
@@ -295,8 +307,9 @@ void SdlAudioDevice::KeeperLoop() {
                 // The output before has had its time to play out: the new one is under way.
                 if (started_) CloseRetired();
                 const uint32_t device = sdlDevice_;
-                if (device != 0 && sdl_->GetAudioDeviceStatus(device) == SDL_AUDIO_STOPPED)
-                    lost_ = true;
+                if (device != 0 && sdl_->GetAudioDeviceStatus(device) == SDL_AUDIO_STOPPED &&
+                    !lost_.exchange(true))
+                    TakeBackUnheard();
             }
             lock.lock();
         }

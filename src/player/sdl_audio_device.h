@@ -60,6 +60,7 @@ private:
     static void AudioCallback(void* self, uint8_t* stream, int length);
     void Fill(uint8_t* stream, uint32_t length);
     void ReportDone(int32_t tag);
+    void TakeBackUnheard();
     void NotifierLoop();
     void KeeperLoop();
     void PlaySilently(std::unique_lock<std::mutex>& lock);

@@ -181,6 +181,8 @@ private:
     int32_t TakeRun(const RunStart& run);
     // At the end of a run: the prepared song's run follows in the same stream, if it can.
     bool JoinNext();
+    // The device takes what is written from now on at `song`'s gain and channel count.
+    void WriteAs(const EngineSong& song);
     // A song is prepared that the open device takes as it is.
     bool NextJoinsOutput() const;
     // The last buffer of the song before has been played: the joined song is the one heard.

@@ -68,12 +68,8 @@ bool PlayerEngine::JoinNext() {
     const bool nothingOut = buffersOut_ == 0;
     const std::optional<RunStart> run = handOver_.Join(current_, buffersOut_);
     if (!run) return false;
-    const EngineSong& joined = current_;
-    // The device takes what is written from now on at the joined song's gain and channel count:
-    // the change falls exactly on the boundary.
-    device_.SetGain(joined.gain);
-    channels_ = joined.source->format().channels;
-    device_.SetBufferChannels(channels_);
+    // The change of gain and channels falls exactly on the boundary.
+    WriteAs(current_);
     lastBufferIndex_ = run->lastBufferIndex;
     buffersQueued_ = 0;
     queueStartFrame_ = 0;
@@ -101,11 +97,14 @@ void PlayerEngine::JoinHeard() {
 void PlayerEngine::UndoJoin() {
     if (!handOver_.joinPending()) return;
     handOver_.Undo(current_);
-    // What is written from now on is the song heard's again, at its own gain and channels.
-    device_.SetGain(current_.gain);
-    channels_ = current_.source->format().channels;
-    device_.SetBufferChannels(channels_);
+    WriteAs(current_);  // the song heard's again
     PublishNearEnd();
+}
+
+void PlayerEngine::WriteAs(const EngineSong& song) {
+    device_.SetGain(song.gain);
+    channels_ = song.source->format().channels;
+    device_.SetBufferChannels(channels_);
 }
 
 int32_t PlayerEngine::StartRun(Released& released, bool paused) {

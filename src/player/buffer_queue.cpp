@@ -47,14 +47,6 @@ uint32_t BufferQueue::CopyFromOldest(uint8_t* out, uint32_t length, uint32_t out
     return written;
 }
 
-void BufferQueue::TakeBack(uint64_t outBytes) {
-    if (empty()) return;
-    Entry& e = ring_[head_];
-    // A mono buffer went out at twice its size.
-    const uint64_t bytes = e.channels == 1 ? outBytes / 2 : outBytes;
-    e.played -= uint32_t(std::min<uint64_t>(bytes & ~uint64_t(2 * e.channels - 1), e.played));
-}
-
 uint64_t BufferQueue::pendingFrames() const {
     uint64_t frames = 0;
     for (size_t i = 0; i < count_; ++i) {

@@ -40,9 +40,6 @@ public:
     template <typename Done>
     uint32_t CopyOut(uint8_t* out, uint32_t length, uint32_t outChannels, uint32_t volumePercent,
                      Done&& done);
-    // The last `outBytes` copied out of the oldest buffer (as many as it has) are to be copied
-    // again: the output lost them unplayed.
-    void TakeBack(uint64_t outBytes);
     // Sample frames written and not yet copied out.
     uint64_t pendingFrames() const;
 

@@ -15,6 +15,11 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+int64_t NowNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch())
+        .count();
+}
+
 // What SDL is asked to keep for the output at a time, and so the period of the silent stand-in:
 // about 80 ms (as a power of two frames), which the sound server holds besides. That rides out
 // a machine too busy to run SDL's thread for a while, and still lets a pause be heard within
@@ -31,11 +36,21 @@ constexpr uint32_t kOutputFrameBytes = 2 * kOutputChannels;
 // Periods of silence the output must have taken after the last buffer before what came before
 // it counts as heard: more than any backend keeps queued beyond SDL.
 constexpr uint64_t kDrainPeriods = 4;
+// What went out last is kept for a loss: far more than an output and its server hold.
+constexpr uint32_t kHistoryFrames = 65536;
 constexpr auto kRetryInterval = std::chrono::seconds(1);
+// An output that has not asked for sound this long while playing is lost: far longer than any
+// busy machine keeps SDL's thread waiting.
+constexpr auto kSilentOutputLost = std::chrono::seconds(2);
+// How long before the end of the period after SDL last asked an output that went quietly (see
+// KeeperLoop) stopped: a little less than measured.
+constexpr auto kStoppedBeforePeriodEnd = std::chrono::milliseconds(10);
 // How often the keeper looks at SDL's own idea of the device, besides the callback's.
 constexpr auto kWatchInterval = std::chrono::milliseconds(250);
 
 }  // namespace
+
+SdlAudioDevice::SdlAudioDevice() : history_(kHistoryFrames * kOutputFrameBytes) {}
 
 SdlAudioDevice::~SdlAudioDevice() {
     Close();
@@ -60,6 +75,7 @@ bool SdlAudioDevice::Open(const AudioFormat& format, AudioDeviceListener* listen
     {
         std::lock_guard lock(queueMutex_);
         silentFramesSinceQueued_ = 0;
+        history_.Clear();
     }
     std::string why;
     {
@@ -145,6 +161,8 @@ bool SdlAudioDevice::OpenDriver(const char* driver, std::vector<OutputAttempt>& 
         return false;
     }
     sdlDevice_ = device;
+    lastAskedNs_ = NowNs();
+    paceNs_ = 0;
     // SDL opens devices paused and sends whole periods of silence of its own until unpaused;
     // none of ours comes before the music. A device opened again after a loss plays on.
     if (started_ && !paused_) sdl_->PauseAudioDevice(device, 0);
@@ -214,6 +232,7 @@ void SdlAudioDevice::Write(const uint8_t* data, uint32_t length, int32_t tag) {
     if (!started_ && !paused_) {
         std::lock_guard lock(sdlMutex_);
         started_ = true;
+        lastAskedNs_ = NowNs();
         if (const uint32_t device = sdlDevice_) sdl_->PauseAudioDevice(device, 0);
     }
 }
@@ -228,6 +247,7 @@ void SdlAudioDevice::Resume() {
     std::lock_guard lock(sdlMutex_);
     paused_ = false;
     started_ = true;
+    lastAskedNs_ = NowNs();
     if (const uint32_t device = sdlDevice_) sdl_->PauseAudioDevice(device, 0);
 }
 
@@ -239,11 +259,12 @@ void SdlAudioDevice::AudioCallback(void* self, uint8_t* stream, int length) {
     if (id != 0 && device->sdl_->GetAudioDeviceStatus(id) == SDL_AUDIO_STOPPED) {
         std::memset(stream, 0, size_t(length));
         if (!device->lost_.exchange(true)) {
-            device->TakeBackUnheard();
+            device->HandUnheardAgain(std::chrono::nanoseconds(NowNs() - device->paceNs_));
             device->keeperWake_.notify_all();
         }
         return;
     }
+    device->NoteAsked(NowNs(), uint32_t(length));
     device->Fill(stream, uint32_t(length));
 }
 
@@ -251,21 +272,47 @@ void SdlAudioDevice::AudioCallback(void* self, uint8_t* stream, int length) {
 // where nothing is queued. Runs on SDL's audio thread, or on the keeper's when silent.
 void SdlAudioDevice::Fill(uint8_t* stream, uint32_t length) {
     std::lock_guard lock(queueMutex_);
-    const uint32_t copied = queue_.CopyOut(stream, length, kOutputChannels, volume(),
+    const uint32_t again = history_.CopyOut(stream, length);
+    uint8_t* fresh = stream + again;
+    const uint32_t room = length - again;
+    const uint32_t copied = queue_.CopyOut(fresh, room, kOutputChannels, volume(),
                                            [this](int32_t tag) { ReportDone(tag); });
-    if (copied < length) {
-        std::memset(stream + copied, 0, length - copied);
-        silentFramesSinceQueued_ += (length - copied) / kOutputFrameBytes;
+    if (copied < room) {
+        std::memset(fresh + copied, 0, room - copied);
+        silentFramesSinceQueued_ += (room - copied) / kOutputFrameBytes;
     }
+    history_.Keep(fresh, room);
 }
 
-// The output went away with what it held still to be played, about its latency: that much of
-// the buffer being played is taken back, so the output that comes next starts where the sound
-// stopped. A little less than the latency: a sample heard twice is worse than a few lost.
-void SdlAudioDevice::TakeBackUnheard() {
-    const uint64_t frames = uint64_t(periodFrames_) * 7 / 8;
+// SDL asks for a period when the output has room for it, and the room comes as the output plays,
+// at a steady pace; SDL's thread may come late to it, never early. The pace is kept as the
+// earliest time each request could have come, so that how much the output holds is known from it
+// whenever SDL's thread was late. Follows an output whose clock runs slower than ours, and starts
+// again from a request that came a whole period late (the output or the machine stalled).
+void SdlAudioDevice::NoteAsked(int64_t nowNs, uint32_t length) {
+    lastAskedNs_ = nowNs;
+    const int64_t period =
+        int64_t(length / kOutputFrameBytes) * 1000000000 / std::max(format_.sampleRateHz, 1);
+    const int64_t due = paceNs_ + period;
+    if (paceNs_ == 0 || nowNs < due || nowNs > due + period)
+        paceNs_ = nowNs;
+    else
+        paceNs_ = due + (nowNs - due) / 64;
+}
+
+// The output went away with what it held still to be played: that much of what went out last is
+// handed again to the output that comes next, so that it starts where the sound stopped. When SDL
+// has just been asked for a period, an output and its server hold two periods less about 30 ms
+// (measured through PulseAudio and through PipeWire's PulseAudio server), and they play them
+// away in real time. Rather a few samples lost than one heard twice.
+void SdlAudioDevice::HandUnheardAgain(std::chrono::nanoseconds sincePace) {
+    constexpr int64_t kHeldBeyondTwoPeriodsNs = -31000000;
+    const int64_t rate = format_.sampleRateHz;
+    const int64_t unheard = 2 * int64_t(periodFrames_) +
+                            (kHeldBeyondTwoPeriodsNs - sincePace.count()) * rate / 1000000000;
+    if (unheard <= 0) return;
     std::lock_guard lock(queueMutex_);
-    queue_.TakeBack(frames * kOutputFrameBytes);
+    history_.HandAgain(uint64_t(unheard) * kOutputFrameBytes);
 }
 
 void SdlAudioDevice::ReportDone(int32_t tag) {
@@ -307,9 +354,19 @@ void SdlAudioDevice::KeeperLoop() {
                 // The output before has had its time to play out: the new one is under way.
                 if (started_) CloseRetired();
                 const uint32_t device = sdlDevice_;
+                const int64_t now = NowNs();
                 if (device != 0 && sdl_->GetAudioDeviceStatus(device) == SDL_AUDIO_STOPPED &&
                     !lost_.exchange(true))
-                    TakeBackUnheard();
+                    HandUnheardAgain(std::chrono::nanoseconds(now - paceNs_));
+                // Some outputs (SDL's PipeWire one) never say that their server went away: SDL
+                // just stops asking for sound. The sound stopped within a period of the last
+                // time it asked; late in it, as measured through PipeWire.
+                if (device != 0 && started_ && !paused_ &&
+                    std::chrono::nanoseconds(now - lastAskedNs_) > kSilentOutputLost &&
+                    !lost_.exchange(true))
+                    HandUnheardAgain(std::chrono::nanoseconds(int64_t(periodFrames_) * 1000000000 /
+                                                              std::max(format_.sampleRateHz, 1)) -
+                                     kStoppedBeforePeriodEnd);
             }
             lock.lock();
         }
@@ -364,6 +421,7 @@ void SdlAudioDevice::Reset() {
     {
         std::lock_guard lock(queueMutex_);
         std::swap(taken, queue_);
+        history_.Clear();
     }
     while (!taken.empty()) ReportDone(taken.Pop().tag);
     // Every completion, those just reported and any already on its way, has run on return.
@@ -373,7 +431,7 @@ void SdlAudioDevice::Reset() {
 
 uint64_t SdlAudioDevice::pendingFrames() const {
     std::lock_guard lock(queueMutex_);
-    return queue_.pendingFrames();
+    return queue_.pendingFrames() + history_.pending() / kOutputFrameBytes;
 }
 
 uint32_t SdlAudioDevice::latencyMs() const {
@@ -391,7 +449,7 @@ void SdlAudioDevice::Drain(uint32_t maxMs) {
     while (open_ && Clock::now() < deadline) {
         {
             std::lock_guard lock(queueMutex_);
-            if (queue_.empty() &&
+            if (queue_.empty() && history_.pending() == 0 &&
                 (silent_ || silentFramesSinceQueued_ >= kDrainPeriods * periodFrames_))
                 return;
         }

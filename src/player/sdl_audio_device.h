@@ -14,6 +14,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -24,6 +25,7 @@
 
 #include "audio_device.h"
 #include "buffer_queue.h"
+#include "output_history.h"
 #include "sdl_outputs.h"
 
 namespace zirvak {
@@ -32,7 +34,7 @@ struct SdlLibrary;
 
 class SdlAudioDevice final : public AudioDevice {
 public:
-    SdlAudioDevice() = default;
+    SdlAudioDevice();
     ~SdlAudioDevice() override;
 
     bool Open(const AudioFormat& format, AudioDeviceListener* listener) override;
@@ -60,7 +62,8 @@ private:
     static void AudioCallback(void* self, uint8_t* stream, int length);
     void Fill(uint8_t* stream, uint32_t length);
     void ReportDone(int32_t tag);
-    void TakeBackUnheard();
+    void NoteAsked(int64_t nowNs, uint32_t length);
+    void HandUnheardAgain(std::chrono::nanoseconds sincePace);
     void NotifierLoop();
     void KeeperLoop();
     void PlaySilently(std::unique_lock<std::mutex>& lock);
@@ -77,6 +80,10 @@ private:
     std::atomic<uint32_t> sdlDevice_{0};  // SDL_AudioDeviceID; 0 while silent, lost or closed
     uint32_t retired_ = 0;  // the output closed last, still playing out; under sdlMutex_
     std::atomic<uint32_t> periodFrames_{2048};  // frames SDL keeps for the output at a time
+    // When SDL last asked for sound (steady clock, ns), or the output was opened or resumed.
+    std::atomic<int64_t> lastAskedNs_{0};
+    // The steady pace of SDL's requests: when the last one could have come first (ns).
+    std::atomic<int64_t> paceNs_{0};
     std::atomic<bool> paused_{false};
     std::atomic<bool> started_{false};  // the first buffer has been written
     std::atomic<bool> silent_{false};
@@ -89,6 +96,7 @@ private:
 
     mutable std::mutex queueMutex_;
     BufferQueue queue_;
+    OutputHistory history_;                 // what went out last, to be handed again after a loss
     uint64_t silentFramesSinceQueued_ = 0;  // written by the callback once the queue ran dry
 
     std::mutex doneMutex_;

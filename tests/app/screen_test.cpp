@@ -24,69 +24,12 @@
 #include "support/fixtures.h"
 #include "support/private_home.h"
 #include "support/wait_for.h"
+#include "x_display.h"
 
 namespace zirvak::test {
 namespace {
 
 constexpr int kScreenWidth = 1024, kScreenHeight = 768;
-
-// Xvfb on a display number of its own choosing, and openbox managing its windows. What went
-// wrong starting them fails every test: a failure in here would only skip them, and skipped
-// tests pass the suite.
-class XDisplay : public ::testing::Environment {
-public:
-    // Why there is no display to test on; empty when there is one.
-    static std::string& Problem() {
-        static std::string problem;
-        return problem;
-    }
-    void SetUp() override { Problem() = Start(); }
-    void TearDown() override {
-        manager_.reset();
-        server_.reset();
-    }
-
-private:
-    std::string Start() {
-        server_ = std::make_unique<Process>(
-            std::vector<std::string>{
-                "Xvfb", "-displayfd", "1", "-nolisten", "tcp", "-screen", "0",
-                std::to_string(kScreenWidth) + "x" + std::to_string(kScreenHeight) + "x24"},
-            dir_.Path("display"), dir_.Path("xvfb.log"));
-        // The number, and a line break once it is all there.
-        std::string written;
-        if (!WaitFor(
-                [&] {
-                    written = ReadFileText(dir_.Path("display"));
-                    return !written.empty() && written.back() == '\n';
-                },
-                kStartWithin, std::chrono::milliseconds(50)))
-            return "Xvfb did not start: " + ReadFileText(dir_.Path("xvfb.log"));
-        written.pop_back();
-        setenv("DISPLAY", (':' + written).c_str(), 1);
-        setenv("QT_QPA_PLATFORM", "xcb", 1);
-        // The manager is there once it has named itself on the root window; one that ended
-        // before that is started again.
-        const bool managed = WaitFor(
-            [&] {
-                if (!manager_ || manager_->Wait(0) != -1)
-                    manager_ = std::make_unique<Process>(
-                        std::vector<std::string>{"openbox", "--sm-disable"}, "",
-                        dir_.Path("openbox.log"));
-                return std::system(
-                           "xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | "
-                           "grep -q 'window id'") == 0;
-            },
-            kStartWithin, std::chrono::milliseconds(100));
-        if (!managed) return "openbox did not start: " + ReadFileText(dir_.Path("openbox.log"));
-        return {};
-    }
-
-    // Far more than either takes to start on a machine busy with other work.
-    static constexpr std::chrono::seconds kStartWithin{60};
-    TempDir dir_;
-    std::unique_ptr<Process> server_, manager_;
-};
 
 QApplication& App() {
     static int argc = 1;
@@ -240,6 +183,7 @@ TEST_F(ScreenTest, KeysTypedInTheOpenDialogAreText) {
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
-    ::testing::AddGlobalTestEnvironment(new zirvak::test::XDisplay);
+    ::testing::AddGlobalTestEnvironment(
+        new zirvak::test::XDisplay(zirvak::test::kScreenWidth, zirvak::test::kScreenHeight));
     return RUN_ALL_TESTS();
 }

@@ -1,11 +1,14 @@
-// A PulseAudio server of the test's own, with a null sink whose monitor the test records: what
-// zirvak-cli play sends to a real sound server, heard sample for sample.
+// A sound server of the test's own, with a null sink whose monitor the test records: what a
+// player sends to a real sound server, heard sample for sample. PulseAudio, or PipeWire as
+// desktops run it (pipewire, wireplumber on a session bus of its own, pipewire-pulse), reached
+// through SDL's PulseAudio output or through its own PipeWire one.
 #pragma once
 
 #include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "cli_runner.h"
 #include "player_fixtures.h"
@@ -23,15 +26,30 @@ constexpr std::chrono::milliseconds kLookEvery{50};
 // The size of the file at `path`; 0 when there is none.
 uintmax_t FileSize(const std::string& path);
 
-// A null sink as the default output, the native protocol on sockets in a private runtime
-// folder: one for the test's own tools (pactl, parec), one for the player, which the test may
-// open later than the first, so a recorder is running before the player can get through. ALSA
-// is given a configuration of its own, whose default names a card that no machine has: the test
-// never plays through the card of the machine it runs on, and ALSA still fails, and complains,
-// as it does on a machine without one. The environment is set for the player from the start.
+// Whether the test runs in CI, where a tool or server that is missing fails it.
+bool RunningInCi();
+
+enum class ServerKind {
+    kPulseAudio,     // pulseaudio, played to through SDL's PulseAudio output
+    kPipeWirePulse,  // PipeWire, played to through pipewire-pulse and SDL's PulseAudio output
+    kPipeWire,       // PipeWire, played to through SDL's PipeWire output
+};
+
+// As test names want it: "PulseAudio", "PipeWirePulse", "PipeWire".
+std::string KindName(ServerKind kind);
+// Why a server of `kind` cannot be started here (its programs are not installed); empty when
+// it can.
+std::string MissingPrograms(ServerKind kind);
+
+// The server's sockets live in a private runtime folder; the player reaches them through a
+// link of its own, which the test may make later than the server starts, so a recorder is
+// running before the player can get through. The graph runs at the sink's rate, so what is
+// heard is what was played, sample for sample. ALSA is given a configuration of its own, whose
+// default names a card that no machine has: the test never plays through the card of the
+// machine it runs on, and ALSA still fails, and complains, as it does on a machine without one.
 class PrivateServer {
 public:
-    explicit PrivateServer(const TempDir& dir);
+    explicit PrivateServer(const TempDir& dir, ServerKind kind = ServerKind::kPulseAudio);
     ~PrivateServer() { Kill(); }
 
     // Starts the server, open to the player unless `openToPlayer` is false; the empty string,
@@ -41,19 +59,40 @@ public:
     void Kill();
     // Whether a player's stream is connected to the sink.
     bool Playing() const;
-    std::string ToolServer() const { return "unix:" + dir_ + "/runtime/tools"; }
+    // The PulseAudio server address of the test's own tools (pactl, parec).
+    std::string ToolServer() const;
+    // `argv` as a player of this server runs it, whatever this process's environment: under
+    // `env`, with the player's side of the server. The constructor also sets that side in
+    // this process, for players started from here as they are.
+    std::vector<std::string> PlayerCommand(const std::vector<std::string>& argv) const;
+    ServerKind kind() const { return kind_; }
 
 private:
-    std::string Socket() const { return dir_ + "/runtime/native"; }
+    std::string Runtime() const { return dir_ + "/runtime"; }
+    // Where the player's link points: the socket of the server it plays to.
+    std::string PlayerTarget() const;
+    std::string PlayerLink() const;
     // Runs a PulseAudio tool (a shell command) against the server; whether it succeeded.
     bool Tool(const std::string& command) const;
+    std::string StartPulseAudio();
+    std::string StartPipeWire();
+    // Runs `argv` with the server's own environment, none of the player's.
+    std::unique_ptr<Process> Server(std::vector<std::string> argv, const std::string& log) const;
 
     std::string dir_;
-    std::unique_ptr<Process> server_;
+    ServerKind kind_;
+    std::vector<std::string> playerSettings_;        // NAME=value
+    std::vector<std::string> playerUnset_;           // names
+    std::vector<std::unique_ptr<Process>> servers_;  // in the order started
 };
 
-// Records the null sink's monitor into `path`; returns once the recording runs.
-std::unique_ptr<Process> Record(const PrivateServer& server, const std::string& path);
+// Records the null sink's monitor into `path`; returns once the recording runs. The recorder asks
+// for `latencyMs`: a few for a recording that ends close to where the sound stopped. A PipeWire
+// graph runs at the shortest latency any of its streams asks for, so a recorder that asks for
+// little makes every stream keep up at that pace; one that asks for what a desktop's streams
+// ask for leaves the graph as a desktop runs it.
+std::unique_ptr<Process> Record(const PrivateServer& server, const std::string& path,
+                                int latencyMs = 1);
 
 // Ends a recording once it holds half a second more than now, so that whatever reached the
 // sink before now has reached the file too.

@@ -1,7 +1,8 @@
-// zirvak-cli play through a real sound server: a private PulseAudio of the test's own with a null
-// sink, whose monitor is recorded by parec. What is heard is the decoded song, sample for sample;
-// when the server is killed mid-song the player says so, and once a server is back the song goes
-// on from where it was. Under CI=true a server that does not start fails the test.
+// A player through a real sound server: a private one of the test's own with a null sink, whose
+// monitor is recorded by parec; PulseAudio, and PipeWire both through its PulseAudio server and
+// through SDL's own PipeWire output. What is heard is the decoded song, sample for sample; when
+// the server is killed mid-song the player says so, and once a server is back the song goes on
+// from where the sound stopped. Under CI=true a server that does not start fails the test.
 //
 // The machine may be busy beside the tests: nothing here waits a fixed time for something to
 // happen. Each step polls for what it waits on with a generous deadline, and what was heard is
@@ -22,6 +23,7 @@
 #include <thread>
 
 #include "cli_runner.h"
+#include "heard_music.h"
 #include "player_fixtures.h"
 #include "private_sound_server.h"
 #include "support/fixtures.h"
@@ -30,112 +32,18 @@
 namespace zirvak::test {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-using Samples = std::vector<int16_t>;  // interleaved stereo
-
-Samples AsStereo(const Bytes& bytes) {
-    Samples s(bytes.size() / 4 * 2);
-    std::memcpy(s.data(), bytes.data(), s.size() * 2);
-    return s;
-}
-
-long Frames(const Samples& s) {
-    return long(s.size() / 2);
-}
-
-bool RunningInCi() {
-    const char* ci = std::getenv("CI");
-    return ci != nullptr && std::string(ci) == "true";
-}
-
-bool Silent(const Samples& s, long frame) {
-    return s[size_t(2 * frame)] == 0 && s[size_t(2 * frame + 1)] == 0;
-}
-
-long FirstSound(const Samples& s, long from = 0) {
-    for (long i = from; i < Frames(s); ++i)
-        if (!Silent(s, i)) return i;
-    return Frames(s);
-}
-
-bool SameFrame(const Samples& heard, long h, const Samples& song, long f) {
-    return heard[size_t(2 * h)] == song[size_t(2 * f)] &&
-           heard[size_t(2 * h + 1)] == song[size_t(2 * f + 1)];
-}
-
-// Where the music that `heard` holds lies in `song`.
-struct Place {
-    long start;       // the frame of `song` that `heard`'s first sound is
-    long heardFrame;  // a frame of `heard` found in `song`...
-    long songFrame;   // ...and where it lies there
-};
-
-// Found by a stretch of 0.2 s from 0.1 s after `heard`'s first sound, the first such stretch
-// without a silent frame, which the machine could have slipped in; nothing when `heard` holds
-// no such stretch, or the song does not.
-std::optional<Place> PlaceInSong(const Samples& heard, const Samples& song) {
-    const long first = FirstSound(heard);
-    const long length = kRate / 5;
-    for (long from = first + kRate / 10; from + length <= Frames(heard);) {
-        long silent = from + length - 1;
-        while (silent >= from && !Silent(heard, silent)) --silent;
-        if (silent >= from) {
-            from = silent + 1;
-            continue;
-        }
-        const auto probe = heard.begin() + 2 * from;
-        const auto at = std::search(song.begin(), song.end(), probe, probe + 2 * length);
-        if (at == song.end()) return std::nullopt;
-        const long songFrame = long(at - song.begin()) / 2;
-        return Place{songFrame - (from - first), from, songFrame};
-    }
-    return std::nullopt;
-}
-
-// Whether `heard` from frame `h` on is `song` from frame `f` on, for 10 ms or to either's end.
-bool SameStretch(const Samples& heard, long h, const Samples& song, long f) {
-    for (long n = 0; n < kRate / 100 && h + n < Frames(heard) && f + n < Frames(song); ++n)
-        if (!SameFrame(heard, h + n, song, f + n)) return false;
-    return true;
-}
-
-// The frame of `song` that `heard` has been followed to from `place`, frame by frame in order,
-// stopping at the first frame that is neither the next of the song nor silence. A server whose
-// client was late (a busy machine) plays silence, then the music that came late, less what
-// should have sounded meanwhile: after a run of silent frames the music may go on that many
-// frames further on, never back.
-long FollowedTo(const Samples& heard, const Samples& song, const Place& place) {
-    long f = place.songFrame, silentRun = 0;
-    for (long h = place.heardFrame; h < Frames(heard) && f < Frames(song); ++h) {
-        if (SameFrame(heard, h, song, f)) {
-            ++f;
-        } else if (!Silent(heard, h)) {
-            long ahead = 0;
-            while (ahead <= silentRun && !SameStretch(heard, h, song, f + ahead)) ++ahead;
-            if (ahead > silentRun) break;
-            std::printf("the server played %ld frames of silence and skipped %ld at %.2f s\n",
-                        silentRun, ahead, double(f) / kRate);
-            f += ahead + 1;
-            silentRun = 0;
-            continue;
-        }
-        silentRun = Silent(heard, h) ? silentRun + 1 : 0;
-    }
-    return f;
-}
-
-class SoundServer : public ::testing::Test {
+class SoundServer : public ::testing::TestWithParam<ServerKind> {
 protected:
     void SetUp() override {
-        if (std::system("command -v pulseaudio >/dev/null && command -v parec >/dev/null") != 0) {
-            if (RunningInCi()) FAIL() << "pulseaudio and parec are required (make deps)";
-            GTEST_SKIP() << "pulseaudio or parec not installed";
+        if (const std::string missing = MissingPrograms(GetParam()); !missing.empty()) {
+            if (RunningInCi()) FAIL() << missing;
+            GTEST_SKIP() << missing;
         }
-        // Twelve seconds of the demo song as lame makes it: MPEG-1 Layer III at 128 kbit/s.
+        // Five seconds of the demo song as lame makes it: MPEG-1 Layer III at 128 kbit/s.
         const Bytes demo = Decode(dir, RepoPath("res/demo.mp3"));
-        song = EncodeMp3(dir, "song", MakeWav({}, std::span(demo).first(12 * kRate * 4)), "-b 128");
+        song = EncodeMp3(dir, "song", MakeWav({}, std::span(demo).first(5 * kRate * 4)), "-b 128");
         decoded = AsStereo(Decode(dir, song, /*gapless=*/true));  // as play plays it
-        ASSERT_GT(Frames(decoded), 11 * kRate);
+        ASSERT_GT(Frames(decoded), 4 * kRate);
         const std::string failure = server.Start();
         ASSERT_EQ(failure, "");
     }
@@ -162,9 +70,9 @@ protected:
         EXPECT_NE(std::search(heard.begin(), heard.end(), across, across + 2 * (kRate / 5)),
                   heard.end())
             << "the songs do not meet without a gap";
-        const std::optional<Place> place = PlaceInSong(heard, song);
+        const std::optional<Place> place = PlaceInSong(heard, song, kRate);
         ASSERT_TRUE(place.has_value()) << "the queue is not in the recording";
-        EXPECT_EQ(FollowedTo(heard, song, *place), Frames(song));
+        EXPECT_EQ(FollowedTo(heard, song, *place, kRate), Frames(song));
     }
 
     // Frames of the recording at `path` from its first sound on.
@@ -174,26 +82,26 @@ protected:
     }
 
     TempDir dir;
-    PrivateServer server{dir};
+    PrivateServer server{dir, GetParam()};
     std::string song;
     Samples decoded;
 };
 
-TEST_F(SoundServer, WhatIsHeardIsTheDecodedSong) {
+TEST_P(SoundServer, WhatIsHeardIsTheDecodedSong) {
     const std::string recording = dir.Path("heard.raw");
     auto recorder = Record(server, recording);
     Process play({ZIRVAK_CLI, "play", song}, dir.Path("play.out"), dir.Path("play.err"));
     ASSERT_EQ(play.Wait(60000), 0) << ReadFileText(dir.Path("play.err"));
     StopRecording(*recorder, recording);
     const Samples heard = AsStereo(ReadFileBytes(recording));
-    const std::optional<Place> place = PlaceInSong(heard, decoded);
+    const std::optional<Place> place = PlaceInSong(heard, decoded, kRate);
     ASSERT_TRUE(place.has_value()) << "the song is not in the recording";
     // At most the monitor's first moments are missing, then everything to the song's end.
     EXPECT_LE(place->start, FirstSound(decoded) + kRate / 10);
-    EXPECT_EQ(FollowedTo(heard, decoded, *place), Frames(decoded));
+    EXPECT_EQ(FollowedTo(heard, decoded, *place, kRate), Frames(decoded));
 }
 
-TEST_F(SoundServer, AKilledServerIsSaidAndTheSongGoesOnWhenOneIsBack) {
+TEST_P(SoundServer, AKilledServerIsSaidAndTheSongGoesOnWhenOneIsBack) {
     const std::string before = dir.Path("before.raw"), after = dir.Path("after.raw");
     auto beforeRecorder = Record(server, before);
     Process play({ZIRVAK_CLI, "play", song}, dir.Path("play.out"), dir.Path("play.err"));
@@ -225,27 +133,35 @@ TEST_F(SoundServer, AKilledServerIsSaidAndTheSongGoesOnWhenOneIsBack) {
     // where the first recording stopped, to its end.
     const Samples heardBefore = AsStereo(ReadFileBytes(before));
     const Samples heardAfter = AsStereo(ReadFileBytes(after));
-    const std::optional<Place> first = PlaceInSong(heardBefore, decoded);
+    const std::optional<Place> first = PlaceInSong(heardBefore, decoded, kRate);
     ASSERT_TRUE(first.has_value()) << "the song's start is not in the first recording";
-    const std::optional<Place> second = PlaceInSong(heardAfter, decoded);
+    const std::optional<Place> second = PlaceInSong(heardAfter, decoded, kRate);
     ASSERT_TRUE(second.has_value()) << "the song's rest is not in the second recording";
-    const long stopped = FollowedTo(heardBefore, decoded, *first);
-    std::printf("heard up to %.3f s before the kill, and from %.3f s after the restart: %+.1f ms\n",
-                double(stopped) / kRate, double(second->start) / kRate,
-                double(second->start - stopped) * 1000 / kRate);
+    const long stopped = FollowedTo(heardBefore, decoded, *first, kRate);
+    // Where the music after the restart begins, placed by its very first frames: a sink may
+    // rewind what it renders when a stream joins it, and its monitor then misses a piece of the
+    // stream's first moments further on.
+    const long resumed = SongFrameOf(heardAfter, FirstSound(heardAfter), decoded);
+    std::printf("heard up to %.4f s before the kill, and from %.4f s after the restart: %+.1f ms\n",
+                double(stopped) / kRate, double(resumed) / kRate,
+                double(resumed - stopped) * 1000 / kRate);
     EXPECT_LE(first->start, FirstSound(decoded) + kRate / 10);
     EXPECT_GT(stopped, 2 * kRate);
-    // What the server held when it went is played again by the next, a little less than all of
-    // it: nothing is heard twice.
-    EXPECT_GE(second->start, stopped - kRate / 200) << "music heard twice";
-    EXPECT_LE(second->start, stopped + kRate / 5) << second->start << " vs " << stopped;
-    EXPECT_EQ(FollowedTo(heardAfter, decoded, *second), Frames(decoded));
+    // The next server plays on from the last sample the one before played, and nothing is heard
+    // twice: within 10 ms through PulseAudio; PipeWire's outputs hide more of their timing
+    // (measured: 8-17 ms through its PulseAudio server, 16-30 ms less 10 through SDL's own
+    // output, which never says the server went).
+    ASSERT_GE(resumed, 0) << "the restart's first sound is not in the song";
+    EXPECT_GE(resumed, stopped) << "music heard twice";
+    const long within = GetParam() == ServerKind::kPulseAudio ? kRate / 100 : kRate / 40;
+    EXPECT_LE(resumed, stopped + within) << resumed << " vs " << stopped;
+    EXPECT_EQ(FollowedTo(heardAfter, decoded, *second, kRate), Frames(decoded));
 }
 
 // Two songs of one format, cut from one signal where it sounds: the recording holds the signal
 // across the cut without a silent frame, and the whole queue to its end.
-TEST_F(SoundServer, TwoSongsOfAQueueMeetWithoutSilence) {
-    const long cut = 5 * kRate + 1234;
+TEST_P(SoundServer, TwoSongsOfAQueueMeetWithoutSilence) {
+    const long cut = 5 * kRate / 2 + 1234;
     const Bytes whole = DecodedBytes();
     const std::string a =
         WriteBytes(dir.Path("a.wav"), MakeWav({}, std::span(whole).first(size_t(cut) * 4)));
@@ -260,9 +176,9 @@ TEST_F(SoundServer, TwoSongsOfAQueueMeetWithoutSilence) {
 
 // A mono song after a stereo one of the same rate is joined in the same stream: the mono song
 // sounds on both sides, right behind the last frame of the one before.
-TEST_F(SoundServer, AMonoSongFollowsAStereoOneWithoutSilence) {
-    const long cut = 3 * kRate + 321;
-    const long end = 6 * kRate;
+TEST_P(SoundServer, AMonoSongFollowsAStereoOneWithoutSilence) {
+    const long cut = 2 * kRate + 321;
+    const long end = 4 * kRate;
     Bytes left;  // the left side of the song from the cut on, as a mono song
     Samples expected(decoded.begin(), decoded.begin() + 2 * cut);
     for (long f = cut; f < end; ++f) {
@@ -282,15 +198,15 @@ TEST_F(SoundServer, AMonoSongFollowsAStereoOneWithoutSilence) {
 
 // A song of another rate opens the output again: heard as a song change, not a pause. The
 // longest silence inside the music is at most a tenth of a second.
-TEST_F(SoundServer, ASongOfAnotherRateFollowsWithoutAPause) {
+TEST_P(SoundServer, ASongOfAnotherRateFollowsWithoutAPause) {
     const Bytes whole = DecodedBytes();
     WavParams at48k;
     at48k.sampleRate = 48000;
     const std::string a =
-        WriteBytes(dir.Path("a.wav"), MakeWav({}, std::span(whole).first(3 * kRate * 4)));
+        WriteBytes(dir.Path("a.wav"), MakeWav({}, std::span(whole).first(2 * kRate * 4)));
     const std::string b = WriteBytes(
-        dir.Path("b.wav"), MakeWav(at48k, std::span(whole).subspan(3 * kRate * 4, 3 * 48000 * 4)));
-    for (long f = 2 * kRate; f < 6 * kRate; ++f)
+        dir.Path("b.wav"), MakeWav(at48k, std::span(whole).subspan(2 * kRate * 4, 2 * 48000 * 4)));
+    for (long f = kRate; f < 4 * kRate; ++f)
         ASSERT_FALSE(Silent(decoded, f) && Silent(decoded, f + 1)) << "the songs hold silence";
     const Samples heard = HeardPlaying(a, b);
     const long first = FirstSound(heard);
@@ -302,9 +218,14 @@ TEST_F(SoundServer, ASongOfAnotherRateFollowsWithoutAPause) {
         longest = std::max(longest, run);
     }
     std::printf("the longest silence inside the music: %.1f ms\n", longest * 1000.0 / kRate);
-    EXPECT_GT(last - first, 5 * kRate) << "both songs are not in the recording";
+    EXPECT_GT(last - first, 3 * kRate) << "both songs are not in the recording";
     EXPECT_LE(longest, kRate / 10);
 }
+
+INSTANTIATE_TEST_SUITE_P(Servers, SoundServer,
+                         ::testing::Values(ServerKind::kPulseAudio, ServerKind::kPipeWirePulse,
+                                           ServerKind::kPipeWire),
+                         [](const auto& kind) { return KindName(kind.param); });
 
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
@@ -317,7 +238,9 @@ std::vector<std::string> Lines(const std::string& text) {
 // one per event: with no server at start (every output in SDL's order fails, ALSA complaining
 // the most), and with a server killed mid-song, the output tried again every second, and
 // started again. As users run it: no output named in SDL_AUDIODRIVER.
-TEST_F(SoundServer, StderrHoldsZirvaksOwnLinesOnly) {
+class SoundServerStderr : public SoundServer {};
+
+TEST_P(SoundServerStderr, HoldsZirvaksOwnLinesOnly) {
     unsetenv("SDL_AUDIODRIVER");
     // The AddressSanitizer build's leak checker lists the suppressions it used on stderr at the
     // exit: lines of the build, not of the program. Leaks themselves are still reported.
@@ -361,6 +284,10 @@ TEST_F(SoundServer, StderrHoldsZirvaksOwnLinesOnly) {
     EXPECT_NE(lines[0].find("PulseAudio went away"), std::string::npos) << lines[0];
     EXPECT_NE(lines[1].find("the sound is back"), std::string::npos) << lines[1];
 }
+
+// Only PulseAudio names itself in the lines this checks.
+INSTANTIATE_TEST_SUITE_P(Servers, SoundServerStderr, ::testing::Values(ServerKind::kPulseAudio),
+                         [](const auto& kind) { return KindName(kind.param); });
 
 }  // namespace
 }  // namespace zirvak::test

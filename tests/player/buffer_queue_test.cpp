@@ -54,30 +54,6 @@ TEST(BufferQueue, MonoAndStereoBuffersComeOutAsStereoInAnyPieces) {
     EXPECT_EQ(queue.pendingFrames(), 5u);
 }
 
-// What an output lost unplayed is copied again, from the buffer being played only, in whole
-// frames, a mono buffer's at half the size it went out at.
-TEST(BufferQueue, WhatTheOutputLostIsCopiedAgain) {
-    const std::vector<int16_t> stereo = {1, 2, 3, 4, 5, 6, 7, 8};
-    const std::vector<int16_t> mono = {10, 20, 30, 40};
-    BufferQueue queue;
-    ASSERT_TRUE(queue.Push(reinterpret_cast<const uint8_t*>(stereo.data()), 16, 1, 1.0, 2));
-    ASSERT_TRUE(queue.Push(reinterpret_cast<const uint8_t*>(mono.data()), 8, 2, 1.0, 1));
-    uint8_t room[24];
-    std::vector<int32_t> done;
-    auto note = [&](int32_t tag) { done.push_back(tag); };
-    ASSERT_EQ(queue.CopyOut(room, 12, 2, 100, note), 12u);
-    queue.TakeBack(9);  // two frames and a byte: two frames
-    EXPECT_EQ(queue.pendingFrames(), 3u + 4u);
-    ASSERT_EQ(queue.CopyOut(room, 24, 2, 100, note), 24u);
-    std::vector<int16_t> out(12);
-    std::memcpy(out.data(), room, 24);
-    EXPECT_EQ(out, (std::vector<int16_t>{3, 4, 5, 6, 7, 8, 10, 10, 20, 20, 30, 30}));
-    queue.TakeBack(8);     // two stereo frames out: two mono samples
-    queue.TakeBack(1000);  // more than was played: back to the buffer's start
-    EXPECT_EQ(queue.pendingFrames(), 4u);
-    EXPECT_EQ(done, std::vector<int32_t>{1});
-}
-
 // Written and played at one channel count, a buffer comes out as it went in.
 TEST(BufferQueue, AMonoOutputTakesMonoBuffersAsTheyAre) {
     const std::vector<int16_t> mono = {9, 8, 7};

@@ -53,15 +53,18 @@ test-release:
 test-package: package
 	tools/check_package.sh
 
+# The real-time tests (sound servers, threads, timed answers) run five times over under the
+# sanitizers, with a busy loop per core beside them.
 test-asan:
 	cmake --preset asan
 	cmake --build --preset asan
 	ctest --preset asan
+	tools/with_busy_cores.sh ctest --preset asan-realtime
 
 test-tsan:
 	cmake --preset tsan
 	cmake --build --preset tsan
-	ctest --preset tsan
+	tools/with_busy_cores.sh ctest --preset tsan
 
 # The Debian package of the release build, alone in build/package (cpack's work folder too).
 package: deps

@@ -2,6 +2,7 @@
 
 #include "sdl_library.h"
 #include "sdl_outputs.h"
+#include "thread_priority.h"
 
 #include <algorithm>
 #include <chrono>
@@ -264,6 +265,12 @@ void SdlAudioDevice::AudioCallback(void* self, uint8_t* stream, int length) {
         }
         return;
     }
+    // SDL's thread for the output, once: ahead of whatever keeps the machine busy.
+    thread_local bool raised = false;
+    if (!raised) {
+        raised = true;
+        RaiseToRealTime();
+    }
     device->NoteAsked(NowNs(), uint32_t(length));
     device->Fill(stream, uint32_t(length));
 }
@@ -323,6 +330,8 @@ void SdlAudioDevice::ReportDone(int32_t tag) {
 }
 
 void SdlAudioDevice::NotifierLoop() {
+    // The refill runs from here: ahead of the machine's other work where allowed.
+    RaisePriority();
     std::unique_lock lock(doneMutex_);
     for (;;) {
         doneChanged_.wait(lock, [this] { return stopping_ || !done_.empty(); });

@@ -32,6 +32,23 @@
 namespace zirvak::test {
 namespace {
 
+// Whether a thread of process `pid` runs round-robin real-time, as its stat file says.
+bool AThreadRunsRealTime(pid_t pid) {
+    std::error_code ignored;
+    const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
+    for (const auto& task : std::filesystem::directory_iterator(tasks, ignored)) {
+        const std::string stat = ReadFileText(task.path().string() + "/stat");
+        const size_t name = stat.rfind(')');
+        if (name == std::string::npos) continue;
+        std::istringstream fields(stat.substr(name + 1));
+        // From the state (the third field) on to the scheduling policy (the 41st).
+        std::string field;
+        for (int i = 3; i <= 41 && fields >> field;) ++i;
+        if (field == "2") return true;  // SCHED_RR
+    }
+    return false;
+}
+
 class SoundServer : public ::testing::TestWithParam<ServerKind> {
 protected:
     void SetUp() override {
@@ -91,6 +108,12 @@ TEST_P(SoundServer, WhatIsHeardIsTheDecodedSong) {
     const std::string recording = dir.Path("heard.raw");
     auto recorder = Record(server, recording);
     Process play({ZIRVAK_CLI, "play", song}, dir.Path("play.out"), dir.Path("play.err"));
+    // Where the system grants it (as it does to the test), the output's thread runs real-time.
+    if (std::system("chrt -r 5 true 2>/dev/null") == 0) {
+        EXPECT_TRUE(
+            WaitFor([&] { return AThreadRunsRealTime(play.pid()); }, kStepWithin, kLookEvery))
+            << "no thread of the player runs real-time";
+    }
     ASSERT_EQ(play.Wait(60000), 0) << ReadFileText(dir.Path("play.err"));
     StopRecording(*recorder, recording);
     const Samples heard = AsStereo(ReadFileBytes(recording));

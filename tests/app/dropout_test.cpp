@@ -96,9 +96,7 @@ protected:
     void PlayAndListen(int run) {
         for (auto& l : listeners) {
             std::filesystem::remove(l->Recording());
-            // A desktop's PipeWire graph runs at about 20 ms a period (1024 frames at 48 kHz).
-            l->recorder =
-                Record(l->server, l->Recording(), l->kind == ServerKind::kPulseAudio ? 1 : 40);
+            l->recorder = Record(l->server, l->Recording());
             // Each with a settings folder of its own, where nothing says where it stopped last.
             const std::string settings =
                 "XDG_CONFIG_HOME=" + l->dir.Path("settings-" + std::to_string(run));

@@ -60,6 +60,15 @@ long SongFrameOf(const Samples& heard, long h, const Samples& song) {
     return at == song.end() ? -1 : long(at - song.begin()) / 2;
 }
 
+long SongFrameAfterLastSound(const Samples& heard, const Samples& song) {
+    long last = Frames(heard) - 1;
+    while (last >= 0 && Silent(heard, last)) --last;
+    const long from = last + 1 - 64;
+    if (from < 0) return -1;
+    const long at = SongFrameOf(heard, from, song);
+    return at < 0 ? -1 : at + 64;
+}
+
 Followed Follow(const Samples& heard, const Samples& song, const Place& place, long rate) {
     Followed followed;
     long f = place.songFrame, silentRun = 0;

@@ -38,6 +38,10 @@ std::optional<Place> PlaceInSong(const Samples& heard, const Samples& song, long
 // music, no two such stretches are the same); -1 when they are not in `song`.
 long SongFrameOf(const Samples& heard, long h, const Samples& song);
 
+// The frame of `song` that would have followed `heard`'s last sound: where a recording cut off
+// mid-song stopped, whatever the recorder lost before that; -1 when its end is not in `song`.
+long SongFrameAfterLastSound(const Samples& heard, const Samples& song);
+
 // A run of silence the server played inside the music, its client late.
 struct Gap {
     long songFrame;  // where in the song it came

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -87,12 +88,14 @@ private:
 };
 
 // Records the null sink's monitor into `path`; returns once the recording runs. The recorder asks
-// for `latencyMs`: a few for a recording that ends close to where the sound stopped. A PipeWire
-// graph runs at the shortest latency any of its streams asks for, so a recorder that asks for
-// little makes every stream keep up at that pace; one that asks for what a desktop's streams
-// ask for leaves the graph as a desktop runs it.
+// for `latencyMs`, by default as little as the server keeps up with on a busy machine. A
+// PipeWire graph runs at the shortest latency any of its streams asks for: a recorder that asks
+// for a millisecond makes every stream keep up at 128 frames a cycle, which a machine busy with
+// sanitized tests does not, so there it asks for what a desktop's streams ask for and leaves
+// the graph as a desktop runs it. A recording that must end close to where the sound stopped
+// asks for 1.
 std::unique_ptr<Process> Record(const PrivateServer& server, const std::string& path,
-                                int latencyMs = 1);
+                                std::optional<int> latencyMs = {});
 
 // Ends a recording once it holds half a second more than now, so that whatever reached the
 // sink before now has reached the file too.

@@ -126,7 +126,7 @@ TEST_P(SoundServer, WhatIsHeardIsTheDecodedSong) {
 
 TEST_P(SoundServer, AKilledServerIsSaidAndTheSongGoesOnWhenOneIsBack) {
     const std::string before = dir.Path("before.raw"), after = dir.Path("after.raw");
-    auto beforeRecorder = Record(server, before);
+    auto beforeRecorder = Record(server, before, 1);  // to end close to where the sound stopped
     Process play({ZIRVAK_CLI, "play", song}, dir.Path("play.out"), dir.Path("play.err"));
     // Killed once two seconds of the song have been heard, however long the player took to start.
     ASSERT_TRUE(WaitFor([&] { return HeardFrames(before) >= 2 * kRate; }, kStepWithin, kLookEvery));
@@ -152,15 +152,15 @@ TEST_P(SoundServer, AKilledServerIsSaidAndTheSongGoesOnWhenOneIsBack) {
     EXPECT_EQ(ReadFileText(dir.Path("play.out")), "[1/1] song.mp3\n");
     StopRecording(*afterRecorder, after);
 
-    // Before the kill: the song from its start. After: the song again, from within a buffer of
-    // where the first recording stopped, to its end.
+    // Before the kill: the song from its start. After: the song again, from where the first
+    // recording stopped, to its end.
     const Samples heardBefore = AsStereo(ReadFileBytes(before));
     const Samples heardAfter = AsStereo(ReadFileBytes(after));
     const std::optional<Place> first = PlaceInSong(heardBefore, decoded, kRate);
     ASSERT_TRUE(first.has_value()) << "the song's start is not in the first recording";
     const std::optional<Place> second = PlaceInSong(heardAfter, decoded, kRate);
     ASSERT_TRUE(second.has_value()) << "the song's rest is not in the second recording";
-    const long stopped = FollowedTo(heardBefore, decoded, *first, kRate);
+    const long stopped = SongFrameAfterLastSound(heardBefore, decoded);
     // Where the music after the restart begins, placed by its very first frames: a sink may
     // rewind what it renders when a stream joins it, and its monitor then misses a piece of the
     // stream's first moments further on.
@@ -169,14 +169,25 @@ TEST_P(SoundServer, AKilledServerIsSaidAndTheSongGoesOnWhenOneIsBack) {
                 double(stopped) / kRate, double(resumed) / kRate,
                 double(resumed - stopped) * 1000 / kRate);
     EXPECT_LE(first->start, FirstSound(decoded) + kRate / 10);
-    EXPECT_GT(stopped, 2 * kRate);
-    // The next server plays on from the last sample the one before played, and nothing is heard
-    // twice: within 10 ms through PulseAudio; PipeWire's outputs hide more of their timing
-    // (measured: 8-17 ms through its PulseAudio server, 16-30 ms less 10 through SDL's own
-    // output, which never says the server went).
+    ASSERT_GT(stopped, 2 * kRate) << "the first recording does not end in the song";
     ASSERT_GE(resumed, 0) << "the restart's first sound is not in the song";
-    EXPECT_GE(resumed, stopped) << "music heard twice";
-    const long within = GetParam() == ServerKind::kPulseAudio ? kRate / 100 : kRate / 40;
+    // The next server plays on from the last sample the one before played, and nothing is heard
+    // twice: within 10 ms through PulseAudio. PipeWire's outputs hide more of their timing:
+    // measured 8-17 ms late through its PulseAudio server; SDL's own output never says the
+    // server went, so when it went within the output's last period (4096 frames) is not known,
+    // and the song goes on from that period's end. Sanitized and beside busy loops, the
+    // recorder's last moments before the kill may be lost, and the player's pace is the
+    // sanitizer's: there a period either way.
+    const long period = 4096 + kRate / 100;
+#ifdef ZIRVAK_SANITIZED
+    const long early = period, within = period;
+#else
+    const long early = 0;
+    const long within = GetParam() == ServerKind::kPulseAudio      ? kRate / 100
+                        : GetParam() == ServerKind::kPipeWirePulse ? kRate / 40
+                                                                   : period;
+#endif
+    EXPECT_GE(resumed, stopped - early) << "music heard twice";
     EXPECT_LE(resumed, stopped + within) << resumed << " vs " << stopped;
     EXPECT_EQ(FollowedTo(heardAfter, decoded, *second, kRate), Frames(decoded));
 }

@@ -72,17 +72,35 @@ FileProblem OpusSource::OpenStream(std::string* detail) {
     }
     if (total == 0) return FileProblem::kNoAudio;
     scratch_.reset(new (std::nothrow) float[size_t(kMostReadFrames) * size_t(channels)]);
-    if (!scratch_) return NoMemory();
+    clipMemory_.reset(new (std::nothrow) float[size_t(channels)]());
+    if (!scratch_ || !clipMemory_) return NoMemory();
+    decoded_ = handedOut_ = 0;
     SetStreamFormat(48000, channels, uint64_t(total));
     return FileProblem::kNone;
 }
 
-// Seeks a second before `frame` and decodes up to it.
+int OpusSource::DecodePacket(int* link) {
+    decoded_ = handedOut_ = 0;
+    const int channels = fileChannels();
+    const int got =
+        op_read_float(File(opus_), scratch_.get(), int(kMostReadFrames) * channels, link);
+    if (got <= 0 || op_channel_count(File(opus_), *link) != channels) return got;
+    // Overs are softened as Opus's own decoder softens them, a packet at a time: the curve
+    // depends on where the pieces it is given begin, so those are the packets whatever the
+    // output's buffers, and after a seek the same once the pre-roll has passed.
+    opus_pcm_soft_clip(scratch_.get(), got, channels, clipMemory_.get());
+    decoded_ = uint32_t(got);
+    return got;
+}
+
+// Seeks a second before `frame` and decodes up to it; the rest of the packet that holds it is
+// kept for the run.
 bool OpusSource::SeekStream(uint64_t frame) {
     OggOpusFile* file = File(opus_);
+    decoded_ = handedOut_ = 0;
+    std::fill_n(clipMemory_.get(), fileChannels(), 0.0f);
     const uint64_t from = frame > kSeekPreRollFrames ? frame - kSeekPreRollFrames : 0;
     if (op_pcm_seek(file, ogg_int64_t(from)) != 0) return false;
-    const int channels = fileChannels();
     // Each read decodes a packet or steps over a hole; a second of packets is a few hundred
     // reads, so a stream that goes on giving neither is given up on.
     for (int reads = 0; reads < 4096; ++reads) {
@@ -91,34 +109,42 @@ bool OpusSource::SeekStream(uint64_t frame) {
         // Past it only where damage lost the frame itself: the run's first read plays the
         // silence of what was lost.
         if (uint64_t(at) >= frame) return true;
-        const auto want = int(std::min<uint64_t>(frame - uint64_t(at), kMostReadFrames));
-        const int got = op_read_float(file, scratch_.get(), want * channels, nullptr);
+        int link = 0;
+        const int got = DecodePacket(&link);
         if (got == OP_HOLE || got == OP_EBADPACKET || got == OP_EBADTIMESTAMP) continue;
         if (got <= 0) return false;
+        if (uint64_t(at) + uint64_t(got) > frame) {
+            handedOut_ = uint32_t(frame - uint64_t(at));
+            return true;
+        }
     }
     return false;
 }
 
 OggSource::Decoded OpusSource::ReadStream(int16_t* out, uint32_t frames, uint64_t firstFrame) {
-    OggOpusFile* file = File(opus_);
     const int channels = fileChannels();
-    const uint32_t want = std::min(frames, kMostReadFrames);
-    int link = 0;
-    const int got = op_read_float(file, scratch_.get(), int(want) * channels, &link);
-    // A packet lost or spoiled: the next read goes on after it.
-    if (got == OP_HOLE || got == OP_EBADPACKET || got == OP_EBADTIMESTAMP) {
-        return {0, true};
+    if (handedOut_ == decoded_) {
+        int link = 0;
+        const int got = DecodePacket(&link);
+        // A packet lost or spoiled: the next read goes on after it.
+        if (got == OP_HOLE || got == OP_EBADPACKET || got == OP_EBADTIMESTAMP) {
+            return {0, true};
+        }
+        if (got <= 0) return {0, false, true};
+        // A link of another shape ends the run: the device plays one format.
+        if (op_channel_count(File(opus_), link) != channels) return {0, false, true, true};
     }
-    if (got <= 0) return {0, false, true};
-    // A link of another shape ends the run: the device plays one format.
-    if (op_channel_count(file, link) != channels) return {0, false, true, true};
-    ReduceFloatFrames(scratch_.get(), channels, ChannelOrder::kXiph, uint32_t(got), firstFrame,
-                      out);
-    return {uint32_t(got)};
+    const uint32_t n = std::min(frames, decoded_ - handedOut_);
+    ReduceFloatFrames(scratch_.get() + size_t(handedOut_) * size_t(channels), channels,
+                      ChannelOrder::kXiph, n, firstFrame, out);
+    handedOut_ += n;
+    return {n};
 }
 
+// Where the next frame handed out lies: behind the library's position by what is kept.
 int64_t OpusSource::Position() {
-    return op_pcm_tell(File(opus_));
+    const ogg_int64_t at = op_pcm_tell(File(opus_));
+    return at < 0 ? at : at - int64_t(decoded_ - handedOut_);
 }
 
 extern constinit const FileFormat kOpusFormat = {

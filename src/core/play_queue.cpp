@@ -4,9 +4,15 @@
 
 namespace zirvak {
 
-void PlayQueue::Replace(std::vector<std::string> files) {
+void PlayQueue::Replace(std::vector<std::string> files, std::map<std::string, std::string> titles) {
     files_ = std::move(files);
+    titles_ = std::move(titles);
     current_.reset();
+}
+
+std::string PlayQueue::ListedTitle(const std::string& path) const {
+    const auto title = titles_.find(path);
+    return title == titles_.end() ? std::string() : title->second;
 }
 
 std::string PlayQueue::CurrentFile() const {

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -16,8 +17,9 @@ public:
     // the song again.
     static constexpr uint32_t kRestartWithinMs = 3000;
 
-    // The queue becomes `files`; none is current until one is chosen.
-    void Replace(std::vector<std::string> files);
+    // The queue becomes `files`, some with the titles their playlists gave them (by path);
+    // none is current until one is chosen.
+    void Replace(std::vector<std::string> files, std::map<std::string, std::string> titles = {});
 
     size_t size() const { return files_.size(); }
     bool empty() const { return files_.empty(); }
@@ -25,6 +27,8 @@ public:
     std::optional<size_t> current() const { return current_; }
     // The current song's path; empty when there is none.
     std::string CurrentFile() const;
+    // The title a playlist gave the file at `path`; empty when none did.
+    std::string ListedTitle(const std::string& path) const;
 
     // Makes song `index` current; false (and nothing changes) when there is no such song.
     bool MoveTo(size_t index);
@@ -39,6 +43,7 @@ public:
 
 private:
     std::vector<std::string> files_;
+    std::map<std::string, std::string> titles_;
     std::optional<size_t> current_;
 };
 

@@ -40,7 +40,7 @@ int32_t PlaybackSession::OpenFiles(const std::vector<std::string>& paths,
         }
         files.erase(files.begin(), files.begin() + std::ptrdiff_t(first));
     }
-    queue_.Replace(std::move(files));
+    queue_.Replace(std::move(files), std::move(expanded.titles));
     follower_.Forget();  // what it prepared was of the queue before
     if (queue_.empty()) {
         // A folder without a playable file: nothing to play, and the user hears why.
@@ -88,7 +88,12 @@ int32_t PlaybackSession::OpenSong(size_t index) {
     // A song prepared to follow that could not join (another format) has been read already.
     std::optional<SongInfo> prepared = follower_.Take(index);
     follower_.Forget();
-    song_ = prepared ? std::move(*prepared) : ReadSongInfo(queue_.CurrentFile(), coverFolder_);
+    if (prepared) {
+        song_ = std::move(*prepared);
+    } else {
+        song_ = ReadSongInfo(queue_.CurrentFile(), coverFolder_);
+        song_.listedTitle = queue_.ListedTitle(song_.path);
+    }
     // The gain before the song opens: it must be set before its first sample is written.
     song_.gain = SongGain(song_.tags, replayGain_, queue_.files(), index);
     engine_.SetGain(song_.gain);

@@ -143,8 +143,9 @@ class Expansion {
 public:
     ExpandedPaths result;
 
-    // `path`, named directly (`playlist` empty) or listed by `playlist`.
-    void Add(const std::string& path, const std::string& playlist) {
+    // `path`, named directly (`playlist` empty) or listed by `playlist` with `title` (empty:
+    // none; a folder or playlist listed keeps none).
+    void Add(const std::string& path, const std::string& playlist, const std::string& title = {}) {
         std::error_code error;
         const fs::file_status status = fs::status(path, error);
         if (status.type() == fs::file_type::not_found && !playlist.empty()) {
@@ -158,6 +159,7 @@ public:
             AddPlaylist(path);
         } else {
             result.files.push_back(path);
+            if (!title.empty()) result.titles.emplace(path, title);
         }
     }
 
@@ -181,20 +183,26 @@ private:
         const std::string folder = path.substr(0, path.rfind('/') + 1);  // npos + 1 is 0
         const bool pls = LowerExtension(path) == "pls";
         ++depth_;
-        for (const std::string& entry : pls ? PlsEntries(*lines) : M3uEntries(*lines))
+        for (const Entry& entry : pls ? PlsEntries(*lines) : M3uEntries(*lines))
             AddEntry(entry, path, folder);
         --depth_;
     }
 
+    // A file as a playlist lists it, and the title it gives it ("" for none).
+    struct Entry {
+        std::string file;
+        std::string title;
+    };
+
     // One entry as written in `playlist`, whose folder is `folder` ("" or ending in '/').
-    void AddEntry(const std::string& entry, const std::string& playlist,
-                  const std::string& folder) {
+    void AddEntry(const Entry& listed, const std::string& playlist, const std::string& folder) {
+        const std::string& entry = listed.file;
         if (IsNetworkStream(entry))
             return Skip(entry, playlist, SkippedEntry::Reason::kNetworkStream);
         if (StartsWithNoCase(entry, "file:")) {
             const std::optional<std::string> path = PathFromFileUri(entry);
             if (!path) return Skip(entry, playlist, SkippedEntry::Reason::kMissing);
-            return Add(*path, playlist);
+            return Add(*path, playlist, listed.title);
         }
         const auto inFolder = [&](const std::string& name) {
             return name[0] == '/' ? name : folder + name;
@@ -208,42 +216,66 @@ private:
             std::error_code error;
             if (!fs::exists(fs::symlink_status(path, error))) path = inFolder(slashed);
         }
-        Add(path, playlist);
+        Add(path, playlist, listed.title);
     }
 
-    // Every line that is not blank nor a comment ("#EXTM3U", "#EXTINF:...,Title"...).
-    static std::vector<std::string> M3uEntries(const std::vector<std::string>& lines) {
-        std::vector<std::string> entries;
+    // Every line that is not blank nor a comment ("#EXTM3U"...), with the title of an
+    // "#EXTINF:length[ attributes],Title" line before it (other comments may come between).
+    static std::vector<Entry> M3uEntries(const std::vector<std::string>& lines) {
+        std::vector<Entry> entries;
+        std::string title;
         for (const std::string& line : lines) {
             const std::string_view entry = Trimmed(line);
-            if (entry.empty() || entry[0] == '#' || entry.find('\0') != entry.npos) continue;
-            entries.emplace_back(entry);
+            if (entry.find('\0') != entry.npos) continue;
+            if (StartsWithNoCase(entry, "#extinf:")) {
+                title = ExtinfTitle(entry.substr(8));
+                continue;
+            }
+            if (entry.empty() || entry[0] == '#') continue;
+            entries.push_back({std::string(entry), std::move(title)});
+            title.clear();
         }
         return entries;
     }
 
-    // The values of "FileN=..." in the order of N (the first of an N that comes twice); the
-    // titles, lengths and count of entries add nothing to the queue.
-    static std::vector<std::string> PlsEntries(const std::vector<std::string>& lines) {
-        std::map<uint64_t, std::string> byNumber;
+    // What follows the first comma outside double quotes (an attribute's value may hold one).
+    static std::string ExtinfTitle(std::string_view info) {
+        bool quoted = false;
+        for (size_t i = 0; i < info.size(); ++i) {
+            if (info[i] == '"') quoted = !quoted;
+            if (info[i] == ',' && !quoted) return std::string(Trimmed(info.substr(i + 1)));
+        }
+        return {};
+    }
+
+    // The values of "FileN=..." in the order of N (the first of an N that comes twice), each
+    // with the value of its "TitleN="; the lengths and count of entries add nothing.
+    static std::vector<Entry> PlsEntries(const std::vector<std::string>& lines) {
+        std::map<uint64_t, std::string> byNumber, titles;
         for (const std::string& line : lines) {
             const size_t equals = line.find('=');
             if (equals == std::string::npos || line.find('\0') != std::string::npos) continue;
             const std::string_view key = Trimmed(std::string_view(line).substr(0, equals));
             const std::string_view value = Trimmed(std::string_view(line).substr(equals + 1));
-            if (!StartsWithNoCase(key, "file") || key.size() < 5 || key.size() > 4 + 18 ||
-                value.empty())
+            const bool file = StartsWithNoCase(key, "file");
+            const size_t named = file ? 4 : 5;
+            if ((!file && !StartsWithNoCase(key, "title")) || key.size() <= named ||
+                key.size() > named + 18 || value.empty())
                 continue;
             uint64_t number = 0;
             bool digits = true;
-            for (const char c : key.substr(4)) {
+            for (const char c : key.substr(named)) {
                 digits = digits && IsDigit(c);
                 number = number * 10 + uint64_t(c - '0');
             }
-            if (digits) byNumber.emplace(number, value);
+            if (digits) (file ? byNumber : titles).emplace(number, value);
         }
-        std::vector<std::string> entries;
-        for (auto& [number, entry] : byNumber) entries.push_back(std::move(entry));
+        std::vector<Entry> entries;
+        for (auto& [number, entry] : byNumber) {
+            const auto title = titles.find(number);
+            entries.push_back(
+                {std::move(entry), title == titles.end() ? std::string() : title->second});
+        }
         return entries;
     }
 

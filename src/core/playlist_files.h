@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -43,6 +44,8 @@ struct SkippedEntry {
 struct ExpandedPaths {
     std::vector<std::string> files;
     std::vector<SkippedEntry> skipped;  // in the order they were met
+    // A listed file's title as its playlist gives it ("#EXTINF", "TitleN"): the first listing's.
+    std::map<std::string, std::string> titles;
 };
 
 // `paths` with every folder replaced by the playable files in it and its sub-folders, in the

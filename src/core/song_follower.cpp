@@ -23,6 +23,7 @@ void SongFollower::Prepare(PlayQueue& queue) {
     if (!engine_.gapless() || engine_.state() == NoFile) return;
     for (std::optional<size_t> next = queue.NextIndex(); next; next = queue.NextIndex()) {
         SongInfo song = ReadSongInfo(queue.files()[*next], coverFolder_);
+        song.listedTitle = queue.ListedTitle(song.path);
         song.gain = SongGain(song.tags, gain_, queue.files(), *next);
         const int32_t result = engine_.PrepareNext(song.path, song.gain);
         if (result == kOpenStarted) {

@@ -6,7 +6,8 @@
 namespace zirvak {
 
 std::string SongInfo::title() const {
-    return titleFromTags() ? tags.title : FileTitle(path);
+    if (titleFromTags()) return tags.title;
+    return listedTitle.empty() ? FileTitle(path) : listedTitle;
 }
 
 SongInfo ReadSongInfo(const std::string& path, const std::string& coverFolder) {

@@ -14,13 +14,14 @@
 namespace zirvak {
 
 struct SongInfo {
-    std::string path;       // empty: no song
-    SongTags tags;          // the cover left out
-    std::string coverPath;  // where the cover went; "" without one
-    double gain = 1.0;      // its ReplayGain, as the settings make it
+    std::string path;         // empty: no song
+    SongTags tags;            // the cover left out
+    std::string coverPath;    // where the cover went; "" without one
+    double gain = 1.0;        // its ReplayGain, as the settings make it
+    std::string listedTitle;  // what its playlist calls it; "" when none did
 
-    // The title shown: the tags', else the file's name (bytes as they are: each front end
-    // shows them in its own way).
+    // The title shown: the tags', else its playlist's, else the file's name (the last two bytes
+    // as they are: each front end shows them in its own way).
     bool titleFromTags() const { return !tags.title.empty(); }
     std::string title() const;
 };

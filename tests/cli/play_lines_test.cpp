@@ -61,7 +61,14 @@ TEST(CliPlayLines, SongLineIsThePlaceThenArtistAndTitleOrTheFileName) {
          "[2/5] A\\x0dB \u2013 T\\x1b[2J"},  // and tags are text from outside
     };
     for (const auto& c : cases)
-        EXPECT_EQ(SongLine(2, 5, SongInfo{c.path, c.tags, {}, 1.0}), c.line) << c.path;
+        EXPECT_EQ(SongLine(2, 5, SongInfo{c.path, c.tags, {}, 1.0, {}}), c.line) << c.path;
+    // A playlist's title stands for the file's name, never for the tags' title.
+    EXPECT_EQ(SongLine(2, 5, SongInfo{"/m/01.mp3", {}, {}, 1.0, "Listed\x1b"}),
+              "[2/5] Listed\\x1b");
+    EXPECT_EQ(SongLine(2, 5, SongInfo{"/m/01.mp3", artistOnly, {}, 1.0, "Listed"}),
+              "[2/5] Kelebek \u2013 Listed");
+    EXPECT_EQ(SongLine(2, 5, SongInfo{"/m/01.mp3", strange, {}, 1.0, "Listed"}),
+              "[2/5] A\\x0dB \u2013 T\\x1b[2J");
 }
 
 }  // namespace

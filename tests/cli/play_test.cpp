@@ -231,21 +231,23 @@ TEST(CliPlay, RedirectedOutputIsTheSongLinesAlone) {
     EXPECT_EQ(std::string(err.begin(), err.end()), "");
 }
 
-// A playlist on the command line: its songs in its order, the entries left out each named on
-// standard error, and the exit status saying not everything could be played.
+// A playlist on the command line: its songs in its order, each untagged one by the title the
+// list gives it (a tagged one by its tags), the entries left out each named on standard error,
+// and the exit status saying not everything could be played.
 TEST(CliPlay, APlaylistPlaysInItsOrderAndNamesWhatItLeavesOut) {
     setenv("SDL_AUDIODRIVER", "dummy", 1);
     TempDir dir;
     const PrivateHome home(dir.dir);  // the default volume
     const TwoSongs songs(dir, 4000);
     const std::string text =
-        "#EXTM3U\r\n#EXTINF:1,Gece\r\nb.wav\r\ngone.wav\r\n"
-        "https://radio.example/live\r\n./a.wav\r\n";
+        "#EXTM3U\r\n#EXTINF:1,Not Gece\r\nb.wav\r\ngone.wav\r\n"
+        "https://radio.example/live\r\n#EXTINF:1,Listed \x1b\r\n./a.wav\r\n";
     const std::string list = WriteBytes(dir.Path("mix.M3U"), Bytes(text.begin(), text.end()));
     Process play({ZIRVAK_CLI, "play", list}, dir.Path("out"), dir.Path("err"));
     EXPECT_EQ(play.Wait(30000), 1);
     const Bytes out = ReadFileBytes(dir.Path("out")), err = ReadFileBytes(dir.Path("err"));
-    EXPECT_EQ(std::string(out.begin(), out.end()), "[1/2] Kelebek \u2013 Gece\n[2/2] a.wav\n");
+    EXPECT_EQ(std::string(out.begin(), out.end()),
+              "[1/2] Kelebek \u2013 Gece\n[2/2] Listed \\x1b\n");
     EXPECT_EQ(std::string(err.begin(), err.end()),
               "zirvak-cli: " + dir.Path("gone.wav") + ": no such file (listed in " + list +
                   ")\nzirvak-cli: https://radio.example/live: network streams are not supported "

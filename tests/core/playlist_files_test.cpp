@@ -2,12 +2,14 @@
 // things a folder can hold left out, and playlists read as the programs that write them write
 // them.
 #include <gtest/gtest.h>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -117,6 +119,7 @@ struct PlaylistCase {
     std::vector<std::pair<std::string, std::string>> lists;  // name and text; the first is opened
     std::vector<std::string> files;                          // under music/
     std::vector<Skipped> skipped;                            // listed by the first playlist
+    std::map<std::string, std::string> titles;               // under music/, as listed
 };
 
 TEST_F(PlaylistTree, EachKindOfPlaylistGivesTheFilesItListsInItsOrder) {
@@ -127,39 +130,46 @@ TEST_F(PlaylistTree, EachKindOfPlaylistGivesTheFilesItListsInItsOrder) {
            "#EXTM3U\r\n#EXTINF:61,Artist - C\r\nsub/c.mp3\r\n\r\n# a comment\r\n"
            "  a.mp3  \r\n#EXTINF:-1,B\r\n{dir}/music/sub/b.wav\r\n"}},
          {"sub/c.mp3", "a.mp3", "sub/b.wav"},
-         {}},
+         {},
+         {{"sub/c.mp3", "Artist - C"}, {"sub/b.wav", "B"}}},
         {"M3U8 with a byte order mark, bare CR lines and names in any encoding",
          {{"list.m3u8", bom + "caf\xE9.mp3\rwith space.mp3\rd\xFCr/e.mp2"}},
          {"caf\xE9.mp3", "with space.mp3", "d\xFCr/e.mp2"},
+         {},
          {}},
         {"Windows separators; a name that holds a backslash on Linux wins",
          {{"LIST.M3U", "sub\\b.wav\n..\\music\\sub\\c.mp3\nback\\slash.mp3\n"}},
          {"sub/b.wav", "../music/sub/c.mp3", "back\\slash.mp3"},
+         {},
          {}},
         {"file URLs with percent-escapes, with and without a host",
          {{"urls.m3u",
            "file://{dir}/music/caf%E9.mp3\nFILE://localhost{dir}/music/with%20space.mp3\n"
            "file://elsewhere/music/a.mp3\n"}},
          {"caf\xE9.mp3", "with space.mp3"},
-         {{"file://elsewhere/music/a.mp3", Reason::kMissing}}},
+         {{"file://elsewhere/music/a.mp3", Reason::kMissing}},
+         {}},
         {"PLS in the order of its numbers, keys in any case, CRLF",
          {{"radio.pls",
            "[playlist]\r\nFile2=sub/b.wav\r\nTitle2=B\r\nLength2=3\r\n"
            "file1=a.mp3\r\nFile10 = sub\\c.mp3\r\nFileX=x.mp3\r\nFile3=\r\n"
            "NumberOfEntries=3\r\nVersion=2\r\n"}},
          {"a.mp3", "sub/b.wav", "sub/c.mp3"},
-         {}},
+         {},
+         {{"sub/b.wav", "B"}}},
         {"playlists and folders listed are expanded where they stand",
          {{"outer.m3u", "a.mp3\ninner.pls\nalbum\n../music/sub/\n"},
           {"inner.pls", "[playlist]\nFile1=sub/c.mp3\nFile2=d\xFCr/deep.m3u8\n"},
           {"d\xFCr/deep.m3u8", "../with space.mp3\n"}},
          {"a.mp3", "sub/c.mp3", "d\xFCr/../with space.mp3", "album/2.mp3", "album/10.mp3",
           "../music/sub/b.wav", "../music/sub/c.mp3"},
+         {},
          {}},
         {"a playlist that lists itself, directly or through another, is read once",
          {{"self.m3u", "a.mp3\nself.m3u\nother.M3U8\n./self.m3u\n"},
           {"other.M3U8", "sub/b.wav\nself.m3u\n{dir}/music/other.M3U8\n"}},
          {"a.mp3", "sub/b.wav"},
+         {},
          {}},
         {"missing entries and network streams are left out, named",
          {{"gaps.m3u",
@@ -171,12 +181,25 @@ TEST_F(PlaylistTree, EachKindOfPlaylistGivesTheFilesItListsInItsOrder) {
           {"HTTPS://x.example/y.mp3", Reason::kNetworkStream},
           {"sub/gone/", Reason::kMissing},
           {"rtsp://cam.example/1", Reason::kNetworkStream},
-          {"C:/Music/gone.mp3", Reason::kMissing}}},
+          {"C:/Music/gone.mp3", Reason::kMissing}},
+         {}},
         {"lines holding a NUL are not entries",
          {{"binary.m3u",
            std::string("\x01\x02\0\xFF\n", 5) + "a.mp3\n" + std::string("sub/b.wav\0junk\n", 15)}},
          {"a.mp3"},
+         {},
          {}},
+        {"titles: the first comma outside quotes ends the attributes; one before a folder, a "
+         "playlist or a missing file, or a PLS title without its file, names nothing",
+         {{"titled.m3u",
+           "#EXTINF:-1 tvg-name=\"x, y\" group=\"a,b\",  Song, with comma  \nsub/c.mp3\n"
+           "#EXTINF:10,Album\nalbum\n#extinf:5,Gone\ngone.mp3\n#EXTINF:5,Inner\ninner.pls\n"
+           "#EXTINF:7\na.mp3\n#EXTINF:3,First\n# between\nwith space.mp3\nsub/c.mp3\n"},
+          {"inner.pls", "[playlist]\nTitle1=Named\nFile1=sub/b.wav\nTitle9=Nothing\n"}},
+         {"sub/c.mp3", "album/2.mp3", "album/10.mp3", "sub/b.wav", "a.mp3", "with space.mp3",
+          "sub/c.mp3"},
+         {{"gone.mp3", Reason::kMissing}},
+         {{"sub/c.mp3", "Song, with comma"}, {"sub/b.wav", "Named"}, {"with space.mp3", "First"}}},
     };
     for (const PlaylistCase& c : cases) {
         SCOPED_TRACE(c.what);
@@ -186,6 +209,9 @@ TEST_F(PlaylistTree, EachKindOfPlaylistGivesTheFilesItListsInItsOrder) {
         std::vector<std::string> want;
         for (const std::string& name : c.files) want.push_back(Music(name));
         EXPECT_EQ(got.files, want);
+        std::map<std::string, std::string> titles;
+        for (const auto& [name, title] : c.titles) titles.emplace(Music(name), title);
+        EXPECT_EQ(got.titles, titles);
         std::vector<Skipped> skipped;
         for (const SkippedEntry& s : got.skipped) {
             EXPECT_EQ(s.playlist, paths.front()) << s.entry;

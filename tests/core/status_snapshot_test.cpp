@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "player_fixtures.h"
+#include "readable_text.h"
 #include "status_snapshot.h"
 #include "transport_commands.h"
 
@@ -81,6 +82,20 @@ TEST_F(StatusSnapshotTest, FollowsTheQueueAndThePlayer) {
     commands.OpenFiles({dir.Path("missing.wav")});
     EXPECT_FALSE(Snapshot().hasSong);
     EXPECT_EQ(commands.session().songTags().title, "");
+}
+
+// A playlist's title stands for an untagged file's name on the window's line and the desktop's
+// controls, shown as readable as a name is; a tagged song keeps its tags' title.
+TEST_F(StatusSnapshotTest, AnUntaggedSongIsShownByItsPlaylistsTitle) {
+    WriteBytes(dir.Path("plain.wav"), WavWithTitle(""));
+    WriteBytes(dir.Path("tagged.wav"), WavWithTitle("Gece"));
+    const std::string text = "#EXTINF:10,Listed\ttitle\nplain.wav\n#EXTINF:10,Other\ntagged.wav\n";
+    commands.OpenFiles({WriteBytes(dir.Path("list.m3u"), Bytes(text.begin(), text.end()))});
+    StatusSnapshot now = Snapshot();
+    EXPECT_EQ(now.title, ReadableText("Listed\ttitle"));
+    EXPECT_FALSE(now.titleFromTags);
+    commands.Next();
+    EXPECT_EQ(Snapshot().title, "Gece");
 }
 
 // From one song of the queue to the next the controls keep saying "Playing", while the end of

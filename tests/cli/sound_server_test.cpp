@@ -258,7 +258,9 @@ TEST_P(SoundServer, ASongOfAnotherRateFollowsWithoutAPause) {
     }
     std::printf("the longest silence inside the music: %.1f ms\n", longest * 1000.0 / kRate);
     EXPECT_GT(last - first, 3 * kRate) << "both songs are not in the recording";
-    EXPECT_LE(longest, kRate / 10);
+    // Opening the output again took 286 ms; it takes a few now, a sanitized player beside busy
+    // loops 130 ms at worst through SDL's PipeWire output.
+    EXPECT_LE(longest, kSanitized ? kRate / 5 : kRate / 10);
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, SoundServer,

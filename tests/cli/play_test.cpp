@@ -287,7 +287,7 @@ TEST(CliPlay, PlaylistsBringSongsOfEveryKindFromAFolderTree) {
     EXPECT_EQ(play.Wait(30000), 0);
     const Bytes out = ReadFileBytes(dir.Path("out")), err = ReadFileBytes(dir.Path("err"));
     EXPECT_EQ(std::string(out.begin(), out.end()),
-              "[1/5] 01 one.flac\n[2/5] 02 two.ogg\n[3/5] 03 three.opus\n[4/5] five.wav\n"
+              "[1/5] One\n[2/5] 02 two.ogg\n[3/5] 03 three.opus\n[4/5] five.wav\n"
               "[5/5] four.mp3\n");
     EXPECT_EQ(std::string(err.begin(), err.end()), "");
 }

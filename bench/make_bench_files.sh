@@ -6,8 +6,9 @@
 # Ogg (colobot-common-sounds), which has what the synthetic piece lacks (many non-zero lines,
 # long Huffman runs, short blocks), at 128 and 320 kbit/s CBR and VBR (-V 2) with lame and at
 # 192 kbit/s Layer II with twolame. For the other kinds, the first two minutes of the same music
-# as FLAC at 16 and 24 bits, Ogg Vorbis at oggenc's -q 5 and Opus at opusenc's default. Needs
-# Debian's sox, lame, twolame, flac, vorbis-tools, opus-tools and colobot-common-sounds.
+# as FLAC at 16 and 24 bits, Ogg Vorbis at oggenc's -q 5, Opus at opusenc's default and WavPack
+# (lossless, and hybrid with and without its correction file). Needs
+# Debian's sox, lame, twolame, flac, vorbis-tools, opus-tools, wavpack and colobot-common-sounds.
 set -euo pipefail
 dir=${1:-build/bench-files}
 music=${ZIRVAK_BENCH_MUSIC:-/usr/share/games/colobot/music}
@@ -48,5 +49,15 @@ if [ ! -f "$dir/music.opus" ]; then
     flac --silent --force -o "$dir/music-24.flac" "$tmp/music-2min-24.wav"
     oggenc --quiet -q 5 -o "$dir/music-q5.ogg" "$tmp/music-2min.wav"
     opusenc --quiet "$tmp/music-2min.wav" "$dir/music.opus"
+fi
+
+if [ ! -f "$dir/music-hybrid-c.wvc" ]; then
+    # WavPack: lossless at its default mode and at -hh, hybrid at 4 bits a sample alone, and the
+    # same with its correction file beside it.
+    [ -f "$tmp/music-2min.wav" ] || sox "${tracks[@]}" -r 44100 -c 2 -b 16 "$tmp/music-2min.wav" trim 0 120
+    wavpack -q -y "$tmp/music-2min.wav" -o "$dir/music.wv"
+    wavpack -q -y -hh "$tmp/music-2min.wav" -o "$dir/music-hh.wv"
+    wavpack -q -y -b4 "$tmp/music-2min.wav" -o "$dir/music-hybrid.wv"
+    wavpack -q -y -b4 -c "$tmp/music-2min.wav" -o "$dir/music-hybrid-c.wv"
 fi
 echo "$dir"

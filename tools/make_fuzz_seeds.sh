@@ -3,7 +3,7 @@
 # named by its sha1 as the other corpora are: files of the formats decoded by libraries, which
 # the target finds by their content as the player does. A seed is the two bytes that choose the
 # target's seek (fuzz_targets.h), then a small file made by Debian's encoders (flac, oggenc,
-# opusenc) from tones made by sox: mono, stereo and six channels; 8-, 16-, 24- and 32-bit FLAC
+# opusenc, wavpack) from tones made by sox: mono, stereo and six channels; 8-, 16-, 24- and 32-bit FLAC
 # and one whose length the encoder did not know; several rates; one with an ID3v2 tag before
 # it; one cut short; chained Ogg streams of the same and of another shape; and one of each kind
 # longer than an output buffer (65536 sample frames), so that Fill has something to decode. Seeks land at the start, inside the sound and past its end.
@@ -114,5 +114,25 @@ seed '\x60\x00' "$tmp/short.opus"
 seed '\xa0\x00' "$tmp/m48.opus" "$tmp/m48-again.opus"
 seed '\xa0\x00' "$tmp/m48.opus" "$tmp/s16.opus"
 seed '\xff\xff' "$tmp/m48.opus"
+
+# WavPack: lossless, hybrid alone and with its correction file (the seed is one file, so the
+# correction file is never found beside it), floats, and one cut short.
+wavpack_of() { wavpack -q -y "${@:3}" "$tmp/$1.wav" -o "$tmp/$2"; }
+wavpack_of s16 s16.wv --blocksize=2048
+wavpack_of m8 m8.wv
+wavpack_of c6 c6.wv -h
+wavpack_of s24 hybrid.wv -b3 -c
+sox -D -n -r 44100 -c 2 -e floating-point -b 32 "$tmp/float.wav" synth 0.1 sine 300 sine 500 vol 0.5
+wavpack_of float float.wv
+wavpack_of long long.wv
+cut_short "$tmp/long.wv" 3000 "$tmp/short.wv"
+seed '\x40\x00' "$tmp/s16.wv"
+seed '\x80\x00' "$tmp/m8.wv"
+seed '\x20\x00' "$tmp/c6.wv"
+seed '\xc0\x00' "$tmp/hybrid.wv"
+seed '\x60\x00' "$tmp/float.wv"
+seed '\x78\x00' "$tmp/tag" "$tmp/s16.wv"
+seed '\xe8\x00' "$tmp/long.wv"
+seed '\x60\x00' "$tmp/short.wv"
 
 du -sh "$out/sources"

@@ -4,7 +4,7 @@ namespace zirvak {
 
 // Each entry ends its format's source file.
 extern const FileFormat kMpegFormat, kWavFormat, kFlacFormat, kVorbisFormat, kOpusFormat,
-    kOtherOggFormat;
+    kOtherOggFormat, kWavPackFormat;
 
 namespace {
 
@@ -17,6 +17,7 @@ constinit const FileFormat* const kFormats[] = {
     &kFlacFormat,      // flac_source.cpp
     &kVorbisFormat,    // vorbis_source.cpp
     &kOpusFormat,      // opus_source.cpp
+    &kWavPackFormat,   // wavpack_source.cpp
     &kOtherOggFormat,  // ogg_source.cpp: refused
 };
 

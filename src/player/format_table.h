@@ -30,6 +30,7 @@ enum class TagLayout {
     kFlacBlocks,  // FLAC: the Vorbis comment and PICTURE blocks, an ID3v2 tag before them
     kOggVorbis,   // Ogg Vorbis: Vorbis comments, covers in METADATA_BLOCK_PICTURE
     kOggOpus,     // Ogg Opus: the same, and the R128 gains
+    kApe,         // WavPack: an APEv2 tag at the end, an ID3v1 tag after it
 };
 
 // What a source plays of its file. Only MPEG audio has a clip and gapless playback (the other

@@ -45,6 +45,7 @@ FileProblem InputFile::Open(const std::string& path, std::string* detail) {
     // Reads of a regular file never wait on a writer; blocking mode keeps them plain.
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     fd_ = fd;
+    path_ = path;
     size_ = uint64_t(st.st_size);
     modifiedSeconds_ = st.st_mtim.tv_sec;
     modifiedNanoseconds_ = st.st_mtim.tv_nsec;
@@ -54,6 +55,7 @@ FileProblem InputFile::Open(const std::string& path, std::string* detail) {
 void InputFile::Close() {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
+    path_.clear();
     size_ = 0;
 }
 

@@ -27,6 +27,8 @@ public:
     FileProblem Open(const std::string& path, std::string* detail = nullptr);
     void Close();
     bool IsOpen() const { return fd_ >= 0; }
+    // The name it was opened by: a format whose files come with a companion finds it by it.
+    const std::string& path() const { return path_; }
 
     uint64_t size() const override { return size_; }
     size_t ReadAt(uint64_t offset, uint8_t* out, size_t length) override;
@@ -38,6 +40,7 @@ public:
 
 private:
     int fd_ = -1;
+    std::string path_;
     uint64_t size_ = 0;
     int64_t modifiedSeconds_ = 0;
     int64_t modifiedNanoseconds_ = 0;

@@ -113,6 +113,8 @@ bool OpusSource::SeekStream(uint64_t frame) {
         const int got = DecodePacket(&link);
         if (got == OP_HOLE || got == OP_EBADPACKET || got == OP_EBADTIMESTAMP) continue;
         if (got <= 0) return false;
+        // A link of another shape: the run that starts there ends at once.
+        if (decoded_ == 0) return true;
         if (uint64_t(at) + uint64_t(got) > frame) {
             handedOut_ = uint32_t(frame - uint64_t(at));
             return true;
@@ -123,7 +125,7 @@ bool OpusSource::SeekStream(uint64_t frame) {
 
 OggSource::Decoded OpusSource::ReadStream(int16_t* out, uint32_t frames, uint64_t firstFrame) {
     const int channels = fileChannels();
-    if (handedOut_ == decoded_) {
+    if (handedOut_ >= decoded_) {
         int link = 0;
         const int got = DecodePacket(&link);
         // A packet lost or spoiled: the next read goes on after it.

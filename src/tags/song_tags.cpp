@@ -2,6 +2,7 @@
 
 #include <infotag.h>
 #include <wavfile.h>
+#include <wavpackfile.h>
 
 #include "id3_tags.h"
 #include "read_only_file.h"
@@ -31,6 +32,14 @@ void ReadRiffInfoFile(ReadOnlyFile& file, SongTags& out) {
     ReadLength(wav.audioProperties(), out);
 }
 
+// A WavPack file: its APEv2 tag, then an ID3v1 tag.
+void ReadApeFile(ReadOnlyFile& file, SongTags& out) {
+    TagLib::WavPack::File wavpack(&file, true, TagLib::AudioProperties::Average);
+    if (wavpack.hasAPETag() && wavpack.APETag() != nullptr) ReadApe(*wavpack.APETag(), out);
+    if (wavpack.hasID3v1Tag() && wavpack.ID3v1Tag() != nullptr) ReadId3v1(*wavpack.ID3v1Tag(), out);
+    ReadLength(wavpack.audioProperties(), out);
+}
+
 void Read(const std::string& path, TagLayout layout, SongTags& out) {
     ReadOnlyFile file(path);
     if (!file.isOpen()) return;
@@ -41,6 +50,8 @@ void Read(const std::string& path, TagLayout layout, SongTags& out) {
             return ReadId3AndApeFile(file, out);
         case TagLayout::kRiffInfo:
             return ReadRiffInfoFile(file, out);
+        case TagLayout::kApe:
+            return ReadApeFile(file, out);
         default:
             return ReadXiphLayoutFile(file, layout, out);
     }

@@ -70,8 +70,16 @@ TEST(CliInfo, EachFileHasItsBlockAndOneThatFailsItsMessage) {
               "zirvak-cli: cannot write to standard output (No space left on device)\n");
 }
 
-// FLAC, Vorbis and Opus files say their kind, depth, rate, channels, bit rate and exact length,
-// whatever their names.
+// `wav` made into `dir`/`name`.wv by wavpack with `args`.
+std::string WavPacked(const TempDir& dir, const std::string& name, const Bytes& wav,
+                      const std::string& args) {
+    const std::string in = WriteBytes(dir.Path(name + ".wav"), wav), out = dir.Path(name + ".wv");
+    RunTool("wavpack -q -y " + args + " '" + in + "' -o '" + out + "'");
+    return out;
+}
+
+// FLAC, Vorbis, Opus and WavPack files say their kind, depth, rate, channels, bit rate and exact
+// length, whatever their names.
 TEST(CliInfo, CompressedFilesSayWhatTheyAre) {
     TempDir dir;
     const Bytes wav = MakeWav({}, Pcm16Pattern(44100 * 2, 2));
@@ -85,6 +93,11 @@ TEST(CliInfo, CompressedFilesSayWhatTheyAre) {
          "format:      Ogg Vorbis\nsample rate: 44100 Hz\nchannels:    2\nbit rate:    "},
         {EncodeOpus(dir, "c", wav),
          "format:      Ogg Opus\nsample rate: 48000 Hz\nchannels:    2\nbit rate:    "},
+        {WavPacked(dir, "d", wav, ""),
+         "format:      WavPack, 16 bits, lossless\nsample rate: 44100 Hz\nchannels:    2\n"},
+        // Renamed, it is without its correction file.
+        {WavPacked(dir, "e", wav, "-b3 -c"),
+         "format:      WavPack hybrid, 16 bits, lossy\nsample rate: 44100 Hz\nchannels:    2\n"},
     };
     for (const auto& f : files) {
         SCOPED_TRACE(f.path);

@@ -83,9 +83,10 @@ TEST(CliMessages, EachProblemWithTheInputHasItsOwnLine) {
             // play takes folders, and says when one holds nothing it plays.
             const bool folderToPlay = c.path == folder && command.rfind("play", 0) == 0;
             EXPECT_EQ(r.err, "zirvak-cli: " +
-                                 (folderToPlay ? folder + " holds no files Zirvak can play (MP3, "
-                                                          "MP2, MP1, WAV, FLAC, Ogg Vorbis or Opus)"
-                                               : says) +
+                                 (folderToPlay
+                                      ? folder + " holds no files Zirvak can play (MP3, "
+                                                 "MP2, MP1, WAV, FLAC, Ogg Vorbis, Opus or WavPack)"
+                                      : says) +
                                  "\n");
         }
     }

@@ -17,40 +17,12 @@
 namespace zirvak::test {
 namespace {
 
-std::vector<int32_t> FromRaw(const Bytes& raw, uint32_t bits) {
-    const uint32_t width = bits / 8;
-    std::vector<int32_t> out(raw.size() / width);
-    for (size_t i = 0; i < out.size(); ++i) {
-        uint32_t v = 0;
-        for (uint32_t b = 0; b < width; ++b) v |= uint32_t(raw[i * width + b]) << (8 * b);
-        const uint32_t shift = 32 - bits;
-        out[i] = int32_t(v << shift) >> shift;
-    }
-    return out;
-}
-
 // What `flac -d` makes of `path`: the interleaved samples at the file's own depth.
 std::vector<int32_t> ReferenceDecode(const TempDir& dir, const std::string& path, uint32_t bits) {
     const std::string out = dir.Path("reference.raw");
     RunTool("flac --silent --force --decode --force-raw-format --endian=little --sign=signed -o '" +
             out + "' '" + path + "'");
-    return FromRaw(ReadFileBytes(out), bits);
-}
-
-// The reference made into what the engine should play, before dither: scaled to 16 bits and
-// rounded, six channels (L R C LFE BL BR) mixed to two.
-std::vector<int16_t> Expected(const std::vector<int32_t>& reference, const FlacShape& shape) {
-    const double scale = std::ldexp(1.0, 16 - int(shape.bits));
-    std::vector<int16_t> out;
-    if (shape.channels <= 2) {
-        for (const int32_t v : reference) out.push_back(Rounded(v * scale));
-        return out;
-    }
-    EXPECT_EQ(shape.channels, 6);
-    std::vector<double> scaled;
-    for (const int32_t v : reference) scaled.push_back(v * scale);
-    return MixedToStereo(scaled,
-                         {.left = 0, .right = 1, .centre = 2, .backLeft = 4, .backRight = 5});
+    return SamplesFromRaw(ReadFileBytes(out), bits);
 }
 
 TEST(FlacPlayback, MatchesTheReferenceDecoder) {
@@ -73,7 +45,7 @@ TEST(FlacPlayback, MatchesTheReferenceDecoder) {
         SCOPED_TRACE(testing::Message()
                      << s.channels << " channels, " << s.rate << " Hz, " << s.bits << " bits");
         const std::string path = EncodeRawFlac(dir, "case", s, FlacSignal(s));
-        const std::vector<int16_t> want = Expected(ReferenceDecode(dir, path, s.bits), s);
+        const std::vector<int16_t> want = AsPlayed(ReferenceDecode(dir, path, s.bits), s);
         ASSERT_EQ(want.size(), size_t(s.frames) * (s.channels == 1 ? 1 : 2));
 
         TestAudioDevice device;

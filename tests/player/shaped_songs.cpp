@@ -1,5 +1,7 @@
 #include "shaped_songs.h"
 
+#include <gtest/gtest.h>
+
 #include <cmath>
 
 namespace zirvak::test {
@@ -60,6 +62,48 @@ std::string EncodePipedFlac(const TempDir& dir, const std::string& name, const F
     const std::string out = dir.Path(name + ".flac");
     RunTool("flac --silent --force --stdout" + RawFormat(shape) + " " + args + " - < '" + raw +
             "' > '" + out + "' 2>/dev/null");
+    return out;
+}
+
+std::vector<int32_t> SamplesFromRaw(const Bytes& raw, uint32_t bits) {
+    const uint32_t width = bits / 8;
+    std::vector<int32_t> out(raw.size() / width);
+    for (size_t i = 0; i < out.size(); ++i) {
+        uint32_t v = 0;
+        for (uint32_t b = 0; b < width; ++b) v |= uint32_t(raw[i * width + b]) << (8 * b);
+        const uint32_t shift = 32 - bits;
+        out[i] = int32_t(v << shift) >> shift;
+    }
+    return out;
+}
+
+std::vector<int16_t> AsPlayed(const std::vector<int32_t>& reference, const FlacShape& shape) {
+    const double scale = std::ldexp(1.0, 16 - int(shape.bits));
+    std::vector<int16_t> out;
+    if (shape.channels <= 2) {
+        for (const int32_t v : reference) out.push_back(Rounded(v * scale));
+        return out;
+    }
+    EXPECT_EQ(shape.channels, 6);
+    std::vector<double> scaled;
+    for (const int32_t v : reference) scaled.push_back(v * scale);
+    return MixedToStereo(scaled,
+                         {.left = 0, .right = 1, .centre = 2, .backLeft = 4, .backRight = 5});
+}
+
+std::string EncodeWavPack(const TempDir& dir, const std::string& name, const FlacShape& shape,
+                          const std::vector<int32_t>& samples, const std::string& args,
+                          bool piped) {
+    const std::string raw = WriteBytes(dir.Path(name + ".raw"), RawBytes(samples, shape.bits));
+    const std::string out = dir.Path(name + ".wv");
+    const std::string format = " --raw-pcm=" + std::to_string(shape.rate) + "," +
+                               std::to_string(shape.bits) + "s," + std::to_string(shape.channels) +
+                               ",le ";
+    if (piped) {
+        RunTool("wavpack -q -y" + format + args + " - -o - < '" + raw + "' > '" + out + "'");
+    } else {
+        RunTool("wavpack -q -y" + format + args + " '" + raw + "' -o '" + out + "'");
+    }
     return out;
 }
 

@@ -32,6 +32,19 @@ std::string EncodeRawFlac(const TempDir& dir, const std::string& name, const Fla
 std::string EncodePipedFlac(const TempDir& dir, const std::string& name, const FlacShape& shape,
                             const std::vector<int32_t>& samples, const std::string& args = "");
 
+// Raw little-endian signed samples of `bits` bits as values.
+std::vector<int32_t> SamplesFromRaw(const Bytes& raw, uint32_t bits);
+// Decoded samples of `shape` (at its depth) made into what the engine should play, before
+// dither: scaled to 16 bits and rounded, six channels (L R C LFE BL BR) mixed to two.
+std::vector<int16_t> AsPlayed(const std::vector<int32_t>& reference, const FlacShape& shape);
+
+// Encodes `samples` of `shape` with `wavpack` (and `args`: "-b3" hybrid, "-b3 -c" with its
+// correction file) to `dir`/`name`.wv; `piped`, from its standard input to its standard output,
+// so the file holds no sample count.
+std::string EncodeWavPack(const TempDir& dir, const std::string& name, const FlacShape& shape,
+                          const std::vector<int32_t>& samples, const std::string& args = "",
+                          bool piped = false);
+
 enum class Codec { kVorbis, kOpus };
 
 struct OggShape {

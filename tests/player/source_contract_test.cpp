@@ -1,7 +1,7 @@
 // What every source owes the engine (audio_source.h), held by each kind of file: WAV, MPEG,
-// gapless MPEG, FLAC, Ogg Vorbis and Opus, in the shapes that test a format's edges (depths,
-// channel counts, block sizes, files without a seek table). A row is one song; for every row,
-// through the source the engine would make and through the engine itself:
+// gapless MPEG, FLAC, Ogg Vorbis, Opus and WavPack, in the shapes that test a format's edges
+// (depths, channel counts, block sizes, files without a seek table). A row is one song; for every
+// row, through the source the engine would make and through the engine itself:
 // - the whole song plays, and a seek starts on the sample frame of its time (MPEG: within the
 //   millisecond after it), playing what the whole run plays from there;
 // - a run started again after the end plays the song again, the same bytes;
@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -88,6 +89,19 @@ Song FlacSong(std::string name, FlacShape shape, std::string args, bool piped = 
             .edgeMs = [=](const Bytes&) { return edgeMs; }};
 }
 
+// WavPack songs in blocks of 100 ms, seeking on the end of the second.
+Song WavPackSong(std::string name, FlacShape shape, std::string args, bool piped = false) {
+    return {.name = std::move(name),
+            .make =
+                [=](const TempDir& dir) {
+                    return EncodeWavPack(
+                        dir, "song", shape, FlacSignal(shape),
+                        "--blocksize=" + std::to_string(shape.rate / 10) + " " + args, piped);
+                },
+            .frames = shape.frames,
+            .edgeMs = [](const Bytes&) { return 200u; }};
+}
+
 // Ogg songs in pages of at most 100 ms (Opus), seeking on the end of their fourth page.
 Song OggSong(std::string name, OggShape shape) {
     return {.name = std::move(name),
@@ -149,6 +163,11 @@ const Song kSongs[] = {
     OggSong("VorbisSixChannels", {Codec::kVorbis, 6, 48000, 48000 * 2}),
     OggSong("OpusStereo", {Codec::kOpus, 2, 48000, 48000 * 4 + 5}),
     OggSong("OpusMono", {Codec::kOpus, 1, 48000, 48000 * 2}),
+    WavPackSong("WavPackStereo", {2, 44100, 16, 44100 * 3 + 17}, ""),
+    WavPackSong("WavPack24BitSixChannels", {6, 48000, 24, 48000 * 2 + 5}, ""),
+    WavPackSong("WavPackHybrid", {2, 48000, 16, 48000 * 2}, "-b3"),
+    WavPackSong("WavPackHybridCorrected", {1, 44100, 16, 44100 * 2}, "-b3 -c"),
+    WavPackSong("WavPackWrittenToAPipe", {2, 48000, 16, 48000 * 2}, "", true),
 };
 
 class SourceContract : public ::testing::TestWithParam<Song> {
@@ -258,6 +277,10 @@ TEST_P(SourceContract, DamagePlaysOnOrEndsCleanly) {
     for (const Damage& d : damages) {
         SCOPED_TRACE(d.name);
         const std::string damaged = WriteBytes(dir.Path(d.name), d.bytes);
+        // A hybrid WavPack file's correction file goes with it, whole.
+        if (std::filesystem::exists(path + "c"))
+            std::filesystem::copy_file(path + "c", damaged + "c",
+                                       std::filesystem::copy_options::overwrite_existing);
         TestAudioDevice device;
         PlayerEngine engine(device);
         engine.SetGapless(song.gapless);

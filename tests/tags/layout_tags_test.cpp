@@ -84,8 +84,34 @@ TEST(SongTags, VorbisCommentsAndPicturesReadFromFlacAndOgg) {
     }
 }
 
+// A WavPack file's APEv2 tag as wavpack writes it, with its cover; known by its content.
+TEST(SongTags, ApeTagsOfWavPack) {
+    TempDir dir;
+    const std::string wav = WriteBytes(dir.Path("in.wav"), MakeWav({}, Pcm()));
+    const Bytes png = FakePng(3000, 5);
+    const std::string cover = WriteBytes(dir.Path("cover.png"), png);
+    for (const char* name : {"song.wv", "song-named.flac"}) {
+        SCOPED_TRACE(name);
+        const std::string out = dir.Path(name);
+        const std::string command =
+            "wavpack -q -y -w 'Title=Gece Yarısı' -w 'Artist=Ayşe' -w 'Album=Kış' -w 'Track=4/11' "
+            "-w 'Year=1999' -w 'Genre=Caz' -w 'Disc=1/2' --write-binary-tag 'Cover Art "
+            "(Front)=@" +
+            cover + "' '" + wav + "' -o '" + out + "'";
+        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+        const SongTags tags = ReadTagsOf(out);
+        ExpectTags(tags, {"Gece Yarısı", "Ayşe", "Kış", 4, png, "image/png"}, kWavMs);
+        EXPECT_EQ(tags.trackTotal, 11);
+        EXPECT_EQ(tags.year, 1999);
+        EXPECT_EQ(tags.genre, "Caz");
+        EXPECT_EQ(tags.discNumber, 1);
+        EXPECT_EQ(tags.discTotal, 2);
+    }
+}
+
 // ReplayGain values from every place they are kept: ID3v2 user text frames (any letter case
-// in the name), APE items, Vorbis comments of FLAC and Ogg Vorbis, and an Opus file's R128 gains
+// in the name), APE items of MPEG and WavPack files, Vorbis comments of FLAC and Ogg Vorbis, and
+// an Opus file's R128 gains
 // (brought to ReplayGain's reference). A value out of range or unreadable is left out alone.
 TEST(SongTags, ReplayGainFromEveryCarrier) {
     TempDir dir;
@@ -130,6 +156,11 @@ TEST(SongTags, ReplayGainFromEveryCarrier) {
          {-7.25, 0.5, 1.5, std::nullopt}},
         {"FLAC",
          encoded("song.flac", "flac --silent -f" + comments),
+         {-7.25, 0.5, 1.5, std::nullopt}},
+        {"WavPack",
+         encoded("song.wv",
+                 "wavpack -q -y -w REPLAYGAIN_TRACK_GAIN=-7.25 -w 'Replaygain_Track_Peak=0.5' "
+                 "-w 'REPLAYGAIN_ALBUM_GAIN=+1.50 dB' -w REPLAYGAIN_ALBUM_PEAK=x"),
          {-7.25, 0.5, 1.5, std::nullopt}},
         {"Vorbis",
          encoded("song.ogg",

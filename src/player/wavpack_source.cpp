@@ -224,11 +224,14 @@ SourceBuffer WavPackSource::Fill(uint8_t buffer, uint32_t index) {
 
 // Positions libwavpack so that the next frame it gives is the song's frame `frame`: by its
 // seek, or, where that fails (damage where it lands leaves its context unusable), from the
-// start of a context opened again, dropping what comes before.
+// start of a context opened again, dropping what comes before. The start is always a context
+// opened again: in a damaged file the seek may resynchronise on other blocks than the open
+// did, and a song played again must sound as it did the first time.
 bool WavPackSource::MoveTo(uint64_t frame) {
     nextFrame_ = frame;
     if (frame >= totalFrames_) return true;
-    if (context_ && WavpackSeekSample64(Context(context_), int64_t(frame))) return true;
+    if (frame > 0 && context_ && WavpackSeekSample64(Context(context_), int64_t(frame)))
+        return true;
     CloseContext();
     char error[81] = {};
     context_ = Open(error);

@@ -10,7 +10,7 @@ DEB_PACKAGES := cmake ninja-build g++ pkg-config python3 libgtest-dev libgmock-d
                 time pulseaudio pulseaudio-utils libtag1-dev dbus-daemon dbus-bin dbus-x11 \
                 libglib2.0-bin playerctl desktop-file-utils appstream man-db groff-base dpkg-dev \
                 file lintian xvfb openbox xdotool x11-utils libflac-dev flac \
-                libvorbis-dev libopusfile-dev vorbis-tools opus-tools libebur128-dev \
+                libfaad-dev faad ffmpeg libvorbis-dev libopusfile-dev vorbis-tools opus-tools libebur128-dev \
                 pipewire pipewire-pulse pipewire-bin wireplumber libwavpack-dev wavpack
 
 # What the benchmarks need besides: real music to decode (a game soundtrack in Ogg).

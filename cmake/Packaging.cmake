@@ -16,14 +16,14 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "music player with a butterfly that dances
 # CPack puts the summary on the first line and indents the rest as the control file wants;
 # an empty line becomes a paragraph break.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION [=[
-Zirvak plays MP3, MP2, MP1, WAV, FLAC, Ogg Vorbis, Opus and WavPack files one after
+Zirvak plays MP3, MP2, MP1, WAV, FLAC, Ogg Vorbis, Opus, WavPack and AAC files one after
 another while a butterfly flies over a night garden to the music, beating
 its wings on the beats while the garden's fairy lights fade from one hue to
 the next.
 
 Its own decoder reads MPEG-1, MPEG-2 and MPEG-2.5 audio in Layers I, II and
 III, at a constant or a variable bit rate; FLAC, Ogg Vorbis, Opus and WavPack play
-through their reference libraries. The window keeps a queue of
+through their reference libraries, and AAC in MP4 through libfaad2. The window keeps a queue of
 files and folders, seeks, sets the volume and answers the media keys
 through MPRIS. zirvak-cli plays in the terminal, shows a file's format and
 tags and decodes it to WAV.]=])

@@ -135,4 +135,18 @@ seed '\x78\x00' "$tmp/tag" "$tmp/s16.wv"
 seed '\xe8\x00' "$tmp/long.wv"
 seed '\x60\x00' "$tmp/short.wv"
 
+# AAC in MP4: with an edit list, its movie before its samples, without an edit list, mono, and
+# one cut short.
+aac_of() { ffmpeg -v error -y -i "$tmp/$1.wav" -c:a aac -aac_pns 0 -b:a 64k "${@:3}" "$tmp/$2"; }
+aac_of s16 el.m4a -movie_timescale 44100
+aac_of s16 front.m4a -movie_timescale 44100 -movflags +faststart
+aac_of s16 bare.m4a -use_editlist 0
+aac_of m8 mono.m4a
+cut_short "$tmp/front.m4a" 3000 "$tmp/cut.m4a"
+seed '\x40\x00' "$tmp/el.m4a"
+seed '\x80\x01' "$tmp/front.m4a"
+seed '\x20\x00' "$tmp/bare.m4a"
+seed '\xc0\x00' "$tmp/mono.m4a"
+seed '\x60\x00' "$tmp/cut.m4a"
+
 du -sh "$out/sources"

@@ -123,6 +123,10 @@ void RequantiseGranule(Decoder& d, int32_t slot) {
 
 void ResetReservoir(Decoder& d) {
     MainDataReservoir& res = d.layer3.reservoir;
+    // A damaged granule may claim more bits than the reservoir holds, and its reading runs on
+    // into the bytes past the fill: zeros, never what an earlier run left there, so a stream
+    // decoded again decodes the same.
+    std::memset(res.buffer, 0, sizeof res.buffer);
     res.fill = 0;
     res.frameStart = 0;
     res.granuleSlot = 0;

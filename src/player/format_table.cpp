@@ -4,7 +4,7 @@ namespace zirvak {
 
 // Each entry ends its format's source file.
 extern const FileFormat kMpegFormat, kWavFormat, kFlacFormat, kVorbisFormat, kOpusFormat,
-    kOtherOggFormat, kWavPackFormat;
+    kOtherOggFormat, kWavPackFormat, kMp4Format;
 
 namespace {
 
@@ -18,6 +18,7 @@ constinit const FileFormat* const kFormats[] = {
     &kVorbisFormat,    // vorbis_source.cpp
     &kOpusFormat,      // opus_source.cpp
     &kWavPackFormat,   // wavpack_source.cpp
+    &kMp4Format,       // aac_mp4_source.cpp
     &kOtherOggFormat,  // ogg_source.cpp: refused
 };
 

@@ -31,6 +31,7 @@ enum class TagLayout {
     kOggVorbis,   // Ogg Vorbis: Vorbis comments, covers in METADATA_BLOCK_PICTURE
     kOggOpus,     // Ogg Opus: the same, and the R128 gains
     kApe,         // WavPack: an APEv2 tag at the end, an ID3v1 tag after it
+    kMp4,         // MP4: the items of the movie's `ilst`, ReplayGain among the freeform ones
 };
 
 // What a source plays of its file. Only MPEG audio has a clip and gapless playback (the other

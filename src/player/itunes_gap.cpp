@@ -52,8 +52,10 @@ std::string AsciiOf(const uint8_t* text, size_t length, uint8_t encoding, size_t
     return out;
 }
 
+}  // namespace
+
 // " 00000000 00000210 000007E0 00000000000AC5B4 ...": the delay, padding and sample count.
-std::optional<ITunesGap> ParseFields(const std::string& text) {
+std::optional<ITunesGap> ParseITunesGap(const std::string& text) {
     uint64_t fields[4] = {};
     size_t at = 0;
     for (uint64_t& field : fields) {
@@ -67,8 +69,6 @@ std::optional<ITunesGap> ParseFields(const std::string& text) {
     if (fields[1] > 0xFFFF || fields[2] > 0xFFFF) return std::nullopt;
     return ITunesGap{uint32_t(fields[1]), uint32_t(fields[2]), fields[3]};
 }
-
-}  // namespace
 
 std::optional<ITunesGap> ReadITunesGap(ByteSource& source, uint64_t tagEnd) {
     uint8_t head[10];
@@ -112,7 +112,8 @@ std::optional<ITunesGap> ReadITunesGap(ByteSource& source, uint64_t tagEnd) {
             AsciiOf(body.data() + offset, body.size() - offset, encoding, &used);
         if (description != "iTunSMPB") continue;
         offset += used;
-        return ParseFields(AsciiOf(body.data() + offset, body.size() - offset, encoding, nullptr));
+        return ParseITunesGap(
+            AsciiOf(body.data() + offset, body.size() - offset, encoding, nullptr));
     }
     return std::nullopt;
 }

@@ -1,8 +1,12 @@
 #include "song_tags.h"
 
 #include <infotag.h>
+#include <mp4file.h>
 #include <wavfile.h>
 #include <wavpackfile.h>
+
+#include <cctype>
+#include <tuple>
 
 #include "id3_tags.h"
 #include "read_only_file.h"
@@ -40,6 +44,55 @@ void ReadApeFile(ReadOnlyFile& file, SongTags& out) {
     ReadLength(wavpack.audioProperties(), out);
 }
 
+std::string Mp4Text(const TagLib::MP4::Tag& tag, const char* key) {
+    const TagLib::MP4::Item item = tag.item(key);
+    return item.isValid() ? Text(item.toStringList().toString(" / ")) : std::string();
+}
+
+// An MP4 file's `ilst` items: iTunes's names, numbers as pairs, ReplayGain as freeform items.
+void ReadMp4File(ReadOnlyFile& file, SongTags& out) {
+    TagLib::MP4::File mp4(&file, true, TagLib::AudioProperties::Average);
+    if (const TagLib::MP4::Tag* tag = mp4.tag(); tag != nullptr) {
+        Fill(out.title, Mp4Text(*tag,
+                                "\xA9"
+                                "nam"));
+        Fill(out.artist, Mp4Text(*tag,
+                                 "\xA9"
+                                 "ART"));
+        Fill(out.artist, Mp4Text(*tag, "aART"));
+        Fill(out.album, Mp4Text(*tag,
+                                "\xA9"
+                                "alb"));
+        Fill(out.year, ParseYear(Mp4Text(*tag,
+                                         "\xA9"
+                                         "day")));
+        Fill(out.genre, Mp4Text(*tag,
+                                "\xA9"
+                                "gen"));
+        for (const auto& [key, number, total] :
+             {std::tuple{"trkn", &out.trackNumber, &out.trackTotal},
+              std::tuple{"disk", &out.discNumber, &out.discTotal}}) {
+            const TagLib::MP4::Item item = tag->item(key);
+            if (!item.isValid()) continue;
+            const TagLib::MP4::Item::IntPair pair = item.toIntPair();
+            if (pair.first > 0) Fill(*number, pair.first);
+            if (pair.second > 0) Fill(*total, pair.second);
+        }
+        const TagLib::MP4::Item covers = tag->item("covr");
+        if (covers.isValid() && out.cover.empty() && !covers.toCoverArtList().isEmpty())
+            out.cover = MakeCover(covers.toCoverArtList().front().data(), {});
+        FillReplayGain(out.replayGain, [tag](const char* name) {
+            std::string key = "----:com.apple.iTunes:";
+            for (const char* c = name; *c; ++c) key += char(std::tolower(uint8_t(*c)));
+            std::string text = Mp4Text(*tag, key.c_str());
+            return text.empty()
+                       ? Mp4Text(*tag, ("----:com.apple.iTunes:" + std::string(name)).c_str())
+                       : text;
+        });
+    }
+    ReadLength(mp4.audioProperties(), out);
+}
+
 void Read(const std::string& path, TagLayout layout, SongTags& out) {
     ReadOnlyFile file(path);
     if (!file.isOpen()) return;
@@ -52,6 +105,8 @@ void Read(const std::string& path, TagLayout layout, SongTags& out) {
             return ReadRiffInfoFile(file, out);
         case TagLayout::kApe:
             return ReadApeFile(file, out);
+        case TagLayout::kMp4:
+            return ReadMp4File(file, out);
         default:
             return ReadXiphLayoutFile(file, layout, out);
     }

@@ -50,8 +50,9 @@ TEST_F(MainDialogTest, OpenDialogAndSettingsAreRememberedAcrossWindows) {
     EXPECT_EQ(filters, (QStringList{"MP3 File (*.mp3)", "WAV File (*.wav)",
                                     "All playable files (*.[mM][pP]1 *.[mM][pP]2 *.[mM][pP]3 "
                                     "*.[wW][aA][vV] *.[fF][lL][aA][cC] *.[oO][gG][gG] "
-                                    "*.[oO][gG][aA] *.[oO][pP][uU][sS] *.[wW][vV] *.[mM]3[uU] "
-                                    "*.[mM]3[uU]8 *.[pP][lL][sS])",
+                                    "*.[oO][gG][aA] *.[oO][pP][uU][sS] *.[wW][vV] *.[mM]4[aA] "
+                                    "*.[mM][pP]4 *.[mM]4[bB] *.[mM]3[uU] *.[mM]3[uU]8 "
+                                    "*.[pP][lL][sS])",
                                     "All files (*)"}));
     EXPECT_EQ(window.commands().session().queue().files(), (std::vector<std::string>{a, b}));
     window.activateWindow();

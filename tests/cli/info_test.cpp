@@ -78,8 +78,16 @@ std::string WavPacked(const TempDir& dir, const std::string& name, const Bytes& 
     return out;
 }
 
-// FLAC, Vorbis, Opus and WavPack files say their kind, depth, rate, channels, bit rate and exact
-// length, whatever their names.
+// `wav` made into `dir`/`name`.m4a by ffmpeg's AAC encoder with `args`.
+std::string AacEncoded(const TempDir& dir, const std::string& name, const Bytes& wav,
+                       const std::string& args) {
+    const std::string in = WriteBytes(dir.Path(name + ".wav"), wav), out = dir.Path(name + ".m4a");
+    RunTool("ffmpeg -v error -y -i '" + in + "' -c:a aac " + args + " '" + out + "'");
+    return out;
+}
+
+// FLAC, Vorbis, Opus, WavPack and AAC files say their kind, depth, rate, channels, bit rate and
+// exact length, whatever their names.
 TEST(CliInfo, CompressedFilesSayWhatTheyAre) {
     TempDir dir;
     const Bytes wav = MakeWav({}, Pcm16Pattern(44100 * 2, 2));
@@ -98,6 +106,8 @@ TEST(CliInfo, CompressedFilesSayWhatTheyAre) {
         // Renamed, it is without its correction file.
         {WavPacked(dir, "e", wav, "-b3 -c"),
          "format:      WavPack hybrid, 16 bits, lossy\nsample rate: 44100 Hz\nchannels:    2\n"},
+        {AacEncoded(dir, "f", wav, "-movie_timescale 44100"),
+         "format:      AAC in MP4\nsample rate: 44100 Hz\nchannels:    2\n"},
     };
     for (const auto& f : files) {
         SCOPED_TRACE(f.path);
@@ -107,6 +117,20 @@ TEST(CliInfo, CompressedFilesSayWhatTheyAre) {
         EXPECT_EQ(r.status, 0) << r.err;
         EXPECT_TRUE(Has(r.out, f.lines)) << r.out;
         EXPECT_TRUE(Has(r.out, "kbit/s on average\nduration:    0:02.000\n")) << r.out;
+    }
+    // Where an AAC file's gap was learned.
+    const struct {
+        std::string args;
+        std::string gap;
+    } gaps[] = {
+        {"-movie_timescale 44100",
+         "encoder gap: 1024 samples before the song, 888 after (edit list)"},
+        {"-use_editlist 0",
+         "encoder gap: 2112 samples before the song, 888 after (the usual priming)"},
+    };
+    for (const auto& g : gaps) {
+        const CliResult r = Cli("info " + Quote(AacEncoded(dir, "g", wav, g.args)));
+        EXPECT_TRUE(Has(r.out, g.gap + "\n")) << r.out;
     }
 }
 

@@ -82,12 +82,13 @@ TEST(CliMessages, EachProblemWithTheInputHasItsOwnLine) {
             EXPECT_EQ(r.out, "");
             // play takes folders, and says when one holds nothing it plays.
             const bool folderToPlay = c.path == folder && command.rfind("play", 0) == 0;
-            EXPECT_EQ(r.err, "zirvak-cli: " +
-                                 (folderToPlay
-                                      ? folder + " holds no files Zirvak can play (MP3, "
-                                                 "MP2, MP1, WAV, FLAC, Ogg Vorbis, Opus or WavPack)"
-                                      : says) +
-                                 "\n");
+            EXPECT_EQ(r.err,
+                      "zirvak-cli: " +
+                          (folderToPlay
+                               ? folder + " holds no files Zirvak can play (MP3, "
+                                          "MP2, MP1, WAV, FLAC, Ogg Vorbis, Opus, WavPack or AAC)"
+                               : says) +
+                          "\n");
         }
     }
     EXPECT_FALSE(std::filesystem::exists(dir.Path("o.raw")) ||

@@ -135,7 +135,7 @@ TEST_F(SongQueueTest, AFileThatCannotPlayIsSkippedWithItsMessageAndLeavesTheQueu
     commands.OpenFiles({dir.Path("empty-folder")});
     EXPECT_EQ(host.messages.back(), dir.Path("empty-folder") +
                                         " holds no files Zirvak can play (MP3, MP2, MP1, WAV, "
-                                        "FLAC, Ogg Vorbis, Opus or WavPack)");
+                                        "FLAC, Ogg Vorbis, Opus, WavPack or AAC)");
 }
 
 Bytes Text(const std::string& text) {
@@ -180,7 +180,7 @@ TEST_F(SongQueueTest, APlaylistOfMissingEntriesNamesAFewAndCountsTheRest) {
     EXPECT_EQ(host.messages.back(),
               list +
                   " holds no files Zirvak can play (MP3, MP2, MP1, WAV, FLAC, Ogg Vorbis, "
-                  "Opus or WavPack)");
+                  "Opus, WavPack or AAC)");
 }
 
 // Handed over while a song plays: the song plays on until one of the playlist's songs is sure
@@ -201,7 +201,7 @@ TEST_F(SongQueueTest, APlaylistHandedOverReplacesThePlayingSongOnlyWithOneThatPl
               (std::vector<std::string>{
                   dir.Path("gone.wav") + ": no such file (listed in " + none + ")",
                   none + " holds no files Zirvak can play (MP3, MP2, MP1, WAV, FLAC, Ogg "
-                         "Vorbis, Opus or WavPack)",
+                         "Vorbis, Opus, WavPack or AAC)",
                   dir.Path("gone.wav") + ": no such file (listed in " + some + ")"}));
 }
 

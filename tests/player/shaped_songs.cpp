@@ -107,6 +107,16 @@ std::string EncodeWavPack(const TempDir& dir, const std::string& name, const Fla
     return out;
 }
 
+std::string EncodeAac(const TempDir& dir, const std::string& name, const FlacShape& shape,
+                      const std::vector<int32_t>& samples, const std::string& args) {
+    const std::string raw = WriteBytes(dir.Path(name + ".raw"), RawBytes(samples, 16));
+    const std::string out = dir.Path(name + ".m4a");
+    RunTool("ffmpeg -v error -y -f s16le -ar " + std::to_string(shape.rate) + " -ac " +
+            std::to_string(shape.channels) + " -i '" + raw + "' -c:a aac -aac_pns 0 -b:a 160k " +
+            args + " '" + out + "'");
+    return out;
+}
+
 const char* Name(Codec codec) {
     return codec == Codec::kVorbis ? "Vorbis" : "Opus";
 }

@@ -45,6 +45,12 @@ std::string EncodeWavPack(const TempDir& dir, const std::string& name, const Fla
                           const std::vector<int32_t>& samples, const std::string& args = "",
                           bool piped = false);
 
+// Encodes 16-bit `samples` of `shape` as AAC-LC in MP4 with ffmpeg (noise substitution off, so
+// its decoder and ours start from the same bitstream deterministically), and `args`:
+// "-movie_timescale 44100" for an exact edit list, "-use_editlist 0" for none.
+std::string EncodeAac(const TempDir& dir, const std::string& name, const FlacShape& shape,
+                      const std::vector<int32_t>& samples, const std::string& args = "");
+
 enum class Codec { kVorbis, kOpus };
 
 struct OggShape {

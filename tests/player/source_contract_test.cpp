@@ -1,7 +1,7 @@
 // What every source owes the engine (audio_source.h), held by each kind of file: WAV, MPEG,
-// gapless MPEG, FLAC, Ogg Vorbis, Opus and WavPack, in the shapes that test a format's edges
-// (depths, channel counts, block sizes, files without a seek table). A row is one song; for every
-// row, through the source the engine would make and through the engine itself:
+// gapless MPEG, FLAC, Ogg Vorbis, Opus, WavPack and AAC in MP4, in the shapes that test a format's
+// edges (depths, channel counts, block sizes, files without a seek table). A row is one song; for
+// every row, through the source the engine would make and through the engine itself:
 // - the whole song plays, and a seek starts on the sample frame of its time (MPEG: within the
 //   millisecond after it), playing what the whole run plays from there;
 // - a run started again after the end plays the song again, the same bytes;
@@ -57,6 +57,9 @@ struct Song {
     // Spoiled bytes leave the length as it was; MPEG frames spoiled are lost, as in mpg123, and
     // the song is as long as the frames that are left.
     bool spoiledKeepsLength = true;
+    // Its index of samples lies after them (an MP4 file's movie box last), so a file cut in
+    // half has none left and is refused.
+    bool cutLosesIndex = false;
 };
 
 void PrintTo(const Song& song, std::ostream* out) {
@@ -100,6 +103,20 @@ Song WavPackSong(std::string name, FlacShape shape, std::string args, bool piped
                 },
             .frames = shape.frames,
             .edgeMs = [](const Bytes&) { return 200u; }};
+}
+
+// AAC in MP4, with its movie before or after its samples; a seek on an access unit's edge.
+Song AacSong(std::string name, FlacShape shape, bool movieFirst) {
+    const std::string args = "-movie_timescale " + std::to_string(shape.rate) +
+                             (movieFirst ? " -movflags +faststart" : "");
+    return {.name = std::move(name),
+            .make =
+                [=](const TempDir& dir) {
+                    return EncodeAac(dir, "song", shape, FlacSignal(shape), args);
+                },
+            .frames = shape.frames,
+            .edgeMs = [=](const Bytes&) { return uint32_t(19 * 1024 * 1000 / shape.rate); },
+            .cutLosesIndex = !movieFirst};
 }
 
 // Ogg songs in pages of at most 100 ms (Opus), seeking on the end of their fourth page.
@@ -168,6 +185,9 @@ const Song kSongs[] = {
     WavPackSong("WavPackHybrid", {2, 48000, 16, 48000 * 2}, "-b3"),
     WavPackSong("WavPackHybridCorrected", {1, 44100, 16, 44100 * 2}, "-b3 -c"),
     WavPackSong("WavPackWrittenToAPipe", {2, 48000, 16, 48000 * 2}, "", true),
+    AacSong("AacInMp4", {2, 44100, 16, 44100 * 3 + 17}, "-movie_timescale 44100"),
+    AacSong("AacMonoMovieFirst", {1, 48000, 16, 48000 * 2},
+            "-movie_timescale 48000 -movflags +faststart"),
 };
 
 class SourceContract : public ::testing::TestWithParam<Song> {
@@ -266,7 +286,8 @@ TEST_P(SourceContract, DamagePlaysOnOrEndsCleanly) {
     const size_t spoilt = std::min<size_t>(20000, good.size() / 8);
     std::fill_n(spoiled.begin() + ptrdiff_t(good.size() / 2), spoilt, uint8_t(0xFF));
     const Damage damages[] = {
-        {"cut", Bytes(good.begin(), good.begin() + ptrdiff_t(good.size() / 2)), false},
+        {"cut", Bytes(good.begin(), good.begin() + ptrdiff_t(good.size() / 2)), false,
+         song.cutLosesIndex},
         // Within the first metadata block or page, or just after it.
         {"cut-in-header", Bytes(good.begin(), good.begin() + 50), false, true},
         {"cut-in-headers", Bytes(good.begin(), good.begin() + 60), false, true},

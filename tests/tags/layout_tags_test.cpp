@@ -109,6 +109,28 @@ TEST(SongTags, ApeTagsOfWavPack) {
     }
 }
 
+TEST(SongTags, IlstItemsOfMp4) {
+    TempDir dir;
+    const std::string wav = WriteBytes(dir.Path("in.wav"), MakeWav({}, Pcm()));
+    const std::string out = dir.Path("song.m4a");
+    const std::string command =
+        "ffmpeg -v error -y -i '" + wav +
+        "' -c:a aac -metadata 'title=Gece Yarısı' -metadata artist=Ayşe -metadata album=Kış "
+        "-metadata track=4/11 -metadata disc=1/2 -metadata date=1999 -metadata genre=Caz '" +
+        out + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    const SongTags tags = ReadTagsOf(out);
+    EXPECT_EQ(tags.title, "Gece Yarısı");
+    EXPECT_EQ(tags.artist, "Ayşe");
+    EXPECT_EQ(tags.album, "Kış");
+    EXPECT_EQ(tags.trackNumber, 4);
+    EXPECT_EQ(tags.trackTotal, 11);
+    EXPECT_EQ(tags.discNumber, 1);
+    EXPECT_EQ(tags.discTotal, 2);
+    EXPECT_EQ(tags.year, 1999);
+    EXPECT_EQ(tags.genre, "Caz");
+}
+
 // ReplayGain values from every place they are kept: ID3v2 user text frames (any letter case
 // in the name), APE items of MPEG and WavPack files, Vorbis comments of FLAC and Ogg Vorbis, and
 // an Opus file's R128 gains

@@ -202,13 +202,10 @@ RunStart AacMp4Source::Start(std::optional<uint32_t> seekMs) {
             return run;
         }
     }
-    const auto rate = uint64_t(format_.sampleRateHz);
-    startFrame_ = seekMs ? std::min(uint64_t(*seekMs) * rate / 1000, songFrames_) : 0;
+    startFrame_ = RunStartFrame(seekMs, format_.sampleRateHz, songFrames_);
     const bool placed = MoveTo(startFrame_);
-    buffers_.Plan(placed ? songFrames_ - startFrame_ : 0);
-    run.first = Fill(0, 0);
-    run.lastBufferIndex = buffers_.lastIndex();
-    run.startFrame = startFrame_;
+    buffers_.BeginRun(run, startFrame_, placed ? songFrames_ - startFrame_ : 0,
+                      [this](int16_t* out, uint32_t frames) { return Produce(out, frames); });
     return run;
 }
 
@@ -301,10 +298,16 @@ uint32_t AacMp4Source::lengthMs() const {
 
 namespace {
 
-std::string Printed(const char* format, unsigned long long a, unsigned long long b) {
-    char text[128];
-    std::snprintf(text, sizeof text, format, a, b);
-    return text;
+const char* GapOriginWords(Mp4GapOrigin origin) {
+    switch (origin) {
+        case Mp4GapOrigin::kEditList:
+            return "edit list";
+        case Mp4GapOrigin::kITunSMPB:
+            return "iTunSMPB";
+        case Mp4GapOrigin::kUsualPriming:
+            break;
+    }
+    return "the usual priming";
 }
 
 std::vector<InfoLine> DescribeMp4(const AudioSource& source, uint64_t fileBytes) {
@@ -312,16 +315,11 @@ std::vector<InfoLine> DescribeMp4(const AudioSource& source, uint64_t fileBytes)
     std::vector<InfoLine> lines = DecodedStreamLines(
         aac.spectralBandReplication() ? "HE-AAC in MP4" : "AAC in MP4", aac.format().sampleRateHz,
         aac.fileChannels(), aac.totalFrames(), fileBytes);
-    const char* origin = aac.gapOrigin() == Mp4GapOrigin::kEditList   ? "%llu samples before "
-                                                                        "the song, %llu after "
-                                                                        "(edit list)"
-                         : aac.gapOrigin() == Mp4GapOrigin::kITunSMPB ? "%llu samples before "
-                                                                        "the song, %llu after "
-                                                                        "(iTunSMPB)"
-                                                                      : "%llu samples before "
-                                                                        "the song, %llu after "
-                                                                        "(the usual priming)";
-    lines.push_back({"encoder gap", Printed(origin, aac.priming(), aac.padding())});
+    char gap[128];
+    std::snprintf(gap, sizeof gap, "%llu samples before the song, %llu after (%s)",
+                  static_cast<unsigned long long>(aac.priming()),
+                  static_cast<unsigned long long>(aac.padding()), GapOriginWords(aac.gapOrigin()));
+    lines.push_back({"encoder gap", gap});
     return lines;
 }
 

@@ -221,13 +221,10 @@ RunStart FlacSource::Start(std::optional<uint32_t> seekMs) {
             return run;
         }
     }
-    const auto rate = uint64_t(format_.sampleRateHz);
-    startFrame_ = seekMs ? std::min(uint64_t(*seekMs) * rate / 1000, totalFrames_) : 0;
+    startFrame_ = RunStartFrame(seekMs, format_.sampleRateHz, totalFrames_);
     MoveTo(startFrame_);
-    buffers_.Plan(totalFrames_ - startFrame_);
-    run.first = Fill(0, 0);
-    run.lastBufferIndex = buffers_.lastIndex();
-    run.startFrame = startFrame_;
+    buffers_.BeginRun(run, startFrame_, totalFrames_ - startFrame_,
+                      [this](int16_t* out, uint32_t frames) { return Produce(out, frames); });
     return run;
 }
 

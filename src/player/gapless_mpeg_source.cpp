@@ -61,8 +61,7 @@ RunStart GaplessMpegSource::Start(std::optional<uint32_t> seekMs) {
         return run;
     }
     const auto rate = uint64_t(shape.sampleRateHz);
-    const uint64_t songFrame =
-        seekMs ? std::min(uint64_t(*seekMs) * rate / 1000, trim_->songFrames) : 0;
+    const uint64_t songFrame = RunStartFrame(seekMs, shape.sampleRateHz, trim_->songFrames);
     // The inner source lands a seek by its own arithmetic, near the millisecond asked for but
     // not on its exact sample frame: it is asked for a little earlier (from the start when it
     // lands after the frame wanted), and what lies before the frame wanted is passed over.
@@ -79,10 +78,8 @@ RunStart GaplessMpegSource::Start(std::optional<uint32_t> seekMs) {
     innerIndex_ = 0;
     innerLast_ = inner.lastBufferIndex;
     innerEnded_ = inner.first.cameShort;
-    buffers_.Plan(trim_->songFrames - songFrame);
-    run.first = Fill(0, 0);
-    run.lastBufferIndex = buffers_.lastIndex();
-    run.startFrame = songFrame;
+    buffers_.BeginRun(run, songFrame, trim_->songFrames - songFrame,
+                      [this](int16_t* out, uint32_t frames) { return Pull(out, frames); });
     return run;
 }
 

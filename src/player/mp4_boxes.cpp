@@ -2,15 +2,11 @@
 
 namespace zirvak {
 
-namespace {
-
 uint64_t BigEndian(const uint8_t* bytes, int count) {
     uint64_t value = 0;
     for (int i = 0; i < count; ++i) value = value << 8 | bytes[i];
     return value;
 }
-
-}  // namespace
 
 std::optional<Mp4Box> ReadBox(ByteSource& source, uint64_t offset, uint64_t limit) {
     limit = limit < source.size() ? limit : source.size();

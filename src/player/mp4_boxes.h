@@ -21,6 +21,9 @@ constexpr uint32_t BoxType(std::string_view name) {
                                   uint32_t(uint8_t(name[2])) << 8 | uint32_t(uint8_t(name[3]));
 }
 
+// The number `count` bytes (up to 8) make, first byte highest, as every MP4 field is stored.
+uint64_t BigEndian(const uint8_t* bytes, int count);
+
 struct Mp4Box {
     uint32_t type = 0;
     uint64_t start = 0;  // the offset of the box itself

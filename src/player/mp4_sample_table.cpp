@@ -149,30 +149,6 @@ bool Mp4SampleTable::Next(Mp4Sample* sample) {
     return true;
 }
 
-bool Mp4SampleTable::SampleAt(uint64_t time, uint32_t* index, uint64_t* start) {
-    uint64_t samples = 0, elapsed = 0, lastDelta = 0;
-    for (uint32_t entry = 0; entry < times_->count(); ++entry) {
-        uint64_t count = 0, delta = 0;
-        if (!times_->Value(entry, 0, &count) || !times_->Value(entry, 1, &delta)) return false;
-        count = std::min<uint64_t>(count, track_.sampleCount - samples);
-        if (count == 0) break;
-        if (delta > 0 && time < elapsed + count * delta) {
-            const uint64_t within = (time - elapsed) / delta;
-            *index = uint32_t(samples + within);
-            *start = elapsed + within * delta;
-            return true;
-        }
-        samples += count;
-        elapsed += count * delta;
-        lastDelta = delta;
-    }
-    if (samples == 0) return false;
-    // Past the end: the last sample, which starts its duration before the end.
-    *index = uint32_t(samples - 1);
-    *start = elapsed - lastDelta;
-    return true;
-}
-
 uint64_t Mp4SampleTable::Duration() {
     uint64_t samples = 0, elapsed = 0;
     for (uint32_t entry = 0; entry < times_->count() && samples < track_.sampleCount; ++entry) {

@@ -31,11 +31,7 @@ public:
     bool MoveTo(uint32_t index);
     // The next sample's place, moving on; false at the end or where the tables break off.
     bool Next(Mp4Sample* sample);
-    uint32_t nextIndex() const { return next_; }
 
-    // The sample that plays at `time` (in the media's timescale), and when it starts: the last
-    // sample when `time` lies past the end. False when the time table breaks off first.
-    bool SampleAt(uint64_t time, uint32_t* index, uint64_t* start);
     // The media's length by its time table (the sum of every sample's duration).
     uint64_t Duration();
 

@@ -8,12 +8,6 @@ namespace zirvak {
 
 namespace {
 
-uint64_t BigEndian(const uint8_t* bytes, int count) {
-    uint64_t value = 0;
-    for (int i = 0; i < count; ++i) value = value << 8 | bytes[i];
-    return value;
-}
-
 // The first `N` bytes of a box's contents, zeros past its end; with how many were there.
 template <size_t N>
 struct BoxHead {
@@ -277,7 +271,7 @@ FileProblem ReadMp4AudioTrack(ByteSource& source, std::initializer_list<uint32_t
         *detail = "the MP4 file has no index of its samples (it was cut short while written)";
         return FileProblem::kDamaged;
     }
-    bool anyAudio = false;
+    bool anyTrack = false;  // of any kind, with its media
     Mp4BoxWalk tracks(source, *moov);
     while (const std::optional<Mp4Box> trak = tracks.Next()) {
         if (trak->type != BoxType("trak")) continue;
@@ -293,10 +287,10 @@ FileProblem ReadMp4AudioTrack(ByteSource& source, std::initializer_list<uint32_t
             *detail = "the MP4 file's sample tables are damaged";
             return FileProblem::kDamaged;
         }
-        anyAudio = anyAudio || FindChild(source, *trak, BoxType("mdia")).has_value();
+        anyTrack = anyTrack || FindChild(source, *trak, BoxType("mdia")).has_value();
     }
     *detail = "an MP4 file without audio Zirvak can decode";
-    return anyAudio ? FileProblem::kUnsupported : FileProblem::kNoAudio;
+    return anyTrack ? FileProblem::kUnsupported : FileProblem::kNoAudio;
 }
 
 }  // namespace zirvak

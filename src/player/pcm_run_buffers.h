@@ -6,11 +6,21 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <utility>
 
 #include "audio_source.h"
 #include "zeroed_bytes.h"
 
 namespace zirvak {
+
+// The song's sample frame a run from `seekMs` begins at (0 without it), at `rateHz`, never past
+// the song's `frames`.
+inline uint64_t RunStartFrame(std::optional<uint32_t> seekMs, int32_t rateHz, uint64_t frames) {
+    if (!seekMs) return 0;
+    const uint64_t frame = uint64_t(*seekMs) * uint64_t(rateHz > 0 ? rateHz : 0) / 1000;
+    return frame < frames ? frame : frames;
+}
 
 class PcmRunBuffers {
 public:
@@ -33,6 +43,16 @@ public:
         lastIndex_ = uint32_t(runBytes_ / bufferBytes());
     }
     uint32_t lastIndex() const { return lastIndex_; }
+
+    // Plans a run of `frames` sample frames from the song's frame `startFrame`, fills its first
+    // buffer through `produce` (as Fill does) and says so in `run`.
+    template <class Produce>
+    void BeginRun(RunStart& run, uint64_t startFrame, uint64_t frames, Produce&& produce) {
+        Plan(frames);
+        run.first = Fill(0, 0, std::forward<Produce>(produce));
+        run.lastBufferIndex = lastIndex_;
+        run.startFrame = startFrame;
+    }
 
     // Fills output buffer `buffer` with buffer `index` of the run through `produce(out, frames)`,
     // which writes up to `frames` sample frames and returns how many it wrote. A buffer that

@@ -207,13 +207,10 @@ RunStart WavPackSource::Start(std::optional<uint32_t> seekMs) {
             return run;
         }
     }
-    const auto rate = uint64_t(format_.sampleRateHz);
-    startFrame_ = seekMs ? std::min(uint64_t(*seekMs) * rate / 1000, totalFrames_) : 0;
+    startFrame_ = RunStartFrame(seekMs, format_.sampleRateHz, totalFrames_);
     const bool placed = MoveTo(startFrame_);
-    buffers_.Plan(placed ? totalFrames_ - startFrame_ : 0);
-    run.first = Fill(0, 0);
-    run.lastBufferIndex = buffers_.lastIndex();
-    run.startFrame = startFrame_;
+    buffers_.BeginRun(run, startFrame_, placed ? totalFrames_ - startFrame_ : 0,
+                      [this](int16_t* out, uint32_t frames) { return Produce(out, frames); });
     return run;
 }
 

@@ -44,31 +44,30 @@ void ReadApeFile(ReadOnlyFile& file, SongTags& out) {
     ReadLength(wavpack.audioProperties(), out);
 }
 
-std::string Mp4Text(const TagLib::MP4::Tag& tag, const char* key) {
+std::string Mp4Text(const TagLib::MP4::Tag& tag, const std::string& key) {
     const TagLib::MP4::Item item = tag.item(key);
     return item.isValid() ? Text(item.toStringList().toString(" / ")) : std::string();
 }
 
-// An MP4 file's `ilst` items: iTunes's names, numbers as pairs, ReplayGain as freeform items.
+// iTunes's own items are named by a "©" (0xA9 in Latin-1, as TagLib reads the names) and three
+// letters.
+std::string ItunesText(const TagLib::MP4::Tag& tag, const char* letters) {
+    std::string key(1, '\xA9');
+    key += letters;
+    return Mp4Text(tag, key);
+}
+
+// An MP4 file's `ilst` items: iTunes's names, numbers as pairs, ReplayGain as freeform items
+// (named in either letter case).
 void ReadMp4File(ReadOnlyFile& file, SongTags& out) {
     TagLib::MP4::File mp4(&file, true, TagLib::AudioProperties::Average);
     if (const TagLib::MP4::Tag* tag = mp4.tag(); tag != nullptr) {
-        Fill(out.title, Mp4Text(*tag,
-                                "\xA9"
-                                "nam"));
-        Fill(out.artist, Mp4Text(*tag,
-                                 "\xA9"
-                                 "ART"));
+        Fill(out.title, ItunesText(*tag, "nam"));
+        Fill(out.artist, ItunesText(*tag, "ART"));
         Fill(out.artist, Mp4Text(*tag, "aART"));
-        Fill(out.album, Mp4Text(*tag,
-                                "\xA9"
-                                "alb"));
-        Fill(out.year, ParseYear(Mp4Text(*tag,
-                                         "\xA9"
-                                         "day")));
-        Fill(out.genre, Mp4Text(*tag,
-                                "\xA9"
-                                "gen"));
+        Fill(out.album, ItunesText(*tag, "alb"));
+        Fill(out.year, ParseYear(ItunesText(*tag, "day")));
+        Fill(out.genre, ItunesText(*tag, "gen"));
         for (const auto& [key, number, total] :
              {std::tuple{"trkn", &out.trackNumber, &out.trackTotal},
               std::tuple{"disk", &out.discNumber, &out.discTotal}}) {
@@ -78,16 +77,15 @@ void ReadMp4File(ReadOnlyFile& file, SongTags& out) {
             if (pair.first > 0) Fill(*number, pair.first);
             if (pair.second > 0) Fill(*total, pair.second);
         }
-        const TagLib::MP4::Item covers = tag->item("covr");
-        if (covers.isValid() && out.cover.empty() && !covers.toCoverArtList().isEmpty())
-            out.cover = MakeCover(covers.toCoverArtList().front().data(), {});
+        const TagLib::MP4::CoverArtList covers = tag->item("covr").toCoverArtList();
+        if (out.cover.empty() && !covers.isEmpty())
+            out.cover = MakeCover(covers.front().data(), {});
         FillReplayGain(out.replayGain, [tag](const char* name) {
-            std::string key = "----:com.apple.iTunes:";
-            for (const char* c = name; *c; ++c) key += char(std::tolower(uint8_t(*c)));
-            std::string text = Mp4Text(*tag, key.c_str());
-            return text.empty()
-                       ? Mp4Text(*tag, ("----:com.apple.iTunes:" + std::string(name)).c_str())
-                       : text;
+            const std::string key = "----:com.apple.iTunes:" + std::string(name);
+            std::string lower = key;
+            for (char& c : lower) c = char(std::tolower(uint8_t(c)));
+            std::string text = Mp4Text(*tag, lower);
+            return text.empty() ? Mp4Text(*tag, key) : text;
         });
     }
     ReadLength(mp4.audioProperties(), out);
